@@ -1,0 +1,14 @@
+#pragma once
+
+namespace ovelta {
+
+/// Process start: the program's folder becomes the current directory, the end routine is installed, the main
+/// window is created hidden and its creation handler runs the single-instance check and the login before the
+/// ledger is shown.
+class Application
+{
+public:
+    static int run(int argc, char** argv);
+};
+
+} // namespace ovelta

@@ -1,0 +1,26 @@
+#pragma once
+
+#include <QString>
+#include <optional>
+
+namespace ovelta::Money {
+
+/// Amounts are fixed point: a signed 64-bit count of ten-thousandths of a yuan.
+constexpr qint64 TicksPerUnit = 10000;
+
+/// Parses the text the user typed for an amount: blanks (ASCII and full-width) trimmed at both ends,
+/// full-width forms folded to ASCII, then exactly one number (optional sign, digits, optional point and
+/// digits, optional exponent) that fits the range. No binary floating step. Empty optional when refused.
+std::optional<qint64> parseUserAmount(const QString& text);
+/// Parses a number literal exactly (as written into a statement); empty optional when it is not one or is
+/// out of range. Digits beyond the fourth decimal round half away from zero.
+std::optional<qint64> parseLiteral(const QString& text);
+/// Shortest exact decimal text of an amount: 66.6, 100, -0.0001.
+QString toLiteral(qint64 ticks);
+/// Rounded half away from zero to 2 decimals and written in the shortest form (as "%.13g" would): 12.5, 0.13.
+QString toEditText(qint64 ticks);
+/// Exactly two decimals: 500.00, 1234.50, -20.00.
+QString toTwoDecimals(qint64 ticks);
+double toDouble(qint64 ticks);
+
+} // namespace ovelta::Money

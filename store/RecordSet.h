@@ -1,0 +1,74 @@
+#pragma once
+
+#include <QDateTime>
+#include <QObject>
+#include <QString>
+#include <functional>
+#include <memory>
+
+namespace ovelta {
+
+class DatabaseConnection;
+class RowSnapshot;
+
+/// 记录集: the program's one row set, bound to a DatabaseConnection. An open set is a static snapshot: its
+/// row count is exact and it does not see changes made after it was opened. Opening closes the previous set.
+class RecordSet : public QObject
+{
+    Q_OBJECT
+public:
+    using ErrorReporter = std::function<void(const QString& engineMessage)>;
+
+    explicit RecordSet(QObject* parent = nullptr);
+    ~RecordSet() override;
+
+    /// The one message of the data layer: when the engine refuses an open, the reporter is called with the
+    /// engine's error text (the program shows it in a box: default title, OK only, no icon).
+    static void setErrorReporter(ErrorReporter reporter);
+
+    bool bind(DatabaseConnection* connection);
+    bool open(const QString& statement);
+    bool openTable(const QString& table);
+    /// Runs "select * from TABLE order by ORDER".
+    bool openOrdered(const QString& table, const QString& order);
+    void close();
+    bool isOpen() const;
+
+    bool moveFirst();
+    bool moveNext();
+    /// True when there is no row at or after the current position (also when nothing is open).
+    bool atEnd() const;
+    /// Rows of the open set; -1 when nothing is open.
+    int rowCount() const;
+    /// Criteria "COLUMN=NUMBER" (as "id=12"), searching forward from the current row.
+    bool find(const QString& criteria, int direction = 1);
+
+    /// Reads of the current row by column name; false when nothing is open, past the end, no such column or
+    /// the column kind does not fit (a text variable is then set to the empty text).
+    bool readText(const QString& column, QString& value) const;
+    bool readNumber(const QString& column, double& value) const;
+    bool readInteger(const QString& column, qint64& value) const;
+    bool readDateTime(const QString& column, QDateTime& value) const;
+    /// Exact read of a Currency column in ten-thousandths.
+    bool readCurrency(const QString& column, qint64& ticks) const;
+    /// True when the current row's value of that column is NULL (or the read is impossible).
+    bool isNull(const QString& column) const;
+
+    bool addRow();
+    bool writeText(const QString& column, const QString& text);
+    /// Saves the pending row; on failure the pending changes are cancelled.
+    bool saveRow();
+    /// Deletes the current row at once.
+    bool deleteCurrent();
+    bool setFilter(const QString& filter);
+
+    /// Runs fn inside one engine transaction on the bound connection: committed when fn returns true, rolled
+    /// back otherwise (or when the commit fails). False when anything failed.
+    bool inTransaction(const std::function<bool()>& fn);
+
+private:
+    struct Private;
+    std::unique_ptr<Private> d;
+};
+
+} // namespace ovelta

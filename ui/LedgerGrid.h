@@ -1,0 +1,82 @@
+#pragma once
+
+#include <QColor>
+#include <QDate>
+#include <QTableView>
+#include <vector>
+
+class QPrinter;
+
+namespace ovelta {
+
+class LedgerGridModel;
+
+/// One ledger record as the grid keeps it; cell texts are formatted from it when drawn or read.
+struct LedgerRow
+{
+    qint64 id = 0;
+    QString direction;
+    QString name;
+    QDate date;                ///< invalid when the record has no date
+    QString relation;
+    QString kind;
+    qint64 amountTicks = 0;    ///< ten-thousandths of a yuan
+    bool hasAmount = true;
+    QString note;
+};
+
+/// The ledger grid: two fixed rows (a title merged over the nine columns, and the column headers) that never
+/// scroll, then one data row per record with a running number, alternating row colours and a money column.
+/// Row indices count the fixed rows: the k-th record is row k+1.
+class LedgerGrid : public QTableView
+{
+    Q_OBJECT
+public:
+    static constexpr int FixedRows = 2;
+    static constexpr int Columns = 9;
+
+    explicit LedgerGrid(QWidget* parent = nullptr);
+    ~LedgerGrid() override;
+
+    /// Empties the grid and builds the two fixed rows; column widths follow the grid's current width.
+    /// No row is current afterwards.
+    void prepare();
+    /// Appends one data row; its running number is the count of data rows so far plus one.
+    void appendRow(const LedgerRow& row);
+    void appendRows(std::vector<LedgerRow>&& rows);
+    /// Repaints at once (after a batch of appends).
+    void repaintNow();
+
+    /// Rows including the two fixed ones.
+    int rowCount() const;
+    /// Text of a cell: row 0 the title, row 1 the headers, rows 2 and up the data. The money column returns
+    /// the amount with two decimals without "￥", and the empty text for zero.
+    QString cellText(int row, int column) const;
+    /// The focused cell's row and column, or -1 when no cell is focused.
+    int currentRow() const;
+    int currentColumn() const;
+    /// Focuses a data cell as a click on it would.
+    void setCurrentCell(int row, int column);
+    int columnWidthAt(int column) const;
+    QColor rowBackground(int row) const;
+    void setRowColours(const QColor& even, const QColor& odd);
+
+    /// Paints the title, header and every data row onto the printer's pages, repeating title and header.
+    bool print(QPrinter* printer) const;
+    bool printToPdf(const QString& path) const;
+    /// The modal print preview titled "打印预览".
+    void openPrintPreview();
+
+    static QString dateText(const QDate& date);     ///< "%d年%d月%d日"
+    static QString moneyText(qint64 ticks);         ///< two decimals; empty for zero
+    static QString titleText();                     ///< "总 收 送 礼 记 录"
+    static QStringList headerTexts();
+
+Q_SIGNALS:
+    void cellDoubleClicked();
+
+private:
+    LedgerGridModel* m_model;
+};
+
+} // namespace ovelta

@@ -1,0 +1,21 @@
+#pragma once
+
+#include "ui/WindowSpec.h"
+
+class QWidget;
+
+namespace ovelta {
+
+/// Turns a control table into widgets inside a window: one widget per visible control kind, named by the
+/// control's name (objectName), at its rectangle in its parent, stacked so that earlier rows lie above later
+/// ones, with its settings and initial state. Invisible kinds (database objects, common dialog) build nothing.
+class WindowBuilder
+{
+public:
+    static void build(const WindowSpec& spec, QWidget* window);
+    static QWidget* buildControl(const ControlSpec& control, QWidget* parent);
+    /// The font a control asks for: "宋体" at 12 or 14 pixels with CJK fallbacks, or the default GUI font.
+    static QFont fontFor(FontSpec font);
+};
+
+} // namespace ovelta
