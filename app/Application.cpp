@@ -1,0 +1,64 @@
+#include "app/Application.h"
+
+#include "app/EndRoutine.h"
+#include "app/LoginWindow.h"
+#include "app/SingleInstance.h"
+#include "ui/Program.h"
+#include "windows/MainWindow.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QLibraryInfo>
+#include <QLocale>
+#include <QTranslator>
+
+using namespace Qt::StringLiterals;
+
+namespace ovelta {
+
+namespace {
+
+/// Qt's own Chinese texts for standard buttons, dialogs and the print preview.
+void loadTranslations(QApplication& app)
+{
+    const QString folder = QLibraryInfo::path(QLibraryInfo::TranslationsPath);
+    for (const QString& name : {u"qtbase_zh_CN"_s, u"qt_zh_CN"_s}) {
+        auto* translator = new QTranslator(&app);
+        if (translator->load(name, folder))
+            QApplication::installTranslator(translator);
+        else
+            delete translator;
+    }
+}
+
+} // namespace
+
+int Application::run(int argc, char** argv)
+{
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(u"Ovelta"_s);
+    QApplication::setApplicationVersion(u"1.3"_s);
+    // The main window never closes on its own; the end routine ends the program.
+    QApplication::setQuitOnLastWindowClosed(false);
+    QLocale::setDefault(QLocale(QLocale::Chinese, QLocale::China));
+    loadTranslations(app);
+
+    // The database file name is relative: it always resolves beside the program file.
+    QDir::setCurrent(QCoreApplication::applicationDirPath());
+    EndRoutine::install();
+
+    auto* mainWindow = new MainWindow;
+    mainWindow->setStartupStep([mainWindow] {
+        SingleInstance::check();
+        if (Program::hasEnded())
+            return false;
+        (new LoginWindow(mainWindow->database()))->openModal();
+        return !Program::hasEnded();
+    });
+    mainWindow->openModeless();
+
+    QApplication::exec();
+    EndRoutine::run(0);
+}
+
+} // namespace ovelta
