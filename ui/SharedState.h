@@ -10,7 +10,7 @@ namespace ovelta {
 /// whole run; the end routine clears the texts.
 struct SharedState
 {
-    QString entryMode;        ///< "添加" or "修改"
+    QString entryMode; ///< "添加" or "修改"
     QString selectedRecordId; ///< ID of the record to modify or delete
     QString newBanquetType;
     QString newRelation;

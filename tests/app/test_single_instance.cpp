@@ -1,7 +1,7 @@
 // The single-instance marker: taken once per process, refused while held, free again when its holder dies.
 
-#include "app/SingleInstance.h"
 #include "GuiSupport.h"
+#include "app/SingleInstance.h"
 
 #include <QDir>
 #include <QTemporaryDir>
@@ -93,5 +93,5 @@ private Q_SLOTS:
     }
 };
 
-QTEST_GUILESS_MAIN(TestSingleInstance)
+QTEST_MAIN(TestSingleInstance)
 #include "test_single_instance.moc"

@@ -27,8 +27,9 @@ XSession::XSession()
     // Xvfb writes the display number it picked to the pipe once it accepts clients.
     const int writeEnd = fds[1];
     m_server->setChildProcessModifier([writeEnd] { ::fcntl(writeEnd, F_SETFD, 0); });
-    m_server->start(u"Xvfb"_s, {u"-displayfd"_s, QString::number(writeEnd), u"-screen"_s, u"0"_s,
-                                u"1024x768x24"_s, u"-nolisten"_s, u"tcp"_s});
+    m_server->start(
+        u"Xvfb"_s,
+        {u"-displayfd"_s, QString::number(writeEnd), u"-screen"_s, u"0"_s, u"1024x768x24"_s, u"-nolisten"_s, u"tcp"_s});
     ::close(writeEnd);
     if (!m_server->waitForStarted(10000)) {
         m_error = u"Xvfb did not start: "_s + m_server->errorString();
@@ -136,8 +137,7 @@ QString ProgramCopy::binaryIn(const QString& folder)
     return QDir(folder).filePath(u"ovelta"_s);
 }
 
-ProgramCopy::ProgramCopy(const XSession& x, const QString& folder, const QString& runtimeDir,
-                         const QString& workingDir)
+ProgramCopy::ProgramCopy(const XSession& x, const QString& folder, const QString& runtimeDir, const QString& workingDir)
 {
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(u"DISPLAY"_s, x.display());
