@@ -13,32 +13,9 @@ namespace ovelta {
 class MessageBox
 {
 public:
-    enum Answer
-    {
-        Ok = 0,
-        Cancel = 1,
-        Abort = 2,
-        Retry = 3,
-        Ignore = 4,
-        Yes = 5,
-        No = 6
-    };
-    enum Buttons
-    {
-        OkOnly,
-        OkCancel,
-        YesNo,
-        YesNoCancel,
-        RetryCancel
-    };
-    enum Icon
-    {
-        NoIcon,
-        Information,
-        Warning,
-        Stop,
-        Question
-    };
+    enum Answer { Ok = 0, Cancel = 1, Abort = 2, Retry = 3, Ignore = 4, Yes = 5, No = 6 };
+    enum Buttons { OkOnly, OkCancel, YesNo, YesNoCancel, RetryCancel };
+    enum Icon { NoIcon, Information, Warning, Stop, Question };
 
     struct Record
     {
