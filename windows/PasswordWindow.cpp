@@ -1,13 +1,103 @@
 #include "windows/PasswordWindow.h"
 
+#include "store/DatabaseConnection.h"
+#include "store/LedgerFile.h"
+#include "store/RecordSet.h"
 #include "ui/Catalogue.h"
+#include "ui/MessageBox.h"
+#include "ui/SharedState.h"
+#include "windows/LedgerHost.h"
+
+#include <QPushButton>
+
+using namespace Qt::StringLiterals;
 
 namespace ovelta {
+
+namespace {
+
+const QString currentBox = u"编辑框1"_s;
+const QString newBox = u"编辑框2"_s;
+const QString confirmBox = u"编辑框3"_s;
+
+void refuse(const QString& text)
+{
+    MessageBox::show(text, u"错误"_s, MessageBox::OkOnly, MessageBox::Stop);
+}
+
+} // namespace
 
 PasswordWindow::PasswordWindow(LedgerHost& host, QWidget* parent)
     : LedgerWindow(Catalogue::passwordWindow(), parent)
     , m_host(host)
 {
+    connect(control<QPushButton>(u"确定按钮"_s), &QPushButton::clicked, this, &PasswordWindow::changePassword);
+    connect(control<QPushButton>(u"取消按钮"_s), &QPushButton::clicked, this, &PasswordWindow::requestClose);
+}
+
+void PasswordWindow::changePassword()
+{
+    const DatabaseObjects db = m_host.database();
+    db.connection.connect(LedgerFile::name(), LedgerFile::password());
+    db.recordSet.bind(&db.connection);
+    db.recordSet.openTable(u"账号"_s);
+
+    // Read afresh on every attempt; a table without rows leaves both texts empty.
+    SharedState& state = SharedState::instance();
+    db.recordSet.readText(u"用户"_s, state.accountUser);
+    db.recordSet.readText(u"密码"_s, state.accountPassword);
+
+    // A box is empty only when it holds nothing at all; blanks count as text and nothing is trimmed.
+    if (text(currentBox).isEmpty()) {
+        refuse(u"请输入原密码！"_s);
+        return;
+    }
+    if (text(newBox).isEmpty()) {
+        refuse(u"请输入新密码！"_s);
+        return;
+    }
+    if (text(confirmBox).isEmpty()) {
+        refuse(u"请输入确认密码！"_s);
+        return;
+    }
+    if (text(currentBox) != state.accountPassword) {
+        refuse(u"原密码错误！"_s);
+        setText(currentBox, QString());
+        focus(currentBox);
+        return;
+    }
+    if (text(newBox) != text(confirmBox)) {
+        refuse(u"输入密码不一致，请重新输入！"_s);
+        setText(newBox, QString());
+        setText(confirmBox, QString());
+        focus(newBox);
+        return;
+    }
+    if (text(newBox) == state.accountPassword) {
+        MessageBox::show(u"新密码与原密码一致！"_s, u"提示"_s, MessageBox::OkOnly, MessageBox::Information);
+        setText(newBox, QString());
+        setText(confirmBox, QString());
+        focus(newBox);
+        return;
+    }
+
+    if (!replaceAccountRow(state.accountUser, text(newBox))) {
+        refuse(u"密码修改失败！"_s);
+        return;
+    }
+    MessageBox::show(u"密码修改成功！"_s, u"提示"_s, MessageBox::OkOnly, MessageBox::Information);
+    requestClose();
+}
+
+bool PasswordWindow::replaceAccountRow(const QString& user, const QString& password)
+{
+    RecordSet& records = m_host.database().recordSet;
+    // Delete and append stand or fall together: a failure between them must not leave the file without an
+    // account, since nobody could log in any more.
+    return records.inTransaction([&] {
+        return records.deleteCurrent() && records.addRow() && records.writeText(u"用户"_s, user)
+            && records.writeText(u"密码"_s, password) && records.saveRow();
+    });
 }
 
 } // namespace ovelta

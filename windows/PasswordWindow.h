@@ -6,7 +6,13 @@ namespace ovelta {
 
 class LedgerHost;
 
-/// The password window (修改用户口令): changes the password of the first account.
+/// The password window (修改用户口令): changes the password of the first account row.
+///
+/// 确定按钮 reads the first 账号 row into the shared account texts, checks the three boxes in a fixed order
+/// (empty boxes, wrong current password, differing new entries, new equal to current; exact comparisons)
+/// and then replaces that row by one with the same user and the new password, in one transaction: either
+/// the new password is stored and the window closes, or the old one still holds, "密码修改失败！" is shown
+/// and the window stays open. 取消按钮 closes at once without touching the database.
 class PasswordWindow : public LedgerWindow
 {
     Q_OBJECT
@@ -14,6 +20,10 @@ public:
     explicit PasswordWindow(LedgerHost& host, QWidget* parent = nullptr);
 
 private:
+    void changePassword();
+    /// Deletes the current account row and appends its replacement; false (and nothing changed) on failure.
+    bool replaceAccountRow(const QString& user, const QString& password);
+
     LedgerHost& m_host;
 };
 
