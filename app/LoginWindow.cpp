@@ -1,0 +1,76 @@
+#include "app/LoginWindow.h"
+
+#include "app/DatabaseCheck.h"
+#include "store/ExternalDatabase.h"
+#include "store/LedgerFile.h"
+#include "store/SqlText.h"
+#include "ui/Catalogue.h"
+#include "ui/MessageBox.h"
+#include "ui/Program.h"
+#include "ui/SharedState.h"
+
+#include <QApplication>
+#include <QPushButton>
+
+using namespace Qt::StringLiterals;
+
+namespace ovelta {
+
+LoginWindow::LoginWindow(DatabaseObjects db, QWidget* parent)
+    : LedgerWindow(Catalogue::loginWindow(), parent)
+    , m_db(db)
+{
+    connect(control<QPushButton>(u"登录按钮"_s), &QPushButton::clicked, this, [this] { attemptLogin(); });
+    connect(control<QPushButton>(u"取消按钮"_s), &QPushButton::clicked, this, [] { Program::end(0); });
+}
+
+void LoginWindow::created()
+{
+    if (!DatabaseCheck::run(m_db))
+        return;
+    // One look for the standard controls of every window, present and future.
+    QApplication::setStyle(u"Fusion"_s);
+    setText(u"用户编辑框"_s, u"admin"_s);
+    focus(u"口令编辑框"_s);
+    SharedState::instance().loginAttempts = 0;
+}
+
+bool LoginWindow::closeQuery()
+{
+    Program::end(0);
+    return false;
+}
+
+void LoginWindow::attemptLogin()
+{
+    ExternalDatabase& external = m_db.external;
+    SharedState& shared = SharedState::instance();
+
+    // A failed connect leaves the query without rows, which reads as an unknown user below.
+    external.connect(LedgerFile::name(), QString(), LedgerFile::password());
+    shared.loginRowSet = external.query(u"select * from 账号 where 用户="_s + SqlText::quoted(text(u"用户编辑框"_s)));
+    const QString user = external.read(shared.loginRowSet, u"用户"_s).toString();
+    if (user.isEmpty()) {
+        external.close(shared.loginRowSet);
+        MessageBox::show(u"用户名错误!"_s, u"提示"_s, MessageBox::OkOnly, MessageBox::Information);
+        return;
+    }
+    const QString password = external.read(shared.loginRowSet, u"密码"_s).toString();
+    external.close(shared.loginRowSet);
+
+    if (password == text(u"口令编辑框"_s)) {
+        requestClose();
+        return;
+    }
+    ++shared.loginAttempts;
+    if (shared.loginAttempts < MaxWrongPasswords) {
+        MessageBox::show(u"密码不正确,请重新输入!"_s, u"错误"_s, MessageBox::OkOnly, MessageBox::Stop);
+        setText(u"口令编辑框"_s, QString());
+        focus(u"口令编辑框"_s);
+        return;
+    }
+    MessageBox::show(u"多次输入密码错误,程序将退出!"_s, u"错误"_s, MessageBox::OkOnly, MessageBox::Warning);
+    Program::end(0);
+}
+
+} // namespace ovelta

@@ -1,0 +1,33 @@
+#pragma once
+
+#include "ui/LedgerWindow.h"
+#include "windows/LedgerHost.h"
+
+namespace ovelta {
+
+/// The login window that stands before the ledger. Its creation runs the database check; a successful login
+/// closes it, and every other way out (cancel, the close box, the third wrong password) ends the program.
+///
+/// The user name is looked up by the database's own equality (letter case does not count); the password
+/// must match exactly.
+class LoginWindow : public LedgerWindow
+{
+    Q_OBJECT
+public:
+    static constexpr int MaxWrongPasswords = 3;
+
+    explicit LoginWindow(DatabaseObjects db, QWidget* parent = nullptr);
+
+protected:
+    void created() override;
+    /// Ends the program without a question.
+    bool closeQuery() override;
+
+private:
+    /// The login attempt of 登录按钮.
+    void attemptLogin();
+
+    DatabaseObjects m_db;
+};
+
+} // namespace ovelta

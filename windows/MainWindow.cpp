@@ -1,0 +1,211 @@
+#include "windows/MainWindow.h"
+
+#include "store/DatabaseConnection.h"
+#include "store/ExternalDatabase.h"
+#include "store/RecordSet.h"
+#include "ui/Catalogue.h"
+#include "ui/LedgerGrid.h"
+#include "ui/MessageBox.h"
+#include "ui/Program.h"
+#include "ui/SharedState.h"
+#include "windows/DetailsWindow.h"
+#include "windows/EntryWindow.h"
+#include "windows/LedgerFill.h"
+#include "windows/ListWindow.h"
+#include "windows/PasswordWindow.h"
+#include "windows/SearchWindow.h"
+
+#include <QAction>
+#include <QEvent>
+#include <QLabel>
+#include <QStatusBar>
+#include <QToolBar>
+
+using namespace Qt::StringLiterals;
+
+namespace ovelta {
+
+MainWindow::MainWindow(QWidget* parent)
+    : LedgerWindow(Catalogue::mainWindow(), parent)
+    , m_connection(new DatabaseConnection(this))
+    , m_records(new RecordSet(this))
+    , m_external(new ExternalDatabase(this))
+    , m_grid(control<LedgerGrid>(u"高级表格"_s))
+{
+    m_connection->setObjectName(u"数据库连接"_s);
+    m_records->setObjectName(u"记录集"_s);
+    m_external->setObjectName(u"外部数据库"_s);
+    m_records->bind(m_connection);
+
+    // The data layer's only message: a refused open of the record set shows the engine's own text.
+    RecordSet::setErrorReporter([](const QString& engineMessage) { MessageBox::show(engineMessage); });
+
+    auto* toolbar = control<QToolBar>(u"工具条1"_s);
+    connect(toolbar, &QToolBar::actionTriggered, this,
+            [this, toolbar](QAction* action) { runCommand(int(toolbar->actions().indexOf(action))); });
+    connect(m_grid, &LedgerGrid::cellDoubleClicked, this, &MainWindow::openDetails);
+}
+
+MainWindow::~MainWindow() = default;
+
+void MainWindow::setStartupStep(std::function<bool()> step)
+{
+    m_startupStep = std::move(step);
+}
+
+DatabaseObjects MainWindow::database()
+{
+    return {*m_connection, *m_records, *m_external};
+}
+
+LedgerGrid& MainWindow::grid()
+{
+    return *m_grid;
+}
+
+void MainWindow::ledgerRefill()
+{
+    LedgerFill::refill(*m_records, *m_grid);
+}
+
+void MainWindow::bringLedgerToFront()
+{
+    bringToFront();
+}
+
+QString MainWindow::productLine()
+{
+    return u"Ovelta V1.3"_s;
+}
+
+void MainWindow::created()
+{
+    if (m_startupStep && !m_startupStep())
+        return;
+    m_grid->setRowColours(QColor(236, 236, 236), QColor(192, 192, 192));
+    ledgerRefill();
+    setStatusPane(0, productLine());
+    setStatusPane(1, u" "_s + LedgerGrid::dateText(Program::now().date()));
+}
+
+bool MainWindow::closeQuery()
+{
+    if (MessageBox::show(u"退出系统？"_s, u"退出提示"_s, MessageBox::YesNo, MessageBox::Warning, 1) == MessageBox::Yes)
+        Program::end(0);
+    return false;
+}
+
+void MainWindow::aboutToBeDestroyed()
+{
+    m_records->close();
+    m_connection->close();
+}
+
+void MainWindow::runCommand(int index)
+{
+    switch (index) {
+    case AddRecord:
+        addRecord();
+        break;
+    case ModifyRecord:
+        modifyRecord();
+        break;
+    case DeleteRecord:
+        deleteRecord();
+        break;
+    case Search:
+        (new SearchWindow(*this))->openModal();
+        break;
+    case Relations:
+        (new ListWindow(*this, ListWindow::Relations))->openModal();
+        break;
+    case BanquetTypes:
+        (new ListWindow(*this, ListWindow::BanquetTypes))->openModal();
+        break;
+    case Print:
+        m_grid->openPrintPreview();
+        break;
+    case ChangePassword:
+        (new PasswordWindow(*this))->openModal();
+        break;
+    case Refresh:
+        ledgerRefill();
+        break;
+    case Exit:
+        confirmExit();
+        break;
+    default:
+        break;
+    }
+}
+
+bool MainWindow::hasCurrentRecord() const
+{
+    // A focus on a fixed row would hand the header text "ID" to modify and delete as a record key.
+    return m_grid->currentRow() >= LedgerGrid::FixedRows && m_grid->currentColumn() >= 0;
+}
+
+void MainWindow::addRecord()
+{
+    SharedState::instance().entryMode = u"添加"_s;
+    (new EntryWindow(*this))->openModal();
+}
+
+void MainWindow::modifyRecord()
+{
+    if (!hasCurrentRecord()) {
+        MessageBox::show(u"请选择要修改的账目。"_s, u"系统提示"_s, MessageBox::OkOnly, MessageBox::Warning);
+        return;
+    }
+    SharedState& shared = SharedState::instance();
+    shared.selectedRecordId = m_grid->cellText(m_grid->currentRow(), 0);
+    shared.entryMode = u"修改"_s;
+    (new EntryWindow(*this))->openModal();
+}
+
+void MainWindow::deleteRecord()
+{
+    if (!hasCurrentRecord()) {
+        MessageBox::show(u"请选择要删除的账目。"_s, u"系统提示"_s, MessageBox::OkOnly, MessageBox::Warning);
+        return;
+    }
+    if (MessageBox::show(u"确定要删除选定的账目吗？\r\n数据删除后不可恢复。"_s, u"删除账目信息提示"_s,
+                         MessageBox::YesNo, MessageBox::Warning, 1)
+        != MessageBox::Yes)
+        return;
+    // The key comes from the grid's hidden ID column, which only ever holds a record's integer ID.
+    const QString id = m_grid->cellText(m_grid->currentRow(), 0);
+    SharedState::instance().selectedRecordId = id;
+    if (!m_connection->execute(u"delete from 收送礼 where ID="_s + id)) {
+        MessageBox::show(u"删除账目失败。"_s, u"错误"_s, MessageBox::OkOnly, MessageBox::Stop);
+        return;
+    }
+    MessageBox::show(u"成功删除账目信息。"_s, u"提示"_s, MessageBox::OkOnly, MessageBox::Information);
+    ledgerRefill();
+}
+
+void MainWindow::confirmExit()
+{
+    if (MessageBox::show(u"确定要退出吗？"_s, u"退出提示"_s, MessageBox::YesNo, MessageBox::Warning, 1)
+        == MessageBox::Yes)
+        Program::end(0);
+}
+
+void MainWindow::openDetails()
+{
+    if (!hasCurrentRecord()) {
+        MessageBox::show(u"没有选择数据！"_s, u"系统提示"_s, MessageBox::OkOnly, MessageBox::Warning);
+        return;
+    }
+    (new DetailsWindow(*m_grid))->openModal();
+}
+
+void MainWindow::setStatusPane(int pane, const QString& text)
+{
+    auto* statusBar = control<QStatusBar>(u"状态条1"_s);
+    const QList<QLabel*> panes = statusBar->findChildren<QLabel*>(Qt::FindDirectChildrenOnly);
+    if (pane < panes.size())
+        panes.at(pane)->setText(text);
+}
+
+} // namespace ovelta
