@@ -1,13 +1,252 @@
 #include "windows/EntryWindow.h"
 
+#include "store/DatabaseConnection.h"
+#include "store/LedgerFile.h"
+#include "store/Money.h"
+#include "store/RecordSet.h"
 #include "ui/Catalogue.h"
+#include "ui/EditBox.h"
+#include "ui/MessageBox.h"
+#include "ui/Program.h"
+#include "ui/SharedState.h"
+#include "windows/BlankText.h"
+#include "windows/EntryStatements.h"
+#include "windows/LedgerHost.h"
+
+#include <QComboBox>
+#include <QCoreApplication>
+#include <QDateTimeEdit>
+#include <QPushButton>
+#include <QTimer>
+
+using namespace Qt::StringLiterals;
 
 namespace ovelta {
+
+namespace {
+
+const QString AddMode = u"添加"_s;
+const QString ModifyMode = u"修改"_s;
+const QString DirectionBox = u"收送组合框"_s;
+const QString RelationBox = u"关系组合框"_s;
+const QString KindBox = u"类型组合框"_s;
+const QString NameBox = u"姓名编辑框"_s;
+const QString AmountBox = u"金额编辑框"_s;
+const QString NoteBox = u"说明编辑框"_s;
+const QString DateBox = u"日期框"_s;
+const QString SaveButton = u"添加按钮"_s;
+const QString ReturnButton = u"返回按钮"_s;
+
+} // namespace
 
 EntryWindow::EntryWindow(LedgerHost& host, QWidget* parent)
     : LedgerWindow(Catalogue::entryWindow(), parent)
     , m_host(host)
 {
+    connect(control<QPushButton>(SaveButton), &QPushButton::clicked, this, [this] { save(); });
+    connect(control<QPushButton>(ReturnButton), &QPushButton::clicked, this, [this] { returnToLedger(); });
+    control<EditBox>(AmountBox)->setCharFilter(&EntryWindow::filterAmountKey);
+}
+
+void EntryWindow::openModal()
+{
+    LedgerHost& host = m_host;
+    EntryWindow* window = this;
+    for (;;) {
+        bool reopen = false;
+        window->m_reopenRequest = &reopen;
+        // The window is gone once this returns; only the locals are left to read.
+        window->LedgerWindow::openModal();
+        if (!reopen || Program::hasEnded())
+            return;
+        window = new EntryWindow(host);
+    }
+}
+
+std::optional<char32_t> EntryWindow::filterAmountKey(char32_t character)
+{
+    if (character > U'9')
+        return char32_t(0);
+    return std::nullopt;
+}
+
+void EntryWindow::created()
+{
+    const DatabaseObjects db = m_host.database();
+    // A failed connect shows itself: the lists stay empty and a record to modify is not found.
+    db.connection.connect(LedgerFile::name(), LedgerFile::password());
+    db.recordSet.bind(&db.connection);
+
+    fillList(DirectionBox, u"收送"_s);
+    fillList(RelationBox, u"关系"_s);
+    fillList(KindBox, u"类型"_s);
+
+    // The mode is fixed for the life of the window, whatever the shared text becomes later.
+    m_mode = SharedState::instance().entryMode;
+    QPushButton* saveButton = control<QPushButton>(SaveButton);
+    if (m_mode == AddMode) {
+        control<QDateTimeEdit>(DateBox)->setDateTime(Program::now());
+        saveButton->setText(AddMode);
+        setWindowTitle(u"添加新的收支账目"_s);
+    } else if (m_mode == ModifyMode) {
+        saveButton->setText(u"保存"_s);
+        setWindowTitle(u"修改编号为"_s + SharedState::instance().selectedRecordId + u"的账目信息"_s);
+        loadRecord();
+    }
+    focus(DirectionBox);
+}
+
+void EntryWindow::fillList(const QString& comboName, const QString& table)
+{
+    QComboBox* box = control<QComboBox>(comboName);
+    box->clear();
+    RecordSet& records = m_host.database().recordSet;
+    records.openTable(table);
+    records.moveFirst();
+    while (!records.atEnd()) {
+        QString entry;
+        records.readText(table, entry);
+        box->addItem(entry);
+        records.moveNext();
+    }
+    records.close();
+    // A filled list starts without a selection: the user picks every entry of a new record.
+    box->setCurrentIndex(-1);
+}
+
+void EntryWindow::loadRecord()
+{
+    RecordSet& records = m_host.database().recordSet;
+    records.openTable(u"收送礼"_s);
+    records.moveFirst();
+    QString direction, name, relation, kind, note;
+    QDateTime time;
+    qint64 ticks = 0;
+    if (records.find(EntryStatements::findCriteria(SharedState::instance().selectedRecordId), 1)) {
+        records.readText(u"收送"_s, direction);
+        records.readText(u"姓名"_s, name);
+        records.readDateTime(u"时间"_s, time);
+        records.readText(u"关系"_s, relation);
+        records.readText(u"类型"_s, kind);
+        records.readCurrency(u"金额"_s, ticks);
+        records.readText(u"说明"_s, note);
+        records.close();
+    } else {
+        MessageBox::show(u"打开数据库错误！"_s, u"打开数据库错误"_s, MessageBox::OkOnly, MessageBox::Stop);
+        records.close();
+        requestClose();
+    }
+
+    if (time.isValid())
+        control<QDateTimeEdit>(DateBox)->setDateTime(time);
+    selectExactly(control<QComboBox>(DirectionBox), direction);
+    setText(NameBox, name);
+    selectExactly(control<QComboBox>(KindBox), kind);
+    setText(AmountBox, Money::toEditText(ticks));
+    selectExactly(control<QComboBox>(RelationBox), relation);
+    setText(NoteBox, note);
+}
+
+void EntryWindow::selectExactly(QComboBox* box, const QString& text)
+{
+    int index = -1;
+    for (int i = 0; i < box->count(); ++i) {
+        if (box->itemText(i) == text) {
+            index = i;
+            break;
+        }
+    }
+    box->setCurrentIndex(index);
+}
+
+void EntryWindow::warnAndFocus(const QString& text, const QString& controlName)
+{
+    MessageBox::show(text, u"系统提示"_s, MessageBox::OkOnly, MessageBox::Information);
+    focus(controlName);
+}
+
+void EntryWindow::save()
+{
+    EntryStatements::EntryValues values;
+    values.date = control<QDateTimeEdit>(DateBox)->dateTime().date();
+
+    QComboBox* directionBox = control<QComboBox>(DirectionBox);
+    if (directionBox->currentIndex() < 0) {
+        warnAndFocus(u"请选择是收礼还是送礼。"_s, DirectionBox);
+        return;
+    }
+    values.direction = directionBox->currentText();
+
+    values.relation = control<QComboBox>(RelationBox)->currentText();
+    if (BlankText::trimmed(values.relation).isEmpty()) {
+        warnAndFocus(u"请选择所属关系。"_s, RelationBox);
+        return;
+    }
+
+    const QString amountText = text(AmountBox);
+    // Blanks are content here; a text of blanks only is refused by the number check below.
+    if (amountText.isEmpty()) {
+        warnAndFocus(u"请输入账目的金额。"_s, AmountBox);
+        return;
+    }
+    const std::optional<qint64> ticks = Money::parseUserAmount(amountText);
+    if (!ticks) {
+        warnAndFocus(u"请输入正确的账目金额。"_s, AmountBox);
+        return;
+    }
+    values.amountTicks = *ticks;
+
+    QComboBox* kindBox = control<QComboBox>(KindBox);
+    if (kindBox->currentIndex() < 0) {
+        warnAndFocus(u"请选择所属类型。"_s, KindBox);
+        return;
+    }
+    values.kind = kindBox->currentText();
+
+    values.note = text(NoteBox);
+    values.name = text(NameBox);
+
+    DatabaseConnection& connection = m_host.database().connection;
+    if (m_mode == AddMode) {
+        if (!connection.execute(EntryStatements::insert(values))) {
+            MessageBox::show(u"添加账目失败。"_s, u"添加账目失败"_s, MessageBox::OkOnly, MessageBox::Stop);
+            return;
+        }
+        MessageBox::show(u"成功添加账目信息。"_s, u"添加账目成功"_s, MessageBox::OkOnly, MessageBox::Information);
+        m_host.ledgerRefill();
+        reopenForNextRecord();
+    } else if (m_mode == ModifyMode) {
+        const MessageBox::Answer answer = MessageBox::show(u"确定要修改选定的账目吗？"_s, u"修改账目信息提示"_s,
+                                                           MessageBox::YesNo, MessageBox::Question, 1);
+        if (answer != MessageBox::Yes)
+            return;
+        const QString statement = EntryStatements::update(values, SharedState::instance().selectedRecordId);
+        if (statement.isEmpty() || !connection.execute(statement)) {
+            MessageBox::show(u"修改账目失败。"_s, u"修改账目失败"_s, MessageBox::OkOnly, MessageBox::Stop);
+            return;
+        }
+        MessageBox::show(u"成功修改账目信息。"_s, u"修改账目成功"_s, MessageBox::OkOnly, MessageBox::Information);
+        m_host.ledgerRefill();
+        requestClose();
+    }
+}
+
+void EntryWindow::reopenForNextRecord()
+{
+    if (m_reopenRequest != nullptr) {
+        *m_reopenRequest = true;
+    } else {
+        // Opened without this class's loop: the fresh window follows once this one is gone.
+        LedgerHost* host = &m_host;
+        QTimer::singleShot(0, QCoreApplication::instance(), [host] { (new EntryWindow(*host))->openModal(); });
+    }
+    requestClose();
+}
+
+void EntryWindow::returnToLedger()
+{
+    requestClose();
+    m_host.bringLedgerToFront();
 }
 
 } // namespace ovelta
