@@ -1,75 +1,240 @@
 #include "ui/LedgerGrid.h"
 
-// Placeholder so the toolkit links while the grid is being written.
+#include "ui/GridHeaderView.h"
+#include "ui/GridPrinter.h"
+#include "ui/LedgerGridModel.h"
+
+#include <QMouseEvent>
+#include <QPageLayout>
+#include <QPageSize>
+#include <QPrintPreviewDialog>
+#include <QPrinter>
+#include <QScrollBar>
+
+using namespace Qt::StringLiterals;
 
 namespace ovelta {
 
-class LedgerGridModel
-{
-};
+namespace {
+
+constexpr int RowHeight = GridHeaderView::RowHeight;
+
+} // namespace
 
 LedgerGrid::LedgerGrid(QWidget* parent)
     : QTableView(parent)
-    , m_model(nullptr)
+    , m_model(new LedgerGridModel(this))
 {
+    auto* header = new GridHeaderView(this);
+    header->setTitle(titleText());
+    setHorizontalHeader(header);
+    setModel(m_model);
+    connect(header, &GridHeaderView::fixedRowsDoubleClicked, this, &LedgerGrid::cellDoubleClicked);
+
+    QHeaderView* rows = verticalHeader();
+    rows->hide();
+    rows->setMinimumSectionSize(0);
+    rows->setSectionResizeMode(QHeaderView::Fixed);
+    rows->setDefaultSectionSize(RowHeight);
+
+    setFrameStyle(QFrame::Box | QFrame::Plain);
+    setLineWidth(1);
+    setEditTriggers(QAbstractItemView::NoEditTriggers);
+    setSelectionBehavior(QAbstractItemView::SelectRows);
+    setSelectionMode(QAbstractItemView::SingleSelection);
+    setTabKeyNavigation(false);
+    setWordWrap(false);
+    setCornerButtonEnabled(false);
+    setAlternatingRowColors(false);
+    setHorizontalScrollMode(QAbstractItemView::ScrollPerPixel);
+    setVerticalScrollMode(QAbstractItemView::ScrollPerItem);
+    prepare();
 }
 
 LedgerGrid::~LedgerGrid() = default;
 
-void LedgerGrid::prepare() {}
-void LedgerGrid::appendRow(const LedgerRow&) {}
-void LedgerGrid::appendRows(std::vector<LedgerRow>&&) {}
-void LedgerGrid::repaintNow() {}
+void LedgerGrid::prepare()
+{
+    // The model reset also drops the focused cell and makes the header forget its sections.
+    m_model->clear();
+    QHeaderView* header = horizontalHeader();
+    header->setSectionHidden(0, true);
+    const int w = width();
+    // Each width is W divided by the column's factor, truncated; the factors with a decimal are scaled to
+    // integers so that no binary fraction can push a quotient below its true value.
+    const int widths[Columns] = {0, w / 12, w / 12, w * 10 / 96, w * 2 / 11, w / 11, w / 11, w / 8, w * 10 / 48};
+    for (int c = 0; c < Columns; ++c)
+        header->resizeSection(c, widths[c]);
+    scrollToTop();
+    horizontalScrollBar()->setValue(0);
+}
+
+void LedgerGrid::appendRow(const LedgerRow& row)
+{
+    std::vector<LedgerRow> one;
+    one.push_back(row);
+    m_model->append(std::move(one));
+}
+
+void LedgerGrid::appendRows(std::vector<LedgerRow>&& rows)
+{
+    m_model->append(std::move(rows));
+}
+
+void LedgerGrid::repaintNow()
+{
+    horizontalHeader()->viewport()->repaint();
+    viewport()->repaint();
+}
+
 int LedgerGrid::rowCount() const
 {
-    return FixedRows;
+    return FixedRows + m_model->rowCount();
 }
-QString LedgerGrid::cellText(int, int) const
+
+QString LedgerGrid::cellText(int row, int column) const
 {
-    return {};
+    if (column < 0 || column >= Columns)
+        return {};
+    if (row == 0)
+        return titleText();
+    if (row == 1)
+        return headerTexts().at(column);
+    return m_model->cellText(row - FixedRows, column);
 }
+
 int LedgerGrid::currentRow() const
 {
-    return -1;
+    const QModelIndex index = currentIndex();
+    return index.isValid() ? index.row() + FixedRows : -1;
 }
+
 int LedgerGrid::currentColumn() const
 {
-    return -1;
+    const QModelIndex index = currentIndex();
+    return index.isValid() ? index.column() : -1;
 }
-void LedgerGrid::setCurrentCell(int, int) {}
-int LedgerGrid::columnWidthAt(int) const
+
+void LedgerGrid::setCurrentCell(int row, int column)
 {
-    return 0;
+    const QModelIndex index = m_model->index(row - FixedRows, column);
+    if (!index.isValid()) {
+        selectionModel()->clear();
+        return;
+    }
+    selectionModel()->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
 }
-QColor LedgerGrid::rowBackground(int) const
+
+int LedgerGrid::columnWidthAt(int column) const
 {
-    return {};
+    if (column < 0 || column >= Columns)
+        return 0;
+    return horizontalHeader()->sectionSize(column);
 }
-void LedgerGrid::setRowColours(const QColor&, const QColor&) {}
-bool LedgerGrid::print(QPrinter*) const
+
+QColor LedgerGrid::rowBackground(int row) const
 {
-    return false;
+    if (row < FixedRows || row >= rowCount())
+        return {};
+    return m_model->background(row - FixedRows);
 }
-bool LedgerGrid::printToPdf(const QString&) const
+
+void LedgerGrid::setRowColours(const QColor& even, const QColor& odd)
 {
-    return false;
+    m_model->setRowColours(even, odd);
 }
-void LedgerGrid::openPrintPreview() {}
-QString LedgerGrid::dateText(const QDate&)
+
+QList<int> LedgerGrid::columnWidths() const
 {
-    return {};
+    QList<int> widths;
+    for (int c = 0; c < Columns; ++c)
+        widths.append(columnWidthAt(c));
+    return widths;
 }
-QString LedgerGrid::moneyText(qint64)
+
+bool LedgerGrid::print(QPrinter* printer) const
 {
-    return {};
+    return GridPrinter(*m_model, titleText(), columnWidths(), font()).print(printer);
 }
+
+void LedgerGrid::preparePrinter(QPrinter& printer)
+{
+    printer.setPageLayout(QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Portrait, QMarginsF(15, 15, 15, 15),
+                                      QPageLayout::Millimeter));
+}
+
+bool LedgerGrid::printToPdf(const QString& path) const
+{
+    QPrinter printer(QPrinter::HighResolution);
+    printer.setOutputFormat(QPrinter::PdfFormat);
+    printer.setOutputFileName(path);
+    preparePrinter(printer);
+    return print(&printer);
+}
+
+void LedgerGrid::openPrintPreview()
+{
+    QPrinter printer(QPrinter::HighResolution);
+    preparePrinter(printer);
+    QPrintPreviewDialog dialog(&printer, nullptr);
+    dialog.setWindowTitle(u"打印预览"_s);
+    dialog.setWindowModality(Qt::ApplicationModal);
+    connect(&dialog, &QPrintPreviewDialog::paintRequested, this, [this](QPrinter* target) { print(target); });
+    dialog.exec();
+}
+
+void LedgerGrid::mouseDoubleClickEvent(QMouseEvent* event)
+{
+    QTableView::mouseDoubleClickEvent(event);
+    if (event->button() == Qt::LeftButton)
+        Q_EMIT cellDoubleClicked();
+}
+
+QModelIndex LedgerGrid::moveCursor(CursorAction cursorAction, Qt::KeyboardModifiers modifiers)
+{
+    if (!currentIndex().isValid())
+        return {};
+    return QTableView::moveCursor(cursorAction, modifiers);
+}
+
+void LedgerGrid::keyboardSearch(const QString&) { }
+
+QString LedgerGrid::dateText(const QDate& date)
+{
+    if (!date.isValid())
+        return {};
+    return u"%1年%2月%3日"_s.arg(date.year()).arg(date.month()).arg(date.day());
+}
+
+QString LedgerGrid::moneyText(qint64 ticks)
+{
+    if (ticks == 0)
+        return {};
+    // Ticks are ten-thousandths; hundredths are rounded half away from zero on the magnitude, which is
+    // computed unsigned so that the most negative amount cannot overflow.
+    const quint64 magnitude = ticks < 0 ? quint64(0) - quint64(ticks) : quint64(ticks);
+    const quint64 cents = (magnitude + 50) / 100;
+    QString text;
+    if (ticks < 0 && cents != 0)
+        text.append(u'-');
+    text.append(QString::number(cents / 100));
+    text.append(u'.');
+    const quint64 fraction = cents % 100;
+    text.append(QChar(u'0' + char16_t(fraction / 10)));
+    text.append(QChar(u'0' + char16_t(fraction % 10)));
+    return text;
+}
+
 QString LedgerGrid::titleText()
 {
-    return {};
+    return u"总 收 送 礼 记 录"_s;
 }
+
 QStringList LedgerGrid::headerTexts()
 {
-    return {};
+    static const QStringList texts
+        = {u"ID"_s, u"序号"_s, u"收送"_s, u"姓名"_s, u"时间"_s, u"关系"_s, u"类型"_s, u"金额"_s, u"说明"_s};
+    return texts;
 }
 
 } // namespace ovelta

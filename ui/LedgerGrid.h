@@ -17,10 +17,10 @@ struct LedgerRow
     qint64 id = 0;
     QString direction;
     QString name;
-    QDate date;                ///< invalid when the record has no date
+    QDate date; ///< invalid when the record has no date
     QString relation;
     QString kind;
-    qint64 amountTicks = 0;    ///< ten-thousandths of a yuan
+    qint64 amountTicks = 0; ///< ten-thousandths of a yuan
     bool hasAmount = true;
     QString note;
 };
@@ -61,21 +61,37 @@ public:
     QColor rowBackground(int row) const;
     void setRowColours(const QColor& even, const QColor& odd);
 
-    /// Paints the title, header and every data row onto the printer's pages, repeating title and header.
+    /// Paints the title, header and every data row onto the printer's pages, repeating title and header on
+    /// each page; the columns share the page width in proportion to their widths, the ID column left out.
     bool print(QPrinter* printer) const;
     bool printToPdf(const QString& path) const;
     /// The modal print preview titled "打印预览".
     void openPrintPreview();
 
-    static QString dateText(const QDate& date);     ///< "%d年%d月%d日"
-    static QString moneyText(qint64 ticks);         ///< two decimals; empty for zero
-    static QString titleText();                     ///< "总 收 送 礼 记 录"
+    static QString dateText(const QDate& date); ///< "%d年%d月%d日"
+    static QString moneyText(qint64 ticks); ///< two decimals; empty for zero
+    static QString titleText(); ///< "总 收 送 礼 记 录"
     static QStringList headerTexts();
 
+    /// The printer settings shared by the preview and the PDF output: A4 portrait, 15 mm margins.
+    static void preparePrinter(QPrinter& printer);
+
+    /// Typing does not move the focus: only a click chooses the current row.
+    void keyboardSearch(const QString& search) override;
+
 Q_SIGNALS:
+    /// A double-click with the left button anywhere in the grid, fixed rows included; the position is not
+    /// passed on: the current row is what counts.
     void cellDoubleClicked();
 
+protected:
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
+    /// Keys move the focus only once a cell is focused: no cell becomes current without a click.
+    QModelIndex moveCursor(CursorAction cursorAction, Qt::KeyboardModifiers modifiers) override;
+
 private:
+    QList<int> columnWidths() const;
+
     LedgerGridModel* m_model;
 };
 

@@ -1,0 +1,81 @@
+#pragma once
+
+#include <QDate>
+#include <QHash>
+#include <QString>
+#include <QStringList>
+#include <memory>
+#include <vector>
+
+namespace ovelta {
+
+struct LedgerRow;
+
+/// Compact storage of the ledger grid's records, built for a million rows: one fixed 48-byte slot per row in
+/// chunks (no reallocation of earlier rows while growing), names and notes packed into shared character
+/// pages, and the short repeated texts (收送, 关系, 类型) interned so that equal texts are kept once.
+/// Rows are only appended and cleared as a whole.
+class GridRowStore
+{
+public:
+    GridRowStore();
+    ~GridRowStore();
+    GridRowStore(const GridRowStore&) = delete;
+    GridRowStore& operator=(const GridRowStore&) = delete;
+
+    int size() const { return m_size; }
+    /// Releases every row, text page and interned text.
+    void clear();
+    void append(const LedgerRow& row);
+
+    qint64 id(int row) const { return slot(row).id; }
+    qint64 amountTicks(int row) const { return slot(row).amountTicks; }
+    bool hasAmount(int row) const { return slot(row).hasAmount != 0; }
+    QDate date(int row) const;
+    QString direction(int row) const { return m_interned.at(slot(row).direction); }
+    QString relation(int row) const { return m_interned.at(slot(row).relation); }
+    QString kind(int row) const { return m_interned.at(slot(row).kind); }
+    QString name(int row) const;
+    QString note(int row) const;
+
+private:
+    struct Slot
+    {
+        qint64 id;
+        qint64 amountTicks;
+        quint32 page;
+        quint32 offset;
+        quint32 nameLength;
+        quint32 noteLength : 31;
+        quint32 hasAmount : 1;
+        qint32 julianDay;
+        quint32 direction;
+        quint32 relation;
+        quint32 kind;
+    };
+    struct Page
+    {
+        std::unique_ptr<char16_t[]> chars;
+        quint32 capacity = 0;
+        quint32 used = 0;
+    };
+
+    static constexpr int SlotsPerChunkShift = 12;
+    static constexpr int SlotsPerChunk = 1 << SlotsPerChunkShift;
+
+    const Slot& slot(int row) const
+    {
+        return m_chunks[size_t(row) >> SlotsPerChunkShift][size_t(row) & (SlotsPerChunk - 1)];
+    }
+    quint32 intern(const QString& text);
+    /// Stores the characters of both texts back to back; returns the page index and sets the offset.
+    quint32 storeTexts(const QString& first, const QString& second, quint32& offset);
+
+    std::vector<std::unique_ptr<Slot[]>> m_chunks;
+    std::vector<Page> m_pages;
+    QStringList m_interned;
+    QHash<QString, quint32> m_internIndex;
+    int m_size = 0;
+};
+
+} // namespace ovelta

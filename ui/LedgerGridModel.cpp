@@ -1,0 +1,121 @@
+#include "ui/LedgerGridModel.h"
+
+#include "ui/LedgerGrid.h"
+
+#include <QBrush>
+
+using namespace Qt::StringLiterals;
+
+namespace ovelta {
+
+LedgerGridModel::LedgerGridModel(QObject* parent)
+    : QAbstractTableModel(parent)
+    , m_even(236, 236, 236)
+    , m_odd(192, 192, 192)
+{
+}
+
+LedgerGridModel::~LedgerGridModel() = default;
+
+int LedgerGridModel::rowCount(const QModelIndex& parent) const
+{
+    return parent.isValid() ? 0 : m_rows.size();
+}
+
+int LedgerGridModel::columnCount(const QModelIndex& parent) const
+{
+    return parent.isValid() ? 0 : Columns;
+}
+
+QVariant LedgerGridModel::data(const QModelIndex& index, int role) const
+{
+    if (!index.isValid() || index.row() >= m_rows.size())
+        return {};
+    switch (role) {
+    case Qt::DisplayRole:
+        return displayText(index.row(), index.column());
+    case CellTextRole:
+        return cellText(index.row(), index.column());
+    case Qt::BackgroundRole:
+        return QBrush(background(index.row()));
+    default:
+        return {};
+    }
+}
+
+QVariant LedgerGridModel::headerData(int section, Qt::Orientation orientation, int role) const
+{
+    if (orientation == Qt::Horizontal && role == Qt::DisplayRole && section >= 0 && section < Columns)
+        return LedgerGrid::headerTexts().at(section);
+    return QAbstractTableModel::headerData(section, orientation, role);
+}
+
+Qt::ItemFlags LedgerGridModel::flags(const QModelIndex& index) const
+{
+    return index.isValid() ? Qt::ItemIsEnabled | Qt::ItemIsSelectable : Qt::NoItemFlags;
+}
+
+void LedgerGridModel::clear()
+{
+    beginResetModel();
+    m_rows.clear();
+    endResetModel();
+}
+
+void LedgerGridModel::append(std::vector<LedgerRow>&& rows)
+{
+    if (!rows.empty()) {
+        const int first = m_rows.size();
+        beginInsertRows(QModelIndex(), first, first + int(rows.size()) - 1);
+        for (const LedgerRow& row : rows)
+            m_rows.append(row);
+        endInsertRows();
+    }
+    std::vector<LedgerRow>().swap(rows);
+}
+
+QString LedgerGridModel::cellText(int row, int column) const
+{
+    if (row < 0 || row >= m_rows.size())
+        return {};
+    switch (column) {
+    case 0:
+        return QString::number(m_rows.id(row));
+    case 1:
+        return QString::number(row + 1);
+    case 2:
+        return m_rows.direction(row);
+    case 3:
+        return m_rows.name(row);
+    case 4:
+        return LedgerGrid::dateText(m_rows.date(row));
+    case 5:
+        return m_rows.relation(row);
+    case 6:
+        return m_rows.kind(row);
+    case 7:
+        return m_rows.hasAmount(row) ? LedgerGrid::moneyText(m_rows.amountTicks(row)) : QString();
+    case 8:
+        return m_rows.note(row);
+    default:
+        return {};
+    }
+}
+
+QString LedgerGridModel::displayText(int row, int column) const
+{
+    QString text = cellText(row, column);
+    if (column == MoneyColumn && !text.isEmpty())
+        text.prepend(u'￥');
+    return text;
+}
+
+void LedgerGridModel::setRowColours(const QColor& even, const QColor& odd)
+{
+    m_even = even;
+    m_odd = odd;
+    if (m_rows.size() > 0)
+        Q_EMIT dataChanged(index(0, 0), index(m_rows.size() - 1, Columns - 1), {Qt::BackgroundRole});
+}
+
+} // namespace ovelta
