@@ -111,10 +111,6 @@ void GridPrinter::paintPage(QPainter& painter, QPrinter* printer, int firstRow, 
     const qreal pageWidth = paintArea(printer).width();
     const QList<Column> columns = layoutColumns(pageWidth);
 
-    QPen pen(LineColour);
-    pen.setWidthF(std::max<qreal>(1.0, scale * 0.75));
-    painter.setPen(pen);
-
     QFont screenFont(m_font);
     // A size in screen pixels would shrink to nothing at printer resolution; points scale with the device.
     if (screenFont.pixelSize() > 0)
@@ -123,32 +119,42 @@ void GridPrinter::paintPage(QPainter& painter, QPrinter* printer, int firstRow, 
     QFont titleFont(bodyFont);
     titleFont.setBold(true);
 
+    painter.fillRect(QRectF(0, 0, pageWidth, 2 * rowHeight), HeaderBackground);
+    painter.setPen(Qt::black);
     painter.setFont(titleFont);
-    paintCell(painter, QRectF(0, 0, pageWidth, rowHeight), m_title, Qt::AlignCenter, HeaderBackground);
-
+    paintText(painter, QRectF(0, 0, pageWidth, rowHeight), m_title, Qt::AlignCenter);
     painter.setFont(bodyFont);
     for (const Column& column : columns) {
         const QString header = m_model.headerData(column.column, Qt::Horizontal).toString();
-        paintCell(painter, QRectF(column.left, rowHeight, column.width, rowHeight), header, Qt::AlignCenter,
-                  HeaderBackground);
+        paintText(painter, QRectF(column.left, rowHeight, column.width, rowHeight), header, Qt::AlignCenter);
     }
 
     for (int i = 0; i < rowCount; ++i) {
         const int row = firstRow + i;
         const qreal top = (i + 2) * rowHeight;
-        const QColor background = m_model.background(row);
+        painter.fillRect(QRectF(0, top, pageWidth, rowHeight), m_model.background(row));
         for (const Column& column : columns) {
-            paintCell(painter, QRectF(column.left, top, column.width, rowHeight),
-                      m_model.displayText(row, column.column), Qt::AlignLeft | Qt::AlignVCenter, background);
+            paintText(painter, QRectF(column.left, top, column.width, rowHeight),
+                      m_model.displayText(row, column.column), Qt::AlignLeft | Qt::AlignVCenter);
         }
     }
+
+    // The rules go on last, once per page rather than per cell, which keeps long printouts and their preview
+    // small.
+    QPen pen(LineColour);
+    pen.setWidthF(std::max<qreal>(1.0, scale * 0.75));
+    painter.setPen(pen);
+    const qreal bottom = (rowCount + 2) * rowHeight;
+    for (int line = 0; line <= rowCount + 2; ++line)
+        painter.drawLine(QPointF(0, line * rowHeight), QPointF(pageWidth, line * rowHeight));
+    painter.drawLine(QPointF(0, 0), QPointF(0, bottom));
+    painter.drawLine(QPointF(pageWidth, 0), QPointF(pageWidth, bottom));
+    for (int i = 1; i < columns.size(); ++i)
+        painter.drawLine(QPointF(columns.at(i).left, rowHeight), QPointF(columns.at(i).left, bottom));
 }
 
-void GridPrinter::paintCell(QPainter& painter, const QRectF& rect, const QString& text, Qt::Alignment alignment,
-                            const QColor& background) const
+void GridPrinter::paintText(QPainter& painter, const QRectF& rect, const QString& text, Qt::Alignment alignment) const
 {
-    painter.fillRect(rect, background);
-    painter.drawRect(rect);
     if (text.isEmpty())
         return;
     const qreal padding = painter.fontMetrics().averageCharWidth() * 0.4;

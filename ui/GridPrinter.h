@@ -38,8 +38,7 @@ private:
     int rowsPerPage(QPrinter* printer) const;
     QList<Column> layoutColumns(qreal pageWidth) const;
     void paintPage(QPainter& painter, QPrinter* printer, int firstRow, int rowCount) const;
-    void paintCell(QPainter& painter, const QRectF& rect, const QString& text, Qt::Alignment alignment,
-                   const QColor& background) const;
+    void paintText(QPainter& painter, const QRectF& rect, const QString& text, Qt::Alignment alignment) const;
 
     const LedgerGridModel& m_model;
     QString m_title;
