@@ -26,6 +26,8 @@ public:
     bool connect(const QString& file, const QString& user, const QString& password, bool readOnly = false,
                  bool noDialog = false);
     bool isOpen() const;
+    /// Closes the connection and all its row sets (the main window's objects end this way too).
+    void disconnect();
     QString lastConnectionText() const;
 
     /// Handle of a new row set on its first row; 0 on failure, for an empty statement, or with 30 open.
@@ -34,7 +36,9 @@ public:
     void moveNext(int handle);
     /// True past the last row, and for 0 or any handle that is not an open row set.
     bool atEnd(int handle) const;
-    /// Typed value of the current row (integers, numbers, text, date-time); empty text on failure.
+    /// Typed value of the current row after its column's kind: integers as qlonglong, floating and Currency
+    /// values as double, texts as QString, date-times as QDateTime, yes/no as bool, byte arrays as QByteArray;
+    /// NULL and every failure (invalid handle, past the end, no such column) as an empty QString.
     QVariant read(int handle, const QString& column) const;
     /// By 1-based column number.
     QVariant read(int handle, int column) const;

@@ -40,7 +40,8 @@ public:
     bool atEnd() const;
     /// Rows of the open set; -1 when nothing is open.
     int rowCount() const;
-    /// Criteria "COLUMN=NUMBER" (as "id=12"), searching forward from the current row.
+    /// Criteria "COLUMN=NUMBER" (as "id=12"; see RowCriteria), searching forward from the current row, which
+    /// it includes. Not found: false, and the position is past the last row. Only direction 1 is supported.
     bool find(const QString& criteria, int direction = 1);
 
     /// Reads of the current row by column name; false when nothing is open, past the end, no such column or
@@ -49,6 +50,8 @@ public:
     bool readNumber(const QString& column, double& value) const;
     bool readInteger(const QString& column, qint64& value) const;
     bool readDateTime(const QString& column, QDateTime& value) const;
+    /// The date part of a date-time column, without building a QDateTime (the grid keeps dates only).
+    bool readDate(const QString& column, QDate& value) const;
     /// Exact read of a Currency column in ten-thousandths.
     bool readCurrency(const QString& column, qint64& ticks) const;
     /// True when the current row's value of that column is NULL (or the read is impossible).
@@ -56,14 +59,19 @@ public:
 
     bool addRow();
     bool writeText(const QString& column, const QString& text);
-    /// Saves the pending row; on failure the pending changes are cancelled.
+    /// Saves the pending row; on failure the pending changes are cancelled. Moving, finding, filtering and
+    /// closing cancel pending changes too (they are never saved on the side).
     bool saveRow();
     /// Deletes the current row at once.
     bool deleteCurrent();
+    /// The same comparison as find ("id=12"), applied to the open set: rows that do not match are skipped and
+    /// not counted; the position goes to the first matching row. The empty text removes the filter (true also
+    /// when nothing is open). Closing the set removes its filter.
     bool setFilter(const QString& filter);
 
     /// Runs fn inside one engine transaction on the bound connection: committed when fn returns true, rolled
-    /// back otherwise (or when the commit fails). False when anything failed.
+    /// back otherwise (or when the commit fails). False when anything failed. When a rolled-back fn changed rows
+    /// through this set, the set is closed, since its rows no longer match the file.
     bool inTransaction(const std::function<bool()>& fn);
 
 private:

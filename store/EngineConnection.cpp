@@ -1,0 +1,271 @@
+#include "EngineConnection.h"
+
+#include "JetDateTime.h"
+#include "Money.h"
+#include "RowSnapshot.h"
+
+#include <QFile>
+#include <sqlcipher/sqlite3.h>
+
+using namespace Qt::StringLiterals;
+
+namespace ovelta {
+
+namespace {
+
+void finalize(sqlite3_stmt* statement)
+{
+    sqlite3_finalize(statement);
+}
+
+void resultError(sqlite3_context* context, const QString& message)
+{
+    const QByteArray utf8 = message.toUtf8();
+    sqlite3_result_error(context, utf8.constData(), int(utf8.size()));
+}
+
+QString textArgument(sqlite3_value* value)
+{
+    return QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_value_text(value)), sqlite3_value_bytes(value));
+}
+
+/// ovelta_time(x): a value stored into a Time column, as the canonical date-time text.
+void timeFunction(sqlite3_context* context, int, sqlite3_value** arguments)
+{
+    std::optional<JetDateTime> when;
+    switch (sqlite3_value_type(arguments[0])) {
+    case SQLITE_NULL:
+        sqlite3_result_null(context);
+        return;
+    case SQLITE_TEXT:
+        when = JetDateTime::parse(textArgument(arguments[0]));
+        break;
+    case SQLITE_INTEGER:
+    case SQLITE_FLOAT:
+        when = JetDateTime::fromSerial(sqlite3_value_double(arguments[0]));
+        break;
+    default:
+        break;
+    }
+    if (!when) {
+        resultError(context, u"Data type mismatch: the value is not a date."_s);
+        return;
+    }
+    const QByteArray text = when->canonical().toLatin1();
+    sqlite3_result_text(context, text.constData(), int(text.size()), SQLITE_TRANSIENT);
+}
+
+/// ovelta_currency(x): a value stored into a Currency column, as ten-thousandths. Integers are taken as
+/// ten-thousandths already (expressions over Currency columns), texts as decimal amounts.
+void currencyFunction(sqlite3_context* context, int, sqlite3_value** arguments)
+{
+    switch (sqlite3_value_type(arguments[0])) {
+    case SQLITE_NULL:
+        sqlite3_result_null(context);
+        return;
+    case SQLITE_INTEGER:
+        sqlite3_result_int64(context, sqlite3_value_int64(arguments[0]));
+        return;
+    case SQLITE_TEXT:
+        if (const auto ticks = Money::parseLiteral(textArgument(arguments[0]).trimmed())) {
+            sqlite3_result_int64(context, *ticks);
+            return;
+        }
+        break;
+    default:
+        break;
+    }
+    resultError(context, u"Data type mismatch: the value is not an amount of the Currency range."_s);
+}
+
+QString quotedIdentifier(const QString& name)
+{
+    QString escaped = name;
+    escaped.replace(u'"', u"\"\""_s);
+    return u'"' + escaped + u'"';
+}
+
+} // namespace
+
+EngineConnection::EngineConnection(sqlite3* db)
+    : m_db(db)
+{
+}
+
+EngineConnection::~EngineConnection()
+{
+    sqlite3_close_v2(m_db);
+}
+
+std::shared_ptr<EngineConnection> EngineConnection::open(const QString& path, const QString& key, Options options)
+{
+    if (path.isEmpty())
+        return nullptr;
+    sqlite3* db = nullptr;
+    const QByteArray file = QFile::encodeName(path);
+    const int flags = (options.readOnly ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE) | SQLITE_OPEN_PRIVATECACHE;
+    if (sqlite3_open_v2(file.constData(), &db, flags, nullptr) != SQLITE_OK) {
+        sqlite3_close_v2(db);
+        return nullptr;
+    }
+    std::shared_ptr<EngineConnection> connection(new EngineConnection(db));
+    sqlite3_extended_result_codes(db, 1);
+    if (!key.isEmpty()) {
+        const QByteArray secret = key.toUtf8();
+        if (sqlite3_key(db, secret.constData(), int(secret.size())) != SQLITE_OK)
+            return nullptr;
+    }
+    // The key is only tried by the first read: a wrong key or a file that is no database fails here.
+    if (!connection->executeNative("SELECT count(*) FROM sqlite_master"))
+        return nullptr;
+    if (!options.allowEmpty) {
+        Statement pages = connection->prepareNative(u"PRAGMA page_count"_s);
+        if (!pages || sqlite3_step(pages.get()) != SQLITE_ROW || sqlite3_column_int64(pages.get(), 0) <= 0)
+            return nullptr;
+    }
+    sqlite3_busy_timeout(db, 5000);
+    if (!connection->executeNative("PRAGMA synchronous=FULL"))
+        return nullptr;
+    const int functionFlags = SQLITE_UTF8 | SQLITE_DETERMINISTIC;
+    if (sqlite3_create_function_v2(db, JetDialect::TimeFunction, 1, functionFlags, nullptr, timeFunction, nullptr,
+                                   nullptr, nullptr)
+            != SQLITE_OK
+        || sqlite3_create_function_v2(db, JetDialect::CurrencyFunction, 1, functionFlags, nullptr, currencyFunction,
+                                      nullptr, nullptr, nullptr)
+            != SQLITE_OK)
+        return nullptr;
+    return connection;
+}
+
+std::shared_ptr<EngineConnection> EngineConnection::open(const QString& path, const QString& key)
+{
+    return open(path, key, Options());
+}
+
+bool EngineConnection::initialise(const QString& path, const QString& key)
+{
+    const auto connection = open(path, key, Options{false, true});
+    // Writing the header makes the file a database of its own, keyed from its first page on.
+    return connection && connection->executeNative("PRAGMA user_version=0");
+}
+
+bool EngineConnection::fail()
+{
+    m_lastError = QString::fromUtf8(sqlite3_errmsg(m_db));
+    return false;
+}
+
+EngineConnection::Statement EngineConnection::prepareNative(const QString& sql)
+{
+    const QByteArray utf8 = sql.toUtf8();
+    sqlite3_stmt* statement = nullptr;
+    const char* tail = nullptr;
+    if (sqlite3_prepare_v2(m_db, utf8.constData(), int(utf8.size()), &statement, &tail) != SQLITE_OK) {
+        fail();
+        return Statement(nullptr, finalize);
+    }
+    Statement owned(statement, finalize);
+    if (statement == nullptr) {
+        m_lastError = u"The statement is empty."_s;
+        return Statement(nullptr, finalize);
+    }
+    for (; tail != nullptr && *tail != '\0'; ++tail) {
+        if (*tail != ' ' && *tail != '\t' && *tail != '\n' && *tail != '\r') {
+            m_lastError = u"Characters found after end of SQL statement."_s;
+            return Statement(nullptr, finalize);
+        }
+    }
+    return owned;
+}
+
+bool EngineConnection::run(sqlite3_stmt* statement)
+{
+    int rc;
+    while ((rc = sqlite3_step(statement)) == SQLITE_ROW) { }
+    return rc == SQLITE_DONE || fail();
+}
+
+bool EngineConnection::executeNative(const char* sql)
+{
+    const Statement statement = prepareNative(QString::fromUtf8(sql));
+    return statement && run(statement.get());
+}
+
+bool EngineConnection::execute(const QString& statement)
+{
+    const JetDialect::Translation translation = JetDialect::translate(statement, tableLookup());
+    if (!translation.ok) {
+        m_lastError = translation.error;
+        return false;
+    }
+    const Statement prepared = prepareNative(translation.sql);
+    if (!prepared)
+        return false;
+    const bool ok = run(prepared.get());
+    if (translation.changesSchema)
+        m_columns.clear();
+    return ok;
+}
+
+std::unique_ptr<RowSnapshot> EngineConnection::query(const QString& statement, bool withRowid, QString* table)
+{
+    const JetDialect::Translation translation = JetDialect::translate(statement, tableLookup(), withRowid);
+    if (!translation.ok) {
+        m_lastError = translation.error;
+        return nullptr;
+    }
+    const Statement prepared = prepareNative(translation.sql);
+    if (!prepared)
+        return nullptr;
+    if (sqlite3_column_count(prepared.get()) == 0) {
+        m_lastError = u"The statement yields no rows."_s;
+        return nullptr;
+    }
+    if (table)
+        *table = translation.returnsRowid ? translation.rowidTable : QString();
+    return RowSnapshot::read(prepared.get(), translation.returnsRowid, &m_lastError);
+}
+
+std::optional<QList<JetColumn>> EngineConnection::columns(const QString& table)
+{
+    const QString key = table.toLower();
+    if (const auto cached = m_columns.constFind(key); cached != m_columns.constEnd())
+        return *cached;
+    const Statement info = prepareNative(u"PRAGMA table_info("_s + quotedIdentifier(table) + u')');
+    if (!info)
+        return std::nullopt;
+    QList<JetColumn> result;
+    while (sqlite3_step(info.get()) == SQLITE_ROW) {
+        const auto* name = reinterpret_cast<const char*>(sqlite3_column_text(info.get(), 1));
+        const auto* declared = reinterpret_cast<const char*>(sqlite3_column_text(info.get(), 2));
+        const bool primaryKey = sqlite3_column_int(info.get(), 5) != 0;
+        result << JetColumn{QString::fromUtf8(name ? name : ""),
+                            JetTypes::fromDeclared(declared ? QByteArrayView(declared) : QByteArrayView(), primaryKey)};
+    }
+    if (result.isEmpty())
+        return std::nullopt; // not remembered: another connection may create the table
+    m_columns.insert(key, result);
+    return result;
+}
+
+JetDialect::TableLookup EngineConnection::tableLookup()
+{
+    return [this](const QString& table) { return columns(table); };
+}
+
+qint64 EngineConnection::lastInsertRowid() const
+{
+    return sqlite3_last_insert_rowid(m_db);
+}
+
+int EngineConnection::changes() const
+{
+    return sqlite3_changes(m_db);
+}
+
+bool EngineConnection::inTransaction() const
+{
+    return sqlite3_get_autocommit(m_db) == 0;
+}
+
+} // namespace ovelta

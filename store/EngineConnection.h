@@ -1,0 +1,79 @@
+#pragma once
+
+#include "JetDialect.h"
+#include "JetType.h"
+
+#include <QHash>
+#include <QList>
+#include <QString>
+#include <memory>
+#include <optional>
+
+struct sqlite3;
+struct sqlite3_stmt;
+
+namespace ovelta {
+
+class RowSnapshot;
+
+/// One open connection of the engine (SQLCipher) to a keyed database file. Every statement goes through the
+/// Jet dialect; the conversion functions the dialect relies on are registered on the connection. Commits are
+/// durable (synchronous=FULL): a statement that reported success survives a crash right after it.
+/// Closed when the object is destroyed; shared by the objects that use it through shared_ptr.
+class EngineConnection
+{
+public:
+    struct Options
+    {
+        bool readOnly = false;
+        /// Accept a file that holds no database yet (zero pages); used only while creating one.
+        bool allowEmpty = false;
+    };
+
+    /// Opens the existing file at path and keys it (no key when key is empty). Null when the file is missing,
+    /// is not a database, or the key does not open it; nothing is created and nothing is shown.
+    static std::shared_ptr<EngineConnection> open(const QString& path, const QString& key, Options options);
+    static std::shared_ptr<EngineConnection> open(const QString& path, const QString& key);
+
+    /// Writes an empty database keyed with key into the existing, empty file at path.
+    static bool initialise(const QString& path, const QString& key);
+
+    ~EngineConnection();
+    EngineConnection(const EngineConnection&) = delete;
+    EngineConnection& operator=(const EngineConnection&) = delete;
+
+    /// Runs one Jet statement to its end. False with lastError() when the dialect or the engine refused it.
+    bool execute(const QString& statement);
+    /// Runs engine SQL as it is (transaction control of the store itself).
+    bool executeNative(const char* sql);
+    /// The rows of one Jet statement as a snapshot; null with lastError() when refused or when the statement
+    /// yields no rows. withRowid: see JetDialect; the snapshot then holds each row's key and table() names the
+    /// table to update.
+    std::unique_ptr<RowSnapshot> query(const QString& statement, bool withRowid = false, QString* table = nullptr);
+
+    /// A prepared engine statement (engine SQL, not Jet), finalized when dropped; null with lastError().
+    using Statement = std::unique_ptr<sqlite3_stmt, void (*)(sqlite3_stmt*)>;
+    Statement prepareNative(const QString& sql);
+    /// Steps a prepared statement that yields no rows to its end.
+    bool run(sqlite3_stmt* statement);
+
+    /// The columns of a table in their order with their Jet types; nothing when there is no such table.
+    std::optional<QList<JetColumn>> columns(const QString& table);
+    JetDialect::TableLookup tableLookup();
+
+    QString lastError() const { return m_lastError; }
+    qint64 lastInsertRowid() const;
+    int changes() const;
+    bool inTransaction() const;
+    sqlite3* handle() const { return m_db; }
+
+private:
+    explicit EngineConnection(sqlite3* db);
+    bool fail();
+
+    sqlite3* m_db;
+    QString m_lastError;
+    QHash<QString, QList<JetColumn>> m_columns;
+};
+
+} // namespace ovelta

@@ -1,0 +1,175 @@
+#include "Money.h"
+
+#include <QVarLengthArray>
+#include <limits>
+
+using namespace Qt::StringLiterals;
+
+namespace ovelta::Money {
+
+namespace {
+
+constexpr int Decimals = 4;
+
+bool isAsciiDigit(QChar c)
+{
+    return c >= u'0' && c <= u'9';
+}
+
+/// The magnitude of a ten-thousandths count as its decimal digits, with the point placed.
+QString magnitudeText(quint64 magnitude, bool keepTrailingZeros)
+{
+    QString units = QString::number(magnitude / TicksPerUnit);
+    QString fraction = QString::number(magnitude % TicksPerUnit).rightJustified(Decimals, u'0');
+    if (!keepTrailingZeros) {
+        while (!fraction.isEmpty() && fraction.back() == u'0')
+            fraction.chop(1);
+    }
+    return fraction.isEmpty() ? units : units + u'.' + fraction;
+}
+
+quint64 magnitudeOf(qint64 ticks)
+{
+    return ticks < 0 ? quint64(0) - quint64(ticks) : quint64(ticks);
+}
+
+/// Ten-thousandths rounded half away from zero to whole hundredths (cents), kept as a signed magnitude.
+quint64 centsMagnitude(qint64 ticks)
+{
+    const quint64 magnitude = magnitudeOf(ticks);
+    return magnitude / 100 + (magnitude % 100 >= 50 ? 1 : 0);
+}
+
+} // namespace
+
+std::optional<qint64> parseLiteral(const QString& text)
+{
+    const qsizetype n = text.size();
+    qsizetype i = 0;
+    bool negative = false;
+    if (i < n && (text[i] == u'+' || text[i] == u'-')) {
+        negative = text[i] == u'-';
+        ++i;
+    }
+    // The digits of the number without its point; pointPosition counts the digits before the point.
+    QVarLengthArray<char, 64> digits;
+    qsizetype pointPosition = -1;
+    bool seenDigit = false;
+    for (; i < n; ++i) {
+        const QChar c = text[i];
+        if (isAsciiDigit(c)) {
+            seenDigit = true;
+            if (digits.isEmpty() && c == u'0' && pointPosition < 0)
+                continue; // leading zeros of the whole part
+            digits.append(char(c.unicode() - u'0'));
+        } else if (c == u'.' && pointPosition < 0) {
+            pointPosition = digits.size();
+        } else {
+            break;
+        }
+    }
+    if (!seenDigit)
+        return std::nullopt;
+    if (pointPosition < 0)
+        pointPosition = digits.size();
+
+    qint64 exponent = 0;
+    if (i < n && (text[i] == u'e' || text[i] == u'E')) {
+        ++i;
+        bool negativeExponent = false;
+        if (i < n && (text[i] == u'+' || text[i] == u'-')) {
+            negativeExponent = text[i] == u'-';
+            ++i;
+        }
+        if (i >= n || !isAsciiDigit(text[i]))
+            return std::nullopt;
+        for (; i < n && isAsciiDigit(text[i]); ++i) {
+            if (exponent < 100000) // far beyond any amount; keeps the count from overflowing
+                exponent = exponent * 10 + (text[i].unicode() - u'0');
+        }
+        if (negativeExponent)
+            exponent = -exponent;
+    }
+    if (i != n)
+        return std::nullopt;
+
+    // The value is 0.d1d2d3... * 10^(pointPosition + exponent); the ticks are its digits up to the fourth
+    // decimal, the fifth deciding the rounding.
+    const qint64 wholeDigits = qint64(pointPosition) + exponent;
+    const qint64 tickDigits = wholeDigits + Decimals;
+    bool allZero = true;
+    for (char d : digits) {
+        if (d != 0) {
+            allZero = false;
+            break;
+        }
+    }
+    if (allZero)
+        return 0;
+    if (tickDigits > 20)
+        return std::nullopt;
+
+    quint64 magnitude = 0;
+    for (qint64 k = 0; k < tickDigits; ++k) {
+        const unsigned d = k < digits.size() && k >= 0 ? unsigned(digits[k]) : 0u;
+        if (__builtin_mul_overflow(magnitude, quint64(10), &magnitude)
+            || __builtin_add_overflow(magnitude, quint64(d), &magnitude))
+            return std::nullopt;
+    }
+    if (tickDigits >= 0 && tickDigits < digits.size() && digits[tickDigits] >= 5
+        && __builtin_add_overflow(magnitude, quint64(1), &magnitude))
+        return std::nullopt;
+    const quint64 limit = quint64(std::numeric_limits<qint64>::max()) + (negative ? 1u : 0u);
+    if (magnitude > limit)
+        return std::nullopt;
+    if (negative)
+        return qint64(quint64(0) - quint64(magnitude));
+    return qint64(magnitude);
+}
+
+std::optional<qint64> parseUserAmount(const QString& text)
+{
+    auto isBlank = [](QChar c) { return c == u' ' || c == u'\t' || c == QChar(0x3000); };
+    qsizetype begin = 0;
+    qsizetype end = text.size();
+    while (begin < end && isBlank(text[begin]))
+        ++begin;
+    while (end > begin && isBlank(text[end - 1]))
+        --end;
+    QString folded;
+    folded.reserve(end - begin);
+    for (qsizetype i = begin; i < end; ++i) {
+        const char16_t c = text[i].unicode();
+        // The full-width forms U+FF01..U+FF5E mirror ASCII 0x21..0x7E.
+        folded.append(c >= 0xFF01 && c <= 0xFF5E ? QChar(char16_t(c - 0xFEE0)) : text[i]);
+    }
+    return parseLiteral(folded);
+}
+
+QString toLiteral(qint64 ticks)
+{
+    const QString magnitude = magnitudeText(magnitudeOf(ticks), false);
+    return ticks < 0 ? u'-' + magnitude : magnitude;
+}
+
+QString toEditText(qint64 ticks)
+{
+    // Whole cents are exact; %.13g of the nearest double writes up to 13 digits of them exactly.
+    const double cents = double(centsMagnitude(ticks));
+    const double value = (ticks < 0 ? -cents : cents) / 100.0;
+    return QString::asprintf("%.13g", value);
+}
+
+QString toTwoDecimals(qint64 ticks)
+{
+    const quint64 cents = centsMagnitude(ticks);
+    const QString text = QString::number(cents / 100) + u'.' + QString::number(cents % 100).rightJustified(2, u'0');
+    return ticks < 0 && cents != 0 ? u'-' + text : text;
+}
+
+double toDouble(qint64 ticks)
+{
+    return double(ticks) / double(TicksPerUnit);
+}
+
+} // namespace ovelta::Money

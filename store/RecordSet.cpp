@@ -1,0 +1,604 @@
+#include "RecordSet.h"
+
+#include "DatabaseConnection.h"
+#include "EngineConnection.h"
+#include "JetDateTime.h"
+#include "Money.h"
+#include "RowCriteria.h"
+#include "RowSnapshot.h"
+
+#include <QPointer>
+#include <bit>
+#include <map>
+#include <sqlcipher/sqlite3.h>
+#include <vector>
+
+using namespace Qt::StringLiterals;
+
+namespace ovelta {
+
+namespace {
+
+constexpr quint8 Deleted = 1;
+constexpr quint8 FilteredOut = 2;
+
+RecordSet::ErrorReporter& errorReporter()
+{
+    static RecordSet::ErrorReporter reporter;
+    return reporter;
+}
+
+void report(const QString& message)
+{
+    if (errorReporter())
+        errorReporter()(message);
+}
+
+QString quotedIdentifier(const QString& name)
+{
+    QString escaped = name;
+    escaped.replace(u'"', u"\"\""_s);
+    return u'"' + escaped + u'"';
+}
+
+/// A value written into the pending row, already in the form its column stores.
+struct PendingValue
+{
+    RowSnapshot::Kind kind = RowSnapshot::Kind::Null;
+    qint64 value = 0;
+    QByteArray bytes;
+
+    RowSnapshot::Cell cell() const { return RowSnapshot::Cell{kind, value, bytes}; }
+};
+
+QString textOf(const RowSnapshot::Cell& cell)
+{
+    using Kind = RowSnapshot::Kind;
+    switch (cell.kind) {
+    case Kind::Null:
+        return QString();
+    case Kind::Text:
+        return QString::fromUtf8(cell.bytes);
+    case Kind::Integer:
+        return QString::number(cell.value);
+    case Kind::Double:
+        return QString::asprintf("%.8f", cell.real());
+    case Kind::Currency:
+        return Money::toLiteral(cell.value);
+    case Kind::DateTime:
+        if (const auto when = JetDateTime::fromPacked(cell.value))
+            return when->canonical();
+        return QString();
+    case Kind::Boolean:
+        return cell.value != 0 ? u"TRUE"_s : u"FALSE"_s;
+    case Kind::Blob:
+        return u"[BLOB]"_s;
+    }
+    return u"UN_KNOW"_s;
+}
+
+} // namespace
+
+struct RecordSet::Private
+{
+    enum class Pending { None, Adding, Editing };
+
+    QPointer<DatabaseConnection> connection;
+    std::unique_ptr<RowSnapshot> rows;
+    qsizetype position = 0; ///< a row index; rows->rowCount() is past the last row
+    std::vector<quint8> hidden; ///< Deleted / FilteredOut per row; empty while no row is hidden
+    qsizetype visible = 0;
+    QString table; ///< the table whose rows this set can change (its rows carry their keys)
+    Pending pending = Pending::None;
+    std::map<int, PendingValue> values;
+    bool changedInTransaction = false;
+
+    qsizetype count() const { return rows ? rows->rowCount() : 0; }
+    bool isHidden(qsizetype row) const { return !hidden.empty() && hidden[size_t(row)] != 0; }
+    qsizetype nextVisible(qsizetype from) const
+    {
+        while (from < count() && isHidden(from))
+            ++from;
+        return from;
+    }
+    bool onRow() const { return rows && position < count() && !isHidden(position); }
+    std::shared_ptr<EngineConnection> engine() const { return connection ? connection->engine() : nullptr; }
+
+    void cancelPending()
+    {
+        pending = Pending::None;
+        values.clear();
+    }
+
+    void hide(qsizetype row, quint8 reason)
+    {
+        if (hidden.empty())
+            hidden.assign(size_t(count()), 0);
+        if (hidden[size_t(row)] == 0)
+            --visible;
+        hidden[size_t(row)] |= reason;
+    }
+
+    std::optional<RowSnapshot::Cell> current(const QString& column) const
+    {
+        if (!rows)
+            return std::nullopt;
+        const int index = rows->columnIndex(column);
+        if (index < 0)
+            return std::nullopt;
+        if (pending != Pending::None) {
+            if (const auto written = values.find(index); written != values.end())
+                return written->second.cell();
+            if (pending == Pending::Adding)
+                return RowSnapshot::Cell{};
+        }
+        if (!onRow())
+            return std::nullopt;
+        return rows->cell(position, index);
+    }
+
+    /// The Jet type of a column of the set's table, knowing the auto-number (which is never written).
+    JetType columnType(int index) const
+    {
+        const QString& name = rows->column(index).name;
+        if (const auto engineNow = engine()) {
+            if (const auto columns = engineNow->columns(table)) {
+                for (const JetColumn& column : *columns) {
+                    if (column.name.compare(name, Qt::CaseInsensitive) == 0)
+                        return column.type;
+                }
+            }
+        }
+        return rows->column(index).type;
+    }
+};
+
+RecordSet::RecordSet(QObject* parent)
+    : QObject(parent)
+    , d(std::make_unique<Private>())
+{
+}
+
+RecordSet::~RecordSet() = default;
+
+void RecordSet::setErrorReporter(ErrorReporter reporter)
+{
+    errorReporter() = std::move(reporter);
+}
+
+bool RecordSet::bind(DatabaseConnection* connection)
+{
+    if (connection == nullptr)
+        return false;
+    d->connection = connection;
+    return true;
+}
+
+bool RecordSet::open(const QString& statement)
+{
+    close();
+    if (!d->connection || statement.isEmpty())
+        return false;
+    const auto engine = d->engine();
+    if (!engine) {
+        report(u"Operation is not allowed when the connection is closed."_s);
+        return false;
+    }
+    QString table;
+    std::unique_ptr<RowSnapshot> rows = engine->query(statement, true, &table);
+    if (!rows) {
+        report(engine->lastError());
+        return false;
+    }
+    d->rows = std::move(rows);
+    d->table = table;
+    d->position = 0;
+    d->visible = d->rows->rowCount();
+    return true;
+}
+
+bool RecordSet::openTable(const QString& table)
+{
+    close();
+    if (!d->connection || table.isEmpty())
+        return false;
+    bool plain = true;
+    for (QChar c : table) {
+        if (!(c.isLetterOrNumber() || c == u'_' || c.unicode() >= 0x80))
+            plain = false;
+    }
+    if (!plain && table.contains(u']')) {
+        report(u"Invalid bracketing of name '%1'."_s.arg(table));
+        return false;
+    }
+    return open(u"select * from "_s + (plain ? table : u'[' + table + u']'));
+}
+
+bool RecordSet::openOrdered(const QString& table, const QString& order)
+{
+    return open(u"select * from %1 order by %2"_s.arg(table, order));
+}
+
+void RecordSet::close()
+{
+    d->rows.reset();
+    d->hidden.clear();
+    d->visible = 0;
+    d->position = 0;
+    d->table.clear();
+    d->cancelPending();
+}
+
+bool RecordSet::isOpen() const
+{
+    return d->rows != nullptr;
+}
+
+bool RecordSet::moveFirst()
+{
+    if (!d->rows)
+        return false;
+    d->cancelPending();
+    const qsizetype first = d->nextVisible(0);
+    if (first >= d->count())
+        return false;
+    d->position = first;
+    return true;
+}
+
+bool RecordSet::moveNext()
+{
+    if (!d->rows)
+        return false;
+    d->cancelPending();
+    if (d->position >= d->count())
+        return false;
+    d->position = d->nextVisible(d->position + 1);
+    return true;
+}
+
+bool RecordSet::atEnd() const
+{
+    if (!d->rows)
+        return true;
+    if (d->pending == Private::Pending::Adding)
+        return false;
+    return d->nextVisible(d->position) >= d->count();
+}
+
+int RecordSet::rowCount() const
+{
+    return d->rows ? int(d->visible) : -1;
+}
+
+bool RecordSet::find(const QString& criteria, int direction)
+{
+    if (!d->rows || direction != 1)
+        return false;
+    const auto parsed = RowCriteria::parse(criteria);
+    if (!parsed)
+        return false;
+    const int column = d->rows->columnIndex(parsed->column());
+    if (column < 0)
+        return false;
+    d->cancelPending();
+    for (qsizetype row = d->position; row < d->count(); ++row) {
+        if (!d->isHidden(row) && parsed->matches(d->rows->cell(row, column))) {
+            d->position = row;
+            return true;
+        }
+    }
+    d->position = d->count();
+    return false;
+}
+
+bool RecordSet::readText(const QString& column, QString& value) const
+{
+    const auto cell = d->current(column);
+    value = cell ? textOf(*cell) : QString();
+    return cell.has_value();
+}
+
+bool RecordSet::readNumber(const QString& column, double& value) const
+{
+    const auto cell = d->current(column);
+    if (!cell)
+        return false;
+    if (cell->kind == RowSnapshot::Kind::Double) {
+        value = cell->real();
+        return true;
+    }
+    if (cell->kind == RowSnapshot::Kind::Currency) {
+        value = Money::toDouble(cell->value);
+        return true;
+    }
+    return false;
+}
+
+bool RecordSet::readInteger(const QString& column, qint64& value) const
+{
+    const auto cell = d->current(column);
+    if (!cell || cell->kind != RowSnapshot::Kind::Integer)
+        return false;
+    value = cell->value;
+    return true;
+}
+
+bool RecordSet::readDateTime(const QString& column, QDateTime& value) const
+{
+    const auto cell = d->current(column);
+    if (!cell || cell->kind != RowSnapshot::Kind::DateTime)
+        return false;
+    const auto when = JetDateTime::fromPacked(cell->value);
+    if (!when)
+        return false;
+    value = when->toDateTime();
+    return true;
+}
+
+bool RecordSet::readDate(const QString& column, QDate& value) const
+{
+    const auto cell = d->current(column);
+    if (!cell || cell->kind != RowSnapshot::Kind::DateTime)
+        return false;
+    const auto when = JetDateTime::fromPacked(cell->value);
+    if (!when)
+        return false;
+    value = when->date();
+    return true;
+}
+
+bool RecordSet::readCurrency(const QString& column, qint64& ticks) const
+{
+    const auto cell = d->current(column);
+    if (!cell || cell->kind != RowSnapshot::Kind::Currency)
+        return false;
+    ticks = cell->value;
+    return true;
+}
+
+bool RecordSet::isNull(const QString& column) const
+{
+    const auto cell = d->current(column);
+    return !cell || cell->kind == RowSnapshot::Kind::Null;
+}
+
+bool RecordSet::addRow()
+{
+    if (!d->rows || d->table.isEmpty() || !d->engine())
+        return false;
+    d->cancelPending();
+    d->pending = Private::Pending::Adding;
+    return true;
+}
+
+bool RecordSet::writeText(const QString& column, const QString& text)
+{
+    if (!d->rows || d->table.isEmpty())
+        return false;
+    const int index = d->rows->columnIndex(column);
+    if (index < 0)
+        return false;
+    if (d->pending == Private::Pending::None && !d->onRow())
+        return false;
+
+    using Kind = RowSnapshot::Kind;
+    PendingValue value;
+    switch (d->columnType(index)) {
+    case JetType::Counter:
+        return false; // the engine numbers the rows
+    case JetType::Time: {
+        const auto when = JetDateTime::parse(text);
+        if (!when)
+            return false;
+        value = {Kind::DateTime, when->packed(), {}};
+        break;
+    }
+    case JetType::Currency: {
+        const auto ticks = Money::parseLiteral(text.trimmed());
+        if (!ticks)
+            return false;
+        value = {Kind::Currency, *ticks, {}};
+        break;
+    }
+    case JetType::Integer: {
+        bool ok = false;
+        const qint64 number = text.trimmed().toLongLong(&ok);
+        if (!ok)
+            return false;
+        value = {Kind::Integer, number, {}};
+        break;
+    }
+    case JetType::Double: {
+        bool ok = false;
+        const double number = text.trimmed().toDouble(&ok);
+        if (!ok)
+            return false;
+        value = {Kind::Double, std::bit_cast<qint64>(number), {}};
+        break;
+    }
+    case JetType::Boolean: {
+        const QString t = text.trimmed();
+        if (t.compare(u"true"_s, Qt::CaseInsensitive) == 0 || t == u"-1"_s || t == u"1"_s)
+            value = {Kind::Boolean, 1, {}};
+        else if (t.compare(u"false"_s, Qt::CaseInsensitive) == 0 || t == u"0"_s)
+            value = {Kind::Boolean, 0, {}};
+        else
+            return false;
+        break;
+    }
+    case JetType::Binary:
+        return false;
+    default:
+        value = {Kind::Text, 0, text.toUtf8()};
+        break;
+    }
+    if (d->pending == Private::Pending::None)
+        d->pending = Private::Pending::Editing;
+    d->values[index] = std::move(value);
+    return true;
+}
+
+bool RecordSet::saveRow()
+{
+    if (!d->rows || d->pending == Private::Pending::None)
+        return false;
+    const auto engine = d->engine();
+    const bool adding = d->pending == Private::Pending::Adding;
+    if (!engine || (!adding && !d->onRow())) {
+        d->cancelPending();
+        return false;
+    }
+    const QString table = quotedIdentifier(d->table);
+    QStringList names;
+    for (const auto& [index, value] : d->values)
+        names << quotedIdentifier(d->rows->column(index).name);
+    QString sql;
+    if (adding) {
+        sql = names.isEmpty() ? u"INSERT INTO %1 DEFAULT VALUES"_s.arg(table)
+                              : u"INSERT INTO %1 (%2) VALUES (%3)"_s.arg(table, names.join(u','),
+                                                                         QStringList(names.size(), u"?"_s).join(u','));
+    } else {
+        sql = u"UPDATE %1 SET %2=? WHERE _rowid_=?"_s.arg(table, names.join(u"=?,"_s));
+    }
+    EngineConnection::Statement statement = engine->prepareNative(sql);
+    if (!statement) {
+        d->cancelPending();
+        return false;
+    }
+    int parameter = 1;
+    for (const auto& [index, value] : d->values) {
+        using Kind = RowSnapshot::Kind;
+        switch (value.kind) {
+        case Kind::Text:
+        case Kind::Blob:
+            sqlite3_bind_text(statement.get(), parameter, value.bytes.constData(), int(value.bytes.size()),
+                              SQLITE_TRANSIENT);
+            break;
+        case Kind::DateTime: {
+            const QByteArray text = JetDateTime::fromPacked(value.value)->canonical().toLatin1();
+            sqlite3_bind_text(statement.get(), parameter, text.constData(), int(text.size()), SQLITE_TRANSIENT);
+            break;
+        }
+        case Kind::Double:
+            sqlite3_bind_double(statement.get(), parameter, std::bit_cast<double>(value.value));
+            break;
+        case Kind::Null:
+            sqlite3_bind_null(statement.get(), parameter);
+            break;
+        default:
+            sqlite3_bind_int64(statement.get(), parameter, value.value);
+            break;
+        }
+        ++parameter;
+    }
+    const qint64 key = adding ? 0 : d->rows->key(d->position);
+    if (!adding)
+        sqlite3_bind_int64(statement.get(), parameter, key);
+    d->cancelPending();
+    if (!engine->run(statement.get()) || (!adding && engine->changes() == 0))
+        return false;
+
+    // The saved row as the file now holds it (its new ID, converted values) joins the snapshot.
+    EngineConnection::Statement saved
+        = engine->prepareNative(u"SELECT _rowid_, * FROM %1 WHERE _rowid_=?"_s.arg(table));
+    if (saved) {
+        sqlite3_bind_int64(saved.get(), 1, adding ? engine->lastInsertRowid() : key);
+        if (sqlite3_step(saved.get()) == SQLITE_ROW
+            && sqlite3_column_count(saved.get()) == d->rows->columnCount() + 1) {
+            if (adding) {
+                d->rows->appendRow(saved.get());
+                if (!d->hidden.empty())
+                    d->hidden.push_back(0);
+                ++d->visible;
+                d->position = d->count() - 1;
+            } else {
+                d->rows->replaceRow(d->position, saved.get());
+            }
+        }
+    }
+    d->changedInTransaction = true;
+    return true;
+}
+
+bool RecordSet::deleteCurrent()
+{
+    if (!d->rows || d->table.isEmpty() || d->pending == Private::Pending::Adding || !d->onRow()) {
+        d->cancelPending();
+        return false;
+    }
+    d->cancelPending();
+    const auto engine = d->engine();
+    if (!engine)
+        return false;
+    EngineConnection::Statement statement
+        = engine->prepareNative(u"DELETE FROM %1 WHERE _rowid_=?"_s.arg(quotedIdentifier(d->table)));
+    if (!statement)
+        return false;
+    sqlite3_bind_int64(statement.get(), 1, d->rows->key(d->position));
+    if (!engine->run(statement.get()) || engine->changes() == 0)
+        return false;
+    d->hide(d->position, Deleted);
+    d->changedInTransaction = true;
+    return true;
+}
+
+bool RecordSet::setFilter(const QString& filter)
+{
+    d->cancelPending();
+    if (filter.isEmpty()) {
+        if (!d->hidden.empty()) {
+            d->visible = 0;
+            for (quint8& flags : d->hidden) {
+                flags &= quint8(~FilteredOut);
+                if (flags == 0)
+                    ++d->visible;
+            }
+        }
+        if (d->rows)
+            d->position = d->nextVisible(0);
+        return true;
+    }
+    if (!d->rows)
+        return false;
+    const auto parsed = RowCriteria::parse(filter);
+    const int column = parsed ? d->rows->columnIndex(parsed->column()) : -1;
+    if (column < 0)
+        return false;
+    setFilter(QString());
+    for (qsizetype row = 0; row < d->count(); ++row) {
+        if (!parsed->matches(d->rows->cell(row, column)))
+            d->hide(row, FilteredOut);
+    }
+    d->position = d->nextVisible(0);
+    return true;
+}
+
+bool RecordSet::inTransaction(const std::function<bool()>& fn)
+{
+    const auto engine = d->engine();
+    if (!engine)
+        return false;
+    const bool outermost = !engine->inTransaction();
+    if (!engine->executeNative(outermost ? "BEGIN IMMEDIATE" : "SAVEPOINT ovelta_change"))
+        return false;
+    const bool changedBefore = d->changedInTransaction;
+    d->changedInTransaction = false;
+    bool ok = fn();
+    if (ok)
+        ok = engine->executeNative(outermost ? "COMMIT" : "RELEASE ovelta_change");
+    if (!ok) {
+        if (outermost) {
+            engine->executeNative("ROLLBACK");
+        } else {
+            engine->executeNative("ROLLBACK TO ovelta_change");
+            engine->executeNative("RELEASE ovelta_change");
+        }
+        if (d->changedInTransaction)
+            close();
+    }
+    d->changedInTransaction = changedBefore || d->changedInTransaction;
+    return ok;
+}
+
+} // namespace ovelta
