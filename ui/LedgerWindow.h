@@ -2,11 +2,15 @@
 
 #include "ui/WindowSpec.h"
 
+#include <QList>
+#include <QPair>
 #include <QPointer>
 #include <QWidget>
 
+class QAbstractButton;
 class QComboBox;
 class QDateTimeEdit;
+class QEventLoop;
 
 namespace ovelta {
 
@@ -38,14 +42,22 @@ public:
     QList<QWidget*> tabSequence() const;
 
     /// Opens this window modally: fires created(), shows it, disables the other windows and returns once the
-    /// window has been destroyed. Takes ownership (the window deletes itself when it closes).
+    /// window has been destroyed. Takes ownership (the window deletes itself when it closes), so the window must
+    /// have been created with new. A parent named at construction has no effect on a modal window.
+    ///
+    /// When a window with the same id is open already, that one is restored and raised instead and this one is
+    /// discarded without firing created(). When the created handler requests a close, the window is destroyed
+    /// without being shown. Returns at once when the program has ended.
     void openModal();
-    /// Opens this window without a modal loop (the main window).
+    /// Opens this window without a modal loop (the main window): fires created() and shows it. The window
+    /// deletes itself when it closes, as with openModal().
     void openModeless();
 
     /// If a window with this id is open, restores and raises it and returns true.
     static bool bringToFrontIfOpen(const QString& id);
+    /// The opened window with this id whose close is not under way, or nullptr.
     static LedgerWindow* findOpen(const QString& id);
+    /// Restores the window when minimised, raises and activates it.
     void bringToFront();
 
     /// When the program ends under a test end handler: every open window is hidden and destroyed later and
@@ -62,27 +74,52 @@ Q_SIGNALS:
 
 protected:
     /// Runs once after the controls exist and before the window is first shown.
-    virtual void created() {}
+    virtual void created() { }
     /// A close asked for by the user (close box, Alt+F4, Esc where it closes). False keeps the window open.
     virtual bool closeQuery() { return true; }
     /// Runs while the window is being destroyed, however the close came about.
-    virtual void aboutToBeDestroyed() {}
+    virtual void aboutToBeDestroyed() { }
 
     void closeEvent(QCloseEvent* event) override;
     bool event(QEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
 
 private:
     friend class KeyRouter;
+    /// Enter: the focused default button, else the first visible and enabled default button in table order.
     void pressEnter();
+    /// Esc: closes as the close box would, where the layout says Esc closes.
     void pressEsc();
+    /// Tab and Shift+Tab: the next or previous control of the tab sequence, wrapping at both ends.
+    void moveFocus(bool forward);
+    /// The visible and enabled button or check box whose caption has "&" before that letter or digit.
+    QAbstractButton* mnemonicTarget(QChar key) const;
+    /// The control of this window's table that is, or contains, the widget; nullptr for none.
+    QWidget* controlOwning(QWidget* widget) const;
+    void noteFocus(QWidget* widget);
+    void focusOnActivation();
+
+    QList<QWidget*> orderedTabStops(bool usableOnly) const;
+    bool begin();
+    void finishClose();
     void destroyNow();
+    void disableOthers();
+    void restoreOthers();
 
     WindowSpec m_spec;
+    bool m_opened = false;
     bool m_created = false;
     bool m_closeRequested = false;
+    bool m_closing = false;
     bool m_destroyed = false;
+    bool m_abandoned = false;
+    bool m_shown = false;
+    QEventLoop* m_loop = nullptr;
+    QPointer<QWidget> m_lastFocus;
+    QPointer<QWidget> m_previousActive;
+    QList<QPair<QPointer<LedgerWindow>, bool>> m_disabledOthers;
     QPoint m_dragOffset;
     bool m_dragging = false;
 };

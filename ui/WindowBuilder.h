@@ -2,6 +2,8 @@
 
 #include "ui/WindowSpec.h"
 
+#include <QFont>
+
 class QWidget;
 
 namespace ovelta {

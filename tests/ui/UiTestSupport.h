@@ -1,0 +1,62 @@
+#pragma once
+
+// Helpers shared by the toolkit's window tests: opening plain catalogue windows and reading where the focus is.
+
+#include "ui/Catalogue.h"
+#include "ui/LedgerWindow.h"
+
+#include <QApplication>
+#include <QCoreApplication>
+#include <QTest>
+
+namespace ovelta::test {
+
+inline const WindowSpec& specById(const QString& id)
+{
+    for (const WindowSpec* spec : Catalogue::all()) {
+        if (spec->id == id)
+            return *spec;
+    }
+    qFatal("no window %s in the catalogue", qUtf8Printable(id));
+}
+
+/// Opens a plain window of the catalogue without a modal loop and waits until it is the active window.
+inline LedgerWindow* openWindow(const WindowSpec& spec)
+{
+    auto* window = new LedgerWindow(spec);
+    window->openModeless();
+    if (!QTest::qWaitForWindowActive(window))
+        qWarning("window %s did not become active", qUtf8Printable(spec.id));
+    return window;
+}
+
+/// Carries out pending closes, then deletes every window still there.
+inline void destroyAllWindows()
+{
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    for (QWidget* w : QApplication::topLevelWidgets()) {
+        if (auto* window = qobject_cast<LedgerWindow*>(w))
+            delete window;
+    }
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+}
+
+/// Name of the window's control that holds the keyboard focus (itself or through an inner widget); empty for none.
+inline QString focusedControl(const LedgerWindow* window)
+{
+    for (QWidget* w = QApplication::focusWidget(); w != nullptr && w != window; w = w->parentWidget()) {
+        if (window->spec().control(w->objectName()) != nullptr)
+            return w->objectName();
+    }
+    return {};
+}
+
+inline QStringList namesOf(const QList<QWidget*>& widgets)
+{
+    QStringList names;
+    for (const QWidget* w : widgets)
+        names << w->objectName();
+    return names;
+}
+
+} // namespace ovelta::test

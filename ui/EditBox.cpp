@@ -1,0 +1,113 @@
+#include "ui/EditBox.h"
+
+#include <QInputMethodEvent>
+#include <QKeyEvent>
+
+namespace ovelta {
+
+EditBox::EditBox(QWidget* parent)
+    : QLineEdit(parent)
+{
+}
+
+int EditBox::gbkLength(const QString& text)
+{
+    int bytes = 0;
+    for (char32_t c : text.toUcs4())
+        bytes += c < 0x80 ? 1 : 2;
+    return bytes;
+}
+
+QString EditBox::admit(const QString& typed) const
+{
+    // The limit applies to the text as it will be once the typed characters replace the selection.
+    QString kept = text();
+    if (hasSelectedText())
+        kept.remove(selectionStart(), selectedText().size());
+    int bytes = gbkLength(kept);
+
+    QString result;
+    for (char32_t c : typed.toUcs4()) {
+        if (m_filter) {
+            const std::optional<char32_t> answer = m_filter(c);
+            if (answer) {
+                if (*answer == 0)
+                    continue;
+                c = *answer;
+            }
+        }
+        const QString character = QString::fromUcs4(&c, 1);
+        const int size = gbkLength(character);
+        if (m_maxBytes > 0 && bytes + size > m_maxBytes)
+            break;
+        bytes += size;
+        result += character;
+    }
+    return result;
+}
+
+namespace {
+
+/// Text of a key press that types characters; empty for editing keys, shortcuts and control characters.
+QString typedText(const QKeyEvent* event)
+{
+    const Qt::KeyboardModifiers shortcutKeys = Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier;
+    if (event->modifiers() & shortcutKeys)
+        return {};
+    const QString text = event->text();
+    if (text.isEmpty())
+        return {};
+    for (QChar c : text) {
+        if (c.category() == QChar::Other_Control)
+            return {};
+    }
+    return text;
+}
+
+} // namespace
+
+void EditBox::keyPressEvent(QKeyEvent* event)
+{
+    const QString typed = typedText(event);
+    if (typed.isEmpty() || isReadOnly()) {
+        QLineEdit::keyPressEvent(event);
+        return;
+    }
+    const QString admitted = admit(typed);
+    if (admitted == typed) {
+        QLineEdit::keyPressEvent(event);
+        return;
+    }
+    event->accept();
+    if (!admitted.isEmpty())
+        insert(admitted);
+}
+
+void EditBox::inputMethodEvent(QInputMethodEvent* event)
+{
+    const QString typed = event->commitString();
+    if (typed.isEmpty() || isReadOnly()) {
+        QLineEdit::inputMethodEvent(event);
+        return;
+    }
+    const QString admitted = admit(typed);
+    if (admitted == typed) {
+        QLineEdit::inputMethodEvent(event);
+        return;
+    }
+    QInputMethodEvent filtered(event->preeditString(), event->attributes());
+    filtered.setCommitString(admitted, event->replacementStart(), event->replacementLength());
+    QLineEdit::inputMethodEvent(&filtered);
+    event->setAccepted(filtered.isAccepted());
+}
+
+MultiLineEdit::MultiLineEdit(QWidget* parent)
+    : QPlainTextEdit(parent)
+{
+    setLineWrapMode(QPlainTextEdit::WidgetWidth);
+    setWordWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+    setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+}
+
+} // namespace ovelta

@@ -1,0 +1,33 @@
+#pragma once
+
+#include <QIcon>
+#include <QPixmap>
+#include <QString>
+
+namespace ovelta {
+
+/// The program's own pictures, drawn as SVG and compiled into the toolkit as resources.
+class Pictures
+{
+public:
+    static constexpr int ToolbarImageCount = 10;
+    static constexpr int LoginUser = 0; ///< two people, beside the user name
+    static constexpr int LoginPassword = 1; ///< a padlock, beside the password
+
+    /// The turquoise yuan sign, with the five images 128, 64, 48, 32 and 16 pixels square.
+    static QIcon programIcon();
+    /// The 32×32 image of toolbar button 0-9; a null pixmap for any other index.
+    static QPixmap toolbarImage(int index);
+    /// The 32×32 login picture LoginUser or LoginPassword; a null pixmap for any other index.
+    static QPixmap loginPicture(int index);
+
+    /// Resource paths, for layout data that names its pictures; empty for an unknown index.
+    static QString programIconPath();
+    static QString toolbarImagePath(int index);
+    static QString loginPicturePath(int index);
+
+    /// Renders a picture resource into a square pixmap with transparency; null when the resource is missing.
+    static QPixmap render(const QString& path, int size);
+};
+
+} // namespace ovelta
