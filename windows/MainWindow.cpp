@@ -18,7 +18,6 @@
 #include <QAction>
 #include <QEvent>
 #include <QLabel>
-#include <QStatusBar>
 #include <QToolBar>
 
 using namespace Qt::StringLiterals;
@@ -40,9 +39,9 @@ MainWindow::MainWindow(QWidget* parent)
     // The data layer's only message: a refused open of the record set shows the engine's own text.
     RecordSet::setErrorReporter([](const QString& engineMessage) { MessageBox::show(engineMessage); });
 
-    auto* toolbar = control<QToolBar>(u"工具条1"_s);
-    connect(toolbar, &QToolBar::actionTriggered, this,
-            [this, toolbar](QAction* action) { runCommand(int(toolbar->actions().indexOf(action))); });
+    // Each toolbar action carries the 0-based index of its button.
+    connect(control<QToolBar>(u"工具条1"_s), &QToolBar::actionTriggered, this,
+            [this](QAction* action) { runCommand(action->data().toInt()); });
     connect(m_grid, &LedgerGrid::cellDoubleClicked, this, &MainWindow::openDetails);
 }
 
@@ -202,10 +201,8 @@ void MainWindow::openDetails()
 
 void MainWindow::setStatusPane(int pane, const QString& text)
 {
-    auto* statusBar = control<QStatusBar>(u"状态条1"_s);
-    const QList<QLabel*> panes = statusBar->findChildren<QLabel*>(Qt::FindDirectChildrenOnly);
-    if (pane < panes.size())
-        panes.at(pane)->setText(text);
+    if (auto* label = control(u"状态条1"_s)->findChild<QLabel*>(u"状态条1_"_s + QString::number(pane)))
+        label->setText(text);
 }
 
 } // namespace ovelta

@@ -1,0 +1,545 @@
+// The real main window over a prepared ledger file: the grid as the refill leaves it, the toolbar commands,
+// the delete flow, the record details window, the close query and the status bar.
+
+#include "store/DatabaseConnection.h"
+#include "store/EngineConnection.h"
+#include "store/ExternalDatabase.h"
+#include "store/LedgerFile.h"
+#include "store/LedgerSchema.h"
+#include "store/RecordSet.h"
+#include "ui/FrameBox.h"
+#include "ui/LedgerGrid.h"
+#include "ui/SharedState.h"
+#include "windows/MainWindow.h"
+
+#include "GuiSupport.h"
+#include "TempFolder.h"
+
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPointer>
+#include <QStatusBar>
+#include <QTimer>
+#include <QToolBar>
+#include <QtTest>
+
+#include <functional>
+#include <memory>
+
+using namespace Qt::StringLiterals;
+using namespace ovelta;
+using namespace ovelta::test;
+
+namespace {
+
+struct Gift
+{
+    QString direction;
+    QString name;
+    QString time; ///< as the record entry window writes it: year-month-day, maybe with a time of day
+    QString amount;
+    QString note;
+};
+
+} // namespace
+
+class TestMainWindow : public QObject
+{
+    Q_OBJECT
+
+private:
+    /// Adds ledger records through a connection of its own, as another window would have saved them.
+    static void addGifts(const QList<Gift>& gifts)
+    {
+        DatabaseConnection connection;
+        QVERIFY(connection.connect(LedgerFile::name(), LedgerFile::password()));
+        for (const Gift& g : gifts) {
+            QVERIFY2(connection.execute(u"insert into 收送礼 (收送,姓名,时间,关系,类型,金额,说明) values ('"_s
+                                        + g.direction + u"','"_s + g.name + u"','"_s + g.time + u"','朋友','结婚','"_s
+                                        + g.amount + u"','"_s + g.note + u"')"_s),
+                     qPrintable(g.name));
+        }
+    }
+
+    /// Number of ledger records in the file, counted through a connection of its own.
+    static int recordCount()
+    {
+        DatabaseConnection connection;
+        RecordSet records;
+        if (!connection.connect(LedgerFile::name(), LedgerFile::password()) || !records.bind(&connection)
+            || !records.open(u"select * from 收送礼"_s))
+            return -1;
+        return records.rowCount();
+    }
+
+    /// Opens the main window as the program does, with a start-up step that only connects its objects to the
+    /// ledger file (the login has its own tests).
+    MainWindow* openMain()
+    {
+        auto* window = new MainWindow;
+        m_main = window;
+        window->setStartupStep([window] {
+            DatabaseObjects db = window->database();
+            return db.connection.connect(LedgerFile::name(), LedgerFile::password())
+                && db.recordSet.bind(&db.connection)
+                && db.external.connect(LedgerFile::name(), QString(), LedgerFile::password());
+        });
+        window->openModeless();
+        return window;
+    }
+
+    /// Runs an action that opens a modal window, and the script inside that window's loop. A window the script
+    /// leaves open is closed afterwards, so a failing check cannot hang the test. Returns whether a modal
+    /// window with that id was seen.
+    static bool whileModal(const QString& id, const std::function<void()>& action,
+                           const std::function<void(LedgerWindow&)>& script = {})
+    {
+        bool seen = false;
+        QTimer::singleShot(0, qApp, [&] {
+            LedgerWindow* modal = LedgerWindow::findOpen(id);
+            if (modal == nullptr)
+                return;
+            seen = true;
+            QPointer<LedgerWindow> guard(modal);
+            if (script)
+                script(*modal);
+            if (guard && !guard->closeRequested() && !Program::hasEnded())
+                guard->requestClose();
+        });
+        action();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        return seen;
+    }
+
+    static QStringList column(const LedgerGrid& grid, int col)
+    {
+        QStringList texts;
+        for (int row = LedgerGrid::FixedRows; row < grid.rowCount(); ++row)
+            texts << grid.cellText(row, col);
+        return texts;
+    }
+
+    static void checkBox(const MessageBox::Record& box, const QString& text, const QString& title,
+                         MessageBox::Buttons buttons, MessageBox::Icon icon, MessageBox::Answer defaultButton)
+    {
+        QCOMPARE(box.text, text);
+        QCOMPARE(box.title, title);
+        QCOMPARE(box.buttons, buttons);
+        QCOMPARE(box.icon, icon);
+        QCOMPARE(box.defaultButton, defaultButton);
+    }
+
+    static QString statusPane(MainWindow& w, int pane)
+    {
+        return findControl<QLabel>(findControl<QStatusBar>(&w, u"状态条1"_s), u"状态条1_"_s + QString::number(pane))
+            ->text();
+    }
+
+    static void doubleClickGrid(LedgerGrid& grid)
+    {
+        QWidget* area = grid.viewport();
+        QTest::mouseDClick(area, Qt::LeftButton, {}, QPoint(area->width() / 2, area->height() - 5));
+    }
+
+    const QList<Gift> m_three{
+        {u"收礼"_s, u"张三"_s, u"2011-6-2 15:30:00"_s, u"500"_s, u"喜酒"_s},
+        {u"送礼"_s, u"李四"_s, u"2012-1-15"_s, u"1234.5"_s, QString()},
+        {u"收礼"_s, u"王五"_s, u"2010-12-31"_s, u"-20"_s, u"退回"_s},
+    };
+
+    std::unique_ptr<TempFolder> m_folder;
+    std::unique_ptr<BoxRecorder> m_boxes;
+    std::unique_ptr<EndRecorder> m_end;
+    QPointer<MainWindow> m_main;
+
+private Q_SLOTS:
+    void init()
+    {
+        m_folder = std::make_unique<TempFolder>();
+        QVERIFY(m_folder->isValid());
+        QVERIFY(LedgerSchema::createFile(LedgerFile::name(), LedgerFile::password()));
+        m_boxes = std::make_unique<BoxRecorder>();
+        m_end = std::make_unique<EndRecorder>();
+        SharedState::instance().clear();
+        Program::setNow(QDateTime(QDate(2024, 3, 5), QTime(9, 41)));
+    }
+
+    void cleanup()
+    {
+        delete m_main.data();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        Program::setNow(std::nullopt);
+        m_end.reset();
+        m_boxes.reset();
+        m_folder.reset();
+        SharedState::instance().clear();
+    }
+
+    void emptyLedgerShowsTheFixedRowsAndWarns()
+    {
+        MainWindow& w = *openMain();
+        LedgerGrid& grid = w.grid();
+        QCOMPARE(grid.rowCount(), 2);
+        QCOMPARE(grid.cellText(0, 0), u"总 收 送 礼 记 录"_s);
+        QStringList headers;
+        for (int col = 0; col < LedgerGrid::Columns; ++col)
+            headers << grid.cellText(1, col);
+        QCOMPARE(headers,
+                 QStringList({u"ID"_s, u"序号"_s, u"收送"_s, u"姓名"_s, u"时间"_s, u"关系"_s, u"类型"_s, u"金额"_s,
+                              u"说明"_s}));
+        QCOMPARE(grid.currentRow(), -1);
+        QCOMPARE(m_boxes->count(), 0);
+
+        w.runCommand(MainWindow::ModifyRecord);
+        w.runCommand(MainWindow::DeleteRecord);
+        doubleClickGrid(grid);
+        QCOMPARE(m_boxes->count(), 3);
+        const QList<MessageBox::Record> boxes = m_boxes->shown();
+        checkBox(boxes[0], u"请选择要修改的账目。"_s, u"系统提示"_s, MessageBox::OkOnly, MessageBox::Warning,
+                 MessageBox::Ok);
+        checkBox(boxes[1], u"请选择要删除的账目。"_s, u"系统提示"_s, MessageBox::OkOnly, MessageBox::Warning,
+                 MessageBox::Ok);
+        checkBox(boxes[2], u"没有选择数据！"_s, u"系统提示"_s, MessageBox::OkOnly, MessageBox::Warning, MessageBox::Ok);
+        QVERIFY(SharedState::instance().entryMode.isEmpty());
+        QVERIFY(SharedState::instance().selectedRecordId.isEmpty());
+    }
+
+    void ledgerShowsRecordsNewestFirst()
+    {
+        addGifts(m_three);
+        addGifts({{u"送礼"_s, u"赵六"_s, u"2009-5-1"_s, u"0"_s, u"空"_s}});
+        MainWindow& w = *openMain();
+        const LedgerGrid& grid = w.grid();
+        QCOMPARE(grid.rowCount(), 6);
+        QCOMPARE(column(grid, 0), QStringList({u"2"_s, u"1"_s, u"3"_s, u"4"_s}));
+        QCOMPARE(column(grid, 1), QStringList({u"1"_s, u"2"_s, u"3"_s, u"4"_s}));
+        QCOMPARE(column(grid, 2), QStringList({u"送礼"_s, u"收礼"_s, u"收礼"_s, u"送礼"_s}));
+        QCOMPARE(column(grid, 3), QStringList({u"李四"_s, u"张三"_s, u"王五"_s, u"赵六"_s}));
+        QCOMPARE(column(grid, 4),
+                 QStringList({u"2012年1月15日"_s, u"2011年6月2日"_s, u"2010年12月31日"_s, u"2009年5月1日"_s}));
+        QCOMPARE(column(grid, 7), QStringList({u"1234.50"_s, u"500.00"_s, u"-20.00"_s, QString()}));
+        QCOMPARE(column(grid, 8), QStringList({QString(), u"喜酒"_s, u"退回"_s, u"空"_s}));
+        QCOMPARE(grid.currentRow(), -1);
+        // Colours alternate by row index from the first data row on.
+        QCOMPARE(grid.rowBackground(2), QColor(236, 236, 236));
+        QCOMPARE(grid.rowBackground(3), QColor(192, 192, 192));
+        QCOMPARE(grid.rowBackground(4), QColor(236, 236, 236));
+        QCOMPARE(grid.rowBackground(5), QColor(192, 192, 192));
+    }
+
+    void statusBarShowsProductAndToday()
+    {
+        MainWindow& w = *openMain();
+        QCOMPARE(statusPane(w, 0), u"Ovelta V1.3"_s);
+        QCOMPARE(statusPane(w, 1), u" 2024年3月5日"_s);
+    }
+
+    void refusedStartupLeavesTheWindowUntouched()
+    {
+        addGifts(m_three);
+        auto* window = new MainWindow;
+        m_main = window;
+        int steps = 0;
+        window->setStartupStep([&steps] {
+            ++steps;
+            return false;
+        });
+        window->openModeless();
+        QCOMPARE(steps, 1);
+        QCOMPARE(statusPane(*window, 0), QString());
+        QVERIFY(window->grid().rowCount() < 3);
+        QCOMPARE(m_boxes->count(), 0);
+    }
+
+    void deleteAnsweredNoChangesNothing()
+    {
+        addGifts(m_three);
+        MainWindow& w = *openMain();
+        LedgerGrid& grid = w.grid();
+        grid.setCurrentCell(3, 3);
+        m_boxes->answer(MessageBox::No);
+        w.runCommand(MainWindow::DeleteRecord);
+        QCOMPARE(m_boxes->count(), 1);
+        checkBox(m_boxes->last(), u"确定要删除选定的账目吗？\r\n数据删除后不可恢复。"_s, u"删除账目信息提示"_s,
+                 MessageBox::YesNo, MessageBox::Warning, MessageBox::No);
+        QCOMPARE(recordCount(), 3);
+        QCOMPARE(grid.rowCount(), 5);
+        QCOMPARE(grid.currentRow(), 3);
+        QVERIFY(SharedState::instance().selectedRecordId.isEmpty());
+    }
+
+    void deleteAnsweredYesDeletesThatRecord()
+    {
+        addGifts(m_three);
+        MainWindow& w = *openMain();
+        LedgerGrid& grid = w.grid();
+        grid.setCurrentCell(3, 5); // 张三, ID 1; any column of the row will do
+        m_boxes->answer(MessageBox::Yes);
+        w.runCommand(MainWindow::DeleteRecord);
+        QCOMPARE(m_boxes->count(), 2);
+        checkBox(m_boxes->last(), u"成功删除账目信息。"_s, u"提示"_s, MessageBox::OkOnly, MessageBox::Information,
+                 MessageBox::Ok);
+        QCOMPARE(recordCount(), 2);
+        QCOMPARE(SharedState::instance().selectedRecordId, u"1"_s);
+        QCOMPARE(column(grid, 3), QStringList({u"李四"_s, u"王五"_s}));
+        QCOMPARE(column(grid, 0), QStringList({u"2"_s, u"3"_s}));
+        QCOMPARE(column(grid, 1), QStringList({u"1"_s, u"2"_s}));
+        QCOMPARE(grid.currentRow(), -1);
+
+        // No row is current after the refill: deleting again at once only warns.
+        m_boxes->clear();
+        w.runCommand(MainWindow::DeleteRecord);
+        QCOMPARE(m_boxes->texts(), QStringList{u"请选择要删除的账目。"_s});
+        QCOMPARE(recordCount(), 2);
+    }
+
+    void deletingTheNewestRenumbers()
+    {
+        addGifts(m_three);
+        MainWindow& w = *openMain();
+        LedgerGrid& grid = w.grid();
+        grid.setCurrentCell(2, 1);
+        m_boxes->answer(MessageBox::Yes);
+        w.runCommand(MainWindow::DeleteRecord);
+        QCOMPARE(column(grid, 1), QStringList({u"1"_s, u"2"_s}));
+        QCOMPARE(column(grid, 0), QStringList({u"1"_s, u"3"_s}));
+        QCOMPARE(grid.rowBackground(2), QColor(236, 236, 236));
+        QCOMPARE(grid.rowBackground(3), QColor(192, 192, 192));
+    }
+
+    void failingDeleteKeepsTheGrid()
+    {
+        addGifts(m_three);
+        MainWindow& w = *openMain();
+        // A trigger that refuses every delete, in the engine's own SQL (the ledger's dialect has no triggers).
+        QVERIFY(w.database().connection.engine()->executeNative(
+            "create trigger keep_gifts before delete on 收送礼 begin select raise(abort, 'kept'); end"));
+        LedgerGrid& grid = w.grid();
+        grid.setCurrentCell(4, 2);
+        m_boxes->answer(MessageBox::Yes);
+        w.runCommand(MainWindow::DeleteRecord);
+        QCOMPARE(m_boxes->count(), 2);
+        checkBox(m_boxes->last(), u"删除账目失败。"_s, u"错误"_s, MessageBox::OkOnly, MessageBox::Stop, MessageBox::Ok);
+        QCOMPARE(recordCount(), 3);
+        QCOMPARE(grid.rowCount(), 5);
+        QCOMPARE(grid.currentRow(), 4);
+        QCOMPARE(grid.cellText(4, 3), u"王五"_s);
+    }
+
+    void refreshLeavesNoCurrentRow()
+    {
+        addGifts(m_three);
+        MainWindow& w = *openMain();
+        LedgerGrid& grid = w.grid();
+        grid.setCurrentCell(2, 3);
+        addGifts({{u"收礼"_s, u"新人"_s, u"2020-2-2"_s, u"88"_s, QString()}});
+        w.runCommand(MainWindow::Refresh);
+        QCOMPARE(grid.currentRow(), -1);
+        QCOMPARE(grid.rowCount(), 6);
+        QCOMPARE(grid.cellText(2, 3), u"新人"_s);
+        w.runCommand(MainWindow::ModifyRecord);
+        QCOMPARE(m_boxes->texts(), QStringList{u"请选择要修改的账目。"_s});
+    }
+
+    void refusedLedgerOpenShowsTheEngineText()
+    {
+        addGifts(m_three);
+        MainWindow& w = *openMain();
+        QVERIFY(w.database().connection.execute(u"drop table 收送礼"_s));
+        w.runCommand(MainWindow::Refresh);
+        QCOMPARE(m_boxes->count(), 1);
+        const MessageBox::Record box = m_boxes->last();
+        QVERIFY(!box.text.isEmpty());
+        QCOMPARE(box.title, MessageBox::defaultTitle());
+        QCOMPARE(box.buttons, MessageBox::OkOnly);
+        QCOMPARE(box.icon, MessageBox::NoIcon);
+        QCOMPARE(w.grid().rowCount(), 2);
+    }
+
+    void toolbarButtonsRunTheirCommands()
+    {
+        addGifts(m_three);
+        MainWindow& w = *openMain();
+        auto* toolbar = findControl<QToolBar>(&w, u"工具条1"_s);
+        const QList<QAction*> actions = toolbar->actions();
+        QCOMPARE(actions.size(), 10);
+        w.grid().setCurrentCell(3, 3);
+        actions.at(MainWindow::Refresh)->trigger();
+        QCOMPARE(w.grid().currentRow(), -1);
+        actions.at(MainWindow::Exit)->trigger();
+        QCOMPARE(m_boxes->texts(), QStringList{u"确定要退出吗？"_s});
+    }
+
+    void addAndModifyOpenTheEntryWindow()
+    {
+        addGifts(m_three);
+        MainWindow& w = *openMain();
+        QString modeSeen;
+        QVERIFY(whileModal(
+            u"entry"_s, [&] { w.runCommand(MainWindow::AddRecord); },
+            [&](LedgerWindow&) { modeSeen = SharedState::instance().entryMode; }));
+        QCOMPARE(modeSeen, u"添加"_s);
+        QVERIFY(SharedState::instance().selectedRecordId.isEmpty());
+
+        w.grid().setCurrentCell(4, 6); // 王五, ID 3
+        QVERIFY(whileModal(
+            u"entry"_s, [&] { w.runCommand(MainWindow::ModifyRecord); },
+            [&](LedgerWindow&) { modeSeen = SharedState::instance().entryMode; }));
+        QCOMPARE(modeSeen, u"修改"_s);
+        QCOMPARE(SharedState::instance().selectedRecordId, u"3"_s);
+    }
+
+    void listCommandsOpenTheirWindows_data()
+    {
+        QTest::addColumn<int>("command");
+        QTest::addColumn<QString>("window");
+        QTest::newRow("search") << int(MainWindow::Search) << u"search"_s;
+        QTest::newRow("relations") << int(MainWindow::Relations) << u"relations"_s;
+        QTest::newRow("banquet types") << int(MainWindow::BanquetTypes) << u"banquetTypes"_s;
+        QTest::newRow("password") << int(MainWindow::ChangePassword) << u"password"_s;
+    }
+
+    void listCommandsOpenTheirWindows()
+    {
+        QFETCH(int, command);
+        QFETCH(QString, window);
+        MainWindow& w = *openMain();
+        QVERIFY(whileModal(window, [&] { w.runCommand(command); }));
+        QVERIFY(LedgerWindow::findOpen(window) == nullptr);
+    }
+
+    void printCommandOpensThePreview()
+    {
+        addGifts(m_three);
+        MainWindow& w = *openMain();
+        QString title;
+        QTimer::singleShot(0, qApp, [&] {
+            QWidget* preview = QApplication::activeModalWidget();
+            if (preview == nullptr)
+                return;
+            title = preview->windowTitle();
+            preview->close();
+        });
+        w.runCommand(MainWindow::Print);
+        QCOMPARE(title, u"打印预览"_s);
+    }
+
+    void exitCommandAsksFirst()
+    {
+        MainWindow& w = *openMain();
+        m_boxes->answer(MessageBox::No);
+        w.runCommand(MainWindow::Exit);
+        checkBox(m_boxes->last(), u"确定要退出吗？"_s, u"退出提示"_s, MessageBox::YesNo, MessageBox::Warning,
+                 MessageBox::No);
+        QVERIFY(!m_end->ended());
+        QVERIFY(w.isVisible());
+
+        m_boxes->answer(MessageBox::Yes);
+        w.runCommand(MainWindow::Exit);
+        QVERIFY(m_end->ended());
+        QCOMPARE(m_end->code(), 0);
+    }
+
+    void closeQueryEndsOnlyOnYes()
+    {
+        MainWindow& w = *openMain();
+        m_boxes->answer(MessageBox::No);
+        w.close();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        QVERIFY(m_main);
+        QVERIFY(w.isVisible());
+        QVERIFY(!m_end->ended());
+        checkBox(m_boxes->last(), u"退出系统？"_s, u"退出提示"_s, MessageBox::YesNo, MessageBox::Warning,
+                 MessageBox::No);
+
+        m_boxes->answer(MessageBox::Yes);
+        w.close();
+        QVERIFY(m_end->ended());
+        QCOMPARE(m_end->code(), 0);
+        QCOMPARE(m_boxes->count(), 2);
+    }
+
+    void detailsShowTheCurrentRow()
+    {
+        addGifts(m_three);
+        addGifts({{u"送礼"_s, u"赵六"_s, u"2009-5-1"_s, u"0"_s, u"第一行\n第二行"_s}});
+        MainWindow& w = *openMain();
+        LedgerGrid& grid = w.grid();
+
+        const auto detailsOf = [&](int row) -> QStringList {
+            grid.setCurrentCell(row, 4);
+            QStringList texts;
+            const bool seen = whileModal(
+                u"details"_s, [&] { doubleClickGrid(grid); },
+                [&](LedgerWindow& d) {
+                    for (const QString& box : {u"收送编辑框"_s, u"姓名编辑框"_s, u"时间编辑框"_s, u"关系编辑框"_s,
+                                               u"类型编辑框"_s, u"金额编辑框"_s, u"说明编辑框"_s})
+                        texts << d.text(box);
+                });
+            if (!seen)
+                texts << u"(no details window)"_s;
+            return texts;
+        };
+        QCOMPARE(
+            detailsOf(3),
+            QStringList({u"收礼"_s, u"张三"_s, u"2011年6月2日"_s, u"朋友"_s, u"结婚"_s, u"￥500.00"_s, u"喜酒"_s}));
+        QCOMPARE(
+            detailsOf(4),
+            QStringList({u"收礼"_s, u"王五"_s, u"2010年12月31日"_s, u"朋友"_s, u"结婚"_s, u"￥-20.00"_s, u"退回"_s}));
+        QCOMPARE(
+            detailsOf(5),
+            QStringList({u"送礼"_s, u"赵六"_s, u"2009年5月1日"_s, u"朋友"_s, u"结婚"_s, u"￥"_s, u"第一行\n第二行"_s}));
+        QCOMPARE(m_boxes->count(), 0);
+        // The window shows the row and changes nothing.
+        QCOMPARE(grid.currentRow(), 5);
+        QCOMPARE(recordCount(), 4);
+    }
+
+    void detailsCloseOnTheBackgroundOrEsc()
+    {
+        addGifts(m_three);
+        MainWindow& w = *openMain();
+        LedgerGrid& grid = w.grid();
+        grid.setCurrentCell(2, 2);
+
+        // Presses go through the window system, so each lands on whatever lies under the pointer.
+        const auto press = [](LedgerWindow& d, QPoint at, Qt::MouseButton button = Qt::LeftButton) {
+            QTest::mouseClick(d.windowHandle(), button, {}, at);
+        };
+        bool openAfterOtherPresses = false;
+        bool closedByBackground = false;
+        QVERIFY(whileModal(
+            u"details"_s, [&] { w.openDetails(); },
+            [&](LedgerWindow& d) {
+                QVERIFY(QTest::qWaitForWindowExposed(&d));
+                press(d, QPoint(320, 103)); // 金额编辑框
+                press(d, QPoint(200, 150)); // 说明编辑框, which lies inside the frame
+                press(d, QPoint(233, 33)); // the label 姓    名
+                press(d, QPoint(47, 68)); // the label 时间日期
+                press(d, QPoint(5, 200), Qt::RightButton);
+                openAfterOtherPresses = !d.closeRequested() && d.isVisible();
+                press(d, QPoint(5, 200));
+                closedByBackground = d.closeRequested();
+            }));
+        QVERIFY(openAfterOtherPresses);
+        QVERIFY(closedByBackground);
+
+        bool closedByEsc = false;
+        QVERIFY(whileModal(
+            u"details"_s, [&] { w.openDetails(); },
+            [&](LedgerWindow& d) {
+                QPointer<LedgerWindow> details(&d);
+                QVERIFY(QTest::qWaitForWindowActive(&d));
+                QTest::keyClick(d.focusWidget() ? d.focusWidget() : &d, Qt::Key_Escape);
+                QTRY_VERIFY(!details || details->closeRequested() || !details->isVisible());
+                closedByEsc = true;
+            }));
+        QVERIFY(closedByEsc);
+        QVERIFY(m_main);
+        QCOMPARE(m_boxes->count(), 0);
+    }
+};
+
+QTEST_MAIN(TestMainWindow)
+#include "test_main_window.moc"
