@@ -16,7 +16,6 @@
 #include "windows/SearchWindow.h"
 
 #include <QAction>
-#include <QEvent>
 #include <QLabel>
 #include <QToolBar>
 
