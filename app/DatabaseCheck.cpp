@@ -1,0 +1,102 @@
+#include "app/DatabaseCheck.h"
+
+#include "store/DatabaseConnection.h"
+#include "store/ExternalDatabase.h"
+#include "store/LedgerFile.h"
+#include "store/LedgerSchema.h"
+#include "store/PendingFile.h"
+#include "store/RecordSet.h"
+#include "ui/MessageBox.h"
+#include "ui/Program.h"
+
+#include <QFile>
+#include <cerrno>
+#include <sys/stat.h>
+
+using namespace Qt::StringLiterals;
+
+namespace ovelta {
+
+namespace {
+
+/// True when anything at all stands under that name (a file, a folder, a link that leads nowhere).
+bool somethingExists(const QString& name)
+{
+    struct stat info;
+    return ::lstat(QFile::encodeName(name).constData(), &info) == 0 || errno != ENOENT;
+}
+
+void openedDatabase(DatabaseObjects db)
+{
+    db.recordSet.bind(&db.connection);
+    db.recordSet.setFilter(QString());
+}
+
+/// Builds the database under a temporary name through the main window's objects (the ledger table through
+/// 数据库连接, the rest through 外部数据库) and gives it its name only when every table and row is in. Both
+/// objects are connected to the finished file afterwards. False, with nothing left behind, on any failure.
+bool createDatabase(DatabaseObjects db)
+{
+    const QString file = LedgerFile::name();
+    const QString password = LedgerFile::password();
+    const QStringList creates = LedgerSchema::createStatements();
+    const QStringList seeds = LedgerSchema::seedStatements();
+    {
+        PendingFile pending(file, password);
+        if (!pending.isValid())
+            return false;
+        bool ok = db.connection.connect(pending.temporaryPath(), password) && db.connection.execute(creates.first())
+            && db.external.connect(pending.temporaryPath(), QString(), password, false, true);
+        for (qsizetype i = 1; ok && i < creates.size(); ++i)
+            ok = db.external.execute(creates[i]);
+        for (qsizetype i = 0; ok && i < seeds.size(); ++i)
+            ok = db.external.execute(seeds[i]);
+        db.connection.close();
+        db.external.disconnect();
+        if (!ok || !pending.commit())
+            return false;
+    }
+    if (db.connection.connect(file, password) && db.external.connect(file, QString(), password, false, true))
+        return true;
+    // The file is in place but does not open: a creation that cannot be used is undone.
+    db.connection.close();
+    db.external.disconnect();
+    QFile::remove(file);
+    return false;
+}
+
+} // namespace
+
+bool DatabaseCheck::run(DatabaseObjects db)
+{
+    const QString file = LedgerFile::name();
+    if (db.connection.connect(file, LedgerFile::password())) {
+        openedDatabase(db);
+        return true;
+    }
+
+    const MessageBox::Answer answer = MessageBox::show(u"没有找到数据库,是否要重新创建数据库?"_s, QString(),
+                                                       MessageBox::YesNo, MessageBox::Warning, 0);
+    if (answer != MessageBox::Yes) {
+        MessageBox::show(u"没有创建数据库,系统即将退出!"_s, u"退出"_s, MessageBox::OkOnly, MessageBox::Stop);
+        Program::end(0);
+        return false;
+    }
+    // A file of that name that does not open (another key, damaged, not a database) is never replaced.
+    if (somethingExists(file)) {
+        MessageBox::show(u"数据库文件已存在但无法打开,未做任何改动,系统即将退出!"_s, u"错误"_s, MessageBox::OkOnly,
+                         MessageBox::Stop);
+        Program::end(0);
+        return false;
+    }
+    if (!createDatabase(db)) {
+        MessageBox::show(u"创建数据库失败,系统即将退出!"_s, u"错误"_s, MessageBox::OkOnly, MessageBox::Stop);
+        Program::end(0);
+        return false;
+    }
+    openedDatabase(db);
+    MessageBox::show(u"成功创建数据库!"_s, u"提示"_s, MessageBox::OkOnly, MessageBox::Information);
+    return true;
+}
+
+} // namespace ovelta

@@ -1,0 +1,261 @@
+// The database check at the start of the login: open the ledger file, or with the user's consent create it;
+// every other way ends the program after its message, and no existing file is ever touched.
+
+#include "GuiSupport.h"
+#include "TempFolder.h"
+#include "app/DatabaseCheck.h"
+#include "store/DatabaseConnection.h"
+#include "store/ExternalDatabase.h"
+#include "store/LedgerFile.h"
+#include "store/LedgerSchema.h"
+#include "store/RecordSet.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTest>
+#include <csignal>
+#include <sys/resource.h>
+#include <sys/stat.h>
+
+using namespace Qt::StringLiterals;
+using namespace ovelta;
+
+namespace {
+
+const QString Question = u"没有找到数据库,是否要重新创建数据库?"_s;
+
+QByteArray contentOf(const QString& path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+QStringList folderEntries()
+{
+    return QDir::current().entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
+}
+
+/// The main window's three objects.
+struct Objects
+{
+    DatabaseConnection connection;
+    RecordSet recordSet;
+    ExternalDatabase external;
+    DatabaseObjects refs() { return {connection, recordSet, external}; }
+};
+
+void verifyQuestion(const MessageBox::Record& box)
+{
+    QCOMPARE(box.text, Question);
+    QCOMPARE(box.title, MessageBox::defaultTitle());
+    QCOMPARE(box.buttons, MessageBox::YesNo);
+    QCOMPARE(box.icon, MessageBox::Warning);
+    QCOMPARE(box.defaultButton, MessageBox::Yes);
+}
+
+void verifyEndingBox(const MessageBox::Record& box, const QString& text, const QString& title)
+{
+    QCOMPARE(box.text, text);
+    QCOMPARE(box.title, title);
+    QCOMPARE(box.buttons, MessageBox::OkOnly);
+    QCOMPARE(box.icon, MessageBox::Stop);
+}
+
+} // namespace
+
+class TestDatabaseCheck : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void initTestCase() { ::signal(SIGXFSZ, SIG_IGN); }
+
+    void anOpenableFileNeedsNoQuestion()
+    {
+        test::TempFolder folder;
+        QVERIFY(LedgerSchema::createFile(LedgerFile::name(), LedgerFile::password()));
+        const QByteArray before = contentOf(LedgerFile::name());
+        test::BoxRecorder boxes;
+        test::EndRecorder end;
+        Objects db;
+        QVERIFY(DatabaseCheck::run(db.refs()));
+        QCOMPARE(boxes.count(), 0);
+        QVERIFY(!end.ended());
+        QVERIFY(db.connection.isOpen());
+        QVERIFY(db.recordSet.openTable(u"账号"_s)); // bound
+        QCOMPARE(db.recordSet.rowCount(), 1);
+        QVERIFY(!db.external.isOpen());
+        QCOMPARE(contentOf(LedgerFile::name()), before);
+    }
+
+    void firstStartYesCreatesTheDatabase()
+    {
+        test::TempFolder folder;
+        test::BoxRecorder boxes;
+        test::EndRecorder end;
+        boxes.answer(MessageBox::Yes);
+        Objects db;
+        QVERIFY(DatabaseCheck::run(db.refs()));
+        QVERIFY(!end.ended());
+        QCOMPARE(boxes.count(), 2);
+        verifyQuestion(boxes.shown().at(0));
+        const MessageBox::Record done = boxes.shown().at(1);
+        QCOMPARE(done.text, u"成功创建数据库!"_s);
+        QCOMPARE(done.title, u"提示"_s);
+        QCOMPARE(done.buttons, MessageBox::OkOnly);
+        QCOMPARE(done.icon, MessageBox::Information);
+
+        QCOMPARE(folderEntries(), QStringList{u"lgbk.xc"_s});
+        struct stat info;
+        QCOMPARE(::stat("lgbk.xc", &info), 0);
+        QCOMPARE(info.st_mode & 07777, mode_t(0600));
+
+        // Both connections stand on the finished file, and the record set is bound.
+        QVERIFY(db.connection.isOpen());
+        QVERIFY(db.external.isOpen());
+        QCOMPARE(
+            db.connection.lastConnectionText(),
+            u"Provider=Microsoft.Jet.OLEDB.4.0; Data Source=lgbk.xc;Jet OLEDB:Database Password=Qm_4Rtwpz8-2HsK;"_s);
+        QCOMPARE(db.external.lastConnectionText(),
+                 u"ODBC;DBQ=lgbk.xc;Driver={Microsoft Access Driver (*.mdb)};FIL=MS Access;PWD=Qm_4Rtwpz8-2HsK;"_s);
+        QVERIFY(db.recordSet.open(u"select * from 收送礼"_s));
+        QCOMPARE(db.recordSet.rowCount(), 0);
+
+        auto list = [&db](const QString& table) {
+            QStringList values;
+            const int rows = db.external.query(u"select * from "_s + table);
+            for (; !db.external.atEnd(rows); db.external.moveNext(rows))
+                values << db.external.read(rows, 1).toString() + u':' + db.external.read(rows, 2).toString();
+            db.external.close(rows);
+            return values;
+        };
+        QCOMPARE(list(u"账号"_s), QStringList{u"1:admin"_s});
+        QCOMPARE(list(u"关系"_s), (QStringList{u"1:亲戚"_s, u"2:朋友"_s, u"3:同学"_s, u"4:同事"_s, u"5:其他"_s}));
+        QCOMPARE(list(u"类型"_s),
+                 (QStringList{u"1:结婚"_s, u"2:生日"_s, u"3:升职"_s, u"4:乔迁"_s, u"5:探病"_s, u"6:丧礼"_s}));
+        QCOMPARE(list(u"收送"_s), (QStringList{u"1:收礼"_s, u"2:送礼"_s}));
+
+        // The next start finds it and asks nothing.
+        boxes.clear();
+        Objects next;
+        QVERIFY(DatabaseCheck::run(next.refs()));
+        QCOMPARE(boxes.count(), 0);
+    }
+
+    void firstStartNoCreatesNothingAndEnds()
+    {
+        test::TempFolder folder;
+        test::BoxRecorder boxes;
+        test::EndRecorder end;
+        boxes.answer(MessageBox::No);
+        Objects db;
+        QVERIFY(!DatabaseCheck::run(db.refs()));
+        QVERIFY(end.ended());
+        QCOMPARE(end.code(), 0);
+        QCOMPARE(boxes.count(), 2);
+        verifyQuestion(boxes.shown().at(0));
+        verifyEndingBox(boxes.shown().at(1), u"没有创建数据库,系统即将退出!"_s, u"退出"_s);
+        QCOMPARE(folderEntries(), QStringList());
+        QVERIFY(!db.connection.isOpen());
+    }
+
+    void anUnopenableFileIsNeverTouched_data()
+    {
+        QTest::addColumn<int>("answer");
+        QTest::addColumn<QString>("kind");
+        QTest::newRow("random bytes, yes") << int(MessageBox::Yes) << u"random"_s;
+        QTest::newRow("random bytes, no") << int(MessageBox::No) << u"random"_s;
+        QTest::newRow("another key, yes") << int(MessageBox::Yes) << u"other key"_s;
+        QTest::newRow("empty file, yes") << int(MessageBox::Yes) << u"empty"_s;
+    }
+    void anUnopenableFileIsNeverTouched()
+    {
+        QFETCH(int, answer);
+        QFETCH(QString, kind);
+        test::TempFolder folder;
+        if (kind == u"random"_s) {
+            QByteArray noise;
+            for (int i = 0; i < 5000; ++i)
+                noise.append(char((i * 7919 + 13) % 251));
+            QFile f(LedgerFile::name());
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            f.write(noise);
+        } else if (kind == u"other key"_s) {
+            QVERIFY(LedgerSchema::createFile(LedgerFile::name(), u"another password"_s));
+        } else {
+            QFile f(LedgerFile::name());
+            QVERIFY(f.open(QIODevice::WriteOnly));
+        }
+        const QByteArray before = contentOf(LedgerFile::name());
+        QFile::setPermissions(LedgerFile::name(), QFile::ReadOwner | QFile::WriteOwner);
+
+        test::BoxRecorder boxes;
+        test::EndRecorder end;
+        boxes.answer(MessageBox::Answer(answer));
+        Objects db;
+        QVERIFY(!DatabaseCheck::run(db.refs()));
+        QVERIFY(end.ended());
+        QCOMPARE(end.code(), 0);
+        QCOMPARE(boxes.count(), 2);
+        verifyQuestion(boxes.shown().at(0));
+        if (answer == MessageBox::Yes)
+            verifyEndingBox(boxes.shown().at(1), u"数据库文件已存在但无法打开,未做任何改动,系统即将退出!"_s, u"错误"_s);
+        else
+            verifyEndingBox(boxes.shown().at(1), u"没有创建数据库,系统即将退出!"_s, u"退出"_s);
+        QCOMPARE(contentOf(LedgerFile::name()), before);
+        QCOMPARE(folderEntries(), QStringList{u"lgbk.xc"_s});
+    }
+
+    void aFailedCreationShowsNoSuccessAndLeavesNoFile()
+    {
+        test::TempFolder folder;
+        test::BoxRecorder boxes;
+        test::EndRecorder end;
+        boxes.answer(MessageBox::Yes);
+        // The disk fills up after a few pages.
+        struct rlimit previous;
+        QCOMPARE(::getrlimit(RLIMIT_FSIZE, &previous), 0);
+        struct rlimit small = previous;
+        small.rlim_cur = 4096;
+        QCOMPARE(::setrlimit(RLIMIT_FSIZE, &small), 0);
+        Objects db;
+        const bool opened = DatabaseCheck::run(db.refs());
+        ::setrlimit(RLIMIT_FSIZE, &previous);
+        QVERIFY(!opened);
+        QVERIFY(end.ended());
+        QCOMPARE(end.code(), 0);
+        QCOMPARE(boxes.count(), 2);
+        verifyQuestion(boxes.shown().at(0));
+        verifyEndingBox(boxes.shown().at(1), u"创建数据库失败,系统即将退出!"_s, u"错误"_s);
+        QCOMPARE(folderEntries(), QStringList());
+        QVERIFY(!db.connection.isOpen());
+        QVERIFY(!db.external.isOpen());
+    }
+
+    void aReadOnlyFolderGivesTheCreationFailure()
+    {
+        test::TempFolder folder;
+        QVERIFY(QFile::setPermissions(folder.path(), QFile::ReadOwner | QFile::ExeOwner));
+        QFile probe(u"probe"_s);
+        const bool writable = probe.open(QIODevice::WriteOnly);
+        if (writable)
+            probe.remove();
+        if (writable) {
+            QFile::setPermissions(folder.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+            QSKIP("running with a privilege that writes into read-only folders; the full-disk case covers this");
+        }
+        test::BoxRecorder boxes;
+        test::EndRecorder end;
+        boxes.answer(MessageBox::Yes);
+        Objects db;
+        QVERIFY(!DatabaseCheck::run(db.refs()));
+        QVERIFY(QFile::setPermissions(folder.path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+        QVERIFY(end.ended());
+        QCOMPARE(boxes.count(), 2);
+        verifyEndingBox(boxes.shown().at(1), u"创建数据库失败,系统即将退出!"_s, u"错误"_s);
+        QCOMPARE(folderEntries(), QStringList());
+    }
+};
+
+QTEST_MAIN(TestDatabaseCheck)
+#include "test_database_check.moc"
