@@ -5,6 +5,7 @@
 #include "TempFolder.h"
 #include "TestHost.h"
 
+#include "store/EngineConnection.h"
 #include "ui/EditBox.h"
 #include "ui/SharedState.h"
 #include "windows/PasswordWindow.h"
@@ -273,8 +274,8 @@ private Q_SLOTS:
         TestHost host;
         QVERIFY(host.createAndConnect());
         // The engine refuses the append after the delete has run.
-        QVERIFY(host.connection.execute(
-            u"CREATE TRIGGER refuse_account BEFORE INSERT ON 账号 BEGIN SELECT RAISE(ABORT, 'refused'); END"_s));
+        QVERIFY(host.connection.engine()->executeNative(
+            "CREATE TRIGGER refuse_account BEFORE INSERT ON 账号 BEGIN SELECT RAISE(ABORT, 'refused'); END"));
         BoxRecorder boxes;
 
         OpenPassword w(host);
@@ -288,7 +289,7 @@ private Q_SLOTS:
         QVERIFY(loginAccepts(host, seededPassword));
 
         // Once the engine takes rows again, the same window completes the change.
-        QVERIFY(host.connection.execute(u"DROP TRIGGER refuse_account"_s));
+        QVERIFY(host.connection.engine()->executeNative("DROP TRIGGER refuse_account"));
         boxes.clear();
         w.confirmChange();
         QCOMPARE(described(boxes), QStringList{note(u"密码修改成功！"_s)});
@@ -372,7 +373,9 @@ private Q_SLOTS:
 
         QPointer<PasswordWindow> window = new PasswordWindow(host);
         QString focusWhenShown;
+        bool active = false;
         QTimer::singleShot(0, window, [&] {
+            active = QTest::qWaitForWindowActive(window);
             focusWhenShown = QApplication::focusWidget() ? QApplication::focusWidget()->objectName() : QString();
             findControl<EditBox>(window, current)->setText(seededPassword);
             findControl<EditBox>(window, fresh)->setText(u"n"_s);
@@ -381,6 +384,7 @@ private Q_SLOTS:
         });
         window->openModal();
         QVERIFY(window.isNull());
+        QVERIFY(active);
         QCOMPARE(focusWhenShown, current);
         QCOMPARE(described(boxes), QStringList{note(u"密码修改成功！"_s)});
         QCOMPARE(accounts(host), QStringList{u"2 admin n"_s});
