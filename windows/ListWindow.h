@@ -18,11 +18,7 @@ class ListWindow : public LedgerWindow
 {
     Q_OBJECT
 public:
-    enum Kind
-    {
-        Relations,
-        BanquetTypes
-    };
+    enum Kind { Relations, BanquetTypes };
 
     /// What differs between the two windows.
     struct Differences

@@ -2,12 +2,15 @@
 // with its checks, deleting with its question, and the way back to the ledger.
 
 #include "GuiSupport.h"
+#include "ModalSteps.h"
 #include "TempFolder.h"
 #include "TestHost.h"
 
 #include "ui/SharedState.h"
+#include "windows/EntryWindow.h"
 #include "windows/ListWindow.h"
 
+#include <QComboBox>
 #include <QHeaderView>
 #include <QLineEdit>
 #include <QPointer>
@@ -404,6 +407,43 @@ private Q_SLOTS:
         QCOMPARE(w.list()->topLevelItemCount(), 0);
         QCOMPARE(w.list()->columnCount(), 2);
         QCOMPARE(w.list()->headerItem()->text(1), e.title);
+    }
+
+    void entryWindowOffersTheChangedListNextTime_data() { kinds(); }
+    void entryWindowOffersTheChangedListNextTime()
+    {
+        QFETCH(ListWindow::Kind, kind);
+        const Expected e = expected(kind);
+        TempFolder folder;
+        TestHost host;
+        QVERIFY(host.createAndConnect());
+        BoxRecorder boxes;
+        {
+            OpenList w(host, kind);
+            w.add(u"新的"_s, e);
+            w.select(0);
+            boxes.answer(MessageBox::Yes);
+            w.click(e.deleteButton);
+            w.click(u"返回按钮"_s);
+        }
+        QStringList expectedItems;
+        for (const QString& row : e.seeded.mid(1))
+            expectedItems << row.section(u' ', 1);
+        expectedItems << u"新的"_s;
+
+        QStringList offered;
+        SharedState::instance().entryMode = u"添加"_s;
+        ModalSteps driver(u"entry"_s, {[&](LedgerWindow* entry) {
+                              const auto* combo = findControl<QComboBox>(
+                                  entry, kind == ListWindow::Relations ? u"关系组合框"_s : u"类型组合框"_s);
+                              for (int i = 0; i < combo->count(); ++i)
+                                  offered << combo->itemText(i);
+                              findControl<QPushButton>(entry, u"返回按钮"_s)->click();
+                          }});
+        driver.run([&host] { (new EntryWindow(host))->openModal(); });
+        QCOMPARE(driver.stepsRun, 1);
+        QCOMPARE(driver.leftOpen, 0);
+        QCOMPARE(offered, expectedItems);
     }
 
     void returnClosesModalWindowAndBringsLedgerToFront_data() { kinds(); }

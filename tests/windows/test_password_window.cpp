@@ -1,6 +1,8 @@
 // The password window over a real ledger file: the order of its checks, the exact comparisons, the byte
 // limit of its boxes, and a change that either stores the new password or leaves the old one in place.
 
+#include "app/LoginWindow.h"
+
 #include "GuiSupport.h"
 #include "TempFolder.h"
 #include "TestHost.h"
@@ -72,17 +74,28 @@ QStringList accounts(TestHost& host)
     return out;
 }
 
-/// What the login decides: the first account named "admin" through a fresh 外部数据库 connection, and its
-/// password compared exactly.
+/// Logs in as "admin" through a login window opened over the host's objects; true when it let the user in.
+/// A wrong password leaves its message among the recorded boxes.
 bool loginAccepts(TestHost& host, const QString& password)
 {
-    if (!host.external.connect(LedgerFile::name(), QString(), LedgerFile::password()))
-        return false;
-    const int rows = host.external.query(u"select * from 账号 where 用户='admin'"_s);
-    const bool found = !host.external.read(rows, u"用户"_s).toString().isEmpty();
-    const bool accepted = found && host.external.read(rows, u"密码"_s).toString() == password;
-    host.external.close(rows);
-    return accepted;
+    EndRecorder end;
+    QPointer<LoginWindow> window = new LoginWindow(host.database());
+    bool accepted = false;
+    QTimer::singleShot(0, window, [&] {
+        if (window.isNull())
+            return;
+        window->setText(u"用户编辑框"_s, u"admin"_s);
+        window->setText(u"口令编辑框"_s, password);
+        findControl<QPushButton>(window, u"登录按钮"_s)->click();
+        if (!window.isNull() && !Program::hasEnded()) {
+            accepted = window->closeRequested();
+            if (!accepted)
+                window->requestClose();
+        }
+    });
+    window->openModal();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    return accepted && !end.ended();
 }
 
 /// Types text key by key, as a user would (QTest::keyClicks drops characters outside Latin-1).
@@ -215,7 +228,9 @@ private Q_SLOTS:
             QVERIFY(w.closed());
         }
         QCOMPARE(accounts(host), QStringList{u"2 admin 春节 2024"_s});
+        boxes.clear();
         QVERIFY(!loginAccepts(host, seededPassword));
+        QCOMPARE(boxes.texts(), QStringList{u"密码不正确,请重新输入!"_s});
         QVERIFY(loginAccepts(host, u"春节 2024"_s));
 
         // The next window works on the new row: the old password is refused, the new one changes it again.
