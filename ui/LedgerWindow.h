@@ -104,6 +104,7 @@ private:
     QList<QWidget*> orderedTabStops(bool usableOnly) const;
     bool begin();
     void finishClose();
+    void discard();
     void destroyNow();
     void disableOthers();
     void restoreOthers();

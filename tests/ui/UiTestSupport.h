@@ -7,6 +7,7 @@
 
 #include <QApplication>
 #include <QCoreApplication>
+#include <QPointer>
 #include <QTest>
 
 namespace ovelta::test {
@@ -34,10 +35,14 @@ inline LedgerWindow* openWindow(const WindowSpec& spec)
 inline void destroyAllWindows()
 {
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    // Deleting a window deletes its popups, which are top-level widgets too: collect the windows first.
+    QList<QPointer<LedgerWindow>> windows;
     for (QWidget* w : QApplication::topLevelWidgets()) {
         if (auto* window = qobject_cast<LedgerWindow*>(w))
-            delete window;
+            windows.append(window);
     }
+    for (const QPointer<LedgerWindow>& window : windows)
+        delete window.data();
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
 }
 
