@@ -105,7 +105,7 @@ private Q_SLOTS:
     void amountKeyFilter();
 
 private:
-    void open(const QString& mode, const QString& id, QList<ModalSteps::Step> steps, int* leftOpen = nullptr);
+    void open(const QString& mode, const QString& id, QList<ModalSteps::Step> steps);
     void insertRecord(const QString& values);
     Stored stored(qint64 id);
     int recordCount();
@@ -133,16 +133,15 @@ void TestEntryWindow::cleanup()
     SharedState::instance().clear();
 }
 
-void TestEntryWindow::open(const QString& mode, const QString& id, QList<ModalSteps::Step> steps, int* leftOpen)
+void TestEntryWindow::open(const QString& mode, const QString& id, QList<ModalSteps::Step> steps)
 {
     SharedState::instance().entryMode = mode;
     SharedState::instance().selectedRecordId = id;
+    const int count = int(steps.size());
     ModalSteps driver(u"entry"_s, std::move(steps));
     driver.run([this] { (new EntryWindow(*m_host))->openModal(); });
-    if (leftOpen != nullptr)
-        *leftOpen = driver.leftOpen;
-    else
-        QCOMPARE(driver.leftOpen, 0);
+    QCOMPARE(driver.stepsRun, count);
+    QCOMPARE(driver.leftOpen, 0);
 }
 
 void TestEntryWindow::insertRecord(const QString& values)
@@ -279,6 +278,7 @@ void TestEntryWindow::successfulAddReopensEmptyAddWindowUntilReturn()
                        [](LedgerWindow* w) { clickReturn(w); }});
     driver.run([this] { (new EntryWindow(*m_host))->openModal(); });
     QCOMPARE(driver.leftOpen, 0);
+    QCOMPARE(driver.stepsRun, 3);
     QCOMPARE(driver.windowsSeen, 3);
     QCOMPARE(recordCount(), 2);
     QCOMPARE(m_host->refills, 2);

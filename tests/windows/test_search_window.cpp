@@ -106,10 +106,11 @@ void TestSearchWindow::cleanup()
 
 QStringList TestSearchWindow::search(QList<ModalSteps::Step> steps)
 {
+    const int count = int(steps.size());
     ModalSteps driver(u"search"_s, std::move(steps));
     driver.run([this] { (new SearchWindow(*m_host))->openModal(); });
-    if (driver.leftOpen != 0)
-        QTest::qFail("the search window stayed open", __FILE__, __LINE__);
+    if (driver.leftOpen != 0 || driver.stepsRun != count)
+        QTest::qFail("the search window closed too early or stayed open", __FILE__, __LINE__);
     return gridNames();
 }
 
