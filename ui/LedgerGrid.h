@@ -55,9 +55,10 @@ public:
     /// The focused cell's row and column, or -1 when no cell is focused.
     int currentRow() const;
     int currentColumn() const;
-    /// Focuses a data cell as a click on it would.
+    /// Focuses a data cell as a click on it would; a cell outside the data rows leaves no cell focused.
     void setCurrentCell(int row, int column);
     int columnWidthAt(int column) const;
+    /// Background of a data row by its row index; an invalid colour for the fixed rows and beyond the data.
     QColor rowBackground(int row) const;
     void setRowColours(const QColor& even, const QColor& odd);
 
