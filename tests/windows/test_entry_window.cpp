@@ -87,6 +87,7 @@ private Q_SLOTS:
     void addThenModifyRoundTripsEveryField();
     void successfulAddReopensEmptyAddWindowUntilReturn();
     void escEndsTheAddCycleWithoutRaisingTheLedger();
+    void addCycleAlsoWhenOpenedAsAPlainLedgerWindow();
     void apostrophesStoredAndShownAsTyped();
     void injectionNoteChangesOneRecordOnly();
     void amountStoredExactly_data();
@@ -297,6 +298,31 @@ void TestEntryWindow::escEndsTheAddCycleWithoutRaisingTheLedger()
           [](LedgerWindow* w) { QTest::keyClick(w->focusWidget() ? w->focusWidget() : w, Qt::Key_Escape); }});
     QCOMPARE(recordCount(), 1);
     QCOMPARE(m_host->broughtToFront, 0);
+}
+
+void TestEntryWindow::addCycleAlsoWhenOpenedAsAPlainLedgerWindow()
+{
+    SharedState::instance().entryMode = u"添加"_s;
+    ModalSteps driver(u"entry"_s,
+                      {[](LedgerWindow* w) {
+                           fill(w, Gift);
+                           clickSave(w);
+                       },
+                       [](LedgerWindow* w) {
+                           QVERIFY(w->text(u"姓名编辑框"_s).isEmpty());
+                           clickReturn(w);
+                       }});
+    driver.run([this, &driver] {
+        LedgerWindow* window = new EntryWindow(*m_host);
+        window->openModal();
+        // The fresh window follows from the event loop once the first one is gone.
+        QTRY_COMPARE(driver.stepsRun, 2);
+        QTRY_VERIFY(visibleWindow(u"entry"_s) == nullptr);
+    });
+    QCOMPARE(driver.windowsSeen, 2);
+    QCOMPARE(driver.leftOpen, 0);
+    QCOMPARE(recordCount(), 1);
+    QCOMPARE(m_host->broughtToFront, 1);
 }
 
 void TestEntryWindow::apostrophesStoredAndShownAsTyped()
