@@ -446,25 +446,6 @@ private Q_SLOTS:
         QCOMPARE(offered, expectedItems);
     }
 
-    void enterAddsAndEscCloses()
-    {
-        const Expected e = expected(ListWindow::Relations);
-        TempFolder folder;
-        TestHost host;
-        QVERIFY(host.createAndConnect());
-        BoxRecorder boxes;
-        OpenList w(host, ListWindow::Relations);
-
-        w.entry()->setText(u"邻居"_s);
-        QTest::keyClick(w.entry(), Qt::Key_Return);
-        QCOMPARE(described(boxes), QStringList{e.done});
-        QCOMPARE(w.rows().last(), u"6 邻居"_s);
-
-        QTest::keyClick(w.entry(), Qt::Key_Escape);
-        QTRY_VERIFY(w.window() == nullptr || !w.window()->isVisible());
-        QCOMPARE(host.broughtToFront, 0);
-    }
-
     void returnClosesModalWindowAndBringsLedgerToFront_data() { kinds(); }
     void returnClosesModalWindowAndBringsLedgerToFront()
     {

@@ -358,24 +358,6 @@ private Q_SLOTS:
         QCOMPARE(accounts(host), QStringList{u"2 admin 恭喜发财红"_s});
     }
 
-    void enterConfirmsAndEscDoesNotClose()
-    {
-        TempFolder folder;
-        TestHost host;
-        QVERIFY(host.createAndConnect());
-        BoxRecorder boxes;
-        OpenPassword w(host);
-        w.fill(seededPassword, u"n"_s, u"n"_s);
-
-        QTest::keyClick(w.edit(confirm), Qt::Key_Escape);
-        QVERIFY(!w.closed());
-        QCOMPARE(boxes.count(), 0);
-
-        QTest::keyClick(w.edit(confirm), Qt::Key_Return);
-        QCOMPARE(described(boxes), QStringList{note(u"密码修改成功！"_s)});
-        QVERIFY(w.closed());
-    }
-
     void cancelClosesWithoutTouchingTheDatabase()
     {
         TempFolder folder;
