@@ -15,12 +15,7 @@ public:
     /// Where the marker lives for the current environment.
     static QString markerPath();
 
-    enum class Outcome
-    {
-        First,
-        AlreadyRunning,
-        Unavailable
-    };
+    enum class Outcome { First, AlreadyRunning, Unavailable };
     /// Takes the marker and keeps it for the life of the process.
     static Outcome acquire();
 

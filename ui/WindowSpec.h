@@ -9,22 +9,22 @@
 namespace ovelta {
 
 enum class ControlKind {
-    EditBox,       ///< 编辑框: single-line EditBox, or MultiLineEdit when multiLine is set
-    Button,        ///< 按钮: QPushButton
-    Label,         ///< 透明标签: QLabel without background
-    Frame,         ///< 外形框: FrameBox, a 2-px blue outline that receives background presses
-    ComboBox,      ///< 组合框: non-editable QComboBox
-    DatePicker,    ///< 日期框: DatePicker (QDateTimeEdit with a calendar popup)
-    CheckBox,      ///< 选择框: QCheckBox
+    EditBox, ///< 编辑框: single-line EditBox, or MultiLineEdit when multiLine is set
+    Button, ///< 按钮: QPushButton
+    Label, ///< 透明标签: QLabel without background
+    Frame, ///< 外形框: FrameBox, a 2-px blue outline that receives background presses
+    ComboBox, ///< 组合框: non-editable QComboBox
+    DatePicker, ///< 日期框: DatePicker (QDateTimeEdit with a calendar popup)
+    CheckBox, ///< 选择框: QCheckBox
     PictureButton, ///< 图形按钮: QToolButton showing a 32×32 picture
-    ListView,      ///< 超级列表框: QTreeWidget in report view
-    ToolBar,       ///< 工具条: QToolBar docked at the top
-    StatusBar,     ///< 状态条: QStatusBar docked at the bottom
-    Grid,          ///< 高级表格: LedgerGrid
+    ListView, ///< 超级列表框: QTreeWidget in report view
+    ToolBar, ///< 工具条: QToolBar docked at the top
+    StatusBar, ///< 状态条: QStatusBar docked at the bottom
+    Grid, ///< 高级表格: LedgerGrid
     DatabaseConnection, ///< invisible; no widget is built
-    RecordSet,          ///< invisible; no widget is built
-    ExternalDatabase,   ///< invisible; no widget is built
-    CommonDialog,       ///< invisible; no widget is built
+    RecordSet, ///< invisible; no widget is built
+    ExternalDatabase, ///< invisible; no widget is built
+    CommonDialog, ///< invisible; no widget is built
 };
 
 enum class FontSpec { Default, S12, S14 };
@@ -42,9 +42,9 @@ struct ControlSpec
 {
     QString name;
     ControlKind kind = ControlKind::Label;
-    QRect rect;             ///< relative to the parent's client area
-    QString parent;         ///< empty: the window; otherwise the name of a frame control
-    QString text;           ///< caption or label text
+    QRect rect; ///< relative to the parent's client area
+    QString parent; ///< empty: the window; otherwise the name of a frame control
+    QString text; ///< caption or label text
     int tabKey = 0;
     bool tabStop = false;
     bool visible = true;
@@ -52,14 +52,14 @@ struct ControlSpec
     bool defaultButton = false;
     bool multiLine = false;
     bool readOnly = false;
-    bool password = false;  ///< shows "*" for every character
-    int maxLength = 0;      ///< 0 = no limit; for password boxes counted in GBK bytes
+    bool password = false; ///< shows "*" for every character
+    int maxLength = 0; ///< 0 = no limit; for password boxes counted in GBK bytes
     Qt::Alignment alignment = Qt::AlignLeft | Qt::AlignVCenter;
     FontSpec font = FontSpec::Default;
-    bool typing = true;     ///< date picker: the user may type the date
-    QString picture;        ///< picture button: resource path
+    bool typing = true; ///< date picker: the user may type the date
+    QString picture; ///< picture button: resource path
     std::vector<ToolButtonSpec> toolButtons; ///< toolbar only
-    std::vector<int> paneWidths;             ///< status bar only
+    std::vector<int> paneWidths; ///< status bar only
 };
 
 enum class FrameKind { Normal, Tool, None };
@@ -67,9 +67,9 @@ enum class FrameKind { Normal, Tool, None };
 /// A window of the catalogue: its look and its control table in creation order.
 struct WindowSpec
 {
-    QString id;        ///< stable name used by the window registry ("main", "login", ...)
+    QString id; ///< stable name used by the window registry ("main", "login", ...)
     QString caption;
-    QSize outerSize;   ///< frame and title bar included
+    QSize outerSize; ///< frame and title bar included
     FrameKind frame = FrameKind::None;
     bool closeBox = false;
     bool minimiseBox = false;
