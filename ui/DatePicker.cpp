@@ -7,7 +7,7 @@
 #include <QLineEdit>
 #include <QMouseEvent>
 #include <QStyle>
-#include <QStyleOptionSpinBox>
+#include <QStyleOptionComboBox>
 #include <QWheelEvent>
 
 using namespace Qt::StringLiterals;
@@ -70,10 +70,12 @@ void DatePicker::openCalendar()
 {
     // The field opens its calendar on a press of its arrow; F4 and Alt+Down do the same, as a drop-down list's
     // keys do.
-    QStyleOptionSpinBox option;
-    initStyleOption(&option);
+    QStyleOptionComboBox option;
+    option.initFrom(this);
+    option.editable = true;
+    option.subControls = QStyle::SC_All;
     const QRect arrow = style()->subControlRect(QStyle::CC_ComboBox, &option, QStyle::SC_ComboBoxArrow, this);
-    const QPointF at = arrow.isValid() ? QPointF(arrow.center()) : QPointF(width() - 4, height() / 2);
+    const QPointF at = arrow.isValid() ? QPointF(arrow.center()) : QPointF(width() - height() / 2, height() / 2);
     QMouseEvent press(QEvent::MouseButtonPress, at, mapToGlobal(at), Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
     mousePressEvent(&press);
 }

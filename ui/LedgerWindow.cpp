@@ -47,14 +47,6 @@ Qt::WindowFlags flagsFor(const WindowSpec& spec)
     return flags;
 }
 
-/// Raises a window above the others; the offscreen platform that the tests use has no stacking order and
-/// would warn on every call.
-void raiseWindow(QWidget* window)
-{
-    if (QGuiApplication::platformName() != u"offscreen"_s)
-        window->raise();
-}
-
 } // namespace
 
 LedgerWindow::LedgerWindow(const WindowSpec& spec, QWidget* parent)
@@ -365,7 +357,7 @@ void LedgerWindow::openModal()
     setWindowModality(Qt::ApplicationModal);
     disableOthers();
     show();
-    raiseWindow(this);
+    raise();
     activateWindow();
     if (self.isNull() || m_destroyed || m_abandoned)
         return;
@@ -382,7 +374,7 @@ void LedgerWindow::openModeless()
     if (!begin())
         return;
     show();
-    raiseWindow(this);
+    raise();
     activateWindow();
 }
 
@@ -411,7 +403,7 @@ void LedgerWindow::bringToFront()
         setWindowState(windowState() & ~Qt::WindowMinimized);
     if (m_shown && isHidden())
         show();
-    raiseWindow(this);
+    raise();
     activateWindow();
 }
 

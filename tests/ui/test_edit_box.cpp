@@ -6,6 +6,7 @@
 #include "ui/Program.h"
 
 #include <QApplication>
+#include <QCalendarWidget>
 #include <QClipboard>
 #include <QInputMethodEvent>
 #include <QLineEdit>
@@ -216,6 +217,23 @@ private Q_SLOTS:
         picker.setDate(QDate(2026, 1, 2));
         QCOMPARE(picker.text(), u"2026年1月2日"_s);
         Program::setNow(std::nullopt);
+    }
+
+    void datePickerOpensItsCalendarFromTheKeyboard()
+    {
+        DatePicker picker;
+        picker.setTypingAllowed(false);
+        picker.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&picker));
+        picker.setFocus();
+        for (const QKeyCombination key :
+             {QKeyCombination(Qt::Key_F4), QKeyCombination(Qt::AltModifier, Qt::Key_Down)}) {
+            QTest::keyClick(&picker, key.key(), key.keyboardModifiers());
+            QTRY_VERIFY(QApplication::activePopupWidget() != nullptr);
+            QVERIFY(picker.calendarWidget()->isVisible());
+            QApplication::activePopupWidget()->close();
+            QTRY_VERIFY(QApplication::activePopupWidget() == nullptr);
+        }
     }
 
     void datePickerWithTypingTakesKeys()
