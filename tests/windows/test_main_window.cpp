@@ -519,8 +519,10 @@ private Q_SLOTS:
                 press(d, QPoint(47, 68)); // the label 时间日期
                 press(d, QPoint(5, 200), Qt::RightButton);
                 openAfterOtherPresses = !d.closeRequested() && d.isVisible();
+                // The press may finish the close at once, so the window must not be touched afterwards.
+                QPointer<LedgerWindow> details(&d);
                 press(d, QPoint(5, 200));
-                closedByBackground = d.closeRequested();
+                closedByBackground = !details || details->closeRequested();
             }));
         QVERIFY(openAfterOtherPresses);
         QVERIFY(closedByBackground);
