@@ -35,8 +35,9 @@ MainWindow::MainWindow(QWidget* parent)
     m_external->setObjectName(u"外部数据库"_s);
     m_records->bind(m_connection);
 
-    // The data layer's only message: a refused open of the record set shows the engine's own text.
-    RecordSet::setErrorReporter([](const QString& engineMessage) { MessageBox::show(engineMessage); });
+    // The data layer's only message: a refused open of the record set shows the engine's own text under the
+    // system's own title for such boxes, not the program's "信息：".
+    RecordSet::setErrorReporter([](const QString& engineMessage) { MessageBox::show(engineMessage, u"错误"_s); });
 
     // Each toolbar action carries the 0-based index of its button.
     connect(control<QToolBar>(u"工具条1"_s), &QToolBar::actionTriggered, this,

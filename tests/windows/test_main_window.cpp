@@ -351,7 +351,7 @@ private Q_SLOTS:
         QCOMPARE(m_boxes->count(), 1);
         const MessageBox::Record box = m_boxes->last();
         QVERIFY(!box.text.isEmpty());
-        QCOMPARE(box.title, MessageBox::defaultTitle());
+        QCOMPARE(box.title, u"错误"_s);
         QCOMPARE(box.buttons, MessageBox::OkOnly);
         QCOMPARE(box.icon, MessageBox::NoIcon);
         QCOMPARE(w.grid().rowCount(), 2);
