@@ -20,9 +20,8 @@ constexpr size_t BatchRows = 4096;
 LedgerRow readRow(const RecordSet& records)
 {
     LedgerRow row;
-    QDateTime when;
-    if (records.readDateTime(u"时间"_s, when) && when.isValid())
-        row.date = when.date();
+    // The date alone: a date-time of the local zone would ask the system for its time zone on every row.
+    records.readDate(u"时间"_s, row.date);
     records.readInteger(u"ID"_s, row.id);
     records.readText(u"收送"_s, row.direction);
     records.readText(u"姓名"_s, row.name);
