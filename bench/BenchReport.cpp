@@ -1,0 +1,166 @@
+#include "BenchReport.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QLocale>
+
+using namespace Qt::StringLiterals;
+
+namespace ovelta::bench {
+
+namespace {
+
+constexpr int LabelWidth = 44;
+constexpr int ValueWidth = 13;
+
+QString count(qint64 n)
+{
+    return QLocale(QLocale::English).toString(n);
+}
+
+QString ms(double value)
+{
+    if (value < 0)
+        return u"failed"_s;
+    return QString::number(value, 'f', value < 100 ? 1 : 0) + u" ms"_s;
+}
+
+QString ratio(double numerator, double denominator)
+{
+    if (numerator < 0 || denominator <= 0)
+        return u"-"_s;
+    return QString::number(numerator / denominator, 'f', 2) + u"x"_s;
+}
+
+QString line(const QString& label, const QStringList& values)
+{
+    QString text = label.leftJustified(LabelWidth);
+    for (const QString& v : values)
+        text += v.rightJustified(ValueWidth);
+    return text + u'\n';
+}
+
+QJsonObject samples(const Samples& s)
+{
+    QJsonArray values;
+    for (double v : s.values())
+        values.append(v);
+    return QJsonObject{{u"median_ms"_s, s.median()}, {u"runs_ms"_s, values}};
+}
+
+QString verdict(bool met)
+{
+    return met ? u"met"_s : u"NOT met"_s;
+}
+
+} // namespace
+
+QString BenchReport::table() const
+{
+    QString t;
+    t += u"Ovelta benchmark: medians of repeated runs (runs per size in brackets)\n"_s;
+    t += u"Machine: %1; load average %2 at the start, %3 at the end; %4 s in all\n\n"_s
+             .arg(machine, loadBefore, loadAfter)
+             .arg(totalSeconds, 0, 'f', 0);
+    QStringList header;
+    for (const SizeResults& s : sizes)
+        header << u"%1 (%2)"_s.arg(count(s.records)).arg(s.floor.count());
+    t += line(u"Records"_s, header);
+    auto row = [&](const QString& label, auto value) {
+        QStringList values;
+        for (const SizeResults& s : sizes)
+            values << value(s);
+        t += line(label, values);
+    };
+    row(u"(a) floor: engine alone, order by time"_s, [](const SizeResults& s) { return ms(s.floor.median()); });
+    row(u"(b) ledger refill, record set + grid"_s, [](const SizeResults& s) { return ms(s.refill.median()); });
+    row(u"    (b)/(a)"_s, [](const SizeResults& s) { return ratio(s.refill.median(), s.floor.median()); });
+    row(u"    (b) per record"_s, [](const SizeResults& s) {
+        return s.refill.median() < 0 ? u"-"_s
+                                     : QString::number(s.refill.median() * 1000 / double(s.records), 'f', 2) + u" us"_s;
+    });
+    row(u"(c) search, part of a name"_s, [](const SizeResults& s) { return ms(s.searchName.median()); });
+    row(u"    (c)/(a)"_s, [](const SizeResults& s) { return ratio(s.searchName.median(), s.floor.median()); });
+    row(u"    records found"_s, [](const SizeResults& s) { return count(s.foundByName); });
+    row(u"(c) search, date range of one year"_s, [](const SizeResults& s) { return ms(s.searchDates.median()); });
+    row(u"    (c)/(a)"_s, [](const SizeResults& s) { return ratio(s.searchDates.median(), s.floor.median()); });
+    row(u"    records found"_s, [](const SizeResults& s) { return count(s.foundByDates); });
+    row(u"(d) entry window open, add"_s, [](const SizeResults& s) { return ms(s.entryAdd.median()); });
+    row(u"(d) entry window open, modify (last ID)"_s, [](const SizeResults& s) { return ms(s.entryModify.median()); });
+    row(u"    creating the ledger (not timed above)"_s, [](const SizeResults& s) { return ms(s.creationMs); });
+    t += u'\n';
+    const QString records = count(processRecords);
+    t += line(u"(e) start to login window shown (%1)"_s.arg(startToLogin.count()), {ms(startToLogin.median())});
+    t += line(u"(e) login to main window shown, %1 (%2)"_s.arg(records).arg(loginToMain.count()),
+              {ms(loginToMain.median())});
+    t += line(u"(f) peak memory after refill of %1"_s.arg(count(memoryRecords)),
+              {peakKiB < 0 ? u"failed"_s : QString::number(double(peakKiB) / 1024, 'f', 0) + u" MiB"_s});
+
+    t += u"\nTargets\n"_s;
+    bool refillMet = true, searchMet = true, entryMet = true;
+    for (const SizeResults& s : sizes) {
+        const double a = s.floor.median();
+        if (s.records >= 100000 && !(s.refill.median() >= 0 && s.refill.median() <= 2 * a))
+            refillMet = false;
+        for (const Samples* search : {&s.searchName, &s.searchDates}) {
+            if (!(search->median() >= 0 && search->median() <= 2 * a))
+                searchMet = false;
+        }
+        for (const Samples* entry : {&s.entryAdd, &s.entryModify}) {
+            if (!(entry->median() >= 0 && entry->median() < 50))
+                entryMet = false;
+        }
+    }
+    t += u"  refill at 100,000 and 1,000,000 within 2x the floor: %1\n"_s.arg(verdict(refillMet));
+    t += u"  search within 2x the floor: %1\n"_s.arg(verdict(searchMet));
+    t += u"  entry window open under 50 ms at every size: %1\n"_s.arg(verdict(entryMet));
+    t += u"  start to login window under 300 ms: %1\n"_s.arg(
+        verdict(startToLogin.median() >= 0 && startToLogin.median() < 300));
+    t += u"  peak memory after the 1,000,000-record refill under 400 MB: %1\n"_s.arg(
+        verdict(peakKiB >= 0 && double(peakKiB) * 1024 < 400e6));
+    for (const QString& e : errors)
+        t += u"ERROR: "_s + e + u'\n';
+    return t;
+}
+
+QByteArray BenchReport::json() const
+{
+    QJsonArray sizeList;
+    for (const SizeResults& s : sizes) {
+        sizeList.append(QJsonObject{
+            {u"records"_s, s.records},
+            {u"creation_ms"_s, s.creationMs},
+            {u"floor"_s, samples(s.floor)},
+            {u"refill"_s, samples(s.refill)},
+            {u"refill_over_floor"_s, s.floor.median() > 0 ? s.refill.median() / s.floor.median() : -1},
+            {u"search_name"_s, samples(s.searchName)},
+            {u"search_name_over_floor"_s, s.floor.median() > 0 ? s.searchName.median() / s.floor.median() : -1},
+            {u"search_name_found"_s, s.foundByName},
+            {u"search_dates"_s, samples(s.searchDates)},
+            {u"search_dates_over_floor"_s, s.floor.median() > 0 ? s.searchDates.median() / s.floor.median() : -1},
+            {u"search_dates_found"_s, s.foundByDates},
+            {u"entry_add"_s, samples(s.entryAdd)},
+            {u"entry_modify"_s, samples(s.entryModify)},
+        });
+    }
+    QJsonArray errorList;
+    for (const QString& e : errors)
+        errorList.append(e);
+    const QJsonObject root{
+        {u"machine"_s, machine},
+        {u"load_before"_s, loadBefore},
+        {u"load_after"_s, loadAfter},
+        {u"total_seconds"_s, totalSeconds},
+        {u"sizes"_s, sizeList},
+        {u"process"_s,
+         QJsonObject{{u"records"_s, processRecords},
+                     {u"start_to_login"_s, samples(startToLogin)},
+                     {u"login_to_main"_s, samples(loginToMain)}}},
+        {u"memory"_s, QJsonObject{{u"records"_s, memoryRecords}, {u"peak_kib"_s, peakKiB}}},
+        {u"errors"_s, errorList},
+    };
+    return QJsonDocument(root).toJson();
+}
+
+} // namespace ovelta::bench

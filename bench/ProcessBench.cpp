@@ -1,0 +1,195 @@
+#include "ProcessBench.h"
+
+#include "BenchStats.h"
+
+#include <QDeadlineTimer>
+#include <QDir>
+#include <QProcessEnvironment>
+#include <QTemporaryDir>
+#include <X11/Xatom.h>
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+#include <csignal>
+#include <fcntl.h>
+#include <poll.h>
+#include <unistd.h>
+
+using namespace Qt::StringLiterals;
+
+namespace ovelta::bench {
+
+namespace {
+
+QTemporaryDir& runtimeFolder()
+{
+    static QTemporaryDir folder;
+    return folder;
+}
+
+/// The window's _NET_WM_PID, or -1.
+qint64 windowPid(Display* display, Window window)
+{
+    const Atom pidAtom = XInternAtom(display, "_NET_WM_PID", False);
+    Atom type = None;
+    int format = 0;
+    unsigned long items = 0, after = 0;
+    unsigned char* data = nullptr;
+    qint64 pid = -1;
+    if (XGetWindowProperty(display, window, pidAtom, 0, 1, False, XA_CARDINAL, &type, &format, &items, &after, &data)
+            == Success
+        && data != nullptr && items == 1 && format == 32)
+        pid = qint64(*reinterpret_cast<unsigned long*>(data));
+    if (data)
+        XFree(data);
+    return pid;
+}
+
+QString windowTitle(Display* display, Window window)
+{
+    const Atom nameAtom = XInternAtom(display, "_NET_WM_NAME", False);
+    const Atom utf8 = XInternAtom(display, "UTF8_STRING", False);
+    Atom type = None;
+    int format = 0;
+    unsigned long items = 0, after = 0;
+    unsigned char* data = nullptr;
+    QString title;
+    if (XGetWindowProperty(display, window, nameAtom, 0, 1024, False, utf8, &type, &format, &items, &after, &data)
+            == Success
+        && data != nullptr && format == 8)
+        title = QString::fromUtf8(reinterpret_cast<const char*>(data), qsizetype(items));
+    if (data)
+        XFree(data);
+    return title;
+}
+
+} // namespace
+
+ProcessBench::ProcessBench()
+{
+    int fds[2];
+    if (::pipe2(fds, O_CLOEXEC) != 0) {
+        m_error = u"no pipe for Xvfb"_s;
+        return;
+    }
+    m_server = std::make_unique<QProcess>();
+    m_server->setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    // Xvfb writes the number of the display it picked to the pipe once it accepts clients.
+    const int writeEnd = fds[1];
+    m_server->setChildProcessModifier([writeEnd] { ::fcntl(writeEnd, F_SETFD, 0); });
+    m_server->start(
+        u"Xvfb"_s,
+        {u"-displayfd"_s, QString::number(writeEnd), u"-screen"_s, u"0"_s, u"1024x768x24"_s, u"-nolisten"_s, u"tcp"_s});
+    ::close(writeEnd);
+    QByteArray number;
+    if (m_server->waitForStarted(10000)) {
+        char c = 0;
+        while (::read(fds[0], &c, 1) == 1 && c != '\n')
+            number.append(c);
+    }
+    ::close(fds[0]);
+    if (number.isEmpty()) {
+        m_error = u"Xvfb did not start"_s;
+        return;
+    }
+    m_displayName = u":"_s + QString::fromLatin1(number);
+    m_display = XOpenDisplay(m_displayName.toLatin1().constData());
+    if (!m_display) {
+        m_error = u"cannot open the display of Xvfb"_s;
+        return;
+    }
+    XSelectInput(m_display, DefaultRootWindow(m_display), SubstructureNotifyMask);
+    XFlush(m_display);
+    m_runtimeDir = runtimeFolder().path();
+}
+
+ProcessBench::~ProcessBench()
+{
+    if (m_display)
+        XCloseDisplay(m_display);
+    if (m_server && m_server->state() == QProcess::Running) {
+        m_server->terminate();
+        if (!m_server->waitForFinished(5000))
+            m_server->kill();
+        m_server->waitForFinished(5000);
+    }
+}
+
+unsigned long ProcessBench::waitForMappedWindow(qint64 pid, const QString& title, int timeoutMs)
+{
+    QDeadlineTimer deadline(timeoutMs);
+    while (!deadline.hasExpired()) {
+        if (XPending(m_display) == 0) {
+            pollfd fd{ConnectionNumber(m_display), POLLIN, 0};
+            ::poll(&fd, 1, int(std::max<qint64>(1, deadline.remainingTime())));
+            continue;
+        }
+        XEvent event;
+        XNextEvent(m_display, &event);
+        if (event.type != MapNotify)
+            continue;
+        const Window window = event.xmap.window;
+        if (windowPid(m_display, window) == pid && windowTitle(m_display, window) == title)
+            return window;
+    }
+    return 0;
+}
+
+bool ProcessBench::xdotool(const QStringList& arguments)
+{
+    QProcess p;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(u"DISPLAY"_s, m_displayName);
+    p.setProcessEnvironment(env);
+    p.start(u"xdotool"_s, arguments);
+    return p.waitForFinished(10000) && p.exitCode() == 0;
+}
+
+std::optional<ProcessBench::Start> ProcessBench::run(const QString& folder)
+{
+    if (!isValid())
+        return std::nullopt;
+    // Map notifications of earlier runs are of no interest.
+    XSync(m_display, True);
+
+    QProcess program;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(u"DISPLAY"_s, m_displayName);
+    env.insert(u"QT_QPA_PLATFORM"_s, u"xcb"_s);
+    env.insert(u"XDG_RUNTIME_DIR"_s, m_runtimeDir);
+    program.setProcessEnvironment(env);
+    program.setWorkingDirectory(folder);
+    program.setProcessChannelMode(QProcess::ForwardedChannels);
+
+    Start start;
+    QElapsedTimer timer;
+    timer.start();
+    program.start(QDir(folder).filePath(u"ovelta"_s), {});
+    if (!program.waitForStarted(10000)) {
+        m_error = u"the program did not start: "_s + program.errorString();
+        return std::nullopt;
+    }
+    const unsigned long login = waitForMappedWindow(program.processId(), u"Ovelta"_s, 20000);
+    start.toLogin = millisecondsSince(timer);
+    bool ok = login != 0;
+    if (!ok)
+        m_error = u"no login window"_s;
+
+    if (ok) {
+        const QString id = QString::number(login);
+        ok = xdotool({u"windowfocus"_s, u"--sync"_s, id}) && xdotool({u"type"_s, u"--delay"_s, u"5"_s, u"kelpo"_s});
+        // The typed keys are in the server's queue ahead of Enter; the timing starts with sending Enter.
+        timer.start();
+        ok = ok && xdotool({u"key"_s, u"Return"_s});
+        ok = ok && waitForMappedWindow(program.processId(), u"Ovelta"_s, 60000) != 0;
+        start.loginToMain = millisecondsSince(timer);
+        if (!ok)
+            m_error = u"no main window after the login"_s;
+    }
+    ::kill(pid_t(program.processId()), SIGKILL);
+    program.waitForFinished(10000);
+    if (!ok)
+        return std::nullopt;
+    return start;
+}
+
+} // namespace ovelta::bench

@@ -1,0 +1,48 @@
+#pragma once
+
+#include <QProcess>
+#include <QString>
+#include <memory>
+#include <optional>
+
+struct _XDisplay;
+
+namespace ovelta::bench {
+
+/// The real program as a user starts it: a copy of the built binary in a folder of its own beside its ledger
+/// file, on a private X server (Xvfb). Windows are seen the moment the server maps them: this process listens
+/// to the root window's map notifications itself, with no polling in between.
+class ProcessBench
+{
+public:
+    struct Start
+    {
+        double toLogin = -1; ///< from starting the process to the login window mapped
+        double loginToMain = -1; ///< from sending the Enter key on the login button to the main window mapped
+    };
+
+    ProcessBench();
+    ~ProcessBench();
+    ProcessBench(const ProcessBench&) = delete;
+    ProcessBench& operator=(const ProcessBench&) = delete;
+
+    bool isValid() const { return m_display != nullptr; }
+    QString error() const { return m_error; }
+
+    /// Starts the program in folder (which holds the program copy "ovelta" and its "lgbk.xc"), logs in as admin
+    /// and ends the process once the main window is shown. Nothing on failure (see error()).
+    std::optional<Start> run(const QString& folder);
+
+private:
+    /// The first window of process pid titled title that is mapped within timeoutMs; 0 when none.
+    unsigned long waitForMappedWindow(qint64 pid, const QString& title, int timeoutMs);
+    bool xdotool(const QStringList& arguments);
+
+    std::unique_ptr<QProcess> m_server;
+    QString m_displayName;
+    ::_XDisplay* m_display = nullptr;
+    QString m_runtimeDir;
+    QString m_error;
+};
+
+} // namespace ovelta::bench

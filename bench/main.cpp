@@ -1,0 +1,224 @@
+// The benchmark program: builds encrypted ledgers of 10,000, 100,000 and 1,000,000 records and measures the
+// ledger's paths against the engine's own floor. See the "Benchmark" section of the README.
+
+#include "BenchLedger.h"
+#include "BenchReport.h"
+#include "FloorQuery.h"
+#include "ProcessBench.h"
+#include "WindowBench.h"
+
+#include "store/LedgerFile.h"
+#include "ui/MessageBox.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QLocale>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QThread>
+#include <cstdio>
+
+using namespace Qt::StringLiterals;
+using namespace ovelta;
+using namespace ovelta::bench;
+
+namespace {
+
+const QByteArray FloorStatement = u"select * from 收送礼 order by 时间 DESC"_s.toUtf8();
+
+/// The offscreen platform cannot raise windows and this process has no runtime folder of its own; neither
+/// matters to a measurement, and a line for each window opened would bury the table.
+void quietMessages(QtMsgType type, const QMessageLogContext& context, const QString& message)
+{
+    if (type == QtWarningMsg
+        && (message.contains(u"does not support raise()"_s) || message.contains(u"XDG_RUNTIME_DIR"_s)))
+        return;
+    std::fprintf(stderr, "%s\n", qPrintable(qFormatLogMessage(type, context, message)));
+}
+
+void say(const QString& text)
+{
+    std::fprintf(stderr, "%s\n", text.toLocal8Bit().constData());
+}
+
+QString procLine(const QString& file, const QByteArray& prefix)
+{
+    QFile f(file);
+    if (!f.open(QIODevice::ReadOnly))
+        return {};
+    for (const QByteArray& line : f.readAll().split('\n')) {
+        if (line.startsWith(prefix))
+            return QString::fromLatin1(line.mid(prefix.size())).trimmed();
+    }
+    return {};
+}
+
+QString loadAverage()
+{
+    return procLine(u"/proc/loadavg"_s, QByteArray()).section(u' ', 0, 2);
+}
+
+/// Runs per size: enough for a stable median, few enough that a million records stay within the time.
+int runsFor(qint64 records)
+{
+    return records <= 10000 ? 9 : records <= 100000 ? 7 : 5;
+}
+
+/// The child that measures the peak memory: a fresh process, so that nothing of the other measurements counts.
+/// Opens the main window over the ledger of folder (which refills it), refreshes once more and prints VmHWM.
+int memoryChild(const QString& folder)
+{
+    MessageBox::startRecording();
+    WindowBench windows(folder);
+    windows.refill(-1);
+    const QString peak = procLine(u"/proc/self/status"_s, "VmHWM:").section(u' ', 0, 0);
+    std::printf("%s\n", qPrintable(peak));
+    return 0;
+}
+
+qint64 measureMemory(const QString& folder, QStringList& errors)
+{
+    QProcess child;
+    child.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    child.start(QCoreApplication::applicationFilePath(), {u"--memory-child"_s, folder});
+    if (!child.waitForFinished(300000) || child.exitCode() != 0) {
+        errors << u"the memory measurement did not finish"_s;
+        return -1;
+    }
+    bool ok = false;
+    const qint64 kib = QString::fromLatin1(child.readAllStandardOutput()).trimmed().toLongLong(&ok);
+    return ok ? kib : -1;
+}
+
+void measureSize(const QString& folder, SizeResults& r, QStringList& errors)
+{
+    const QString path = QDir(folder).filePath(LedgerFile::name());
+    QElapsedTimer timer;
+    timer.start();
+    if (!BenchLedger::create(path, r.records)) {
+        errors << u"cannot create the ledger of %1 records"_s.arg(r.records);
+        return;
+    }
+    r.creationMs = millisecondsSince(timer);
+
+    FloorQuery floor(path, LedgerFile::password());
+    if (!floor.isValid()) {
+        errors << u"the floor connection does not open"_s;
+        return;
+    }
+    WindowBench windows(folder); // its opening refill is the warm-up of the record set and the grid
+    floor.run(FloorStatement);
+    const int runs = runsFor(r.records);
+    // Floor and refill alternate, so that a change of load falls on both.
+    for (int i = 0; i < runs; ++i) {
+        timer.start();
+        const qint64 rows = floor.run(FloorStatement);
+        const double floorMs = millisecondsSince(timer);
+        if (rows != r.records)
+            errors << u"floor: %1 rows instead of %2"_s.arg(rows).arg(r.records);
+        r.floor.add(floorMs);
+        r.refill.add(windows.refill(r.records));
+    }
+    for (int i = 0; i < runs; ++i) {
+        r.entryAdd.add(windows.openEntryToAdd());
+        r.entryModify.add(windows.openEntryToModify(BenchLedger::lastId(r.records)));
+    }
+    for (int i = 0; i < runs; ++i) {
+        r.searchName.add(windows.searchByName(BenchLedger::namePart()));
+        r.foundByName = windows.foundRows();
+        r.searchDates.add(windows.searchByDates(BenchLedger::rangeStart(), BenchLedger::rangeEnd()));
+        r.foundByDates = windows.foundRows();
+    }
+    for (const QString& e : windows.errors())
+        errors << u"%1 records: %2"_s.arg(r.records).arg(e);
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    qInstallMessageHandler(quietMessages);
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    QLocale::setDefault(QLocale(QLocale::Chinese, QLocale::China));
+    const QStringList args = QCoreApplication::arguments();
+    if (args.size() == 3 && args[1] == u"--memory-child"_s)
+        return memoryChild(args[2]);
+
+    QList<qint64> sizes = {10000, 100000, 1000000};
+    QString output = u"ovelta-bench.json"_s;
+    for (qsizetype i = 1; i < args.size(); ++i) {
+        if (args[i] == u"--sizes"_s && i + 1 < args.size()) {
+            sizes.clear();
+            for (const QString& n : args[++i].split(u','))
+                sizes << n.toLongLong();
+        } else if (args[i] == u"--output"_s && i + 1 < args.size()) {
+            output = args[++i];
+        } else {
+            say(u"usage: ovelta_bench [--sizes 10000,100000,1000000] [--output ovelta-bench.json]"_s);
+            return 2;
+        }
+    }
+    output = QFileInfo(output).absoluteFilePath();
+
+    QElapsedTimer total;
+    total.start();
+    BenchReport report;
+    report.machine = u"%1, %2 cores"_s.arg(procLine(u"/proc/cpuinfo"_s, "model name").section(u':', 1).trimmed())
+                         .arg(QThread::idealThreadCount());
+    report.loadBefore = loadAverage();
+    MessageBox::startRecording();
+
+    QTemporaryDir root;
+    QString processFolder, memoryFolder;
+    for (qint64 records : sizes) {
+        const QString folder = QDir(root.path()).filePath(QString::number(records));
+        QDir().mkpath(folder);
+        say(u"%1 records ..."_s.arg(records));
+        SizeResults r;
+        r.records = records;
+        measureSize(folder, r, report.errors);
+        report.sizes << r;
+        if (processFolder.isEmpty() || records == 100000) {
+            processFolder = folder;
+            report.processRecords = records;
+        }
+        if (records >= report.memoryRecords) {
+            memoryFolder = folder;
+            report.memoryRecords = records;
+        }
+    }
+
+    say(u"the program under Xvfb ..."_s);
+    ProcessBench process;
+    if (!process.isValid() || !QFile::copy(QStringLiteral(OVELTA_PROGRAM), QDir(processFolder).filePath(u"ovelta"_s))) {
+        report.errors << u"the program cannot be started under Xvfb: "_s + process.error();
+    } else {
+        for (int i = 0; i < 5; ++i) {
+            const auto start = process.run(processFolder);
+            if (!start) {
+                report.errors << process.error();
+                break;
+            }
+            report.startToLogin.add(start->toLogin);
+            report.loginToMain.add(start->loginToMain);
+        }
+    }
+
+    say(u"peak memory ..."_s);
+    report.peakKiB = measureMemory(memoryFolder, report.errors);
+
+    report.loadAfter = loadAverage();
+    report.totalSeconds = double(total.elapsed()) / 1000;
+    const QString table = report.table();
+    std::printf("%s", table.toLocal8Bit().constData());
+    QFile json(output);
+    if (json.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
+        json.write(report.json());
+        std::printf("Results written to %s\n", qPrintable(output));
+    }
+    return report.errors.isEmpty() ? 0 : 1;
+}
