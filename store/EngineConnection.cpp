@@ -245,6 +245,7 @@ EngineConnection::Statement EngineConnection::prepareNative(const QString& sql)
 
 bool EngineConnection::run(sqlite3_stmt* statement)
 {
+    RowSnapshot::completeAll();
     int rc;
     while ((rc = sqlite3_step(statement)) == SQLITE_ROW) { }
     return rc == SQLITE_DONE || fail();
@@ -252,12 +253,14 @@ bool EngineConnection::run(sqlite3_stmt* statement)
 
 bool EngineConnection::executeNative(const char* sql)
 {
+    RowSnapshot::completeAll();
     const Statement statement = prepareNative(QString::fromUtf8(sql));
     return statement && run(statement.get());
 }
 
 bool EngineConnection::execute(const QString& statement)
 {
+    RowSnapshot::completeAll();
     const JetDialect::Translation translation = JetDialect::translate(statement, tableLookup());
     if (!translation.ok) {
         m_lastError = translation.error;
@@ -272,23 +275,44 @@ bool EngineConnection::execute(const QString& statement)
     return ok;
 }
 
-std::unique_ptr<RowSnapshot> EngineConnection::query(const QString& statement, bool withRowid, QString* table)
+EngineConnection::Statement EngineConnection::prepareQuery(const QString& statement, bool withRowid, QString* table,
+                                                           bool& keyed)
 {
     const JetDialect::Translation translation = JetDialect::translate(statement, tableLookup(), withRowid);
     if (!translation.ok) {
         m_lastError = translation.error;
-        return nullptr;
+        return Statement(nullptr, finalize);
     }
-    const Statement prepared = prepareNative(translation.sql);
+    Statement prepared = prepareNative(translation.sql);
     if (!prepared)
-        return nullptr;
+        return prepared;
     if (sqlite3_column_count(prepared.get()) == 0) {
         m_lastError = u"The statement yields no rows."_s;
-        return nullptr;
+        return Statement(nullptr, finalize);
     }
+    keyed = translation.returnsRowid;
     if (table)
         *table = translation.returnsRowid ? translation.rowidTable : QString();
-    return RowSnapshot::read(prepared.get(), translation.returnsRowid, &m_lastError);
+    return prepared;
+}
+
+std::unique_ptr<RowSnapshot> EngineConnection::query(const QString& statement, bool withRowid, QString* table)
+{
+    bool keyed = false;
+    const Statement prepared = prepareQuery(statement, withRowid, table, keyed);
+    if (!prepared)
+        return nullptr;
+    return RowSnapshot::read(prepared.get(), keyed, &m_lastError);
+}
+
+std::unique_ptr<RowSnapshot> EngineConnection::queryLazily(const QString& statement, qsizetype rowsNow, bool withRowid,
+                                                           QString* table)
+{
+    bool keyed = false;
+    Statement prepared = prepareQuery(statement, withRowid, table, keyed);
+    if (!prepared)
+        return nullptr;
+    return RowSnapshot::start(prepared.release(), shared_from_this(), keyed, rowsNow, &m_lastError);
 }
 
 std::optional<QList<JetColumn>> EngineConnection::columns(const QString& table)

@@ -20,7 +20,10 @@ class RowSnapshot;
 /// Jet dialect; the conversion functions the dialect relies on are registered on the connection. Commits are
 /// durable (synchronous=FULL): a statement that reported success survives a crash right after it.
 /// Closed when the object is destroyed; shared by the objects that use it through shared_ptr.
-class EngineConnection
+///
+/// Whatever runs a statement to its end here (execute, executeNative, run) first completes every lazy row
+/// snapshot of the process (RowSnapshot::completeAll), so that no change reaches a snapshot taken before it.
+class EngineConnection : public std::enable_shared_from_this<EngineConnection>
 {
 public:
     struct Options
@@ -50,6 +53,9 @@ public:
     /// yields no rows. withRowid: see JetDialect; the snapshot then holds each row's key and table() names the
     /// table to update.
     std::unique_ptr<RowSnapshot> query(const QString& statement, bool withRowid = false, QString* table = nullptr);
+    /// As query(), but a lazy snapshot (RowSnapshot::start) that has read rowsNow rows so far.
+    std::unique_ptr<RowSnapshot> queryLazily(const QString& statement, qsizetype rowsNow, bool withRowid = false,
+                                             QString* table = nullptr);
 
     /// A prepared engine statement (engine SQL, not Jet), finalized when dropped; null with lastError().
     using Statement = std::unique_ptr<sqlite3_stmt, void (*)(sqlite3_stmt*)>;
@@ -70,6 +76,9 @@ public:
 private:
     explicit EngineConnection(sqlite3* db);
     bool fail();
+    /// The engine's statement of a Jet query that yields rows; null with lastError() otherwise.
+    /// keyed: the first column is the row's key (see query()).
+    Statement prepareQuery(const QString& statement, bool withRowid, QString* table, bool& keyed);
 
     sqlite3* m_db;
     QString m_lastError;

@@ -10,6 +10,7 @@
 #include <QPointer>
 #include <bit>
 #include <map>
+#include <optional>
 #include <sqlcipher/sqlite3.h>
 #include <vector>
 
@@ -79,29 +80,73 @@ QString textOf(const RowSnapshot::Cell& cell)
 
 } // namespace
 
+/// Rows an open on a table reads at once; the rest follow as they are asked for.
+constexpr qsizetype RowsReadAtOnce = 256;
+
+/// The position of a set after a find that the engine answered by the row's key: the row (or none) is known,
+/// its index among the rows not yet, since the rows before it have not been read.
+struct KeyedPosition
+{
+    bool onRow = false;
+    qint64 key = 0;
+    std::unique_ptr<RowSnapshot> row; ///< the one row, as the set itself would hold it
+};
+
 struct RecordSet::Private
 {
     enum class Pending { None, Adding, Editing };
 
     QPointer<DatabaseConnection> connection;
     std::unique_ptr<RowSnapshot> rows;
-    qsizetype position = 0; ///< a row index; rows->rowCount() is past the last row
+    qsizetype position = 0; ///< a row index; rows->rowCount() of a complete set is past the last row
     std::vector<quint8> hidden; ///< Deleted / FilteredOut per row; empty while no row is hidden
-    qsizetype visible = 0;
+    qsizetype hiddenCount = 0;
     QString table; ///< the table whose rows this set can change (its rows carry their keys)
+    /// Opened on a whole table: its rows come in the engine's natural order, which is the order of their keys.
+    bool wholeTable = false;
+    std::optional<bool> keyOrdered; ///< whether the table's natural order is certainly its key order
+    std::optional<KeyedPosition> keyed;
     Pending pending = Pending::None;
     std::map<int, PendingValue> values;
     bool changedInTransaction = false;
 
-    qsizetype count() const { return rows ? rows->rowCount() : 0; }
     bool isHidden(qsizetype row) const { return !hidden.empty() && hidden[size_t(row)] != 0; }
-    qsizetype nextVisible(qsizetype from) const
+
+    /// True when the row exists, reading the set on as far as needed; a failure to read on is reported once.
+    bool hasRow(qsizetype row)
     {
-        while (from < count() && isHidden(from))
+        if (!rows)
+            return false;
+        if (row < rows->rowCount())
+            return true;
+        const bool has = rows->fetchTo(row);
+        reportLateError();
+        return has;
+    }
+    void readAll()
+    {
+        if (!rows)
+            return;
+        rows->fetchAll();
+        reportLateError();
+    }
+    void reportLateError()
+    {
+        if (const QString error = rows->takeLateError(); !error.isEmpty())
+            report(error);
+    }
+    qsizetype nextVisible(qsizetype from)
+    {
+        while (hasRow(from) && isHidden(from))
             ++from;
         return from;
     }
-    bool onRow() const { return rows && position < count() && !isHidden(position); }
+    bool onRow()
+    {
+        if (keyed)
+            return keyed->onRow;
+        return hasRow(position) && !isHidden(position);
+    }
     std::shared_ptr<EngineConnection> engine() const { return connection ? connection->engine() : nullptr; }
 
     void cancelPending()
@@ -110,16 +155,45 @@ struct RecordSet::Private
         values.clear();
     }
 
+    /// Gives a position found by key its index among the rows (reading them all).
+    void resolve()
+    {
+        if (!keyed)
+            return;
+        readAll();
+        qsizetype at = rows->rowCount();
+        if (keyed->onRow) {
+            qsizetype low = 0, high = rows->rowCount();
+            while (low < high) {
+                const qsizetype middle = low + (high - low) / 2;
+                if (rows->key(middle) < keyed->key)
+                    low = middle + 1;
+                else
+                    high = middle;
+            }
+            if (low < rows->rowCount() && rows->key(low) == keyed->key)
+                at = low;
+        }
+        position = at;
+        keyed.reset();
+    }
+    /// Every row read and the position an index: before anything that changes rows or hides them.
+    void settle()
+    {
+        resolve();
+        readAll();
+    }
+
     void hide(qsizetype row, quint8 reason)
     {
         if (hidden.empty())
-            hidden.assign(size_t(count()), 0);
+            hidden.assign(size_t(rows->rowCount()), 0);
         if (hidden[size_t(row)] == 0)
-            --visible;
+            ++hiddenCount;
         hidden[size_t(row)] |= reason;
     }
 
-    std::optional<RowSnapshot::Cell> current(const QString& column) const
+    std::optional<RowSnapshot::Cell> current(const QString& column)
     {
         if (!rows)
             return std::nullopt;
@@ -131,6 +205,11 @@ struct RecordSet::Private
                 return written->second.cell();
             if (pending == Pending::Adding)
                 return RowSnapshot::Cell{};
+        }
+        if (keyed) {
+            if (!keyed->onRow)
+                return std::nullopt;
+            return keyed->row->cell(0, index);
         }
         if (!onRow())
             return std::nullopt;
@@ -150,6 +229,61 @@ struct RecordSet::Private
             }
         }
         return rows->column(index).type;
+    }
+
+    /// Find on a whole table that is still being read, by its auto-number ("id=12"): the rows come in key
+    /// order, so the engine looks the row up by its key instead of the set reading every row before it. The
+    /// engine's read transaction, held by the set, keeps the row as the set would show it. Nothing when the
+    /// find is not of that kind; otherwise whether the row was found.
+    std::optional<bool> findByKey(const RowCriteria& criteria, int column)
+    {
+        if (!wholeTable || !hidden.empty() || (!keyed && !hasRow(position)) || rows->isComplete() || !rows->hasKeys())
+            return std::nullopt;
+        const std::optional<qint64> wanted = criteria.equalInteger();
+        const auto engineNow = engine();
+        if (!wanted || !engineNow || columnType(column) != JetType::Counter || !isKeyOrdered(*engineNow))
+            return std::nullopt;
+        if (keyed && !keyed->onRow)
+            return false;
+        const qint64 from = keyed ? keyed->key : rows->key(position);
+        const qsizetype read = rows->rowCount();
+        if (*wanted < from) {
+            keyed = KeyedPosition{};
+            return false;
+        }
+        if (!keyed && *wanted <= rows->key(read - 1)) {
+            // Among the rows read already.
+            for (qsizetype row = position; row < read && rows->key(row) <= *wanted; ++row) {
+                if (rows->key(row) == *wanted) {
+                    position = row;
+                    return true;
+                }
+            }
+            keyed = KeyedPosition{};
+            return false;
+        }
+        EngineConnection::Statement lookup
+            = engineNow->prepareNative(u"SELECT _rowid_, * FROM %1 WHERE _rowid_=?"_s.arg(quotedIdentifier(table)));
+        if (!lookup)
+            return std::nullopt;
+        sqlite3_bind_int64(lookup.get(), 1, *wanted);
+        std::unique_ptr<RowSnapshot> row = RowSnapshot::read(lookup.get(), true, nullptr);
+        if (!row || row->columnCount() != rows->columnCount())
+            return std::nullopt;
+        const bool found = row->rowCount() == 1;
+        keyed = KeyedPosition{found, *wanted, found ? std::move(row) : nullptr};
+        return found;
+    }
+
+    /// A full scan of a table without indexes reads its rows in key order.
+    bool isKeyOrdered(EngineConnection& engineNow)
+    {
+        if (!keyOrdered) {
+            EngineConnection::Statement indexes
+                = engineNow.prepareNative(u"PRAGMA index_list(%1)"_s.arg(quotedIdentifier(table)));
+            keyOrdered = indexes && sqlite3_step(indexes.get()) == SQLITE_DONE;
+        }
+        return *keyOrdered;
     }
 };
 
@@ -176,6 +310,11 @@ bool RecordSet::bind(DatabaseConnection* connection)
 
 bool RecordSet::open(const QString& statement)
 {
+    return openSource(statement, false);
+}
+
+bool RecordSet::openSource(const QString& statement, bool wholeTable)
+{
     close();
     if (!d->connection || statement.isEmpty())
         return false;
@@ -185,7 +324,8 @@ bool RecordSet::open(const QString& statement)
         return false;
     }
     QString table;
-    std::unique_ptr<RowSnapshot> rows = engine->query(statement, true, &table);
+    std::unique_ptr<RowSnapshot> rows = wholeTable ? engine->queryLazily(statement, RowsReadAtOnce, true, &table)
+                                                   : engine->query(statement, true, &table);
     if (!rows) {
         report(engine->lastError());
         return false;
@@ -193,7 +333,7 @@ bool RecordSet::open(const QString& statement)
     d->rows = std::move(rows);
     d->table = table;
     d->position = 0;
-    d->visible = d->rows->rowCount();
+    d->wholeTable = wholeTable && !table.isEmpty();
     return true;
 }
 
@@ -211,7 +351,7 @@ bool RecordSet::openTable(const QString& table)
         report(u"Invalid bracketing of name '%1'."_s.arg(table));
         return false;
     }
-    return open(u"select * from "_s + (plain ? table : u'[' + table + u']'));
+    return openSource(u"select * from "_s + (plain ? table : u'[' + table + u']'), true);
 }
 
 bool RecordSet::openOrdered(const QString& table, const QString& order)
@@ -221,11 +361,14 @@ bool RecordSet::openOrdered(const QString& table, const QString& order)
 
 void RecordSet::close()
 {
+    d->keyed.reset();
     d->rows.reset();
     d->hidden.clear();
-    d->visible = 0;
+    d->hiddenCount = 0;
     d->position = 0;
     d->table.clear();
+    d->wholeTable = false;
+    d->keyOrdered.reset();
     d->cancelPending();
 }
 
@@ -240,8 +383,9 @@ bool RecordSet::moveFirst()
         return false;
     d->cancelPending();
     const qsizetype first = d->nextVisible(0);
-    if (first >= d->count())
+    if (!d->hasRow(first))
         return false;
+    d->keyed.reset();
     d->position = first;
     return true;
 }
@@ -251,7 +395,10 @@ bool RecordSet::moveNext()
     if (!d->rows)
         return false;
     d->cancelPending();
-    if (d->position >= d->count())
+    if (d->keyed && !d->keyed->onRow)
+        return false;
+    d->resolve();
+    if (!d->hasRow(d->position))
         return false;
     d->position = d->nextVisible(d->position + 1);
     return true;
@@ -263,12 +410,17 @@ bool RecordSet::atEnd() const
         return true;
     if (d->pending == Private::Pending::Adding)
         return false;
-    return d->nextVisible(d->position) >= d->count();
+    if (d->keyed)
+        return !d->keyed->onRow;
+    return !d->hasRow(d->nextVisible(d->position));
 }
 
 int RecordSet::rowCount() const
 {
-    return d->rows ? int(d->visible) : -1;
+    if (!d->rows)
+        return -1;
+    d->readAll();
+    return int(d->rows->rowCount() - d->hiddenCount);
 }
 
 bool RecordSet::find(const QString& criteria, int direction)
@@ -282,13 +434,16 @@ bool RecordSet::find(const QString& criteria, int direction)
     if (column < 0)
         return false;
     d->cancelPending();
-    for (qsizetype row = d->position; row < d->count(); ++row) {
+    if (const std::optional<bool> found = d->findByKey(*parsed, column))
+        return *found;
+    d->resolve();
+    for (qsizetype row = d->position; d->hasRow(row); ++row) {
         if (!d->isHidden(row) && parsed->matches(d->rows->cell(row, column))) {
             d->position = row;
             return true;
         }
     }
-    d->position = d->count();
+    d->position = d->rows->rowCount();
     return false;
 }
 
@@ -443,6 +598,7 @@ bool RecordSet::saveRow()
 {
     if (!d->rows || d->pending == Private::Pending::None)
         return false;
+    d->settle();
     const auto engine = d->engine();
     const bool adding = d->pending == Private::Pending::Adding;
     if (!engine || (!adding && !d->onRow())) {
@@ -510,8 +666,7 @@ bool RecordSet::saveRow()
                 d->rows->appendRow(saved.get());
                 if (!d->hidden.empty())
                     d->hidden.push_back(0);
-                ++d->visible;
-                d->position = d->count() - 1;
+                d->position = d->rows->rowCount() - 1;
             } else {
                 d->rows->replaceRow(d->position, saved.get());
             }
@@ -528,6 +683,7 @@ bool RecordSet::deleteCurrent()
         return false;
     }
     d->cancelPending();
+    d->settle();
     const auto engine = d->engine();
     if (!engine)
         return false;
@@ -548,15 +704,17 @@ bool RecordSet::setFilter(const QString& filter)
     d->cancelPending();
     if (filter.isEmpty()) {
         if (!d->hidden.empty()) {
-            d->visible = 0;
+            d->hiddenCount = 0;
             for (quint8& flags : d->hidden) {
                 flags &= quint8(~FilteredOut);
-                if (flags == 0)
-                    ++d->visible;
+                if (flags != 0)
+                    ++d->hiddenCount;
             }
         }
-        if (d->rows)
+        if (d->rows) {
+            d->keyed.reset();
             d->position = d->nextVisible(0);
+        }
         return true;
     }
     if (!d->rows)
@@ -566,7 +724,8 @@ bool RecordSet::setFilter(const QString& filter)
     if (column < 0)
         return false;
     setFilter(QString());
-    for (qsizetype row = 0; row < d->count(); ++row) {
+    d->readAll();
+    for (qsizetype row = 0; row < d->rows->rowCount(); ++row) {
         if (!parsed->matches(d->rows->cell(row, column)))
             d->hide(row, FilteredOut);
     }

@@ -13,6 +13,11 @@ class RowSnapshot;
 
 /// 记录集: the program's one row set, bound to a DatabaseConnection. An open set is a static snapshot: its
 /// row count is exact and it does not see changes made after it was opened. Opening closes the previous set.
+///
+/// An open on a table reads the first rows at once and the others when they are reached (a lazy RowSnapshot,
+/// which shows the same rows); a find by the table's auto-number ("id=12") on such a set is answered by the
+/// engine's key lookup, so that opening a whole ledger to find one record does not read every record. When
+/// reading on fails later, the engine's message is reported then and the set ends with the rows read before.
 class RecordSet : public QObject
 {
     Q_OBJECT
@@ -75,6 +80,9 @@ public:
     bool inTransaction(const std::function<bool()>& fn);
 
 private:
+    /// wholeTable: the statement is "select * from TABLE" (open on a table), read lazily.
+    bool openSource(const QString& statement, bool wholeTable);
+
     struct Private;
     std::unique_ptr<Private> d;
 };

@@ -82,6 +82,13 @@ std::optional<RowCriteria> RowCriteria::parse(const QString& text)
     return criteria;
 }
 
+std::optional<qint64> RowCriteria::equalInteger() const
+{
+    if (m_operator != Operator::Equal || m_kind != Value::Number || !m_ticks || *m_ticks % Money::TicksPerUnit != 0)
+        return std::nullopt;
+    return *m_ticks / Money::TicksPerUnit;
+}
+
 bool RowCriteria::holds(int comparison) const
 {
     switch (m_operator) {

@@ -18,6 +18,8 @@ public:
 
     QString column() const { return m_column; }
     bool matches(const RowSnapshot::Cell& cell) const;
+    /// For an equality with a whole number ("id=12"): that number, the one integer value it matches.
+    std::optional<qint64> equalInteger() const;
 
 private:
     enum class Operator { Equal, NotEqual, Less, Greater, LessOrEqual, GreaterOrEqual };

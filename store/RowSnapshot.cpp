@@ -2,9 +2,11 @@
 
 #include "JetDateTime.h"
 
+#include <algorithm>
 #include <bit>
 #include <cstring>
 #include <sqlcipher/sqlite3.h>
+#include <utility>
 
 namespace ovelta {
 
@@ -32,6 +34,13 @@ bool sameAsciiInsensitive(QStringView a, QStringView b)
     return true;
 }
 
+/// The lazy snapshots of the process that are not complete yet.
+std::vector<RowSnapshot*>& pendingSnapshots()
+{
+    static std::vector<RowSnapshot*> snapshots;
+    return snapshots;
+}
+
 } // namespace
 
 struct RowSnapshot::Chunk
@@ -50,9 +59,91 @@ double RowSnapshot::Cell::real() const
     return std::bit_cast<double>(value);
 }
 
-RowSnapshot::~RowSnapshot() = default;
+RowSnapshot::~RowSnapshot()
+{
+    finishPending();
+}
 
 std::unique_ptr<RowSnapshot> RowSnapshot::read(sqlite3_stmt* statement, bool firstIsKey, QString* error)
+{
+    std::unique_ptr<RowSnapshot> snapshot = describe(statement, firstIsKey);
+    int rc;
+    while ((rc = sqlite3_step(statement)) == SQLITE_ROW)
+        snapshot->appendRow(statement);
+    if (rc != SQLITE_DONE) {
+        if (error)
+            *error = QString::fromUtf8(sqlite3_errmsg(sqlite3_db_handle(statement)));
+        return nullptr;
+    }
+    return snapshot;
+}
+
+std::unique_ptr<RowSnapshot> RowSnapshot::start(sqlite3_stmt* statement, std::shared_ptr<EngineConnection> owner,
+                                                bool firstIsKey, qsizetype rowsNow, QString* error)
+{
+    std::unique_ptr<RowSnapshot> snapshot = describe(statement, firstIsKey);
+    snapshot->m_pending = statement;
+    snapshot->m_owner = std::move(owner);
+    pendingSnapshots().push_back(snapshot.get());
+    while (snapshot->m_rows < rowsNow && snapshot->stepPending()) { }
+    if (!snapshot->m_lateError.isEmpty()) {
+        if (error)
+            *error = snapshot->m_lateError;
+        return nullptr;
+    }
+    return snapshot;
+}
+
+void RowSnapshot::completeAll()
+{
+    // Completing a snapshot takes it off the list.
+    while (!pendingSnapshots().empty())
+        pendingSnapshots().back()->fetchAll();
+}
+
+bool RowSnapshot::stepPending()
+{
+    if (!m_pending)
+        return false;
+    const int rc = sqlite3_step(m_pending);
+    if (rc == SQLITE_ROW) {
+        appendRow(m_pending);
+        return true;
+    }
+    if (rc != SQLITE_DONE)
+        m_lateError = QString::fromUtf8(sqlite3_errmsg(sqlite3_db_handle(m_pending)));
+    finishPending();
+    return false;
+}
+
+void RowSnapshot::finishPending()
+{
+    if (!m_pending)
+        return;
+    sqlite3_finalize(m_pending);
+    m_pending = nullptr;
+    m_owner.reset();
+    auto& list = pendingSnapshots();
+    list.erase(std::remove(list.begin(), list.end(), this), list.end());
+}
+
+bool RowSnapshot::fetchTo(qsizetype row)
+{
+    while (row >= m_rows && stepPending()) { }
+    return row < m_rows;
+}
+
+void RowSnapshot::fetchAll()
+{
+    while (stepPending()) { }
+}
+
+QString RowSnapshot::takeLateError()
+{
+    return std::exchange(m_lateError, QString());
+}
+
+std::unique_ptr<RowSnapshot> RowSnapshot::describe(sqlite3_stmt* statement, bool firstIsKey)
 {
     std::unique_ptr<RowSnapshot> snapshot(new RowSnapshot);
     const int count = sqlite3_column_count(statement);
@@ -64,14 +155,6 @@ std::unique_ptr<RowSnapshot> RowSnapshot::read(sqlite3_stmt* statement, bool fir
         snapshot->m_columns.push_back(
             Column{QString::fromUtf8(name ? name : ""),
                    JetTypes::fromDeclared(declared ? QByteArrayView(declared) : QByteArrayView())});
-    }
-    int rc;
-    while ((rc = sqlite3_step(statement)) == SQLITE_ROW)
-        snapshot->appendRow(statement);
-    if (rc != SQLITE_DONE) {
-        if (error)
-            *error = QString::fromUtf8(sqlite3_errmsg(sqlite3_db_handle(statement)));
-        return nullptr;
     }
     return snapshot;
 }

@@ -12,9 +12,18 @@ struct sqlite3_stmt;
 
 namespace ovelta {
 
-/// The rows of one statement, read to the end at once: a static snapshot that later changes do not reach.
-/// Kept compact for large ledgers: values in fixed-size chunks of 64-bit cells with a kind byte each, texts
-/// in one UTF-8 byte arena; date-times packed into their cell.
+class EngineConnection;
+
+/// The rows of one statement: a static snapshot that later changes do not reach. Kept compact for large
+/// ledgers: values in fixed-size chunks of 64-bit cells with a kind byte each, texts in one UTF-8 byte arena;
+/// date-times packed into their cell.
+///
+/// A snapshot is read to the end at once (read()), or lazily (start()): then only the first rows are read at
+/// once and the rest as they are asked for (fetchTo(), fetchAll()). A lazy snapshot shows the same rows as one
+/// read at once: its statement keeps the engine's read transaction open, so no other connection can commit in
+/// between, and every change made in this process (EngineConnection's execute, executeNative and run) first
+/// reads every lazy snapshot to its end (completeAll()). Another process that writes to the file waits for
+/// the snapshot to be complete or dropped.
 class RowSnapshot
 {
 public:
@@ -40,6 +49,13 @@ public:
     /// Steps the statement to its end. firstIsKey: the statement's first column is the row's key, kept apart
     /// from the columns. Null with the engine's message in error when a step fails.
     static std::unique_ptr<RowSnapshot> read(sqlite3_stmt* statement, bool firstIsKey, QString* error);
+    /// A lazy snapshot: takes over the prepared statement (finalized when the snapshot is complete or dropped),
+    /// keeps owner open as long as it needs it, and reads rowsNow rows at once (all of a shorter result). Null
+    /// with the engine's message in error when one of these steps fails.
+    static std::unique_ptr<RowSnapshot> start(sqlite3_stmt* statement, std::shared_ptr<EngineConnection> owner,
+                                              bool firstIsKey, qsizetype rowsNow, QString* error);
+    /// Reads every lazy snapshot of the process to its end; called before anything changes the file.
+    static void completeAll();
 
     ~RowSnapshot();
     RowSnapshot(const RowSnapshot&) = delete;
@@ -50,7 +66,15 @@ public:
     /// Index of the column of that name (ASCII letter case ignored, as Jet does), -1 when none.
     int columnIndex(QStringView name) const;
 
+    /// Rows read so far; the exact count once complete.
     qsizetype rowCount() const { return m_rows; }
+    bool isComplete() const { return m_pending == nullptr; }
+    /// True when the row exists, reading on as far as needed.
+    bool fetchTo(qsizetype row);
+    void fetchAll();
+    /// The engine's message when reading on failed (once; empty otherwise). The rows read before stay, and the
+    /// snapshot ends there.
+    QString takeLateError();
     Cell cell(qsizetype row, int column) const;
     bool hasKeys() const { return m_keyed; }
     qint64 key(qsizetype row) const;
@@ -63,6 +87,12 @@ public:
 private:
     RowSnapshot() = default;
     struct Chunk;
+    /// An empty snapshot with the statement's columns.
+    static std::unique_ptr<RowSnapshot> describe(sqlite3_stmt* statement, bool firstIsKey);
+    /// Reads the next row of the pending statement; false at its end or on failure (the statement is then
+    /// finalized).
+    bool stepPending();
+    void finishPending();
     void storeRow(qsizetype row, sqlite3_stmt* statement);
     qint64 storeBytes(const char* data, qsizetype size);
 
@@ -74,6 +104,9 @@ private:
     std::vector<std::unique_ptr<char[]>> m_blocks;
     qsizetype m_blockUsed = 0;
     qsizetype m_blockSize = 0;
+    sqlite3_stmt* m_pending = nullptr; ///< the statement of a lazy snapshot that is not complete yet
+    std::shared_ptr<EngineConnection> m_owner;
+    QString m_lateError;
 };
 
 } // namespace ovelta
