@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -46,7 +47,67 @@ bool moveWithoutReplacing(const QByteArray& from, const QByteArray& to)
     return true;
 }
 
+constexpr QStringView NameInfix = u".new-";
+constexpr QStringView JournalSuffix = u"-journal";
+constexpr qsizetype UniquePartLength = 6; // the XXXXXX of mkostemp, which it fills with letters and digits
+
+QByteArray journalOf(const QByteArray& path)
+{
+    return path + "-journal";
+}
+
+/// Removes a temporary file and its journal when it is a regular file that no live process holds locked.
+bool removeIfAbandoned(const QByteArray& path)
+{
+    const int fd = ::open(path.constData(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    struct stat info;
+    // The creator's lock goes with its process, so a file that can be locked has no creator any more.
+    const bool abandoned = ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && ::flock(fd, LOCK_EX | LOCK_NB) == 0;
+    if (abandoned) {
+        ::unlink(journalOf(path).constData());
+        ::unlink(path.constData());
+    }
+    ::close(fd);
+    return abandoned;
+}
+
 } // namespace
+
+bool PendingFile::isTemporaryName(QStringView name, QStringView targetName)
+{
+    const qsizetype prefix = 1 + targetName.size() + NameInfix.size();
+    if (targetName.isEmpty() || name.size() != prefix + UniquePartLength || !name.startsWith(u'.')
+        || !name.sliced(1).startsWith(targetName) || !name.sliced(1 + targetName.size()).startsWith(NameInfix))
+        return false;
+    for (const QChar c : name.sliced(prefix)) {
+        if (!((c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z') || (c >= u'0' && c <= u'9')))
+            return false;
+    }
+    return true;
+}
+
+int PendingFile::removeLeftovers(const QString& target)
+{
+    const QFileInfo info(target);
+    const QString targetName = info.fileName();
+    const QDir folder = info.dir();
+    const QStringList names
+        = folder.entryList(QDir::Files | QDir::Hidden | QDir::System | QDir::NoSymLinks | QDir::NoDotAndDotDot);
+    int removed = 0;
+    for (const QString& name : names) {
+        if (isTemporaryName(name, targetName)) {
+            removed += removeIfAbandoned(QFile::encodeName(folder.filePath(name))) ? 1 : 0;
+        } else if (name.endsWith(JournalSuffix) && isTemporaryName(name.chopped(JournalSuffix.size()), targetName)) {
+            // A journal whose file is gone has nothing left to roll back.
+            const QByteArray journal = QFile::encodeName(folder.filePath(name));
+            if (!existsInAnyForm(journal.chopped(JournalSuffix.size())) && ::unlink(journal.constData()) == 0)
+                ++removed;
+        }
+    }
+    return removed;
+}
 
 PendingFile::PendingFile(const QString& target, const QString& key)
     : m_target(target)
@@ -54,15 +115,17 @@ PendingFile::PendingFile(const QString& target, const QString& key)
     const QByteArray targetPath = QFile::encodeName(target);
     if (target.isEmpty() || existsInAnyForm(targetPath))
         return;
+    removeLeftovers(target);
     const QFileInfo info(target);
-    QByteArray pattern = QFile::encodeName(info.dir().filePath(u"."_s + info.fileName() + u".new-XXXXXX"_s));
+    QByteArray pattern
+        = QFile::encodeName(info.dir().filePath(u"."_s + info.fileName() + NameInfix.toString() + u"XXXXXX"_s));
     const int fd = ::mkostemp(pattern.data(), O_CLOEXEC);
     if (fd < 0)
         return;
-    // mkostemp makes it 0600 already; say so in case that ever changes.
-    const bool owned = ::fchmod(fd, S_IRUSR | S_IWUSR) == 0;
-    ::close(fd);
+    m_lock = fd;
     m_temporary = QFile::decodeName(pattern);
+    // mkostemp makes it 0600 already; say so in case that ever changes.
+    const bool owned = ::fchmod(fd, S_IRUSR | S_IWUSR) == 0 && ::flock(fd, LOCK_EX | LOCK_NB) == 0;
     if (!owned || !EngineConnection::initialise(m_temporary, key))
         discard();
 }
@@ -70,6 +133,7 @@ PendingFile::PendingFile(const QString& target, const QString& key)
 PendingFile::~PendingFile()
 {
     discard();
+    unlock();
 }
 
 void PendingFile::discard()
@@ -78,8 +142,18 @@ void PendingFile::discard()
         return;
     const QByteArray path = QFile::encodeName(m_temporary);
     ::unlink(path.constData());
-    ::unlink((path + "-journal").constData());
+    ::unlink(journalOf(path).constData());
     m_temporary.clear();
+    unlock();
+}
+
+void PendingFile::unlock()
+{
+    // Closing any descriptor of a file drops the engine's own locks on it too, so this waits until every
+    // connection to the file is closed (commit() requires that; the creators close theirs before dropping us).
+    if (m_lock >= 0)
+        ::close(m_lock);
+    m_lock = -1;
 }
 
 bool PendingFile::commit()
@@ -91,6 +165,7 @@ bool PendingFile::commit()
     if (!syncPath(from, O_RDONLY) || !moveWithoutReplacing(from, to))
         return false;
     m_temporary.clear();
+    unlock();
     // The new name must be on the disk as well as the contents.
     syncPath(QFile::encodeName(QFileInfo(m_target).absolutePath()), O_RDONLY | O_DIRECTORY);
     return true;
