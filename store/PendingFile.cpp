@@ -162,7 +162,13 @@ bool PendingFile::commit()
         return false;
     const QByteArray from = QFile::encodeName(m_temporary);
     const QByteArray to = QFile::encodeName(m_target);
-    if (!syncPath(from, O_RDONLY) || !moveWithoutReplacing(from, to))
+    if (!syncPath(from, O_RDONLY))
+        return false;
+    // A journal of an earlier database of that name that is gone would be taken for the new file's own and
+    // rolled back into it, overwriting its pages with the old ones.
+    if (!existsInAnyForm(to))
+        ::unlink(journalOf(to).constData());
+    if (!moveWithoutReplacing(from, to))
         return false;
     m_temporary.clear();
     unlock();

@@ -26,7 +26,9 @@ public:
     QString target() const { return m_target; }
 
     /// Flushes the file to the disk and gives it the target's name without ever replacing an existing file;
-    /// the folder entry is flushed too. Every connection to the temporary file must be closed first.
+    /// the folder entry is flushed too. A journal of the target's name left without its database is removed
+    /// first, so that it is never played into the new file. Every connection to the temporary file must be
+    /// closed first.
     bool commit();
 
     /// Removes the temporary files (and their journals) that creations of target cut off by a crash left in
