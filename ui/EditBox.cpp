@@ -2,12 +2,15 @@
 
 #include <QInputMethodEvent>
 #include <QKeyEvent>
+#include <limits>
 
 namespace ovelta {
 
 EditBox::EditBox(QWidget* parent)
     : QLineEdit(parent)
 {
+    // The line edit's own default limit (32767 characters) would cut a longer pasted text without a sign.
+    setMaxLength(std::numeric_limits<int>::max());
 }
 
 int EditBox::gbkLength(const QString& text)

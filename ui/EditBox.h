@@ -13,7 +13,8 @@ namespace ovelta {
 /// not filtered.
 ///
 /// A byte limit (maxBytes) counts the text in GBK bytes (ASCII one byte, any other character two): a
-/// keystroke that would exceed it is refused.
+/// keystroke that would exceed it is refused. Without a limit set (setMaxLength, maxBytes) the box holds a
+/// text of any length.
 class EditBox : public QLineEdit
 {
     Q_OBJECT
