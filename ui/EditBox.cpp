@@ -2,15 +2,45 @@
 
 #include <QInputMethodEvent>
 #include <QKeyEvent>
+#include <QValidator>
 #include <limits>
 
 namespace ovelta {
+
+namespace {
+
+/// Keeps the text to whole characters. A length limit counts UTF-16 units and cuts a pasted text that runs
+/// over it wherever it ends, also between the two halves of a character outside the Basic Multilingual Plane;
+/// the half left behind is no character at all, and would be stored as another one than the box shows.
+class WholeCharacters : public QValidator
+{
+public:
+    using QValidator::QValidator;
+
+    State validate(QString& text, int& position) const override
+    {
+        for (qsizetype i = 0; i < text.size(); ++i) {
+            if (text.at(i).isHighSurrogate() && i + 1 < text.size() && text.at(i + 1).isLowSurrogate()) {
+                ++i;
+            } else if (text.at(i).isSurrogate()) {
+                text.remove(i, 1);
+                if (position > i)
+                    --position;
+                --i;
+            }
+        }
+        return Acceptable;
+    }
+};
+
+} // namespace
 
 EditBox::EditBox(QWidget* parent)
     : QLineEdit(parent)
 {
     // The line edit's own default limit (32767 characters) would cut a longer pasted text without a sign.
     setMaxLength(std::numeric_limits<int>::max());
+    setValidator(new WholeCharacters(this));
 }
 
 int EditBox::gbkLength(const QString& text)

@@ -14,7 +14,8 @@ namespace ovelta {
 ///
 /// A byte limit (maxBytes) counts the text in GBK bytes (ASCII one byte, any other character two): a
 /// keystroke that would exceed it is refused. Without a limit set (setMaxLength, maxBytes) the box holds a
-/// text of any length.
+/// text of any length. The box holds whole characters only: a limit that cuts a pasted character outside the
+/// Basic Multilingual Plane in two drops the half it would keep.
 class EditBox : public QLineEdit
 {
     Q_OBJECT
