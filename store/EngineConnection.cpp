@@ -270,18 +270,39 @@ bool EngineConnection::execute(const QString& statement)
     if (!prepared)
         return false;
     const bool ok = run(prepared.get());
-    if (translation.changesSchema)
+    if (translation.changesSchema) {
         m_columns.clear();
+        m_rowidColumns.clear();
+    }
     return ok;
 }
 
 EngineConnection::Statement EngineConnection::prepareQuery(const QString& statement, bool withRowid, QString* table,
-                                                           bool& keyed)
+                                                           RowSnapshot::KeyPlace& key)
 {
-    const JetDialect::Translation translation = JetDialect::translate(statement, tableLookup(), withRowid);
+    JetDialect::Translation translation = JetDialect::translate(statement, tableLookup(), withRowid);
     if (!translation.ok) {
         m_lastError = translation.error;
         return Statement(nullptr, finalize);
+    }
+    key = RowSnapshot::KeyPlace();
+    if (translation.returnsRowid) {
+        key = RowSnapshot::KeyPlace::apart();
+        // "select * from TABLE" of a table with an auto-number returns its key already, in that column: no
+        // rowid beside it, which would make every row of a sort longer.
+        if (const int column = rowidColumn(translation.rowidTable); column >= 0) {
+            const JetDialect::Translation plain = JetDialect::translate(statement, tableLookup(), false);
+            const auto tableColumns = columns(translation.rowidTable);
+            if (plain.ok && tableColumns) {
+                Statement prepared = prepareNative(plain.sql);
+                if (prepared && sqlite3_column_count(prepared.get()) == tableColumns->size()) {
+                    key = RowSnapshot::KeyPlace::inColumn(column);
+                    if (table)
+                        *table = translation.rowidTable;
+                    return prepared;
+                }
+            }
+        }
     }
     Statement prepared = prepareNative(translation.sql);
     if (!prepared)
@@ -290,7 +311,6 @@ EngineConnection::Statement EngineConnection::prepareQuery(const QString& statem
         m_lastError = u"The statement yields no rows."_s;
         return Statement(nullptr, finalize);
     }
-    keyed = translation.returnsRowid;
     if (table)
         *table = translation.returnsRowid ? translation.rowidTable : QString();
     return prepared;
@@ -298,21 +318,47 @@ EngineConnection::Statement EngineConnection::prepareQuery(const QString& statem
 
 std::unique_ptr<RowSnapshot> EngineConnection::query(const QString& statement, bool withRowid, QString* table)
 {
-    bool keyed = false;
-    const Statement prepared = prepareQuery(statement, withRowid, table, keyed);
+    RowSnapshot::KeyPlace key;
+    const Statement prepared = prepareQuery(statement, withRowid, table, key);
     if (!prepared)
         return nullptr;
-    return RowSnapshot::read(prepared.get(), keyed, &m_lastError);
+    return RowSnapshot::read(prepared.get(), key, &m_lastError);
 }
 
 std::unique_ptr<RowSnapshot> EngineConnection::queryLazily(const QString& statement, qsizetype rowsNow, bool withRowid,
                                                            QString* table)
 {
-    bool keyed = false;
-    Statement prepared = prepareQuery(statement, withRowid, table, keyed);
+    RowSnapshot::KeyPlace key;
+    Statement prepared = prepareQuery(statement, withRowid, table, key);
     if (!prepared)
         return nullptr;
-    return RowSnapshot::start(prepared.release(), shared_from_this(), keyed, rowsNow, &m_lastError);
+    return RowSnapshot::start(prepared.release(), shared_from_this(), key, rowsNow, &m_lastError);
+}
+
+int EngineConnection::rowidColumn(const QString& table)
+{
+    const QString key = table.toLower();
+    if (const auto cached = m_rowidColumns.constFind(key); cached != m_rowidColumns.constEnd())
+        return *cached;
+    const auto tableColumns = columns(table);
+    if (!tableColumns)
+        return -1;
+    int found = -1;
+    const QByteArray tableName = table.toUtf8();
+    for (qsizetype i = 0; i < tableColumns->size() && found < 0; ++i) {
+        if (tableColumns->at(i).type != JetType::Counter)
+            continue;
+        int autoIncrement = 0;
+        const QByteArray column = tableColumns->at(i).name.toUtf8();
+        // AUTOINCREMENT is only allowed on the INTEGER PRIMARY KEY that is the rowid.
+        if (sqlite3_table_column_metadata(m_db, "main", tableName.constData(), column.constData(), nullptr, nullptr,
+                                          nullptr, nullptr, &autoIncrement)
+                == SQLITE_OK
+            && autoIncrement)
+            found = int(i);
+    }
+    m_rowidColumns.insert(key, found);
+    return found;
 }
 
 std::optional<QList<JetColumn>> EngineConnection::columns(const QString& table)

@@ -2,6 +2,7 @@
 
 #include "JetDialect.h"
 #include "JetType.h"
+#include "RowSnapshot.h"
 
 #include <QHash>
 #include <QList>
@@ -13,8 +14,6 @@ struct sqlite3;
 struct sqlite3_stmt;
 
 namespace ovelta {
-
-class RowSnapshot;
 
 /// One open connection of the engine (SQLCipher) to a keyed database file. Every statement goes through the
 /// Jet dialect; the conversion functions the dialect relies on are registered on the connection. Commits are
@@ -50,8 +49,9 @@ public:
     /// Runs engine SQL as it is (transaction control of the store itself).
     bool executeNative(const char* sql);
     /// The rows of one Jet statement as a snapshot; null with lastError() when refused or when the statement
-    /// yields no rows. withRowid: see JetDialect; the snapshot then holds each row's key and table() names the
-    /// table to update.
+    /// yields no rows. withRowid: see JetDialect; the snapshot then holds each row's key and table names the
+    /// table to update. The key of a table with an auto-number is that column itself (see rowidColumn), else
+    /// a first column kept apart.
     std::unique_ptr<RowSnapshot> query(const QString& statement, bool withRowid = false, QString* table = nullptr);
     /// As query(), but a lazy snapshot (RowSnapshot::start) that has read rowsNow rows so far.
     std::unique_ptr<RowSnapshot> queryLazily(const QString& statement, qsizetype rowsNow, bool withRowid = false,
@@ -65,6 +65,9 @@ public:
 
     /// The columns of a table in their order with their Jet types; nothing when there is no such table.
     std::optional<QList<JetColumn>> columns(const QString& table);
+    /// The index of the table's column that is its rowid (an auto-number made with AUTOINCREMENT, as every
+    /// Counter of the dialect is); -1 when there is none.
+    int rowidColumn(const QString& table);
     JetDialect::TableLookup tableLookup();
 
     QString lastError() const { return m_lastError; }
@@ -77,12 +80,13 @@ private:
     explicit EngineConnection(sqlite3* db);
     bool fail();
     /// The engine's statement of a Jet query that yields rows; null with lastError() otherwise.
-    /// keyed: the first column is the row's key (see query()).
-    Statement prepareQuery(const QString& statement, bool withRowid, QString* table, bool& keyed);
+    /// key: where the rows' keys are (see query()).
+    Statement prepareQuery(const QString& statement, bool withRowid, QString* table, RowSnapshot::KeyPlace& key);
 
     sqlite3* m_db;
     QString m_lastError;
     QHash<QString, QList<JetColumn>> m_columns;
+    QHash<QString, int> m_rowidColumns;
 };
 
 } // namespace ovelta

@@ -237,11 +237,14 @@ struct RecordSet::Private
     /// find is not of that kind; otherwise whether the row was found.
     std::optional<bool> findByKey(const RowCriteria& criteria, int column)
     {
-        if (!wholeTable || !hidden.empty() || (!keyed && !hasRow(position)) || rows->isComplete() || !rows->hasKeys())
+        // The column must be the key itself: the table's auto-number, which is its rowid.
+        const RowSnapshot::KeyPlace key = rows ? rows->keyPlace() : RowSnapshot::KeyPlace();
+        if (!wholeTable || key.where != RowSnapshot::KeyPlace::InColumn || key.column != column || !hidden.empty()
+            || (!keyed && !hasRow(position)) || rows->isComplete())
             return std::nullopt;
         const std::optional<qint64> wanted = criteria.equalInteger();
         const auto engineNow = engine();
-        if (!wanted || !engineNow || columnType(column) != JetType::Counter || !isKeyOrdered(*engineNow))
+        if (!wanted || !engineNow || !isKeyOrdered(*engineNow))
             return std::nullopt;
         if (keyed && !keyed->onRow)
             return false;
@@ -262,17 +265,24 @@ struct RecordSet::Private
             keyed = KeyedPosition{};
             return false;
         }
-        EngineConnection::Statement lookup
-            = engineNow->prepareNative(u"SELECT _rowid_, * FROM %1 WHERE _rowid_=?"_s.arg(quotedIdentifier(table)));
+        EngineConnection::Statement lookup = engineNow->prepareNative(rowByKey());
         if (!lookup)
             return std::nullopt;
         sqlite3_bind_int64(lookup.get(), 1, *wanted);
-        std::unique_ptr<RowSnapshot> row = RowSnapshot::read(lookup.get(), true, nullptr);
+        std::unique_ptr<RowSnapshot> row = RowSnapshot::read(lookup.get(), key, nullptr);
         if (!row || row->columnCount() != rows->columnCount())
             return std::nullopt;
         const bool found = row->rowCount() == 1;
         keyed = KeyedPosition{found, *wanted, found ? std::move(row) : nullptr};
         return found;
+    }
+
+    /// The statement that reads one row of the set's table by its key, in the shape of the set's rows.
+    QString rowByKey() const
+    {
+        const bool apart = rows->keyPlace().where == RowSnapshot::KeyPlace::Apart;
+        return (apart ? u"SELECT _rowid_, * FROM %1 WHERE _rowid_=?"_s : u"SELECT * FROM %1 WHERE _rowid_=?"_s)
+            .arg(quotedIdentifier(table));
     }
 
     /// A full scan of a table without indexes reads its rows in key order.
@@ -452,6 +462,15 @@ bool RecordSet::readText(const QString& column, QString& value) const
     const auto cell = d->current(column);
     value = cell ? textOf(*cell) : QString();
     return cell.has_value();
+}
+
+bool RecordSet::readUtf8(const QString& column, QByteArrayView& bytes) const
+{
+    const auto cell = d->current(column);
+    if (!cell || (cell->kind != RowSnapshot::Kind::Text && cell->kind != RowSnapshot::Kind::Null))
+        return false;
+    bytes = cell->bytes;
+    return true;
 }
 
 bool RecordSet::readNumber(const QString& column, double& value) const
@@ -656,12 +675,12 @@ bool RecordSet::saveRow()
         return false;
 
     // The saved row as the file now holds it (its new ID, converted values) joins the snapshot.
-    EngineConnection::Statement saved
-        = engine->prepareNative(u"SELECT _rowid_, * FROM %1 WHERE _rowid_=?"_s.arg(table));
+    EngineConnection::Statement saved = engine->prepareNative(d->rowByKey());
     if (saved) {
         sqlite3_bind_int64(saved.get(), 1, adding ? engine->lastInsertRowid() : key);
+        const int apart = d->rows->keyPlace().where == RowSnapshot::KeyPlace::Apart ? 1 : 0;
         if (sqlite3_step(saved.get()) == SQLITE_ROW
-            && sqlite3_column_count(saved.get()) == d->rows->columnCount() + 1) {
+            && sqlite3_column_count(saved.get()) == d->rows->columnCount() + apart) {
             if (adding) {
                 d->rows->appendRow(saved.get());
                 if (!d->hidden.empty())

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArrayView>
 #include <QDateTime>
 #include <QObject>
 #include <QString>
@@ -57,6 +58,11 @@ public:
     bool readDateTime(const QString& column, QDateTime& value) const;
     /// The date part of a date-time column, without building a QDateTime (the grid keeps dates only).
     bool readDate(const QString& column, QDate& value) const;
+    /// The stored bytes (UTF-8) of a text value, without making a string of them; a NULL value gives no bytes.
+    /// False, as readText would convert the value, for any other kind (and for the failures of the reads).
+    /// The bytes stay valid until the set closes; those of a pending row or of a row that find() reached by its
+    /// key, until the set moves.
+    bool readUtf8(const QString& column, QByteArrayView& bytes) const;
     /// Exact read of a Currency column in ten-thousandths.
     bool readCurrency(const QString& column, qint64& ticks) const;
     /// True when the current row's value of that column is NULL (or the read is impossible).

@@ -64,9 +64,9 @@ RowSnapshot::~RowSnapshot()
     finishPending();
 }
 
-std::unique_ptr<RowSnapshot> RowSnapshot::read(sqlite3_stmt* statement, bool firstIsKey, QString* error)
+std::unique_ptr<RowSnapshot> RowSnapshot::read(sqlite3_stmt* statement, KeyPlace key, QString* error)
 {
-    std::unique_ptr<RowSnapshot> snapshot = describe(statement, firstIsKey);
+    std::unique_ptr<RowSnapshot> snapshot = describe(statement, key);
     int rc;
     while ((rc = sqlite3_step(statement)) == SQLITE_ROW)
         snapshot->appendRow(statement);
@@ -79,9 +79,9 @@ std::unique_ptr<RowSnapshot> RowSnapshot::read(sqlite3_stmt* statement, bool fir
 }
 
 std::unique_ptr<RowSnapshot> RowSnapshot::start(sqlite3_stmt* statement, std::shared_ptr<EngineConnection> owner,
-                                                bool firstIsKey, qsizetype rowsNow, QString* error)
+                                                KeyPlace key, qsizetype rowsNow, QString* error)
 {
-    std::unique_ptr<RowSnapshot> snapshot = describe(statement, firstIsKey);
+    std::unique_ptr<RowSnapshot> snapshot = describe(statement, key);
     snapshot->m_pending = statement;
     snapshot->m_owner = std::move(owner);
     pendingSnapshots().push_back(snapshot.get());
@@ -143,13 +143,20 @@ QString RowSnapshot::takeLateError()
     return std::exchange(m_lateError, QString());
 }
 
-std::unique_ptr<RowSnapshot> RowSnapshot::describe(sqlite3_stmt* statement, bool firstIsKey)
+std::unique_ptr<RowSnapshot> RowSnapshot::describe(sqlite3_stmt* statement, KeyPlace key)
 {
     std::unique_ptr<RowSnapshot> snapshot(new RowSnapshot);
     const int count = sqlite3_column_count(statement);
-    snapshot->m_keyed = firstIsKey && count > 0;
     snapshot->m_slots = count;
-    for (int i = snapshot->m_keyed ? 1 : 0; i < count; ++i) {
+    if (key.where == KeyPlace::Apart && count > 0) {
+        snapshot->m_firstColumn = 1;
+        snapshot->m_keySlot = 0;
+        snapshot->m_keyPlace = key;
+    } else if (key.where == KeyPlace::InColumn && key.column >= 0 && key.column < count) {
+        snapshot->m_keySlot = key.column;
+        snapshot->m_keyPlace = key;
+    }
+    for (int i = snapshot->m_firstColumn; i < count; ++i) {
         const char* declared = sqlite3_column_decltype(statement, i);
         const char* name = sqlite3_column_name(statement, i);
         snapshot->m_columns.push_back(
@@ -161,9 +168,11 @@ std::unique_ptr<RowSnapshot> RowSnapshot::describe(sqlite3_stmt* statement, bool
 
 int RowSnapshot::columnIndex(QStringView name) const
 {
-    // Exact first: the program names its columns as they are declared.
+    // Exact first: the program names its columns as they are declared. Compared in place, as this runs for
+    // every value a refill reads.
     for (size_t i = 0; i < m_columns.size(); ++i) {
-        if (m_columns[i].name == name)
+        const QString& declared = m_columns[i].name;
+        if (declared.size() == name.size() && std::equal(name.begin(), name.end(), declared.begin()))
             return int(i);
     }
     for (size_t i = 0; i < m_columns.size(); ++i) {
@@ -176,7 +185,7 @@ int RowSnapshot::columnIndex(QStringView name) const
 RowSnapshot::Cell RowSnapshot::cell(qsizetype row, int column) const
 {
     const Chunk& chunk = *m_chunks[size_t(row / RowsPerChunk)];
-    const qsizetype at = (row % RowsPerChunk) * m_slots + column + (m_keyed ? 1 : 0);
+    const qsizetype at = (row % RowsPerChunk) * m_slots + column + m_firstColumn;
     Cell c{chunk.kinds[size_t(at)], chunk.values[size_t(at)], {}};
     if (c.kind == Kind::Text || c.kind == Kind::Blob) {
         const char* p = m_blocks[size_t(quint64(c.value) >> 32)].get() + (c.value & 0xFFFFFFFF);
@@ -195,10 +204,10 @@ RowSnapshot::Cell RowSnapshot::cell(qsizetype row, int column) const
 
 qint64 RowSnapshot::key(qsizetype row) const
 {
-    if (!m_keyed)
+    if (m_keySlot < 0)
         return 0;
     const Chunk& chunk = *m_chunks[size_t(row / RowsPerChunk)];
-    return chunk.values[size_t((row % RowsPerChunk) * m_slots)];
+    return chunk.values[size_t((row % RowsPerChunk) * m_slots + m_keySlot)];
 }
 
 void RowSnapshot::appendRow(sqlite3_stmt* statement)
@@ -218,7 +227,7 @@ void RowSnapshot::storeRow(qsizetype row, sqlite3_stmt* statement)
 {
     Chunk& chunk = *m_chunks[size_t(row / RowsPerChunk)];
     const qsizetype base = (row % RowsPerChunk) * m_slots;
-    const int offset = m_keyed ? 1 : 0;
+    const int offset = m_firstColumn;
     for (int slot = 0; slot < m_slots; ++slot) {
         const JetType type = slot < offset ? JetType::Integer : m_columns[size_t(slot - offset)].type;
         Kind kind = Kind::Null;

@@ -46,14 +46,25 @@ public:
         double real() const;
     };
 
-    /// Steps the statement to its end. firstIsKey: the statement's first column is the row's key, kept apart
-    /// from the columns. Null with the engine's message in error when a step fails.
-    static std::unique_ptr<RowSnapshot> read(sqlite3_stmt* statement, bool firstIsKey, QString* error);
+    /// Where each row's key (the engine's rowid) is: nowhere; in a first column of its own, kept apart from the
+    /// columns; or in one of the columns (a table's auto-number, which is its rowid).
+    struct KeyPlace
+    {
+        enum Where : quint8 { None, Apart, InColumn };
+        Where where = None;
+        int column = -1; ///< for InColumn
+
+        static KeyPlace apart() { return {Apart, -1}; }
+        static KeyPlace inColumn(int column) { return {InColumn, column}; }
+    };
+
+    /// Steps the statement to its end. Null with the engine's message in error when a step fails.
+    static std::unique_ptr<RowSnapshot> read(sqlite3_stmt* statement, KeyPlace key, QString* error);
     /// A lazy snapshot: takes over the prepared statement (finalized when the snapshot is complete or dropped),
     /// keeps owner open as long as it needs it, and reads rowsNow rows at once (all of a shorter result). Null
     /// with the engine's message in error when one of these steps fails.
     static std::unique_ptr<RowSnapshot> start(sqlite3_stmt* statement, std::shared_ptr<EngineConnection> owner,
-                                              bool firstIsKey, qsizetype rowsNow, QString* error);
+                                              KeyPlace key, qsizetype rowsNow, QString* error);
     /// Reads every lazy snapshot of the process to its end; called before anything changes the file.
     static void completeAll();
 
@@ -76,10 +87,12 @@ public:
     /// snapshot ends there.
     QString takeLateError();
     Cell cell(qsizetype row, int column) const;
-    bool hasKeys() const { return m_keyed; }
+    bool hasKeys() const { return m_keySlot >= 0; }
+    KeyPlace keyPlace() const { return m_keyPlace; }
     qint64 key(qsizetype row) const;
 
-    /// Appends the statement's current row (same shape as the snapshot's statement, key first when keyed).
+    /// Appends the statement's current row (same shape as the snapshot's statement, its key first when the key
+    /// is kept apart).
     void appendRow(sqlite3_stmt* statement);
     /// Overwrites a row with the statement's current row.
     void replaceRow(qsizetype row, sqlite3_stmt* statement);
@@ -88,7 +101,7 @@ private:
     RowSnapshot() = default;
     struct Chunk;
     /// An empty snapshot with the statement's columns.
-    static std::unique_ptr<RowSnapshot> describe(sqlite3_stmt* statement, bool firstIsKey);
+    static std::unique_ptr<RowSnapshot> describe(sqlite3_stmt* statement, KeyPlace key);
     /// Reads the next row of the pending statement; false at its end or on failure (the statement is then
     /// finalized).
     bool stepPending();
@@ -97,8 +110,10 @@ private:
     qint64 storeBytes(const char* data, qsizetype size);
 
     std::vector<Column> m_columns;
-    int m_slots = 0; ///< cells per row: the columns, plus the key first when keyed
-    bool m_keyed = false;
+    int m_slots = 0; ///< cells per row: the columns, plus the key first when it is kept apart
+    int m_firstColumn = 0; ///< slot of the first column: 1 when the key is kept apart
+    int m_keySlot = -1;
+    KeyPlace m_keyPlace;
     qsizetype m_rows = 0;
     std::vector<std::unique_ptr<Chunk>> m_chunks;
     std::vector<std::unique_ptr<char[]>> m_blocks;

@@ -250,6 +250,27 @@ private Q_SLOTS:
         QCOMPARE(all, sorted);
     }
 
+    void textBytesAreReadWithoutAString()
+    {
+        QVERIFY(m_connection->engine()->executeNative("UPDATE 收送礼 SET 说明=NULL, 关系=X'3432' WHERE ID=3"));
+        QVERIFY(m_records->open(u"select * from 收送礼 where ID<=3"_s));
+        QVERIFY(m_records->find(u"id=3"_s, 1));
+        QByteArrayView bytes;
+        QVERIFY(m_records->readUtf8(u"姓名"_s, bytes));
+        QCOMPARE(bytes, QByteArrayView("n3"));
+        QVERIFY(m_records->readUtf8(u"说明"_s, bytes));
+        QVERIFY(bytes.isEmpty());
+        // Values of other kinds are left to readText, which converts them.
+        QVERIFY(!m_records->readUtf8(u"关系"_s, bytes));
+        QCOMPARE(text(u"关系"_s), u"[BLOB]"_s);
+        QVERIFY(!m_records->readUtf8(u"金额"_s, bytes));
+        QVERIFY(!m_records->readUtf8(u"nosuch"_s, bytes));
+        QVERIFY(m_records->moveNext());
+        QVERIFY(!m_records->readUtf8(u"姓名"_s, bytes));
+        m_records->close();
+        QVERIFY(!m_records->readUtf8(u"姓名"_s, bytes));
+    }
+
     void aReconnectWhileASetIsOpenKeepsItsRows()
     {
         QVERIFY(m_records->openTable(u"收送礼"_s));
