@@ -12,7 +12,7 @@ namespace ovelta::bench {
 namespace {
 
 constexpr int LabelWidth = 44;
-constexpr int ValueWidth = 13;
+constexpr int ValueWidth = 15;
 
 QString count(qint64 n)
 {

@@ -27,6 +27,7 @@ void GridRowStore::clear()
     std::vector<Page>().swap(m_pages);
     m_interned = QStringList();
     m_internIndex = QHash<QString, quint32>();
+    m_internUtf8 = QHash<QByteArray, quint32>();
     m_size = 0;
 }
 
@@ -40,21 +41,60 @@ void GridRowStore::append(const LedgerRow& row)
 
     const QString name = row.name.size() > LongestText ? row.name.left(LongestText) : row.name;
     const QString note = row.note.size() > LongestText ? row.note.left(LongestText) : row.note;
-    s.id = row.id;
-    s.amountTicks = row.amountTicks;
-    s.hasAmount = row.hasAmount ? 1 : 0;
+    setCommon(s, row.id, row.amountTicks, row.hasAmount, row.date);
     quint32 offset = 0;
     s.page = storeTexts(name, note, offset);
     s.offset = offset;
     s.nameLength = quint32(name.size());
     s.noteLength = quint32(note.size());
-    const qint64 jd = row.date.isValid() ? row.date.toJulianDay() : qint64(NoDate);
-    // Dates whose day number does not fit are far outside any calendar the ledger can hold; they show empty.
-    s.julianDay = (jd > std::numeric_limits<qint32>::max() || jd <= NoDate) ? NoDate : qint32(jd);
     s.direction = intern(row.direction);
     s.relation = intern(row.relation);
     s.kind = intern(row.kind);
     ++m_size;
+}
+
+void GridRowStore::append(const LedgerRowView& row)
+{
+    const size_t index = size_t(m_size);
+    if ((index & (SlotsPerChunk - 1)) == 0)
+        m_chunks.push_back(std::make_unique_for_overwrite<Slot[]>(SlotsPerChunk));
+    Slot& s = m_chunks[index >> SlotsPerChunkShift][index & (SlotsPerChunk - 1)];
+
+    // A text that would not fit the slot's length field goes the way of strings, which cut it there.
+    if (row.name.size() > LongestText || row.note.size() > LongestText) {
+        LedgerRow copy;
+        copy.id = row.id;
+        copy.direction = QString::fromUtf8(row.direction);
+        copy.name = QString::fromUtf8(row.name);
+        copy.date = row.date;
+        copy.relation = QString::fromUtf8(row.relation);
+        copy.kind = QString::fromUtf8(row.kind);
+        copy.amountTicks = row.amountTicks;
+        copy.hasAmount = row.hasAmount;
+        copy.note = QString::fromUtf8(row.note);
+        append(copy);
+        return;
+    }
+    setCommon(s, row.id, row.amountTicks, row.hasAmount, row.date);
+    quint32 offset = 0, nameLength = 0, noteLength = 0;
+    s.page = storeUtf8(row.name, row.note, offset, nameLength, noteLength);
+    s.offset = offset;
+    s.nameLength = nameLength;
+    s.noteLength = noteLength;
+    s.direction = intern(row.direction);
+    s.relation = intern(row.relation);
+    s.kind = intern(row.kind);
+    ++m_size;
+}
+
+void GridRowStore::setCommon(Slot& s, qint64 id, qint64 amountTicks, bool hasAmount, const QDate& date)
+{
+    s.id = id;
+    s.amountTicks = amountTicks;
+    s.hasAmount = hasAmount ? 1 : 0;
+    const qint64 jd = date.isValid() ? date.toJulianDay() : qint64(NoDate);
+    // Dates whose day number does not fit are far outside any calendar the ledger can hold; they show empty.
+    s.julianDay = (jd > std::numeric_limits<qint32>::max() || jd <= NoDate) ? NoDate : qint32(jd);
 }
 
 QDate GridRowStore::date(int row) const
@@ -91,13 +131,20 @@ quint32 GridRowStore::intern(const QString& text)
     return index;
 }
 
-quint32 GridRowStore::storeTexts(const QString& first, const QString& second, quint32& offset)
+quint32 GridRowStore::intern(QByteArrayView utf8)
 {
-    const quint64 needed = quint64(first.size()) + quint64(second.size());
-    if (needed == 0) {
-        offset = 0;
-        return 0;
-    }
+    // A lookup with the bytes in place; only a text met for the first time is copied.
+    const QByteArray key = QByteArray::fromRawData(utf8.data(), utf8.size());
+    const auto found = m_internUtf8.constFind(key);
+    if (found != m_internUtf8.constEnd())
+        return found.value();
+    const quint32 index = intern(QString::fromUtf8(utf8));
+    m_internUtf8.insert(QByteArray(utf8.data(), utf8.size()), index);
+    return index;
+}
+
+GridRowStore::Page& GridRowStore::reserve(quint64 needed)
+{
     if (m_pages.empty() || quint64(m_pages.back().capacity - m_pages.back().used) < needed) {
         // Pages grow so that a small ledger stays small and a large one needs few allocations; a text longer
         // than the largest page gets a page of its own.
@@ -109,11 +156,42 @@ quint32 GridRowStore::storeTexts(const QString& first, const QString& second, qu
         page.capacity = quint32(capacity);
         m_pages.push_back(std::move(page));
     }
-    Page& page = m_pages.back();
+    return m_pages.back();
+}
+
+quint32 GridRowStore::storeTexts(const QString& first, const QString& second, quint32& offset)
+{
+    const quint64 needed = quint64(first.size()) + quint64(second.size());
+    if (needed == 0) {
+        offset = 0;
+        return 0;
+    }
+    Page& page = reserve(needed);
     offset = page.used;
     std::memcpy(page.chars.get() + page.used, first.utf16(), size_t(first.size()) * sizeof(char16_t));
     std::memcpy(page.chars.get() + page.used + first.size(), second.utf16(), size_t(second.size()) * sizeof(char16_t));
     page.used += quint32(needed);
+    return quint32(m_pages.size() - 1);
+}
+
+quint32 GridRowStore::storeUtf8(QByteArrayView first, QByteArrayView second, quint32& offset, quint32& firstLength,
+                                quint32& secondLength)
+{
+    // UTF-8 never takes fewer bytes than UTF-16 takes characters, so the byte counts are room enough.
+    const quint64 room = quint64(first.size()) + quint64(second.size());
+    if (room == 0) {
+        offset = 0;
+        firstLength = secondLength = 0;
+        return 0;
+    }
+    Page& page = reserve(room);
+    QChar* const start = reinterpret_cast<QChar*>(page.chars.get() + page.used);
+    QChar* const middle = m_decoder.appendToBuffer(start, first);
+    QChar* const end = m_decoder.appendToBuffer(middle, second);
+    offset = page.used;
+    firstLength = quint32(middle - start);
+    secondLength = quint32(end - middle);
+    page.used += firstLength + secondLength;
     return quint32(m_pages.size() - 1);
 }
 

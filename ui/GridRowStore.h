@@ -1,8 +1,11 @@
 #pragma once
 
+#include <QByteArray>
+#include <QByteArrayView>
 #include <QDate>
 #include <QHash>
 #include <QString>
+#include <QStringDecoder>
 #include <QStringList>
 #include <memory>
 #include <vector>
@@ -10,6 +13,7 @@
 namespace ovelta {
 
 struct LedgerRow;
+struct LedgerRowView;
 
 /// Compact storage of the ledger grid's records, built for a million rows: one fixed 48-byte slot per row in
 /// chunks (no reallocation of earlier rows while growing), names and notes packed into shared character
@@ -27,6 +31,8 @@ public:
     /// Releases every row, text page and interned text.
     void clear();
     void append(const LedgerRow& row);
+    /// The same from UTF-8 texts, decoded straight into the store's pages (as QString::fromUtf8 would).
+    void append(const LedgerRowView& row);
 
     qint64 id(int row) const { return slot(row).id; }
     qint64 amountTicks(int row) const { return slot(row).amountTicks; }
@@ -68,13 +74,22 @@ private:
         return m_chunks[size_t(row) >> SlotsPerChunkShift][size_t(row) & (SlotsPerChunk - 1)];
     }
     quint32 intern(const QString& text);
+    quint32 intern(QByteArrayView utf8);
     /// Stores the characters of both texts back to back; returns the page index and sets the offset.
     quint32 storeTexts(const QString& first, const QString& second, quint32& offset);
+    /// The same for UTF-8 texts; also sets the decoded lengths.
+    quint32 storeUtf8(QByteArrayView first, QByteArrayView second, quint32& offset, quint32& firstLength,
+                      quint32& secondLength);
+    /// Makes room for needed more characters in the last page; returns it.
+    Page& reserve(quint64 needed);
+    void setCommon(Slot& s, qint64 id, qint64 amountTicks, bool hasAmount, const QDate& date);
 
     std::vector<std::unique_ptr<Slot[]>> m_chunks;
     std::vector<Page> m_pages;
     QStringList m_interned;
     QHash<QString, quint32> m_internIndex;
+    QHash<QByteArray, quint32> m_internUtf8;
+    QStringDecoder m_decoder{QStringDecoder::Utf8, QStringDecoder::Flag::Stateless};
     int m_size = 0;
 };
 

@@ -81,6 +81,11 @@ void LedgerGrid::appendRows(std::vector<LedgerRow>&& rows)
     m_model->append(std::move(rows));
 }
 
+void LedgerGrid::appendRowViews(std::span<const LedgerRowView> rows)
+{
+    m_model->append(rows);
+}
+
 void LedgerGrid::repaintNow()
 {
     horizontalHeader()->viewport()->repaint();

@@ -1,8 +1,10 @@
 #pragma once
 
+#include <QByteArrayView>
 #include <QColor>
 #include <QDate>
 #include <QTableView>
+#include <span>
 #include <vector>
 
 class QPrinter;
@@ -25,6 +27,22 @@ struct LedgerRow
     QString note;
 };
 
+/// One ledger record with its texts as UTF-8 bytes, as a record set holds them: what a refill hands the grid
+/// without making a string of each text. The grid copies what it keeps, so the bytes need only live until the
+/// rows have been appended.
+struct LedgerRowView
+{
+    qint64 id = 0;
+    QByteArrayView direction;
+    QByteArrayView name;
+    QDate date; ///< invalid when the record has no date
+    QByteArrayView relation;
+    QByteArrayView kind;
+    qint64 amountTicks = 0;
+    bool hasAmount = true;
+    QByteArrayView note;
+};
+
 /// The ledger grid: two fixed rows (a title merged over the nine columns, and the column headers) that never
 /// scroll, then one data row per record with a running number, alternating row colours and a money column.
 /// Row indices count the fixed rows: the k-th record is row k+1.
@@ -44,6 +62,8 @@ public:
     /// Appends one data row; its running number is the count of data rows so far plus one.
     void appendRow(const LedgerRow& row);
     void appendRows(std::vector<LedgerRow>&& rows);
+    /// Appends the rows in one insertion, as appendRows() does.
+    void appendRowViews(std::span<const LedgerRowView> rows);
     /// Repaints at once (after a batch of appends).
     void repaintNow();
 

@@ -74,6 +74,17 @@ void LedgerGridModel::append(std::vector<LedgerRow>&& rows)
     std::vector<LedgerRow>().swap(rows);
 }
 
+void LedgerGridModel::append(std::span<const LedgerRowView> rows)
+{
+    if (rows.empty())
+        return;
+    const int first = m_rows.size();
+    beginInsertRows(QModelIndex(), first, first + int(rows.size()) - 1);
+    for (const LedgerRowView& row : rows)
+        m_rows.append(row);
+    endInsertRows();
+}
+
 QString LedgerGridModel::cellText(int row, int column) const
 {
     if (row < 0 || row >= m_rows.size())

@@ -4,11 +4,13 @@
 
 #include <QAbstractTableModel>
 #include <QColor>
+#include <span>
 #include <vector>
 
 namespace ovelta {
 
 struct LedgerRow;
+struct LedgerRowView;
 
 /// The data rows of the ledger grid (the two fixed rows are drawn by the grid's header). Model row r is grid
 /// row r + 2. Cell texts are formatted only when a cell is drawn or read; the display role carries the text as
@@ -37,6 +39,8 @@ public:
     void clear();
     /// Appends the rows in one insertion; the vector is emptied.
     void append(std::vector<LedgerRow>&& rows);
+    /// Appends the rows in one insertion, copying their texts.
+    void append(std::span<const LedgerRowView> rows);
 
     /// The cell's own text; empty outside the data.
     QString cellText(int row, int column) const;

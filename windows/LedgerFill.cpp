@@ -3,6 +3,7 @@
 #include "store/RecordSet.h"
 #include "ui/LedgerGrid.h"
 
+#include <deque>
 #include <vector>
 
 using namespace Qt::StringLiterals;
@@ -15,39 +16,54 @@ namespace {
 /// that the rows in flight stay a small fraction of the grid's own storage.
 constexpr size_t BatchRows = 4096;
 
-} // namespace
-
-LedgerRow readRow(const RecordSet& records)
+/// Reads the record set's current row as the grid takes it: the texts as the set's own bytes, without a
+/// string for each. A value that is no text (written by another program) is converted as readText does, into
+/// kept, which holds the converted texts until the batch has been appended.
+LedgerRowView readRow(const RecordSet& records, std::deque<QByteArray>& kept)
 {
-    LedgerRow row;
+    static const QString Time = u"时间"_s, Id = u"ID"_s, Direction = u"收送"_s, Name = u"姓名"_s, Relation = u"关系"_s,
+                         Kind = u"类型"_s, Amount = u"金额"_s, Note = u"说明"_s;
+    auto text = [&](const QString& column, QByteArrayView& bytes) {
+        if (records.readUtf8(column, bytes))
+            return;
+        QString converted;
+        records.readText(column, converted);
+        kept.push_back(converted.toUtf8());
+        bytes = kept.back();
+    };
+    LedgerRowView row;
     // The date alone: a date-time of the local zone would ask the system for its time zone on every row.
-    records.readDate(u"时间"_s, row.date);
-    records.readInteger(u"ID"_s, row.id);
-    records.readText(u"收送"_s, row.direction);
-    records.readText(u"姓名"_s, row.name);
-    records.readText(u"关系"_s, row.relation);
-    records.readText(u"类型"_s, row.kind);
-    qint64 ticks = 0;
-    row.hasAmount = !records.isNull(u"金额"_s) && records.readCurrency(u"金额"_s, ticks);
-    row.amountTicks = row.hasAmount ? ticks : 0;
-    records.readText(u"说明"_s, row.note);
+    records.readDate(Time, row.date);
+    records.readInteger(Id, row.id);
+    text(Direction, row.direction);
+    text(Name, row.name);
+    text(Relation, row.relation);
+    text(Kind, row.kind);
+    // A NULL amount (or one of another kind) shows as an empty cell.
+    row.hasAmount = records.readCurrency(Amount, row.amountTicks);
+    if (!row.hasAmount)
+        row.amountTicks = 0;
+    text(Note, row.note);
     return row;
 }
+
+} // namespace
 
 int appendAll(RecordSet& records, LedgerGrid& grid)
 {
     int appended = 0;
-    std::vector<LedgerRow> batch;
+    std::vector<LedgerRowView> batch;
     batch.reserve(BatchRows);
+    std::deque<QByteArray> kept;
     auto flush = [&] {
         appended += int(batch.size());
-        grid.appendRows(std::move(batch));
+        grid.appendRowViews(batch);
         batch.clear();
-        batch.reserve(BatchRows);
+        kept.clear();
     };
     records.moveFirst();
     while (!records.atEnd()) {
-        batch.push_back(readRow(records));
+        batch.push_back(readRow(records, kept));
         if (batch.size() == BatchRows)
             flush();
         records.moveNext();
