@@ -78,8 +78,6 @@ QString textOf(const RowSnapshot::Cell& cell)
     return u"UN_KNOW"_s;
 }
 
-} // namespace
-
 /// Rows an open on a table reads at once; the rest follow as they are asked for.
 constexpr qsizetype RowsReadAtOnce = 256;
 
@@ -92,6 +90,8 @@ struct KeyedPosition
     std::unique_ptr<RowSnapshot> row; ///< the one row, as the set itself would hold it
 };
 
+} // namespace
+
 struct RecordSet::Private
 {
     enum class Pending { None, Adding, Editing };
@@ -102,7 +102,8 @@ struct RecordSet::Private
     std::vector<quint8> hidden; ///< Deleted / FilteredOut per row; empty while no row is hidden
     qsizetype hiddenCount = 0;
     QString table; ///< the table whose rows this set can change (its rows carry their keys)
-    /// Opened on a whole table: its rows come in the engine's natural order, which is the order of their keys.
+    /// Opened on a whole table and read lazily: its rows come in the table's natural order, which is the order
+    /// of their keys when the table has no index.
     bool wholeTable = false;
     std::optional<bool> keyOrdered; ///< whether the table's natural order is certainly its key order
     std::optional<KeyedPosition> keyed;
