@@ -33,6 +33,13 @@ QString ratio(double numerator, double denominator)
     return QString::number(numerator / denominator, 'f', 2) + u"x"_s;
 }
 
+QString perRecord(double ms, qint64 records)
+{
+    if (ms < 0 || records <= 0)
+        return u"-"_s;
+    return QString::number(ms * 1000 / double(records), 'f', 2) + u" us"_s;
+}
+
 QString line(const QString& label, const QStringList& values)
 {
     QString text = label.leftJustified(LabelWidth);
@@ -76,9 +83,11 @@ QString BenchReport::table() const
     row(u"(a) floor: engine alone, order by time"_s, [](const SizeResults& s) { return ms(s.floor.median()); });
     row(u"(b) ledger refill, record set + grid"_s, [](const SizeResults& s) { return ms(s.refill.median()); });
     row(u"    (b)/(a)"_s, [](const SizeResults& s) { return ratio(s.refill.median(), s.floor.median()); });
-    row(u"    (b) per record"_s, [](const SizeResults& s) {
-        return s.refill.median() < 0 ? u"-"_s
-                                     : QString::number(s.refill.median() * 1000 / double(s.records), 'f', 2) + u" us"_s;
+    row(u"    (a) per record"_s, [](const SizeResults& s) { return perRecord(s.floor.median(), s.records); });
+    row(u"    (b) per record"_s, [](const SizeResults& s) { return perRecord(s.refill.median(), s.records); });
+    row(u"    (b) - (a) per record"_s, [](const SizeResults& s) {
+        const double a = s.floor.median(), b = s.refill.median();
+        return a < 0 || b < 0 ? u"-"_s : perRecord(b - a, s.records);
     });
     row(u"(c) search, part of a name"_s, [](const SizeResults& s) { return ms(s.searchName.median()); });
     row(u"    (c)/(a)"_s, [](const SizeResults& s) { return ratio(s.searchName.median(), s.floor.median()); });
