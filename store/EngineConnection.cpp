@@ -106,6 +106,25 @@ Pbkdf2 derivationFunction()
     return function;
 }
 
+/// The first value of a statement's first row, as text; empty when there is none.
+QByteArray firstValue(sqlite3* db, const char* sql)
+{
+    sqlite3_stmt* statement = nullptr;
+    QByteArray value;
+    if (sqlite3_prepare_v2(db, sql, -1, &statement, nullptr) == SQLITE_OK && sqlite3_step(statement) == SQLITE_ROW)
+        value = QByteArray(reinterpret_cast<const char*>(sqlite3_column_text(statement, 0)));
+    sqlite3_finalize(statement);
+    return value;
+}
+
+/// True when the engine derives keys as rawKey() does (SQLCipher 3 and its 64,000 rounds); asked once.
+bool derivesAsExpected(sqlite3* db)
+{
+    static const bool expected = firstValue(db, "PRAGMA cipher_version").startsWith("3.")
+        && firstValue(db, "PRAGMA cipher_default_kdf_iter") == QByteArray::number(KeyRounds);
+    return expected;
+}
+
 /// Raw keys ("x'...'" as the engine takes them) by salt and password, of files that opened with them.
 QHash<QByteArray, QByteArray>& derivedKeys()
 {
@@ -122,14 +141,15 @@ QByteArray fileSalt(const QString& path)
     return salt.size() == SaltBytes ? salt : QByteArray();
 }
 
-/// The raw key of the password for that salt: remembered, or derived now; empty when it cannot be derived.
-QByteArray rawKey(const QByteArray& password, const QByteArray& salt)
+/// The raw key of the password for that salt: remembered, or derived now; empty when it cannot be derived
+/// as the engine of db would derive it.
+QByteArray rawKey(sqlite3* db, const QByteArray& password, const QByteArray& salt)
 {
     if (const auto known = derivedKeys().constFind(salt + password); known != derivedKeys().constEnd())
         return *known;
     const Pbkdf2 derive = derivationFunction();
     unsigned char key[KeyBytes];
-    if (!derive
+    if (!derive || !derivesAsExpected(db)
         || derive(password.constData(), int(password.size()), reinterpret_cast<const unsigned char*>(salt.constData()),
                   int(salt.size()), KeyRounds, KeyBytes, key)
             != 1)
@@ -172,7 +192,7 @@ std::shared_ptr<EngineConnection> EngineConnection::open(const QString& path, co
     const QByteArray secret = key.toUtf8();
     // A file without its salt yet (being created) is keyed with the password, and the engine makes the salt.
     const QByteArray salt = key.isEmpty() ? QByteArray() : fileSalt(path);
-    const QByteArray raw = salt.isEmpty() ? QByteArray() : rawKey(secret, salt);
+    const QByteArray raw = salt.isEmpty() ? QByteArray() : rawKey(db, secret, salt);
     if (!key.isEmpty()) {
         const QByteArray& keying = raw.isEmpty() ? secret : raw;
         if (sqlite3_key(db, keying.constData(), int(keying.size())) != SQLITE_OK)
