@@ -259,27 +259,28 @@ private Q_SLOTS:
             openMain();
         }
 
-        // The fault strikes while the program runs.
-        QString skipped;
+        // The fault strikes while the program runs, and is lifted however the test ends.
+        const QString target = fault == Fault::ReadOnlyFile ? LedgerFile::name() : ledger;
+        bool lifted = false;
+        const auto lift = [&] {
+            if (!std::exchange(lifted, true) && disk)
+                disk->free();
+            return disk || setImmutable(target, false);
+        };
+        const auto guard = qScopeGuard(lift);
         if (diskFull) {
             disk->fill(fault == Fault::NearlyFullDisk);
             if (!disk->isMounted())
                 qInfo("no file system of its own could be mounted: a file size limit of zero stands for the full disk");
-        } else {
-            const QString target = fault == Fault::ReadOnlyFile ? LedgerFile::name() : ledger;
-            if (!setImmutable(target, true))
-                QSKIP("the immutable attribute cannot be set here (it needs root with CAP_LINUX_IMMUTABLE on a "
-                      "file system that has it), and permission bits do not stop root");
+        } else if (!setImmutable(target, true)) {
+            QSKIP("the immutable attribute cannot be set here (it needs root with CAP_LINUX_IMMUTABLE on a file "
+                  "system that has it), and permission bits do not stop root");
         }
 
         BoxRecorder boxes;
         EndRecorder end;
         run(operation, boxes);
-
-        if (diskFull)
-            disk->free();
-        else
-            QVERIFY(setImmutable(fault == Fault::ReadOnlyFile ? LedgerFile::name() : ledger, false));
+        QVERIFY(lift());
 
         QCOMPARE(boxes.texts(), messages);
         for (const auto& record : boxes.shown().mid(messages.size() - 1))
