@@ -16,9 +16,9 @@ class Row
 public:
     Row(ControlKind kind, const QString& name, QRect rect)
     {
-        m_spec.name = name;
-        m_spec.kind = kind;
-        m_spec.rect = rect;
+        m_def.name = name;
+        m_def.kind = kind;
+        m_def.rect = rect;
         switch (kind) {
         case ControlKind::EditBox:
         case ControlKind::Button:
@@ -27,7 +27,7 @@ public:
         case ControlKind::CheckBox:
         case ControlKind::ListView:
         case ControlKind::Grid:
-            m_spec.tabStop = true;
+            m_def.tabStop = true;
             break;
         default:
             break;
@@ -36,85 +36,85 @@ public:
 
     Row& text(const QString& text)
     {
-        m_spec.text = text;
+        m_def.text = text;
         return *this;
     }
     Row& tabKey(int key)
     {
-        m_spec.tabKey = key;
+        m_def.tabKey = key;
         return *this;
     }
-    Row& font(FontSpec font)
+    Row& font(FontDef font)
     {
-        m_spec.font = font;
+        m_def.font = font;
         return *this;
     }
     Row& centred()
     {
-        m_spec.alignment = Qt::AlignHCenter | Qt::AlignVCenter;
+        m_def.alignment = Qt::AlignHCenter | Qt::AlignVCenter;
         return *this;
     }
     Row& leftAligned()
     {
-        m_spec.alignment = Qt::AlignLeft | Qt::AlignVCenter;
+        m_def.alignment = Qt::AlignLeft | Qt::AlignVCenter;
         return *this;
     }
     Row& defaultButton()
     {
-        m_spec.defaultButton = true;
+        m_def.defaultButton = true;
         return *this;
     }
     Row& disabled()
     {
-        m_spec.enabled = false;
+        m_def.enabled = false;
         return *this;
     }
     Row& readOnly()
     {
-        m_spec.readOnly = true;
+        m_def.readOnly = true;
         return *this;
     }
     Row& multiLine()
     {
-        m_spec.multiLine = true;
+        m_def.multiLine = true;
         return *this;
     }
     Row& password(int maxLength = 0)
     {
-        m_spec.password = true;
-        m_spec.maxLength = maxLength;
+        m_def.password = true;
+        m_def.maxLength = maxLength;
         return *this;
     }
     Row& noTyping()
     {
-        m_spec.typing = false;
+        m_def.typing = false;
         return *this;
     }
     Row& picture(const QString& resource)
     {
-        m_spec.picture = resource;
+        m_def.picture = resource;
         return *this;
     }
     Row& inside(const QString& frame)
     {
-        m_spec.parent = frame;
+        m_def.parent = frame;
         return *this;
     }
-    Row& toolButtons(std::vector<ToolButtonSpec> buttons)
+    Row& toolButtons(std::vector<ToolButtonDef> buttons)
     {
-        m_spec.toolButtons = std::move(buttons);
+        m_def.toolButtons = std::move(buttons);
         return *this;
     }
     Row& panes(std::vector<int> widths)
     {
-        m_spec.paneWidths = std::move(widths);
+        m_def.paneWidths = std::move(widths);
         return *this;
     }
 
-    operator ControlSpec() const { return m_spec; }
+    operator ControlDef() const { return m_def; }
 
 private:
-    ControlSpec m_spec;
+    ControlDef m_def;
 };
 
 Row editBox(const QString& name, QRect rect)
@@ -158,9 +158,9 @@ Row invisible(ControlKind kind, const QString& name)
     return Row(kind, name, QRect());
 }
 
-WindowSpec window(const QString& id, const QString& caption, QSize outerSize, FrameKind frameKind)
+WindowDef window(const QString& id, const QString& caption, QSize outerSize, FrameKind frameKind)
 {
-    WindowSpec w;
+    WindowDef w;
     w.id = id;
     w.caption = caption;
     w.outerSize = outerSize;
@@ -168,9 +168,9 @@ WindowSpec window(const QString& id, const QString& caption, QSize outerSize, Fr
     return w;
 }
 
-WindowSpec makeMainWindow()
+WindowDef makeMainWindow()
 {
-    WindowSpec w = window(u"main"_s, u"Ovelta"_s, {568, 473}, FrameKind::Normal);
+    WindowDef w = window(u"main"_s, u"Ovelta"_s, {568, 473}, FrameKind::Normal);
     w.closeBox = true;
     w.minimiseBox = true;
     w.programIcon = true;
@@ -179,7 +179,7 @@ WindowSpec makeMainWindow()
     // Caption under the image, and the same text as tooltip; button 5 has none.
     const QStringList captions = {u"添加人情"_s, u"修改人情"_s, u"删除人情"_s, u"查询人情"_s, u"来往关系"_s,
                                   u"酒席类型"_s, u"打印账目"_s, u"修改口令"_s, u"刷新数据"_s, u"退出系统"_s};
-    std::vector<ToolButtonSpec> toolButtons;
+    std::vector<ToolButtonDef> toolButtons;
     for (int i = 0; i < captions.size(); ++i)
         toolButtons.push_back({captions.at(i), i == 5 ? QString() : captions.at(i), Pictures::toolbarImagePath(i)});
 
@@ -195,48 +195,48 @@ WindowSpec makeMainWindow()
     return w;
 }
 
-WindowSpec makeLoginWindow()
+WindowDef makeLoginWindow()
 {
-    WindowSpec w = window(u"login"_s, u"Ovelta"_s, {243, 159}, FrameKind::Tool);
+    WindowDef w = window(u"login"_s, u"Ovelta"_s, {243, 159}, FrameKind::Tool);
     w.closeBox = true;
     w.dragAnywhere = true;
     w.controls = {
-        editBox(u"用户编辑框"_s, {110, 19, 100, 20}).font(FontSpec::S12).tabKey(1),
+        editBox(u"用户编辑框"_s, {110, 19, 100, 20}).font(FontDef::S12).tabKey(1),
         pictureButton(u"图形按钮1"_s, {15, 14, 30, 30})
             .disabled()
             .picture(Pictures::loginPicturePath(Pictures::LoginUser)),
-        label(u"透明标签1"_s, {52, 19, 50, 20}, u"用户姓名"_s).leftAligned().font(FontSpec::S12),
+        label(u"透明标签1"_s, {52, 19, 50, 20}, u"用户姓名"_s).leftAligned().font(FontDef::S12),
         pictureButton(u"图形按钮2"_s, {15, 51, 30, 30})
             .disabled()
             .picture(Pictures::loginPicturePath(Pictures::LoginPassword)),
-        label(u"透明标签2"_s, {52, 56, 50, 20}, u"用户口令"_s).leftAligned().font(FontSpec::S12),
-        editBox(u"口令编辑框"_s, {110, 56, 100, 20}).password().font(FontSpec::S12).tabKey(1),
-        button(u"登录按钮"_s, {34, 91, 70, 30}, u"登录(&I)"_s).defaultButton().font(FontSpec::S12).tabKey(2),
-        button(u"取消按钮"_s, {147, 91, 70, 30}, u"取消(&X)"_s).font(FontSpec::S12).tabKey(3),
+        label(u"透明标签2"_s, {52, 56, 50, 20}, u"用户口令"_s).leftAligned().font(FontDef::S12),
+        editBox(u"口令编辑框"_s, {110, 56, 100, 20}).password().font(FontDef::S12).tabKey(1),
+        button(u"登录按钮"_s, {34, 91, 70, 30}, u"登录(&I)"_s).defaultButton().font(FontDef::S12).tabKey(2),
+        button(u"取消按钮"_s, {147, 91, 70, 30}, u"取消(&X)"_s).font(FontDef::S12).tabKey(3),
     };
     return w;
 }
 
-WindowSpec makePasswordWindow()
+WindowDef makePasswordWindow()
 {
-    WindowSpec w = window(u"password"_s, u"修改用户口令"_s, {205, 173}, FrameKind::None);
+    WindowDef w = window(u"password"_s, u"修改用户口令"_s, {205, 173}, FrameKind::None);
     w.controls = {
-        label(u"透明标签2"_s, {14, 26, 52, 16}, u"原密码"_s).leftAligned().font(FontSpec::S12),
-        label(u"透明标签3"_s, {14, 56, 52, 16}, u"新密码"_s).leftAligned().font(FontSpec::S12),
-        label(u"透明标签4"_s, {14, 86, 52, 16}, u"确认密码"_s).leftAligned().font(FontSpec::S12),
-        editBox(u"编辑框3"_s, {68, 84, 112, 20}).password(10).font(FontSpec::S12).tabKey(4),
-        button(u"取消按钮"_s, {112, 120, 65, 26}, u"取消"_s).font(FontSpec::S12).tabKey(6),
-        button(u"确定按钮"_s, {19, 120, 65, 26}, u"确定"_s).defaultButton().font(FontSpec::S12).tabKey(5),
-        editBox(u"编辑框2"_s, {68, 54, 112, 20}).password(10).font(FontSpec::S12).tabKey(3),
-        editBox(u"编辑框1"_s, {68, 24, 112, 20}).password(10).font(FontSpec::S12).tabKey(2),
+        label(u"透明标签2"_s, {14, 26, 52, 16}, u"原密码"_s).leftAligned().font(FontDef::S12),
+        label(u"透明标签3"_s, {14, 56, 52, 16}, u"新密码"_s).leftAligned().font(FontDef::S12),
+        label(u"透明标签4"_s, {14, 86, 52, 16}, u"确认密码"_s).leftAligned().font(FontDef::S12),
+        editBox(u"编辑框3"_s, {68, 84, 112, 20}).password(10).font(FontDef::S12).tabKey(4),
+        button(u"取消按钮"_s, {112, 120, 65, 26}, u"取消"_s).font(FontDef::S12).tabKey(6),
+        button(u"确定按钮"_s, {19, 120, 65, 26}, u"确定"_s).defaultButton().font(FontDef::S12).tabKey(5),
+        editBox(u"编辑框2"_s, {68, 54, 112, 20}).password(10).font(FontDef::S12).tabKey(3),
+        editBox(u"编辑框1"_s, {68, 24, 112, 20}).password(10).font(FontDef::S12).tabKey(2),
         frame(u"外形框1"_s, {0, 0, 205, 173}),
     };
     return w;
 }
 
-WindowSpec makeEntryWindow()
+WindowDef makeEntryWindow()
 {
-    WindowSpec w = window(u"entry"_s, u"添加人情"_s, {387, 227}, FrameKind::None);
+    WindowDef w = window(u"entry"_s, u"添加人情"_s, {387, 227}, FrameKind::None);
     w.escCloses = true;
     w.controls = {
         editBox(u"说明编辑框"_s, {81, 129, 287, 24}),
@@ -261,9 +261,9 @@ WindowSpec makeEntryWindow()
 }
 
 // The relations and banquet types windows share one layout; only the id, caption and three names differ.
-WindowSpec makeListWindow(const QString& id, const QString& caption, const QString& noun)
+WindowDef makeListWindow(const QString& id, const QString& caption, const QString& noun)
 {
-    WindowSpec w = window(id, caption, {225, 183}, FrameKind::None);
+    WindowDef w = window(id, caption, {225, 183}, FrameKind::None);
     w.escCloses = true;
     w.controls = {
         editBox(u"编辑框1"_s, {142, 18, 70, 20}),
@@ -276,9 +276,9 @@ WindowSpec makeListWindow(const QString& id, const QString& caption, const QStri
     return w;
 }
 
-WindowSpec makeSearchWindow()
+WindowDef makeSearchWindow()
 {
-    WindowSpec w = window(u"search"_s, u"人情查询"_s, {335, 146}, FrameKind::None);
+    WindowDef w = window(u"search"_s, u"人情查询"_s, {335, 146}, FrameKind::None);
     w.escCloses = true;
     w.controls = {
         label(u"透明标签2"_s, {14, 55, 55, 20}, u"收礼\\送礼"_s).leftAligned(),
@@ -296,16 +296,16 @@ WindowSpec makeSearchWindow()
     return w;
 }
 
-WindowSpec makeDetailsWindow()
+WindowDef makeDetailsWindow()
 {
-    WindowSpec w = window(u"details"_s, QString(), {392, 219}, FrameKind::None);
+    WindowDef w = window(u"details"_s, QString(), {392, 219}, FrameKind::None);
     w.escCloses = true;
     w.controls = {
         editBox(u"说明编辑框"_s, {84, 128, 287, 60})
             .readOnly()
             .multiLine()
             .leftAligned()
-            .font(FontSpec::S14)
+            .font(FontDef::S14)
             .inside(u"外形框1"_s),
         editBox(u"收送编辑框"_s, {84, 23, 60, 20}).readOnly().centred(),
         editBox(u"类型编辑框"_s, {84, 93, 100, 20}).readOnly().centred(),
@@ -327,55 +327,55 @@ WindowSpec makeDetailsWindow()
 
 } // namespace
 
-const WindowSpec& mainWindow()
+const WindowDef& mainWindow()
 {
-    static const WindowSpec spec = makeMainWindow();
-    return spec;
+    static const WindowDef def = makeMainWindow();
+    return def;
 }
 
-const WindowSpec& loginWindow()
+const WindowDef& loginWindow()
 {
-    static const WindowSpec spec = makeLoginWindow();
-    return spec;
+    static const WindowDef def = makeLoginWindow();
+    return def;
 }
 
-const WindowSpec& passwordWindow()
+const WindowDef& passwordWindow()
 {
-    static const WindowSpec spec = makePasswordWindow();
-    return spec;
+    static const WindowDef def = makePasswordWindow();
+    return def;
 }
 
-const WindowSpec& entryWindow()
+const WindowDef& entryWindow()
 {
-    static const WindowSpec spec = makeEntryWindow();
-    return spec;
+    static const WindowDef def = makeEntryWindow();
+    return def;
 }
 
-const WindowSpec& relationsWindow()
+const WindowDef& relationsWindow()
 {
-    static const WindowSpec spec = makeListWindow(u"relations"_s, u"来往关系管理"_s, u"关系"_s);
-    return spec;
+    static const WindowDef def = makeListWindow(u"relations"_s, u"来往关系管理"_s, u"关系"_s);
+    return def;
 }
 
-const WindowSpec& banquetTypesWindow()
+const WindowDef& banquetTypesWindow()
 {
-    static const WindowSpec spec = makeListWindow(u"banquetTypes"_s, u"酒席类型管理"_s, u"类型"_s);
-    return spec;
+    static const WindowDef def = makeListWindow(u"banquetTypes"_s, u"酒席类型管理"_s, u"类型"_s);
+    return def;
 }
 
-const WindowSpec& searchWindow()
+const WindowDef& searchWindow()
 {
-    static const WindowSpec spec = makeSearchWindow();
-    return spec;
+    static const WindowDef def = makeSearchWindow();
+    return def;
 }
 
-const WindowSpec& detailsWindow()
+const WindowDef& detailsWindow()
 {
-    static const WindowSpec spec = makeDetailsWindow();
-    return spec;
+    static const WindowDef def = makeDetailsWindow();
+    return def;
 }
 
-std::vector<const WindowSpec*> all()
+std::vector<const WindowDef*> all()
 {
     return {&mainWindow(),      &loginWindow(),        &passwordWindow(), &entryWindow(),
             &relationsWindow(), &banquetTypesWindow(), &searchWindow(),   &detailsWindow()};

@@ -1,20 +1,20 @@
 #pragma once
 
-#include "ui/WindowSpec.h"
+#include "ui/WindowDef.h"
 
 namespace ovelta::Catalogue {
 
 /// The layout data of the eight windows, exactly as the program's window catalogue lists them.
-const WindowSpec& mainWindow();
-const WindowSpec& loginWindow();
-const WindowSpec& passwordWindow();
-const WindowSpec& entryWindow();
-const WindowSpec& relationsWindow();
-const WindowSpec& banquetTypesWindow();
-const WindowSpec& searchWindow();
-const WindowSpec& detailsWindow();
+const WindowDef& mainWindow();
+const WindowDef& loginWindow();
+const WindowDef& passwordWindow();
+const WindowDef& entryWindow();
+const WindowDef& relationsWindow();
+const WindowDef& banquetTypesWindow();
+const WindowDef& searchWindow();
+const WindowDef& detailsWindow();
 
 /// All eight, in the order above.
-std::vector<const WindowSpec*> all();
+std::vector<const WindowDef*> all();
 
 } // namespace ovelta::Catalogue

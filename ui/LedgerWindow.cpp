@@ -33,33 +33,33 @@ QList<LedgerWindow*>& registry()
     return windows;
 }
 
-Qt::WindowFlags flagsFor(const WindowSpec& spec)
+Qt::WindowFlags flagsFor(const WindowDef& def)
 {
     // Only a window with a taskbar button is a normal window; the others are tool windows, which have none.
-    Qt::WindowFlags flags = spec.taskbar ? Qt::Window : Qt::Tool;
-    if (spec.frame == FrameKind::None)
+    Qt::WindowFlags flags = def.taskbar ? Qt::Window : Qt::Tool;
+    if (def.frame == FrameKind::None)
         return flags | Qt::FramelessWindowHint;
     flags |= Qt::CustomizeWindowHint | Qt::WindowTitleHint;
-    if (spec.closeBox)
+    if (def.closeBox)
         flags |= Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint;
-    if (spec.minimiseBox)
+    if (def.minimiseBox)
         flags |= Qt::WindowMinimizeButtonHint;
     return flags;
 }
 
 } // namespace
 
-LedgerWindow::LedgerWindow(const WindowSpec& spec, QWidget* parent)
-    : QWidget(parent, flagsFor(spec))
-    , m_spec(spec)
+LedgerWindow::LedgerWindow(const WindowDef& def, QWidget* parent)
+    : QWidget(parent, flagsFor(def))
+    , m_def(def)
 {
-    setObjectName(spec.id);
-    setWindowTitle(spec.caption);
+    setObjectName(def.id);
+    setWindowTitle(def.caption);
     // Fixed size: no edge can be dragged and there is nothing to maximise to.
-    setFixedSize(spec.clientSize());
-    if (spec.programIcon)
+    setFixedSize(def.clientSize());
+    if (def.programIcon)
         setWindowIcon(Pictures::programIcon());
-    WindowBuilder::build(spec, this);
+    WindowBuilder::build(def, this);
 
     const QList<QWidget*> stops = orderedTabStops(false);
     for (qsizetype i = 0; i + 1 < stops.size(); ++i)
@@ -67,8 +67,8 @@ LedgerWindow::LedgerWindow(const WindowSpec& spec, QWidget* parent)
 
     if (const QScreen* screen = QGuiApplication::primaryScreen()) {
         const QRect area = screen->geometry();
-        move(area.x() + (area.width() - spec.outerSize.width()) / 2,
-             area.y() + (area.height() - spec.outerSize.height()) / 2);
+        move(area.x() + (area.width() - def.outerSize.width()) / 2,
+             area.y() + (area.height() - def.outerSize.height()) / 2);
     }
 
     KeyRouter::install();
@@ -95,7 +95,7 @@ QWidget* LedgerWindow::control(const QString& name) const
         if (w->window() == this)
             return w;
     }
-    const QString where = m_spec.caption.isEmpty() ? m_spec.id : m_spec.caption;
+    const QString where = m_def.caption.isEmpty() ? m_def.id : m_def.caption;
     qFatal("no control %s in %s", qUtf8Printable(name), qUtf8Printable(where));
     return nullptr;
 }
@@ -154,8 +154,8 @@ QList<QWidget*> LedgerWindow::orderedTabStops(bool usableOnly) const
         QWidget* widget;
     };
     std::vector<Stop> stops;
-    for (int row = 0; row < int(m_spec.controls.size()); ++row) {
-        const ControlSpec& c = m_spec.controls.at(std::size_t(row));
+    for (int row = 0; row < int(m_def.controls.size()); ++row) {
+        const ControlDef& c = m_def.controls.at(std::size_t(row));
         if (!c.tabStop)
             continue;
         QWidget* w = nullptr;
@@ -190,7 +190,7 @@ QWidget* LedgerWindow::controlOwning(QWidget* widget) const
     for (QWidget* w = widget; w != nullptr && w != this; w = w->parentWidget()) {
         if (w->isWindow())
             return nullptr;
-        if (!w->objectName().isEmpty() && m_spec.control(w->objectName()) != nullptr)
+        if (!w->objectName().isEmpty() && m_def.control(w->objectName()) != nullptr)
             return w;
     }
     return nullptr;
@@ -232,14 +232,14 @@ void LedgerWindow::pressEnter()
         auto* button = qobject_cast<QPushButton*>(w);
         if (button == nullptr || !button->isVisibleTo(this) || !button->isEnabledTo(this))
             return nullptr;
-        const ControlSpec* c = m_spec.control(button->objectName());
+        const ControlDef* c = m_def.control(button->objectName());
         return c != nullptr && c->defaultButton ? button : nullptr;
     };
     if (QPushButton* focused = usableDefault(controlOwning(QApplication::focusWidget()))) {
         focused->click();
         return;
     }
-    for (const ControlSpec& c : m_spec.controls) {
+    for (const ControlDef& c : m_def.controls) {
         if (c.kind != ControlKind::Button || !c.defaultButton)
             continue;
         for (QWidget* w : findChildren<QWidget*>(c.name)) {
@@ -255,14 +255,14 @@ void LedgerWindow::pressEnter()
 
 void LedgerWindow::pressEsc()
 {
-    if (m_spec.escCloses)
+    if (m_def.escCloses)
         close();
 }
 
 QAbstractButton* LedgerWindow::mnemonicTarget(QChar key) const
 {
     const QChar wanted = key.toUpper();
-    for (const ControlSpec& c : m_spec.controls) {
+    for (const ControlDef& c : m_def.controls) {
         if (c.kind != ControlKind::Button && c.kind != ControlKind::CheckBox)
             continue;
         for (QWidget* w : findChildren<QWidget*>(c.name)) {
@@ -315,14 +315,14 @@ bool LedgerWindow::begin()
         bringToFront();
         return false;
     }
-    if (LedgerWindow* other = findOpen(m_spec.id); other != nullptr && other != this) {
+    if (LedgerWindow* other = findOpen(m_def.id); other != nullptr && other != this) {
         other->bringToFront();
         discard();
         return false;
     }
     // A window of this id whose close is under way is finished now, so that only the fresh one is open.
     for (LedgerWindow* w : QList<LedgerWindow*>(registry())) {
-        if (w != this && w->m_opened && w->m_spec.id == m_spec.id && !w->m_destroyed
+        if (w != this && w->m_opened && w->m_def.id == m_def.id && !w->m_destroyed
             && (w->m_closeRequested || w->m_closing)) {
             w->hide();
             w->finishClose();
@@ -381,7 +381,7 @@ void LedgerWindow::openModeless()
 LedgerWindow* LedgerWindow::findOpen(const QString& id)
 {
     for (LedgerWindow* w : registry()) {
-        if (w->m_opened && w->m_spec.id == id && !w->m_closeRequested && !w->m_closing && !w->m_destroyed
+        if (w->m_opened && w->m_def.id == id && !w->m_closeRequested && !w->m_closing && !w->m_destroyed
             && !w->m_abandoned)
             return w;
     }
@@ -485,7 +485,7 @@ void LedgerWindow::closeEvent(QCloseEvent* event)
         return;
     }
     // Without a close box the window manager's close (Alt+F4) has nothing to press.
-    if (event->spontaneous() && !m_spec.closeBox) {
+    if (event->spontaneous() && !m_def.closeBox) {
         event->ignore();
         return;
     }
@@ -535,7 +535,7 @@ bool LedgerWindow::event(QEvent* event)
 void LedgerWindow::mousePressEvent(QMouseEvent* event)
 {
     // Only the window's own background starts a drag; a press on any control, labels included, does not.
-    if (m_spec.dragAnywhere && event->button() == Qt::LeftButton && childAt(event->position().toPoint()) == nullptr
+    if (m_def.dragAnywhere && event->button() == Qt::LeftButton && childAt(event->position().toPoint()) == nullptr
         && !Program::hasEnded()) {
         event->accept();
         if (QWindow* handle = windowHandle(); handle != nullptr && handle->startSystemMove())

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ui/WindowSpec.h"
+#include "ui/WindowDef.h"
 
 #include <QList>
 #include <QPair>
@@ -24,10 +24,10 @@ class LedgerWindow : public QWidget
 {
     Q_OBJECT
 public:
-    explicit LedgerWindow(const WindowSpec& spec, QWidget* parent = nullptr);
+    explicit LedgerWindow(const WindowDef& def, QWidget* parent = nullptr);
     ~LedgerWindow() override;
 
-    const WindowSpec& spec() const { return m_spec; }
+    const WindowDef& def() const { return m_def; }
 
     /// The control of that name; aborts the test or program with "no control NAME in CAPTION" when missing.
     QWidget* control(const QString& name) const;
@@ -109,7 +109,7 @@ private:
     void disableOthers();
     void restoreOthers();
 
-    WindowSpec m_spec;
+    WindowDef m_def;
     bool m_opened = false;
     bool m_created = false;
     bool m_closeRequested = false;

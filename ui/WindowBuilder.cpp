@@ -95,7 +95,7 @@ void whiteBox(QWidget* widget)
     widget->setPalette(palette);
 }
 
-QWidget* buildEditBox(const ControlSpec& c, QWidget* parent)
+QWidget* buildEditBox(const ControlDef& c, QWidget* parent)
 {
     if (c.multiLine) {
         auto* box = new MultiLineEdit(parent);
@@ -124,7 +124,7 @@ QWidget* buildEditBox(const ControlSpec& c, QWidget* parent)
     return box;
 }
 
-QWidget* buildButton(const ControlSpec& c, QWidget* parent)
+QWidget* buildButton(const ControlDef& c, QWidget* parent)
 {
     auto* button = new QPushButton(c.text, parent);
     button->setAutoDefault(false);
@@ -132,7 +132,7 @@ QWidget* buildButton(const ControlSpec& c, QWidget* parent)
     return button;
 }
 
-QWidget* buildLabel(const ControlSpec& c, QWidget* parent)
+QWidget* buildLabel(const ControlDef& c, QWidget* parent)
 {
     auto* label = new QLabel(c.text, parent);
     label->setAlignment(c.alignment);
@@ -144,7 +144,7 @@ QWidget* buildLabel(const ControlSpec& c, QWidget* parent)
     return label;
 }
 
-QWidget* buildComboBox(const ControlSpec&, QWidget* parent)
+QWidget* buildComboBox(const ControlDef&, QWidget* parent)
 {
     auto* combo = new QComboBox(parent);
     combo->setEditable(false);
@@ -165,14 +165,14 @@ QWidget* buildComboBox(const ControlSpec&, QWidget* parent)
     return combo;
 }
 
-QWidget* buildDatePicker(const ControlSpec& c, QWidget* parent)
+QWidget* buildDatePicker(const ControlDef& c, QWidget* parent)
 {
     auto* picker = new DatePicker(parent);
     picker->setTypingAllowed(c.typing);
     return picker;
 }
 
-QWidget* buildPictureButton(const ControlSpec& c, QWidget* parent)
+QWidget* buildPictureButton(const ControlDef& c, QWidget* parent)
 {
     auto* button = new QToolButton(parent);
     const QPixmap picture = Pictures::render(c.picture, PictureSize);
@@ -187,7 +187,7 @@ QWidget* buildPictureButton(const ControlSpec& c, QWidget* parent)
     return button;
 }
 
-QWidget* buildListView(const ControlSpec&, QWidget* parent)
+QWidget* buildListView(const ControlDef&, QWidget* parent)
 {
     auto* list = new QTreeWidget(parent);
     list->setColumnCount(0);
@@ -215,7 +215,7 @@ QWidget* buildListView(const ControlSpec&, QWidget* parent)
     return list;
 }
 
-QWidget* buildToolBar(const ControlSpec& c, QWidget* parent)
+QWidget* buildToolBar(const ControlDef& c, QWidget* parent)
 {
     auto* bar = new DockedToolBar(parent);
     bar->setMovable(false);
@@ -225,16 +225,16 @@ QWidget* buildToolBar(const ControlSpec& c, QWidget* parent)
     bar->setIconSize(QSize(PictureSize, PictureSize));
     bar->setFocusPolicy(Qt::NoFocus);
     for (int i = 0; i < int(c.toolButtons.size()); ++i) {
-        const ToolButtonSpec& spec = c.toolButtons.at(std::size_t(i));
-        QAction* action = bar->addAction(QIcon(Pictures::render(spec.picture, PictureSize)), spec.caption);
+        const ToolButtonDef& def = c.toolButtons.at(std::size_t(i));
+        QAction* action = bar->addAction(QIcon(Pictures::render(def.picture, PictureSize)), def.caption);
         const QString name = c.name + u'_' + QString::number(i);
         action->setObjectName(name);
         action->setData(i);
-        action->setToolTip(spec.toolTip.isEmpty() ? spec.caption : spec.toolTip);
+        action->setToolTip(def.toolTip.isEmpty() ? def.caption : def.toolTip);
         if (auto* button = qobject_cast<QToolButton*>(bar->widgetForAction(action))) {
             button->setObjectName(name);
             button->setFocusPolicy(Qt::NoFocus);
-            if (spec.toolTip.isEmpty()) {
+            if (def.toolTip.isEmpty()) {
                 button->setToolTip(QString());
                 button->installEventFilter(new NoToolTip(button));
             }
@@ -254,7 +254,7 @@ QWidget* buildToolBar(const ControlSpec& c, QWidget* parent)
     return bar;
 }
 
-QWidget* buildStatusBar(const ControlSpec& c, QWidget* parent)
+QWidget* buildStatusBar(const ControlDef& c, QWidget* parent)
 {
     auto* bar = new QStatusBar(parent);
     bar->setSizeGripEnabled(false);
@@ -277,7 +277,7 @@ QWidget* buildStatusBar(const ControlSpec& c, QWidget* parent)
     return bar;
 }
 
-QWidget* buildWidget(const ControlSpec& c, QWidget* parent)
+QWidget* buildWidget(const ControlDef& c, QWidget* parent)
 {
     switch (c.kind) {
     case ControlKind::EditBox:
@@ -320,16 +320,16 @@ bool placedByDocking(ControlKind kind)
 
 } // namespace
 
-QFont WindowBuilder::fontFor(FontSpec font)
+QFont WindowBuilder::fontFor(FontDef font)
 {
     QFont f;
     switch (font) {
-    case FontSpec::Default:
+    case FontDef::Default:
         return f;
-    case FontSpec::S12:
+    case FontDef::S12:
         f.setPixelSize(12);
         break;
-    case FontSpec::S14:
+    case FontDef::S14:
         f.setPixelSize(14);
         break;
     }
@@ -339,13 +339,13 @@ QFont WindowBuilder::fontFor(FontSpec font)
     return f;
 }
 
-QWidget* WindowBuilder::buildControl(const ControlSpec& control, QWidget* parent)
+QWidget* WindowBuilder::buildControl(const ControlDef& control, QWidget* parent)
 {
     QWidget* widget = buildWidget(control, parent);
     if (widget == nullptr)
         return nullptr;
     widget->setObjectName(control.name);
-    if (control.font != FontSpec::Default)
+    if (control.font != FontDef::Default)
         widget->setFont(fontFor(control.font));
     if (!placedByDocking(control.kind))
         widget->setGeometry(control.rect);
@@ -357,19 +357,19 @@ QWidget* WindowBuilder::buildControl(const ControlSpec& control, QWidget* parent
     return widget;
 }
 
-void WindowBuilder::build(const WindowSpec& spec, QWidget* window)
+void WindowBuilder::build(const WindowDef& def, QWidget* window)
 {
-    if (window->size() != spec.clientSize())
-        window->resize(spec.clientSize());
+    if (window->size() != def.clientSize())
+        window->resize(def.clientSize());
 
     QHash<QString, QWidget*> built;
     // A control may lie inside a frame listed after it, so a parent frame is built when first needed.
-    std::function<QWidget*(const ControlSpec&)> buildRow = [&](const ControlSpec& c) -> QWidget* {
+    std::function<QWidget*(const ControlDef&)> buildRow = [&](const ControlDef& c) -> QWidget* {
         if (built.contains(c.name))
             return built.value(c.name);
         QWidget* parent = window;
         if (!c.parent.isEmpty()) {
-            const ControlSpec* frame = spec.control(c.parent);
+            const ControlDef* frame = def.control(c.parent);
             if (frame != nullptr && frame != &c)
                 parent = buildRow(*frame);
             if (parent == nullptr)
@@ -379,11 +379,11 @@ void WindowBuilder::build(const WindowSpec& spec, QWidget* window)
         built.insert(c.name, widget);
         return widget;
     };
-    for (const ControlSpec& c : spec.controls)
+    for (const ControlDef& c : def.controls)
         buildRow(c);
 
     // Earlier rows lie above later ones: raising from the last row to the first leaves the first on top.
-    for (auto it = spec.controls.rbegin(); it != spec.controls.rend(); ++it) {
+    for (auto it = def.controls.rbegin(); it != def.controls.rend(); ++it) {
         if (QWidget* widget = built.value(it->name))
             widget->raise();
     }

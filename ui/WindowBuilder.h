@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ui/WindowSpec.h"
+#include "ui/WindowDef.h"
 
 #include <QFont>
 
@@ -14,10 +14,10 @@ namespace ovelta {
 class WindowBuilder
 {
 public:
-    static void build(const WindowSpec& spec, QWidget* window);
-    static QWidget* buildControl(const ControlSpec& control, QWidget* parent);
+    static void build(const WindowDef& def, QWidget* window);
+    static QWidget* buildControl(const ControlDef& control, QWidget* parent);
     /// The font a control asks for: "宋体" at 12 or 14 pixels with CJK fallbacks, or the default GUI font.
-    static QFont fontFor(FontSpec font);
+    static QFont fontFor(FontDef font);
 };
 
 } // namespace ovelta

@@ -12,22 +12,22 @@
 
 namespace ovelta::test {
 
-inline const WindowSpec& specById(const QString& id)
+inline const WindowDef& defById(const QString& id)
 {
-    for (const WindowSpec* spec : Catalogue::all()) {
-        if (spec->id == id)
-            return *spec;
+    for (const WindowDef* def : Catalogue::all()) {
+        if (def->id == id)
+            return *def;
     }
     qFatal("no window %s in the catalogue", qUtf8Printable(id));
 }
 
 /// Opens a plain window of the catalogue without a modal loop and waits until it is the active window.
-inline LedgerWindow* openWindow(const WindowSpec& spec)
+inline LedgerWindow* openWindow(const WindowDef& def)
 {
-    auto* window = new LedgerWindow(spec);
+    auto* window = new LedgerWindow(def);
     window->openModeless();
     if (!QTest::qWaitForWindowActive(window))
-        qWarning("window %s did not become active", qUtf8Printable(spec.id));
+        qWarning("window %s did not become active", qUtf8Printable(def.id));
     return window;
 }
 
@@ -50,7 +50,7 @@ inline void destroyAllWindows()
 inline QString focusedControl(const LedgerWindow* window)
 {
     for (QWidget* w = QApplication::focusWidget(); w != nullptr && w != window; w = w->parentWidget()) {
-        if (window->spec().control(w->objectName()) != nullptr)
+        if (window->def().control(w->objectName()) != nullptr)
             return w->objectName();
     }
     return {};

@@ -28,7 +28,7 @@ public:
     ClickCounter(LedgerWindow* window, QObject* context)
     {
         for (QAbstractButton* button : window->findChildren<QAbstractButton*>()) {
-            if (window->spec().control(button->objectName()) == nullptr)
+            if (window->def().control(button->objectName()) == nullptr)
                 continue;
             const QString name = button->objectName();
             QObject::connect(button, &QAbstractButton::clicked, context, [this, name] { ++m_clicks[name]; });
@@ -101,7 +101,7 @@ private Q_SLOTS:
     {
         QFETCH(QString, id);
         QFETCH(QStringList, sequence);
-        LedgerWindow* window = openWindow(specById(id));
+        LedgerWindow* window = openWindow(defById(id));
         QCOMPARE(namesOf(window->tabSequence()), sequence);
 
         // Opened without a focused control, the window focuses the first of its sequence.
@@ -172,7 +172,7 @@ private Q_SLOTS:
     {
         QFETCH(QString, id);
         QFETCH(QString, defaultButton);
-        LedgerWindow* window = openWindow(specById(id));
+        LedgerWindow* window = openWindow(defById(id));
         ClickCounter clicks(window, this);
         int expected = 0;
         for (QWidget* control : window->tabSequence()) {
@@ -238,15 +238,15 @@ private Q_SLOTS:
 
     void anEditableMultiLineBoxKeepsEnter()
     {
-        WindowSpec spec = Catalogue::entryWindow();
-        spec.id = u"notes"_s;
-        for (ControlSpec& c : spec.controls) {
+        WindowDef def = Catalogue::entryWindow();
+        def.id = u"notes"_s;
+        for (ControlDef& c : def.controls) {
             if (c.name == u"说明编辑框"_s) {
                 c.multiLine = true;
                 c.rect.setHeight(60);
             }
         }
-        LedgerWindow* window = openWindow(spec);
+        LedgerWindow* window = openWindow(def);
         ClickCounter clicks(window, this);
         auto* note = window->control<QPlainTextEdit>(u"说明编辑框"_s);
         window->focus(u"说明编辑框"_s);
@@ -298,7 +298,7 @@ private Q_SLOTS:
     {
         QFETCH(QString, id);
         QFETCH(bool, closes);
-        LedgerWindow* window = openWindow(specById(id));
+        LedgerWindow* window = openWindow(defById(id));
         QPointer<LedgerWindow> guard(window);
         // From the last control of the sequence too, so that no control swallows the key.
         for (QWidget* control : {window->tabSequence().first(), window->tabSequence().last()}) {
@@ -340,15 +340,15 @@ private Q_SLOTS:
 
     void mnemonicsToggleCheckBoxesAndSkipDoubledAmpersands()
     {
-        WindowSpec spec = Catalogue::searchWindow();
-        spec.id = u"mnemonics"_s;
-        for (ControlSpec& c : spec.controls) {
+        WindowDef def = Catalogue::searchWindow();
+        def.id = u"mnemonics"_s;
+        for (ControlDef& c : def.controls) {
             if (c.name == u"选择框1"_s)
                 c.text = u"时间(&T)"_s;
             if (c.name == u"返回按钮"_s)
                 c.text = u"A&&B"_s;
         }
-        LedgerWindow* window = openWindow(spec);
+        LedgerWindow* window = openWindow(def);
         ClickCounter clicks(window, this);
         auto* box = window->control<QCheckBox>(u"选择框1"_s);
         press(Qt::Key_T, Qt::AltModifier);

@@ -146,7 +146,7 @@ private Q_SLOTS:
     void everyControlHasItsNameKindAndRectangle()
     {
         QFETCH(QString, id);
-        LedgerWindow window(specById(id));
+        LedgerWindow window(defById(id));
         const QList<Expected> rows = expectedRows(id);
         QVERIFY(!rows.isEmpty());
         for (const Expected& row : rows) {
@@ -158,7 +158,7 @@ private Q_SLOTS:
         }
         // The catalogue's table lists the same controls in the same order, plus the invisible objects.
         QStringList visibleInTable;
-        for (const ControlSpec& c : window.spec().controls) {
+        for (const ControlDef& c : window.def().controls) {
             if (c.kind != ControlKind::ToolBar && c.kind != ControlKind::DatabaseConnection
                 && c.kind != ControlKind::RecordSet && c.kind != ControlKind::ExternalDatabase
                 && c.kind != ControlKind::CommonDialog)
@@ -177,7 +177,7 @@ private Q_SLOTS:
         LedgerWindow window(Catalogue::mainWindow());
         for (const QString& name : {u"数据库连接"_s, u"外部数据库"_s, u"通用对话框1"_s, u"记录集"_s})
             QVERIFY2(window.findChild<QWidget*>(name) == nullptr, qPrintable(name));
-        QCOMPARE(window.spec().control(u"记录集"_s)->kind, ControlKind::RecordSet);
+        QCOMPARE(window.def().control(u"记录集"_s)->kind, ControlKind::RecordSet);
     }
 
     void earlierRowsLieAboveLaterOnes_data() { everyControlHasItsNameKindAndRectangle_data(); }
@@ -185,17 +185,17 @@ private Q_SLOTS:
     void earlierRowsLieAboveLaterOnes()
     {
         QFETCH(QString, id);
-        LedgerWindow window(specById(id));
+        LedgerWindow window(defById(id));
         // Among siblings, Qt stacks the later child on top.
         QList<QWidget*> siblings;
         for (QObject* child : window.children()) {
             auto* w = qobject_cast<QWidget*>(child);
-            if (w != nullptr && window.spec().control(w->objectName()) != nullptr)
+            if (w != nullptr && window.def().control(w->objectName()) != nullptr)
                 siblings.append(w);
         }
         QStringList bottomToTop = namesOf(siblings);
         QStringList tableOrder;
-        for (const ControlSpec& c : window.spec().controls) {
+        for (const ControlDef& c : window.def().controls) {
             if (bottomToTop.contains(c.name))
                 tableOrder << c.name;
         }
@@ -252,11 +252,11 @@ private Q_SLOTS:
         QFETCH(bool, closeBox);
         QFETCH(bool, minimiseBox);
 
-        const WindowSpec& spec = specById(id);
-        QCOMPARE(spec.outerSize, outer);
-        QCOMPARE(spec.clientSize(), client);
+        const WindowDef& def = defById(id);
+        QCOMPARE(def.outerSize, outer);
+        QCOMPARE(def.clientSize(), client);
 
-        LedgerWindow window(spec);
+        LedgerWindow window(def);
         QCOMPARE(window.objectName(), id);
         QCOMPARE(window.windowTitle(), caption);
         QCOMPARE(window.size(), client);
@@ -329,7 +329,7 @@ private Q_SLOTS:
         QCOMPARE(details.control(u"姓名编辑框"_s)->font(), QApplication::font());
         LedgerWindow entry(Catalogue::entryWindow());
         QCOMPARE(entry.control(u"添加按钮"_s)->font(), QApplication::font());
-        QCOMPARE(WindowBuilder::fontFor(FontSpec::S14).weight(), QFont::Normal);
+        QCOMPARE(WindowBuilder::fontFor(FontDef::S14).weight(), QFont::Normal);
     }
 
     void editBoxesCarryTheirSettings()
@@ -375,7 +375,7 @@ private Q_SLOTS:
             {u"login"_s, u"登录按钮"_s},         {u"password"_s, u"确定按钮"_s},         {u"entry"_s, u"添加按钮"_s},
             {u"relations"_s, u"添加关系按钮"_s}, {u"banquetTypes"_s, u"添加类型按钮"_s}, {u"search"_s, u"查询按钮"_s}};
         for (const auto& [id, defaultName] : defaults) {
-            LedgerWindow window(specById(id));
+            LedgerWindow window(defById(id));
             for (QPushButton* button : window.findChildren<QPushButton*>()) {
                 QCOMPARE(button->isDefault(), button->objectName() == defaultName);
                 QVERIFY(!button->autoDefault());

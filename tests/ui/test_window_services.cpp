@@ -32,8 +32,8 @@ struct Log
 class ProbeWindow : public LedgerWindow
 {
 public:
-    ProbeWindow(const WindowSpec& spec, Log& log)
-        : LedgerWindow(spec)
+    ProbeWindow(const WindowDef& def, Log& log)
+        : LedgerWindow(def)
         , m_log(log)
     {
     }

@@ -27,10 +27,10 @@ enum class ControlKind {
     CommonDialog, ///< invisible; no widget is built
 };
 
-enum class FontSpec { Default, S12, S14 };
+enum class FontDef { Default, S12, S14 };
 
 /// One toolbar button: caption (drawn under the image), tooltip (empty for none) and picture resource.
-struct ToolButtonSpec
+struct ToolButtonDef
 {
     QString caption;
     QString toolTip;
@@ -38,7 +38,7 @@ struct ToolButtonSpec
 };
 
 /// One row of a window's control table.
-struct ControlSpec
+struct ControlDef
 {
     QString name;
     ControlKind kind = ControlKind::Label;
@@ -55,17 +55,17 @@ struct ControlSpec
     bool password = false; ///< shows "*" for every character
     int maxLength = 0; ///< 0 = no limit; for password boxes counted in GBK bytes
     Qt::Alignment alignment = Qt::AlignLeft | Qt::AlignVCenter;
-    FontSpec font = FontSpec::Default;
+    FontDef font = FontDef::Default;
     bool typing = true; ///< date picker: the user may type the date
     QString picture; ///< picture button: resource path
-    std::vector<ToolButtonSpec> toolButtons; ///< toolbar only
+    std::vector<ToolButtonDef> toolButtons; ///< toolbar only
     std::vector<int> paneWidths; ///< status bar only
 };
 
 enum class FrameKind { Normal, Tool, None };
 
 /// A window of the catalogue: its look and its control table in creation order.
-struct WindowSpec
+struct WindowDef
 {
     QString id; ///< stable name used by the window registry ("main", "login", ...)
     QString caption;
@@ -77,11 +77,11 @@ struct WindowSpec
     bool dragAnywhere = false;
     bool programIcon = false;
     bool taskbar = false;
-    std::vector<ControlSpec> controls;
+    std::vector<ControlDef> controls;
 
     /// Client size: the outer size less the frame and title bar this window's frame kind draws.
     QSize clientSize() const;
-    const ControlSpec* control(const QString& name) const;
+    const ControlDef* control(const QString& name) const;
 };
 
 } // namespace ovelta

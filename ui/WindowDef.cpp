@@ -1,4 +1,4 @@
-#include "ui/WindowSpec.h"
+#include "ui/WindowDef.h"
 
 namespace ovelta {
 
@@ -12,7 +12,7 @@ constexpr int SmallCaptionHeight = 15;
 
 } // namespace
 
-QSize WindowSpec::clientSize() const
+QSize WindowDef::clientSize() const
 {
     switch (frame) {
     case FrameKind::Normal:
@@ -25,9 +25,9 @@ QSize WindowSpec::clientSize() const
     return outerSize;
 }
 
-const ControlSpec* WindowSpec::control(const QString& name) const
+const ControlDef* WindowDef::control(const QString& name) const
 {
-    for (const ControlSpec& c : controls) {
+    for (const ControlDef& c : controls) {
         if (c.name == name)
             return &c;
     }
