@@ -10,6 +10,7 @@
 #include "ui/SharedState.h"
 #include "windows/DetailsWindow.h"
 #include "windows/EntryWindow.h"
+#include "windows/GridCommands.h"
 #include "windows/LedgerFill.h"
 #include "windows/ListWindow.h"
 #include "windows/PasswordWindow.h"
@@ -43,6 +44,7 @@ MainWindow::MainWindow(QWidget* parent)
     connect(control<QToolBar>(u"工具条1"_s), &QToolBar::actionTriggered, this,
             [this](QAction* action) { runCommand(action->data().toInt()); });
     connect(m_grid, &LedgerGrid::cellDoubleClicked, this, &MainWindow::openDetails);
+    installGridCommands(*this);
 }
 
 MainWindow::~MainWindow() = default;

@@ -1,0 +1,35 @@
+#pragma once
+
+#include <QKeySequence>
+#include <QString>
+
+#include <functional>
+#include <vector>
+
+class QMenu;
+
+namespace ovelta {
+
+class MainWindow;
+
+/// A command beyond the toolbar: an entry of the ledger grid's context menu, also reachable from the main window
+/// by its shortcut.
+struct GridCommand
+{
+    QString name; ///< the action's objectName
+    QString caption; ///< the menu text
+    QKeySequence shortcut;
+    std::function<void(MainWindow&)> run;
+};
+
+/// The grid's commands in menu order.
+std::vector<GridCommand> gridCommands();
+
+/// Gives the main window one action per command, with its shortcut working anywhere in the window, and gives the
+/// ledger grid a context menu of those actions: a right click, the Menu key and Shift+F10 open it.
+void installGridCommands(MainWindow& window);
+
+/// The menu the grid shows, built from the window's command actions; the caller owns it.
+QMenu* gridContextMenu(MainWindow& window);
+
+} // namespace ovelta
