@@ -272,19 +272,6 @@ private Q_SLOTS:
         QVERIFY(!end.ended());
     }
 
-    void aWriterThatLetsReadersInDoesNotStopTheStart()
-    {
-        test::TempFolder folder;
-        QVERIFY(LedgerSchema::createFile(LedgerFile::name(), LedgerFile::password()));
-        LockHolder other(u"BEGIN IMMEDIATE"_s);
-        QVERIFY2(other.holds(), qPrintable(other.error()));
-        test::BoxRecorder boxes;
-        test::EndRecorder end;
-        Objects db;
-        QVERIFY(DatabaseCheck::run(db.refs()));
-        QCOMPARE(boxes.count(), 0);
-    }
-
     void theQuestionHasNoEscapeAnswer()
     {
         test::TempFolder folder;

@@ -7,11 +7,13 @@
 
 #include <QDir>
 #include <QFile>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTest>
 
 #include <csignal>
 #include <cstdio>
+#include <dirent.h>
 #include <sqlcipher/sqlite3.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -44,6 +46,20 @@ mode_t modeOf(const QString& path)
 {
     struct stat info;
     return ::stat(QFile::encodeName(path).constData(), &info) == 0 ? info.st_mode & 07777 : mode_t(0);
+}
+
+/// Removes a folder whose name Qt cannot decode, with the files in it: QTemporaryDir cannot.
+void removeNativeFolder(const QByteArray& folder)
+{
+    if (DIR* dir = ::opendir(folder.constData())) {
+        while (const dirent* entry = ::readdir(dir)) {
+            const QByteArray name(entry->d_name);
+            if (name != "." && name != "..")
+                ::unlink((folder + '/' + name).constData());
+        }
+        ::closedir(dir);
+    }
+    ::rmdir(folder.constData());
 }
 
 /// Copies the program named by $OVELTA_BINARY to a native path (any bytes), executable.
@@ -255,6 +271,7 @@ private Q_SLOTS:
         // link from a folder of its own, so only the program's own path leads to its folder.
         const QByteArray program = QFile::encodeName(folder()) + "/\xc8\xcb\xc7\xe9\xd5\xcb\xb2\xbe";
         QVERIFY(::mkdir(program.constData(), 0755) == 0);
+        const auto removal = qScopeGuard([&program] { removeNativeFolder(program); });
         QVERIFY(installAt(program + "/ovelta"));
         QTemporaryDir elsewhere;
         QVERIFY(

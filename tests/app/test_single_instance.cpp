@@ -145,24 +145,6 @@ private Q_SLOTS:
         QCOMPARE(SingleInstance::acquire(native(path)), SingleInstance::Outcome::Unavailable);
         QCOMPARE(SingleInstance::acquire(native(path)), SingleInstance::Outcome::Unavailable);
     }
-
-    void whatLiesInTheRuntimeFolderDoesNotMatter()
-    {
-        // What once stood for the marker, in the places it once lived, neither blocks nor disables the guard.
-        QTemporaryDir runtime;
-        QVERIFY(QDir(runtime.path()).mkdir(u"MySemaphoreName"_s));
-        const QByteArray previous = qgetenv("XDG_RUNTIME_DIR");
-        qputenv("XDG_RUNTIME_DIR", native(runtime.path()));
-        test::TempFolder ledger;
-        test::BoxRecorder boxes;
-        test::EndRecorder end;
-        SingleInstance::check();
-        QCOMPARE(boxes.count(), 0);
-        QVERIFY(!end.ended());
-        const pid_t pid = holder(native(ledger.path()));
-        QCOMPARE(pid, pid_t(-1)); // we hold it now
-        qputenv("XDG_RUNTIME_DIR", previous);
-    }
 };
 
 QTEST_MAIN(TestSingleInstance)
