@@ -6,6 +6,7 @@
 
 #include <QCoreApplication>
 #include <QFile>
+#include <QList>
 
 #include <cerrno>
 #include <fcntl.h>
@@ -33,6 +34,13 @@ QByteArray homeFolder()
     if (const passwd* entry = ::getpwuid(::getuid()); entry != nullptr && entry->pw_dir != nullptr)
         home = entry->pw_dir;
     return home.startsWith('/') ? home : QByteArray();
+}
+
+/// The folders makeFolder made in this process, in the order made (parents first).
+QList<QByteArray>& madeFolders()
+{
+    static QList<QByteArray> made;
+    return made;
 }
 
 QByteArray withoutTrailingSlashes(QByteArray path)
@@ -96,8 +104,17 @@ bool LedgerFolder::makeFolder(const QByteArray& folder)
         return false;
     if (::mkdir(folder.constData(), S_IRWXU) != 0)
         return errno == EEXIST && isFolder(folder);
+    madeFolders().append(folder);
     // A umask that takes the owner's own rights would leave a folder the user cannot use.
     return ::chmod(folder.constData(), S_IRWXU) == 0;
+}
+
+void LedgerFolder::removeUnusedFolders()
+{
+    QList<QByteArray>& made = madeFolders();
+    while (!made.isEmpty() && ::rmdir(made.constLast().constData()) == 0)
+        made.removeLast();
+    made.clear();
 }
 
 bool LedgerFolder::enter()

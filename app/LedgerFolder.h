@@ -28,6 +28,10 @@ public:
     /// Makes folder and any missing parents, each new one with mode 0700 whatever the umask. True when folder
     /// is a folder afterwards (made now or there already; one that exists keeps its mode).
     static bool makeFolder(const QByteArray& folder);
+    /// Removes the folders makeFolder made in this process that are still empty, deepest first, so that a run
+    /// that created no ledger (the user declined) leaves no trace. A folder that holds anything stays, and so do
+    /// all above it.
+    static void removeUnusedFolders();
 
     /// Start-up: enters the program's folder, and from there the user's data folder when the ledger does not
     /// belong beside the program. When the program's folder cannot be entered it shows "无法进入程序所在的

@@ -182,6 +182,27 @@ private Q_SLOTS:
             for (const char* made : {"home", "home/.local", "home/.local/share", "home/.local/share/ovelta"})
                 QCOMPARE(modeOf(native(root.filePath(QString::fromLatin1(made)))), mode_t(0700));
         }
+        // A run that ends without a ledger (the user declined) takes the folders it made with it.
+        LedgerFolder::removeUnusedFolders();
+        QVERIFY(!exists(native(root.filePath(u"home"_s))));
+    }
+
+    void foldersThatReceivedAnythingStay()
+    {
+        QTemporaryDir root;
+        QVERIFY(QDir(root.path()).mkdir(u"home"_s));
+        QVERIFY(LedgerFolder::makeFolder(native(root.filePath(u"home/.local/share/ovelta"_s))));
+        QVERIFY(LedgerFolder::makeFolder(native(root.filePath(u"home/.local/state"_s))));
+        QFile ledger(root.filePath(u"home/.local/share/ovelta/lgbk.xc"_s));
+        QVERIFY(ledger.open(QIODevice::WriteOnly));
+        LedgerFolder::removeUnusedFolders();
+        QVERIFY(!exists(native(root.filePath(u"home/.local/state"_s))));
+        QVERIFY(exists(native(ledger.fileName())));
+        // Nothing is remembered for later either: an emptied folder stays now.
+        QVERIFY(ledger.remove());
+        LedgerFolder::removeUnusedFolders();
+        QVERIFY(exists(native(root.filePath(u"home/.local/share/ovelta"_s))));
+        QVERIFY(exists(native(root.filePath(u"home"_s))));
     }
 
     void foldersAreMadeForTheUserAloneWhateverTheUmask()
@@ -194,6 +215,7 @@ private Q_SLOTS:
         QVERIFY(made);
         QCOMPARE(modeOf(native(root.filePath(u"a"_s))), mode_t(0700));
         QCOMPARE(modeOf(folder), mode_t(0700));
+        LedgerFolder::removeUnusedFolders();
     }
 
     void aDataFolderThatCannotBeMadeLeavesTheProgramFolderCurrent()

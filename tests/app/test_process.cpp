@@ -113,6 +113,8 @@ public:
 
     qint64 pid() const { return m_process.processId(); }
     QByteArray output() { return m_process.readAll(); }
+    /// True when the program ended normally within the time with exit code 0.
+    bool endsWithZero() { return m_process.waitForFinished(20000) && m_process.exitCode() == 0; }
 
 private:
     QProcess m_process;
@@ -312,8 +314,15 @@ private Q_SLOTS:
         QCOMPARE(m_x->windowsOf(next.pid()).size(), 1);
     }
 
+    void aProgramFolderTheUserCannotWriteKeepsTheLedgerInTheUsersDataFolder_data()
+    {
+        QTest::addColumn<bool>("create");
+        QTest::newRow("created") << true;
+        QTest::newRow("declined") << false;
+    }
     void aProgramFolderTheUserCannotWriteKeepsTheLedgerInTheUsersDataFolder()
     {
+        QFETCH(bool, create);
         if (::geteuid() != 0)
             QSKIP("needs to start the program as another user");
         // A program installed where its user cannot write: the folder and the program are root's, the user is
@@ -336,6 +345,20 @@ private Q_SLOTS:
                       program + u"/ovelta"_s},
                      root.path(),
                      {{u"HOME"_s, home}, {u"XDG_RUNTIME_DIR"_s, runtime}, {u"XDG_DATA_HOME"_s, QString()}});
+        if (!create) {
+            // Declined: the folders made for the ledger go again, and nothing is left anywhere.
+            const QString question = m_x->waitForWindow(copy.pid(), questionTitle);
+            QVERIFY2(!question.isEmpty(), copy.output().constData());
+            m_x->pressKeys(question, {u"alt+n"_s});
+            const QString bye = m_x->waitForWindow(copy.pid(), u"退出"_s);
+            QVERIFY(!bye.isEmpty());
+            m_x->pressKeys(bye, {u"Return"_s});
+            QVERIFY(copy.endsWithZero());
+            QVERIFY(!QFile::exists(home + u"/.local"_s));
+            QCOMPARE(QDir(program).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
+                     QStringList{u"ovelta"_s});
+            return;
+        }
         const QString login = createDatabaseAndReachLogin(copy.pid());
         QVERIFY2(!login.isEmpty(), copy.output().constData());
         QVERIFY(logIn(copy.pid(), login));
