@@ -134,9 +134,10 @@ bool LedgerFolder::enter(const QByteArray& programFolder, const QByteArray& data
     const bool holdsLedger = ::lstat(ledger.constData(), &info) == 0 || errno != ENOENT;
     if (holdsLedger || writable(programFolder))
         return true;
-    if (makeFolder(dataFolder) && ::chdir(dataFolder.constData()) == 0)
-        return true;
-    // Nowhere better to go: the database check tells the user what cannot be done here.
+    // When the data folder cannot be made or entered, the program's folder stays current, and the database check
+    // tells the user what cannot be done there.
+    if (makeFolder(dataFolder))
+        (void)!::chdir(dataFolder.constData());
     return true;
 }
 
