@@ -1,13 +1,13 @@
 #include "app/Application.h"
 
 #include "app/EndRoutine.h"
+#include "app/LedgerFolder.h"
 #include "app/LoginWindow.h"
 #include "app/SingleInstance.h"
 #include "ui/Program.h"
 #include "windows/MainWindow.h"
 
 #include <QApplication>
-#include <QDir>
 #include <QLibraryInfo>
 #include <QLocale>
 #include <QTranslator>
@@ -43,9 +43,10 @@ int Application::run(int argc, char** argv)
     QLocale::setDefault(QLocale(QLocale::Chinese, QLocale::China));
     loadTranslations(app);
 
-    // The database file name is relative: it always resolves beside the program file.
-    QDir::setCurrent(QCoreApplication::applicationDirPath());
     EndRoutine::install();
+    // The database file name is relative: from here on it resolves in the ledger's folder.
+    if (!LedgerFolder::enter())
+        EndRoutine::run(0);
 
     auto* mainWindow = new MainWindow;
     mainWindow->setStartupStep([mainWindow] {

@@ -3,6 +3,7 @@
 #include "store/DatabaseConnection.h"
 #include "store/ExternalDatabase.h"
 #include "store/LedgerFile.h"
+#include "store/LedgerProbe.h"
 #include "store/LedgerSchema.h"
 #include "store/PendingFile.h"
 #include "store/RecordSet.h"
@@ -10,21 +11,12 @@
 #include "ui/Program.h"
 
 #include <QFile>
-#include <cerrno>
-#include <sys/stat.h>
 
 using namespace Qt::StringLiterals;
 
 namespace ovelta {
 
 namespace {
-
-/// True when anything at all stands under that name (a file, a folder, a link that leads nowhere).
-bool somethingExists(const QString& name)
-{
-    struct stat info;
-    return ::lstat(QFile::encodeName(name).constData(), &info) == 0 || errno != ENOENT;
-}
 
 void openedDatabase(DatabaseObjects db)
 {
@@ -75,17 +67,31 @@ bool DatabaseCheck::run(DatabaseObjects db)
         return true;
     }
 
+    // Only a missing file earns the question; a file that is there is never replaced, so asking would only
+    // lead to a refusal.
+    switch (LedgerProbe::inspect(file)) {
+    case LedgerProbe::State::InUse:
+        MessageBox::show(u"数据库文件正被其他程序使用,请稍后再试!"_s, u"错误"_s, MessageBox::OkOnly, MessageBox::Stop);
+        Program::end(0);
+        return false;
+    case LedgerProbe::State::Present:
+        // The lock that made the first try fail may have gone in the meantime.
+        if (db.connection.connect(file, LedgerFile::password())) {
+            openedDatabase(db);
+            return true;
+        }
+        MessageBox::show(u"数据库文件已存在但无法打开,未做任何改动,系统即将退出!"_s, u"错误"_s, MessageBox::OkOnly,
+                         MessageBox::Stop);
+        Program::end(0);
+        return false;
+    case LedgerProbe::State::Missing:
+        break;
+    }
+
     const MessageBox::Answer answer = MessageBox::show(u"没有找到数据库,是否要重新创建数据库?"_s, QString(),
                                                        MessageBox::YesNo, MessageBox::Warning, 0);
     if (answer != MessageBox::Yes) {
         MessageBox::show(u"没有创建数据库,系统即将退出!"_s, u"退出"_s, MessageBox::OkOnly, MessageBox::Stop);
-        Program::end(0);
-        return false;
-    }
-    // A file of that name that does not open (another key, damaged, not a database) is never replaced.
-    if (somethingExists(file)) {
-        MessageBox::show(u"数据库文件已存在但无法打开,未做任何改动,系统即将退出!"_s, u"错误"_s, MessageBox::OkOnly,
-                         MessageBox::Stop);
         Program::end(0);
         return false;
     }

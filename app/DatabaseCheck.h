@@ -4,9 +4,10 @@
 
 namespace ovelta {
 
-/// The database check that opens the login window: opens "lgbk.xc" with its key, or after the user's consent
-/// creates it with its five tables and seed rows; declining (or a file that exists but cannot be opened, or a
-/// failed creation) ends the program after its message.
+/// The database check that opens the login window: opens "lgbk.xc" with its key, or, when no file of that name
+/// exists, after the user's consent creates it with its five tables and seed rows. Declining, a failed creation,
+/// a file that another program holds locked and a file that exists but cannot be opened end the program after
+/// their message; the last two are never asked about and never touched.
 class DatabaseCheck
 {
 public:

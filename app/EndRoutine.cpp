@@ -1,5 +1,6 @@
 #include "app/EndRoutine.h"
 
+#include "app/LedgerFolder.h"
 #include "ui/Program.h"
 #include "ui/SharedState.h"
 
@@ -16,6 +17,7 @@ void EndRoutine::install()
 void EndRoutine::run(int exitCode)
 {
     SharedState::instance().clear();
+    LedgerFolder::removeUnusedFolders();
     std::fflush(nullptr);
     // No handler, destructor or event may run after this point.
     std::_Exit(exitCode);

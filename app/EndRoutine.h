@@ -2,9 +2,9 @@
 
 namespace ovelta {
 
-/// The one way the program ends: the shared texts are released, nothing else runs, and the process exits
-/// with the code given. Windows are not closed one by one; the database connections end with the process
-/// (every statement that reported success is already on disk).
+/// The one way the program ends: the shared texts are released, the folders made this run for a ledger that
+/// never came are removed, nothing else runs, and the process exits with the code given. Windows are not closed one by
+/// one; the database connections end with the process (every statement that reported success is already on disk).
 class EndRoutine
 {
 public:

@@ -3,9 +3,6 @@
 #include "ui/MessageBox.h"
 #include "ui/Program.h"
 
-#include <QDir>
-#include <QFile>
-
 #include <cerrno>
 #include <fcntl.h>
 #include <sys/file.h>
@@ -15,24 +12,9 @@ using namespace Qt::StringLiterals;
 
 namespace ovelta {
 
-QString SingleInstance::markerName()
+SingleInstance::Outcome SingleInstance::acquire(const QByteArray& folder)
 {
-    return u"MySemaphoreName"_s;
-}
-
-QString SingleInstance::markerPath()
-{
-    const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
-    if (!runtime.isEmpty() && QDir(runtime).exists())
-        return QDir(runtime).filePath(markerName());
-    return QDir(QDir::tempPath()).filePath(markerName() + u'-' + QString::number(::getuid()));
-}
-
-SingleInstance::Outcome SingleInstance::acquire()
-{
-    const QByteArray path = QFile::encodeName(markerPath());
-    // O_NOFOLLOW: in a shared temporary folder someone else's link must not redirect us.
-    const int fd = ::open(path.constData(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
+    const int fd = ::open(folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd < 0)
         return Outcome::Unavailable;
     if (::flock(fd, LOCK_EX | LOCK_NB) == 0)
@@ -44,7 +26,7 @@ SingleInstance::Outcome SingleInstance::acquire()
 
 void SingleInstance::check()
 {
-    if (acquire() != Outcome::AlreadyRunning)
+    if (acquire(QByteArrayLiteral(".")) != Outcome::AlreadyRunning)
         return;
     MessageBox::show(u"程序已经运行,请不要重复运行!"_s, u"信息提示"_s, MessageBox::OkOnly, MessageBox::Information);
     Program::end(0);

@@ -1,6 +1,8 @@
 #include "ui/MessageBox.h"
 
 #include <QApplication>
+#include <QCloseEvent>
+#include <QKeyEvent>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QQueue>
@@ -68,6 +70,37 @@ ButtonFace faceOf(MessageBox::Answer answer)
     return {QMessageBox::AcceptRole, u"确定"_s};
 }
 
+/// A box whose buttons hold no cancelling answer (Yes and No) has no escape answer either: Esc and the window
+/// manager's close box do nothing there, so a reflex cannot answer the question. QMessageBox would take No for it.
+class Box : public QMessageBox
+{
+public:
+    Box(Icon icon, const QString& title, const QString& text, bool escapable)
+        : QMessageBox(icon, title, text)
+        , m_escapable(escapable)
+    {
+    }
+
+protected:
+    void keyPressEvent(QKeyEvent* event) override
+    {
+        if (!m_escapable && event->matches(QKeySequence::Cancel))
+            return;
+        QMessageBox::keyPressEvent(event);
+    }
+    void closeEvent(QCloseEvent* event) override
+    {
+        if (!m_escapable) {
+            event->ignore();
+            return;
+        }
+        QMessageBox::closeEvent(event);
+    }
+
+private:
+    bool m_escapable;
+};
+
 } // namespace
 
 QString MessageBox::defaultTitle()
@@ -107,9 +140,9 @@ MessageBox::Answer MessageBox::show(const QString& text, const QString& title, B
         return record.answer;
     }
 
-    QMessageBox box(qtIcon(icon), record.title, text);
-    box.setWindowModality(Qt::ApplicationModal);
     // The escape answer is the box's cancelling button; a box without one answers its single button.
+    Box box(qtIcon(icon), record.title, text, answers.contains(Cancel) || answers.size() == 1);
+    box.setWindowModality(Qt::ApplicationModal);
     QAbstractButton* escape = nullptr;
     QList<QPair<QAbstractButton*, Answer>> map;
     for (Answer a : answers) {
@@ -118,7 +151,7 @@ MessageBox::Answer MessageBox::show(const QString& text, const QString& title, B
         map.append({b, a});
         if (a == defaultAnswer)
             box.setDefaultButton(b);
-        if (a == Cancel || a == No)
+        if (a == Cancel)
             escape = b;
     }
     if (escape == nullptr && answers.size() == 1)

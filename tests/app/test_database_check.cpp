@@ -1,5 +1,5 @@
-// The database check at the start of the login: open the ledger file, or with the user's consent create it;
-// every other way ends the program after its message, and no existing file is ever touched.
+// The database check at the start of the login: open the ledger file, or when there is none, with the user's
+// consent create it; every other way ends the program after its message, and no existing file is ever touched.
 
 #include "GuiSupport.h"
 #include "TempFolder.h"
@@ -10,10 +10,14 @@
 #include "store/LedgerSchema.h"
 #include "store/RecordSet.h"
 
+#include <QAbstractButton>
 #include <QDir>
 #include <QFile>
+#include <QMessageBox>
 #include <QTest>
+#include <QTimer>
 #include <csignal>
+#include <sqlcipher/sqlite3.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 
@@ -42,6 +46,40 @@ struct Objects
     RecordSet recordSet;
     ExternalDatabase external;
     DatabaseObjects refs() { return {connection, recordSet, external}; }
+};
+
+/// Another connection to the ledger, in this process, that holds the lock its statement takes until dropped.
+class LockHolder
+{
+public:
+    explicit LockHolder(const QString& begin)
+    {
+        const QByteArray key = LedgerFile::password().toUtf8();
+        if (sqlite3_open_v2(QFile::encodeName(LedgerFile::name()).constData(), &m_db, SQLITE_OPEN_READWRITE, nullptr)
+                == SQLITE_OK
+            && sqlite3_key(m_db, key.constData(), int(key.size())) == SQLITE_OK
+            && sqlite3_exec(m_db, "SELECT count(*) FROM sqlite_master", nullptr, nullptr, nullptr) == SQLITE_OK
+            && sqlite3_exec(m_db, begin.toUtf8().constData(), nullptr, nullptr, nullptr) == SQLITE_OK)
+            m_holds = true;
+        else
+            m_error = QString::fromUtf8(sqlite3_errmsg(m_db));
+    }
+    ~LockHolder()
+    {
+        if (m_holds)
+            sqlite3_exec(m_db, "ROLLBACK", nullptr, nullptr, nullptr);
+        sqlite3_close_v2(m_db);
+    }
+    LockHolder(const LockHolder&) = delete;
+    LockHolder& operator=(const LockHolder&) = delete;
+
+    bool holds() const { return m_holds; }
+    QString error() const { return m_error; }
+
+private:
+    sqlite3* m_db = nullptr;
+    bool m_holds = false;
+    QString m_error;
 };
 
 void verifyQuestion(const MessageBox::Record& box)
@@ -159,18 +197,17 @@ private Q_SLOTS:
         QVERIFY(!db.connection.isOpen());
     }
 
-    void anUnopenableFileIsNeverTouched_data()
+    void anUnopenableFileIsNeverAskedAboutNorTouched_data()
     {
-        QTest::addColumn<int>("answer");
         QTest::addColumn<QString>("kind");
-        QTest::newRow("random bytes, yes") << int(MessageBox::Yes) << u"random"_s;
-        QTest::newRow("random bytes, no") << int(MessageBox::No) << u"random"_s;
-        QTest::newRow("another key, yes") << int(MessageBox::Yes) << u"other key"_s;
-        QTest::newRow("empty file, yes") << int(MessageBox::Yes) << u"empty"_s;
+        QTest::newRow("random bytes") << u"random"_s;
+        QTest::newRow("another key") << u"other key"_s;
+        QTest::newRow("empty file") << u"empty"_s;
+        QTest::newRow("a folder") << u"folder"_s;
+        QTest::newRow("a link that leads nowhere") << u"dangling"_s;
     }
-    void anUnopenableFileIsNeverTouched()
+    void anUnopenableFileIsNeverAskedAboutNorTouched()
     {
-        QFETCH(int, answer);
         QFETCH(QString, kind);
         test::TempFolder folder;
         if (kind == u"random"_s) {
@@ -182,28 +219,94 @@ private Q_SLOTS:
             f.write(noise);
         } else if (kind == u"other key"_s) {
             QVERIFY(LedgerSchema::createFile(LedgerFile::name(), u"another password"_s));
-        } else {
+        } else if (kind == u"empty"_s) {
             QFile f(LedgerFile::name());
             QVERIFY(f.open(QIODevice::WriteOnly));
+        } else if (kind == u"folder"_s) {
+            QVERIFY(QDir::current().mkdir(LedgerFile::name()));
+        } else {
+            QVERIFY(QFile::link(u"elsewhere"_s, LedgerFile::name()));
         }
         const QByteArray before = contentOf(LedgerFile::name());
-        QFile::setPermissions(LedgerFile::name(), QFile::ReadOwner | QFile::WriteOwner);
 
         test::BoxRecorder boxes;
         test::EndRecorder end;
-        boxes.answer(MessageBox::Answer(answer));
+        boxes.answer(MessageBox::Yes); // were it asked, this would try to create the file
         Objects db;
         QVERIFY(!DatabaseCheck::run(db.refs()));
         QVERIFY(end.ended());
         QCOMPARE(end.code(), 0);
-        QCOMPARE(boxes.count(), 2);
-        verifyQuestion(boxes.shown().at(0));
-        if (answer == MessageBox::Yes)
-            verifyEndingBox(boxes.shown().at(1), u"数据库文件已存在但无法打开,未做任何改动,系统即将退出!"_s, u"错误"_s);
-        else
-            verifyEndingBox(boxes.shown().at(1), u"没有创建数据库,系统即将退出!"_s, u"退出"_s);
+        QCOMPARE(boxes.count(), 1);
+        verifyEndingBox(boxes.last(), u"数据库文件已存在但无法打开,未做任何改动,系统即将退出!"_s, u"错误"_s);
         QCOMPARE(contentOf(LedgerFile::name()), before);
         QCOMPARE(folderEntries(), QStringList{u"lgbk.xc"_s});
+        QVERIFY(!db.connection.isOpen());
+    }
+
+    void aLockedFileGetsItsOwnMessageAndOpensOnceFree()
+    {
+        test::TempFolder folder;
+        QVERIFY(LedgerSchema::createFile(LedgerFile::name(), LedgerFile::password()));
+        const QByteArray before = contentOf(LedgerFile::name());
+        {
+            // Another program in the middle of writing: it keeps every reader out.
+            LockHolder other(u"BEGIN EXCLUSIVE"_s);
+            QVERIFY2(other.holds(), qPrintable(other.error()));
+            test::BoxRecorder boxes;
+            test::EndRecorder end;
+            boxes.answer(MessageBox::Yes);
+            Objects db;
+            QVERIFY(!DatabaseCheck::run(db.refs()));
+            QVERIFY(end.ended());
+            QCOMPARE(end.code(), 0);
+            QCOMPARE(boxes.count(), 1);
+            verifyEndingBox(boxes.last(), u"数据库文件正被其他程序使用,请稍后再试!"_s, u"错误"_s);
+            QCOMPARE(contentOf(LedgerFile::name()), before);
+            QCOMPARE(folderEntries(), QStringList{u"lgbk.xc"_s});
+        }
+        test::BoxRecorder boxes;
+        test::EndRecorder end;
+        Objects db;
+        QVERIFY(DatabaseCheck::run(db.refs()));
+        QCOMPARE(boxes.count(), 0);
+        QVERIFY(!end.ended());
+    }
+
+    void theQuestionHasNoEscapeAnswer()
+    {
+        test::TempFolder folder;
+        test::EndRecorder end;
+        QStringList seen;
+        // The real boxes: Esc and the close box leave the question up; only a button answers it.
+        QTimer::singleShot(0, this, [&seen] {
+            QMessageBox* box = nullptr;
+            QTRY_VERIFY((box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) != nullptr);
+            QCOMPARE(box->text(), Question);
+            QTest::keyClick(box, Qt::Key_Escape);
+            if (QWidget* focus = QApplication::focusWidget())
+                QTest::keyClick(focus, Qt::Key_Escape);
+            QVERIFY(!box->close());
+            QCoreApplication::processEvents();
+            QVERIFY2(QApplication::activeModalWidget() == box && box->isVisible(), "the question went away");
+            QVERIFY(box->clickedButton() == nullptr);
+            seen << box->text();
+            for (QAbstractButton* b : box->buttons()) {
+                if (b->text() == u"否(&N)"_s)
+                    b->click();
+            }
+            QTimer::singleShot(0, [&seen] {
+                QMessageBox* farewell = nullptr;
+                QTRY_VERIFY((farewell = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) != nullptr);
+                seen << farewell->text();
+                // A box with a single button still answers Esc with it.
+                QTest::keyClick(farewell, Qt::Key_Escape);
+            });
+        });
+        Objects db;
+        QVERIFY(!DatabaseCheck::run(db.refs()));
+        QCOMPARE(seen, (QStringList{Question, u"没有创建数据库,系统即将退出!"_s}));
+        QVERIFY(end.ended());
+        QCOMPARE(folderEntries(), QStringList());
     }
 
     void aFailedCreationShowsNoSuccessAndLeavesNoFile()

@@ -1,0 +1,144 @@
+#include "app/LedgerFolder.h"
+
+#include "store/LedgerFile.h"
+#include "ui/MessageBox.h"
+#include "ui/Program.h"
+
+#include <QCoreApplication>
+#include <QFile>
+#include <QList>
+
+#include <cerrno>
+#include <fcntl.h>
+#include <pwd.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+using namespace Qt::StringLiterals;
+
+namespace ovelta {
+
+namespace {
+
+bool isFolder(const QByteArray& path)
+{
+    struct stat info;
+    return ::stat(path.constData(), &info) == 0 && S_ISDIR(info.st_mode);
+}
+
+QByteArray homeFolder()
+{
+    QByteArray home = qgetenv("HOME");
+    if (home.startsWith('/'))
+        return home;
+    if (const passwd* entry = ::getpwuid(::getuid()); entry != nullptr && entry->pw_dir != nullptr)
+        home = entry->pw_dir;
+    return home.startsWith('/') ? home : QByteArray();
+}
+
+/// The folders makeFolder made in this process, in the order made (parents first).
+QList<QByteArray>& madeFolders()
+{
+    static QList<QByteArray> made;
+    return made;
+}
+
+QByteArray withoutTrailingSlashes(QByteArray path)
+{
+    while (path.size() > 1 && path.endsWith('/'))
+        path.chop(1);
+    return path;
+}
+
+} // namespace
+
+QByteArray LedgerFolder::programFolder()
+{
+    // The link names the program file by its bytes; Qt's own answer is decoded text, which loses every name
+    // that is not valid UTF-8.
+    QByteArray path(256, '\0');
+    for (;;) {
+        const ssize_t length = ::readlink("/proc/self/exe", path.data(), size_t(path.size()));
+        if (length < 0) {
+            path = QFile::encodeName(QCoreApplication::applicationFilePath());
+            break;
+        }
+        if (length < path.size()) {
+            path.truncate(length);
+            break;
+        }
+        path.resize(path.size() * 2);
+    }
+    const qsizetype slash = path.lastIndexOf('/');
+    if (slash < 0)
+        return {};
+    return slash == 0 ? QByteArray("/") : path.left(slash);
+}
+
+QByteArray LedgerFolder::userDataFolder()
+{
+    QByteArray base = qgetenv("XDG_DATA_HOME");
+    if (!base.startsWith('/')) {
+        const QByteArray home = homeFolder();
+        if (home.isEmpty())
+            return {};
+        base = withoutTrailingSlashes(home) + "/.local/share";
+    }
+    base = withoutTrailingSlashes(base);
+    return (base == "/" ? QByteArray() : base) + "/ovelta";
+}
+
+bool LedgerFolder::isWritable(const QByteArray& folder)
+{
+    return ::faccessat(AT_FDCWD, folder.constData(), W_OK | X_OK, AT_EACCESS) == 0;
+}
+
+bool LedgerFolder::makeFolder(const QByteArray& folder)
+{
+    if (folder.isEmpty())
+        return false;
+    if (isFolder(folder))
+        return true;
+    const qsizetype slash = withoutTrailingSlashes(folder).lastIndexOf('/');
+    if (slash > 0 && !makeFolder(folder.left(slash)))
+        return false;
+    if (::mkdir(folder.constData(), S_IRWXU) != 0)
+        return errno == EEXIST && isFolder(folder);
+    madeFolders().append(folder);
+    // A umask that takes the owner's own rights would leave a folder the user cannot use.
+    return ::chmod(folder.constData(), S_IRWXU) == 0;
+}
+
+void LedgerFolder::removeUnusedFolders()
+{
+    QList<QByteArray>& made = madeFolders();
+    while (!made.isEmpty() && ::rmdir(made.constLast().constData()) == 0)
+        made.removeLast();
+    made.clear();
+}
+
+bool LedgerFolder::enter()
+{
+    return enter(programFolder(), userDataFolder());
+}
+
+bool LedgerFolder::enter(const QByteArray& programFolder, const QByteArray& dataFolder, const WritableCheck& writable)
+{
+    if (programFolder.isEmpty() || ::chdir(programFolder.constData()) != 0) {
+        MessageBox::show(u"无法进入程序所在的文件夹,系统即将退出!"_s, u"错误"_s, MessageBox::OkOnly, MessageBox::Stop);
+        Program::end(0);
+        return false;
+    }
+    struct stat info;
+    const QByteArray ledger = QFile::encodeName(LedgerFile::name());
+    const bool holdsLedger = ::lstat(ledger.constData(), &info) == 0 || errno != ENOENT;
+    if (holdsLedger || writable(programFolder))
+        return true;
+    // When the data folder cannot be made or entered, the program's folder stays current, and the database check
+    // tells the user what cannot be done there.
+    if (makeFolder(dataFolder))
+        (void)!::chdir(dataFolder.constData());
+    return true;
+}
+
+} // namespace ovelta

@@ -1,0 +1,21 @@
+#pragma once
+
+#include <QString>
+
+namespace ovelta {
+
+/// What stands under the ledger's file name when a connection to it failed: nothing at all, a file that
+/// another connection holds locked against readers, or something that is there and free to read (whether it
+/// is a ledger with our key is for the connection to say). Reads nothing but the engine's locks and touches
+/// nothing.
+class LedgerProbe
+{
+public:
+    enum class State { Missing, InUse, Present };
+
+    /// The state of the file at path. Does not wait for a lock to go away: a caller that wants to wait has
+    /// already done so in the connection that failed.
+    static State inspect(const QString& path);
+};
+
+} // namespace ovelta
