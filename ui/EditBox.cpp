@@ -3,19 +3,28 @@
 #include <QInputMethodEvent>
 #include <QKeyEvent>
 #include <QValidator>
+#include <algorithm>
 #include <limits>
 
 namespace ovelta {
 
 namespace {
 
-/// Keeps the text to whole characters. A length limit counts UTF-16 units and cuts a pasted text that runs
-/// over it wherever it ends, also between the two halves of a character outside the Basic Multilingual Plane;
-/// the half left behind is no character at all, and would be stored as another one than the box shows.
+/// Keeps the text to whole characters and within the box's byte limit, whichever way the text came in:
+/// typed, committed by an input method, pasted, dropped or inserted by the program.
+///
+/// A length limit counts UTF-16 units and cuts a pasted text that runs over it wherever it ends, also between
+/// the two halves of a character outside the Basic Multilingual Plane; the half left behind is no character at
+/// all, and would be stored as another one than the box shows. A byte limit is kept by dropping the end of the
+/// text that came in, whole characters at a time, as typing stops at the first character that does not fit.
 class WholeCharacters : public QValidator
 {
 public:
-    using QValidator::QValidator;
+    explicit WholeCharacters(EditBox* box)
+        : QValidator(box)
+        , m_box(box)
+    {
+    }
 
     State validate(QString& text, int& position) const override
     {
@@ -29,8 +38,41 @@ public:
                 --i;
             }
         }
+        keepWithinBytes(text, position);
+        m_accepted = text;
         return Acceptable;
     }
+
+private:
+    void keepWithinBytes(QString& text, int& position) const
+    {
+        const int limit = m_box->maxBytes();
+        if (limit <= 0 || EditBox::gbkLength(text) <= limit)
+            return;
+        // The text that came in ends at the cursor; what follows the cursor was there before.
+        const qsizetype end = std::clamp<qsizetype>(position, 0, text.size());
+        const QString after = text.mid(end);
+        qsizetype start = 0;
+        if (m_accepted.endsWith(after)) {
+            const qsizetype before = m_accepted.size() - after.size();
+            while (start < end && start < before && text.at(start) == m_accepted.at(start))
+                ++start;
+        }
+        // Drop the incoming characters from their end until the text fits; if it still does not, the text
+        // that was there before is cut from the end as well.
+        qsizetype cut = end;
+        while (cut > start && EditBox::gbkLength(text.left(cut) + after) > limit)
+            cut -= text.at(cut - 1).isLowSurrogate() && cut - 1 > start ? 2 : 1;
+        QString kept = text.left(cut) + after;
+        while (EditBox::gbkLength(kept) > limit)
+            kept.chop(kept.back().isLowSurrogate() && kept.size() > 1 ? 2 : 1);
+        text = kept;
+        position = int(std::min<qsizetype>(cut, text.size()));
+    }
+
+    EditBox* m_box;
+    /// The text as last accepted: what was in the box before the change being validated.
+    mutable QString m_accepted;
 };
 
 } // namespace
