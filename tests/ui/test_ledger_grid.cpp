@@ -410,6 +410,24 @@ private Q_SLOTS:
         QVERIFY(!text.contains(u"98765"_s));
     }
 
+    void printOutKeepsWholeTexts()
+    {
+        // Paper has no tooltips: texts wider than their column are printed whole.
+        ovelta::test::TempFolder folder;
+        LedgerGrid grid;
+        grid.resize(550, 361);
+        grid.prepare();
+        LedgerRow wide = record(1, u"欧阳慕容司马"_s, 999999900, QDate(2026, 12, 28));
+        wide.note = u"新郎新娘百年好合早生贵子白头偕老永结同心"_s;
+        grid.appendRows({wide, record(2, u"李四"_s, -999999900)});
+        const QString path = folder.file(u"wide.pdf"_s);
+        QVERIFY(grid.printToPdf(path));
+        const QString text = pdfText(path);
+        for (const QString& whole : {wide.name, wide.note, u"￥99999.99"_s, u"￥-99999.99"_s, u"2026年12月28日"_s})
+            QVERIFY2(text.contains(whole), qPrintable(whole + u" in "_s + text));
+        QVERIFY(!text.contains(QChar(0x2026)));
+    }
+
     void longLedgerRepeatsTitleAndHeaderOnEveryPage()
     {
         ovelta::test::TempFolder folder;
