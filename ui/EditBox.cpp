@@ -58,15 +58,34 @@ private:
             while (start < end && start < before && text.at(start) == m_accepted.at(start))
                 ++start;
         }
-        // Drop the incoming characters from their end until the text fits; if it still does not, the text
-        // that was there before is cut from the end as well.
-        qsizetype cut = end;
-        while (cut > start && EditBox::gbkLength(text.left(cut) + after) > limit)
-            cut -= text.at(cut - 1).isLowSurrogate() && cut - 1 > start ? 2 : 1;
-        QString kept = text.left(cut) + after;
-        while (EditBox::gbkLength(kept) > limit)
-            kept.chop(kept.back().isLowSurrogate() && kept.size() > 1 ? 2 : 1);
-        text = kept;
+        // Keep the incoming characters from the first up to the first that does not fit, in one pass so that a
+        // huge paste costs no more than its length.
+        const int kept = EditBox::gbkLength(text.left(start)) + EditBox::gbkLength(after);
+        int bytes = kept;
+        qsizetype cut = start;
+        while (cut < end) {
+            const qsizetype size = text.at(cut).isHighSurrogate() && cut + 1 < end ? 2 : 1;
+            const int characterBytes = text.at(cut).unicode() < 0x80 ? 1 : 2;
+            if (bytes + characterBytes > limit)
+                break;
+            bytes += characterBytes;
+            cut += size;
+        }
+        text = text.left(cut) + after;
+        // The text that was there before is over the limit by itself only when the limit was lowered since:
+        // it is then cut from its end as well.
+        if (kept > limit) {
+            qsizetype length = 0;
+            int total = 0;
+            for (const char32_t c : text.toUcs4()) {
+                const int characterBytes = c < 0x80 ? 1 : 2;
+                if (total + characterBytes > limit)
+                    break;
+                total += characterBytes;
+                length += QChar::requiresSurrogates(c) ? 2 : 1;
+            }
+            text.truncate(length);
+        }
         position = int(std::min<qsizetype>(cut, text.size()));
     }
 

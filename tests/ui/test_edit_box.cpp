@@ -246,6 +246,18 @@ private Q_SLOTS:
         QVERIFY(EditBox::gbkLength(box->text()) <= 10);
     }
 
+    void byteLimitKeepsTheStartOfAHugePaste()
+    {
+        EditBox box;
+        box.setMaxBytes(10);
+        box.setText(u"ab"_s);
+        box.end(false);
+        QApplication::clipboard()->setText(QString(1'000'000, u'密'));
+        box.paste();
+        QCOMPARE(box.text(), u"ab密密密密"_s);
+        QCOMPARE(box.cursorPosition(), 6);
+    }
+
     void byteLimitAppliesAfterTheFilter()
     {
         EditBox box;
