@@ -20,7 +20,6 @@
 
 #include <QFontInfo>
 #include <QHelpEvent>
-#include <QLineEdit>
 #include <QPointer>
 #include <QTimer>
 #include <QToolTip>
