@@ -6,6 +6,7 @@
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QMouseEvent>
+#include <QPainter>
 #include <QStyle>
 #include <QStyleOptionComboBox>
 #include <QWheelEvent>
@@ -17,11 +18,64 @@ namespace ovelta {
 DatePicker::DatePicker(QWidget* parent)
     : QDateTimeEdit(parent)
 {
+    // A zone-free clock: no date is skipped or shifted by a change of the local time.
+    setTimeSpec(Qt::UTC);
+    setDateRange(QDate(100, 1, 1), QDate(9999, 12, 31));
     setCalendarPopup(true);
     setDisplayFormat(longDateFormat());
-    setDateTime(Program::now());
+    setLocalDateTime(Program::now());
     // The field's own line edit sees pastes and input-method text before the picker does.
     lineEdit()->installEventFilter(this);
+    placeField();
+}
+
+void DatePicker::setLocalDateTime(const QDateTime& value)
+{
+    if (value.isValid())
+        setDateTime(QDateTime(value.date(), value.time(), Qt::UTC));
+}
+
+QRect DatePicker::fieldRect() const
+{
+    return QRect(1, 1, qMax(0, width() - 2 - ButtonWidth), qMax(0, height() - 2));
+}
+
+void DatePicker::placeField()
+{
+    m_placing = true;
+    lineEdit()->setGeometry(fieldRect());
+    m_placing = false;
+}
+
+void DatePicker::resizeEvent(QResizeEvent* event)
+{
+    QDateTimeEdit::resizeEvent(event);
+    placeField();
+}
+
+void DatePicker::changeEvent(QEvent* event)
+{
+    QDateTimeEdit::changeEvent(event);
+    if (event->type() == QEvent::StyleChange)
+        placeField();
+}
+
+void DatePicker::paintEvent(QPaintEvent*)
+{
+    QPainter painter(this);
+    const QRect frame = rect();
+    const QPalette::ColorGroup group = isEnabled() ? QPalette::Active : QPalette::Disabled;
+    painter.fillRect(frame, palette().brush(group, QPalette::Base));
+    const QRect button(frame.right() - ButtonWidth, 1, ButtonWidth, frame.height() - 2);
+    painter.fillRect(button, palette().brush(group, QPalette::Button));
+    painter.setPen(palette().color(group, QPalette::Mid));
+    painter.drawLine(button.topLeft(), button.bottomLeft());
+    painter.setPen(palette().color(QPalette::Active, QPalette::Dark));
+    painter.drawRect(frame.adjusted(0, 0, -1, -1));
+    QStyleOption arrow;
+    arrow.initFrom(this);
+    arrow.rect = button.adjusted(2, 0, -1, 0);
+    style()->drawPrimitive(QStyle::PE_IndicatorArrowDown, &arrow, &painter, this);
 }
 
 QString DatePicker::longDateFormat()
@@ -114,6 +168,11 @@ void DatePicker::inputMethodEvent(QInputMethodEvent* event)
 
 bool DatePicker::eventFilter(QObject* watched, QEvent* event)
 {
+    // The spin box lays its text field out for the style's wider frame and button; keep it in its place.
+    if (watched == lineEdit() && !m_placing && (event->type() == QEvent::Move || event->type() == QEvent::Resize)
+        && lineEdit()->geometry() != fieldRect()) {
+        placeField();
+    }
     if (!m_typing && watched == lineEdit()) {
         switch (event->type()) {
         case QEvent::KeyPress:

@@ -13,9 +13,10 @@ namespace ovelta {
 /// not filtered.
 ///
 /// A byte limit (maxBytes) counts the text in GBK bytes (ASCII one byte, any other character two): a
-/// keystroke that would exceed it is refused. Without a limit set (setMaxLength, maxBytes) the box holds a
-/// text of any length. The box holds whole characters only: a limit that cuts a pasted character outside the
-/// Basic Multilingual Plane in two drops the half it would keep.
+/// keystroke that would exceed it is refused, and text that comes in any other way (input method, paste, drop,
+/// insert) keeps its whole characters up to the limit and loses the rest. Without a limit set (setMaxLength,
+/// maxBytes) the box holds a text of any length. The box holds whole characters only: a limit that cuts a
+/// pasted character outside the Basic Multilingual Plane in two drops the half it would keep.
 class EditBox : public QLineEdit
 {
     Q_OBJECT

@@ -3,6 +3,7 @@
 #include "ui/GridHeaderView.h"
 #include "ui/LedgerGridModel.h"
 
+#include <QFontMetricsF>
 #include <QPainter>
 #include <QPrinter>
 #include <algorithm>
@@ -159,8 +160,19 @@ void GridPrinter::paintText(QPainter& painter, const QRectF& rect, const QString
         return;
     const qreal padding = painter.fontMetrics().averageCharWidth() * 0.4;
     const QRectF inner = rect.adjusted(padding, 0, -padding, 0);
-    const QString shown = painter.fontMetrics().elidedText(text, Qt::ElideRight, int(inner.width()));
-    painter.drawText(inner, int(alignment) | Qt::TextSingleLine, shown);
+    const qreal width = QFontMetricsF(painter.font(), painter.device()).horizontalAdvance(text);
+    if (width <= inner.width() || inner.width() <= 0) {
+        painter.drawText(inner, int(alignment) | Qt::TextSingleLine, text);
+        return;
+    }
+    // Paper has no tooltip: a text wider than its cell is printed whole, narrowed to the cell's width.
+    const qreal factor = inner.width() / width;
+    painter.save();
+    painter.translate(inner.left(), 0);
+    painter.scale(factor, 1.0);
+    painter.drawText(QRectF(0, inner.top(), width, inner.height()),
+                     int(Qt::AlignLeft | Qt::AlignVCenter) | Qt::TextSingleLine, text);
+    painter.restore();
 }
 
 } // namespace ovelta

@@ -15,7 +15,8 @@ class LedgerGridModel;
 /// Paints the ledger grid's contents onto printer pages: on every page the title row merged over the table,
 /// the header row, then as many data rows as fit. The columns share the page width in proportion to their
 /// widths in the grid; the hidden ID column is left out. Rows keep the grid's 24-pixel height (at 96 dpi) and
-/// its row backgrounds; texts that do not fit their cell are elided.
+/// its row backgrounds; texts that do not fit their cell are printed whole,
+/// narrowed to the cell's width.
 class GridPrinter
 {
 public:

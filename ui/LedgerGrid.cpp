@@ -1,5 +1,6 @@
 #include "ui/LedgerGrid.h"
 
+#include "ui/GridCellDelegate.h"
 #include "ui/GridHeaderView.h"
 #include "ui/GridPrinter.h"
 #include "ui/LedgerGridModel.h"
@@ -18,6 +19,10 @@ namespace ovelta {
 namespace {
 
 constexpr int RowHeight = GridHeaderView::RowHeight;
+
+/// While a modal window disables the grid, its texts stay legible on both row colours (contrast above 5:1 on
+/// RGB 192 and above 8:1 on RGB 236), only muted against the black of an enabled grid.
+const QColor DisabledText(64, 64, 64);
 
 } // namespace
 
@@ -39,6 +44,14 @@ LedgerGrid::LedgerGrid(QWidget* parent)
 
     setFrameStyle(QFrame::Box | QFrame::Plain);
     setLineWidth(1);
+    setItemDelegate(new GridCellDelegate(this));
+    QPalette colours = palette();
+    for (QPalette::ColorRole role : {QPalette::Text, QPalette::WindowText, QPalette::ButtonText})
+        colours.setColor(QPalette::Disabled, role, DisabledText);
+    colours.setColor(QPalette::Disabled, QPalette::Highlight, colours.color(QPalette::Active, QPalette::Highlight));
+    colours.setColor(QPalette::Disabled, QPalette::HighlightedText,
+                     colours.color(QPalette::Active, QPalette::HighlightedText));
+    setPalette(colours);
     setEditTriggers(QAbstractItemView::NoEditTriggers);
     setSelectionBehavior(QAbstractItemView::SelectRows);
     setSelectionMode(QAbstractItemView::SingleSelection);
@@ -197,9 +210,25 @@ void LedgerGrid::mouseDoubleClickEvent(QMouseEvent* event)
 
 QModelIndex LedgerGrid::moveCursor(CursorAction cursorAction, Qt::KeyboardModifiers modifiers)
 {
-    if (!currentIndex().isValid())
+    if (currentIndex().isValid())
+        return QTableView::moveCursor(cursorAction, modifiers);
+    // No row is current after a refill: the keys that go down or to the start pick the first record, those
+    // that go up or to the end the last, so that the keyboard alone can choose a row.
+    const int records = m_model->rowCount();
+    if (records == 0)
         return {};
-    return QTableView::moveCursor(cursorAction, modifiers);
+    switch (cursorAction) {
+    case MoveDown:
+    case MoveHome:
+    case MovePageDown:
+        return m_model->index(0, FirstShownColumn);
+    case MoveUp:
+    case MoveEnd:
+    case MovePageUp:
+        return m_model->index(records - 1, FirstShownColumn);
+    default:
+        return {};
+    }
 }
 
 void LedgerGrid::keyboardSearch(const QString&) { }

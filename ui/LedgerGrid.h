@@ -52,6 +52,8 @@ class LedgerGrid : public QTableView
 public:
     static constexpr int FixedRows = 2;
     static constexpr int Columns = 9;
+    /// The column a row chosen by the keyboard is entered at: the running number (the ID column is hidden).
+    static constexpr int FirstShownColumn = 1;
 
     explicit LedgerGrid(QWidget* parent = nullptr);
     ~LedgerGrid() override;
@@ -97,7 +99,7 @@ public:
     /// The printer settings shared by the preview and the PDF output: A4 portrait, 15 mm margins.
     static void preparePrinter(QPrinter& printer);
 
-    /// Typing does not move the focus: only a click chooses the current row.
+    /// Typing does not move the focus.
     void keyboardSearch(const QString& search) override;
 
 Q_SIGNALS:
@@ -107,7 +109,8 @@ Q_SIGNALS:
 
 protected:
     void mouseDoubleClickEvent(QMouseEvent* event) override;
-    /// Keys move the focus only once a cell is focused: no cell becomes current without a click.
+    /// With no cell focused, Down, Home and Page Down focus the first record and Up, End and Page Up the last;
+    /// other keys choose nothing. Once a cell is focused the keys move it as in any table.
     QModelIndex moveCursor(CursorAction cursorAction, Qt::KeyboardModifiers modifiers) override;
 
 private:

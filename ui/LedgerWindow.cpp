@@ -132,9 +132,10 @@ void LedgerWindow::setText(const QString& name, const QString& text)
     else if (auto* combo = qobject_cast<QComboBox*>(w))
         combo->setCurrentText(text);
     else if (auto* date = qobject_cast<QDateTimeEdit*>(w)) {
-        const QDateTime value = QDateTime::fromString(text, date->displayFormat());
+        // A calendar date, free of any time zone.
+        const QDate value = QDate::fromString(text, date->displayFormat());
         if (value.isValid())
-            date->setDateTime(value);
+            date->setDate(value);
     }
 }
 

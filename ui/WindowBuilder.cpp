@@ -2,6 +2,7 @@
 
 #include "ui/DatePicker.h"
 #include "ui/EditBox.h"
+#include "ui/Fonts.h"
 #include "ui/FrameBox.h"
 #include "ui/LedgerGrid.h"
 #include "ui/Pictures.h"
@@ -322,21 +323,7 @@ bool placedByDocking(ControlKind kind)
 
 QFont WindowBuilder::fontFor(FontDef font)
 {
-    QFont f;
-    switch (font) {
-    case FontDef::Default:
-        return f;
-    case FontDef::S12:
-        f.setPixelSize(12);
-        break;
-    case FontDef::S14:
-        f.setPixelSize(14);
-        break;
-    }
-    // "宋体" where it is installed; otherwise a CJK face at the same character height.
-    f.setFamilies({u"宋体"_s, u"SimSun"_s, u"WenQuanYi Micro Hei"_s, u"Noto Sans CJK SC"_s});
-    f.setWeight(QFont::Normal);
-    return f;
+    return Fonts::forDef(font);
 }
 
 QWidget* WindowBuilder::buildControl(const ControlDef& control, QWidget* parent)
@@ -361,6 +348,8 @@ void WindowBuilder::build(const WindowDef& def, QWidget* window)
 {
     if (window->size() != def.clientSize())
         window->resize(def.clientSize());
+    // Every control without a font of its own draws with the windows' default font.
+    window->setFont(Fonts::gui());
 
     QHash<QString, QWidget*> built;
     // A control may lie inside a frame listed after it, so a parent frame is built when first needed.

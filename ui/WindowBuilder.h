@@ -16,7 +16,7 @@ class WindowBuilder
 public:
     static void build(const WindowDef& def, QWidget* window);
     static QWidget* buildControl(const ControlDef& control, QWidget* parent);
-    /// The font a control asks for: "宋体" at 12 or 14 pixels with CJK fallbacks, or the default GUI font.
+    /// The font a control asks for (Fonts::forDef): the windows' CJK face at 12 or 14 pixels.
     static QFont fontFor(FontDef font);
 };
 

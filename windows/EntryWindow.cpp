@@ -5,6 +5,7 @@
 #include "store/Money.h"
 #include "store/RecordSet.h"
 #include "ui/Catalogue.h"
+#include "ui/DatePicker.h"
 #include "ui/EditBox.h"
 #include "ui/MessageBox.h"
 #include "ui/Program.h"
@@ -15,7 +16,6 @@
 
 #include <QComboBox>
 #include <QCoreApplication>
-#include <QDateTimeEdit>
 #include <QPushButton>
 #include <QTimer>
 
@@ -85,7 +85,7 @@ void EntryWindow::created()
     m_mode = SharedState::instance().entryMode;
     QPushButton* saveButton = control<QPushButton>(SaveButton);
     if (m_mode == AddMode) {
-        control<QDateTimeEdit>(DateBox)->setDateTime(Program::now());
+        control<DatePicker>(DateBox)->setLocalDateTime(Program::now());
         saveButton->setText(AddMode);
         setWindowTitle(u"添加新的收支账目"_s);
     } else if (m_mode == ModifyMode) {
@@ -120,12 +120,14 @@ void EntryWindow::loadRecord()
     records.openTable(u"收送礼"_s);
     records.moveFirst();
     QString direction, name, relation, kind, note;
-    QDateTime time;
+    QDate date;
     qint64 ticks = 0;
     if (records.find(EntryStatements::findCriteria(SharedState::instance().selectedRecordId), 1)) {
         records.readText(u"收送"_s, direction);
         records.readText(u"姓名"_s, name);
-        records.readDateTime(u"时间"_s, time);
+        // The calendar date as stored: no conversion through the local time, which skips the midnight of
+        // some days.
+        records.readDate(u"时间"_s, date);
         records.readText(u"关系"_s, relation);
         records.readText(u"类型"_s, kind);
         records.readCurrency(u"金额"_s, ticks);
@@ -137,12 +139,13 @@ void EntryWindow::loadRecord()
         requestClose();
     }
 
-    if (time.isValid())
-        control<QDateTimeEdit>(DateBox)->setDateTime(time);
+    if (date.isValid())
+        control<DatePicker>(DateBox)->setDate(date);
     selectExactly(control<QComboBox>(DirectionBox), direction);
     setText(NameBox, name);
     selectExactly(control<QComboBox>(KindBox), kind);
-    setText(AmountBox, Money::toEditText(ticks));
+    // The stored amount exactly (up to four decimals, no exponent), so that an untouched save keeps it.
+    setText(AmountBox, Money::toLiteral(ticks));
     selectExactly(control<QComboBox>(RelationBox), relation);
     setText(NoteBox, note);
 }
@@ -168,7 +171,7 @@ void EntryWindow::warnAndFocus(const QString& text, const QString& controlName)
 void EntryWindow::save()
 {
     EntryStatements::EntryValues values;
-    values.date = control<QDateTimeEdit>(DateBox)->dateTime().date();
+    values.date = control<DatePicker>(DateBox)->date();
 
     QComboBox* directionBox = control<QComboBox>(DirectionBox);
     if (directionBox->currentIndex() < 0) {

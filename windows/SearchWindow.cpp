@@ -2,6 +2,7 @@
 
 #include "store/RecordSet.h"
 #include "ui/Catalogue.h"
+#include "ui/DatePicker.h"
 #include "ui/LedgerGrid.h"
 #include "ui/MessageBox.h"
 #include "ui/Program.h"
@@ -11,7 +12,6 @@
 
 #include <QCheckBox>
 #include <QComboBox>
-#include <QDateTimeEdit>
 #include <QPushButton>
 
 using namespace Qt::StringLiterals;
@@ -46,8 +46,8 @@ void SearchWindow::created()
 {
     const QDateTime now = Program::now();
     // addMonths clamps the day to the end of a shorter month: 31 March gives the last day of February.
-    control<QDateTimeEdit>(StartBox)->setDateTime(now.addMonths(-1));
-    control<QDateTimeEdit>(EndBox)->setDateTime(now);
+    control<DatePicker>(StartBox)->setLocalDateTime(now.addMonths(-1));
+    control<DatePicker>(EndBox)->setLocalDateTime(now);
 
     QComboBox* directions = control<QComboBox>(DirectionBox);
     directions->clear();
@@ -67,8 +67,8 @@ void SearchWindow::created()
 
 void SearchWindow::search()
 {
-    const QDateTime start = control<QDateTimeEdit>(StartBox)->dateTime();
-    const QDateTime end = control<QDateTimeEdit>(EndBox)->dateTime();
+    const QDateTime start = control<DatePicker>(StartBox)->dateTime();
+    const QDateTime end = control<DatePicker>(EndBox)->dateTime();
     // Checked whether or not the range is on; equal dates pass.
     if (double(end.msecsTo(start)) / MillisecondsPerDay > 0.0000001) {
         MessageBox::show(u"起始日期应小于截止日期。"_s, u"系统提示"_s, MessageBox::OkOnly, MessageBox::Information);

@@ -1,6 +1,7 @@
 // The edit box's character-input event and its GBK byte limit, and the date picker's typing switch.
 
 #include "TempFolder.h"
+#include "UiTestSupport.h"
 #include "ui/DatePicker.h"
 #include "ui/EditBox.h"
 #include "ui/Program.h"
@@ -10,6 +11,7 @@
 #include <QClipboard>
 #include <QInputMethodEvent>
 #include <QLineEdit>
+#include <QMimeData>
 #include <QtTest>
 
 using namespace Qt::StringLiterals;
@@ -160,6 +162,100 @@ private Q_SLOTS:
         commit(&box, u"人情往来"_s);
         QCOMPARE(box.text(), u"abcdef人情"_s);
         QCOMPARE(EditBox::gbkLength(box.text()), 10);
+    }
+
+    void byteLimitHoldsHoweverTextComesIn_data()
+    {
+        QTest::addColumn<int>("way");
+        QTest::addColumn<QString>("before");
+        QTest::addColumn<int>("cursor"); // -1: the whole text selected
+        QTest::addColumn<QString>("incoming");
+        QTest::addColumn<QString>("after");
+        enum { Type, InputMethod, PasteKey, PasteCommand, Drop, Insert };
+        const QString six = u"一二三四五六"_s;
+        const QString five = u"一二三四五"_s;
+        for (const auto& [way, name] :
+             {std::pair{Type, "typed"}, std::pair{InputMethod, "input method"}, std::pair{PasteKey, "Ctrl+V"},
+              std::pair{PasteCommand, "paste"}, std::pair{Drop, "dropped"}, std::pair{Insert, "inserted"}}) {
+            auto row = [&](const char* what) -> QTestData& { return QTest::addRow("%s: %s", name, what); };
+            row("six Chinese characters keep five") << int(way) << QString() << 0 << six << five;
+            row("eleven letters keep ten") << int(way) << QString() << 0 << u"abcdefghijk"_s << u"abcdefghij"_s;
+            row("letters then Chinese") << int(way) << QString() << 0 << u"ab一二三四五"_s << u"ab一二三四"_s;
+            // A phrase stops at its first character that does not fit; keystrokes are taken one by one.
+            row("one byte left, no half character")
+                << int(way) << u"abcdefghi"_s << 9 << u"中j"_s << (way == Type ? u"abcdefghij"_s : u"abcdefghi"_s);
+            row("into the middle") << int(way) << u"abcdefgh"_s << 2 << u"一二"_s << u"ab一cdefgh"_s;
+            // A drop lands beside the selection rather than replacing it.
+            row("over a selection") << int(way) << five << -1 << u"abcdefghijkl"_s
+                                    << (way == Drop ? five : u"abcdefghij"_s);
+            row("outside the basic plane") << int(way) << QString() << 0 << u"𠀋𠀋𠀋𠀋𠀋𠀋"_s << u"𠀋𠀋𠀋𠀋𠀋"_s;
+        }
+    }
+
+    void byteLimitHoldsHoweverTextComesIn()
+    {
+        QFETCH(int, way);
+        QFETCH(QString, before);
+        QFETCH(int, cursor);
+        QFETCH(QString, incoming);
+        QFETCH(QString, after);
+        // The password window's boxes hold at most 10 GBK bytes.
+        LedgerWindow window(test::defById(u"password"_s));
+        auto* box = window.control<EditBox>(u"编辑框1"_s);
+        QCOMPARE(box->maxBytes(), 10);
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        box->setFocus();
+        box->setText(before);
+        if (cursor < 0)
+            box->selectAll();
+        else
+            box->setCursorPosition(cursor);
+        switch (way) {
+        case 0:
+            type(box, incoming);
+            break;
+        case 1:
+            commit(box, incoming);
+            break;
+        case 2:
+            QApplication::clipboard()->setText(incoming);
+            QTest::keyClick(box, Qt::Key_V, Qt::ControlModifier);
+            break;
+        case 3:
+            QApplication::clipboard()->setText(incoming);
+            box->paste();
+            break;
+        case 4: {
+            QMimeData mime;
+            mime.setText(incoming);
+            // Dropped where the cursor is.
+            const QPoint at(box->inputMethodQuery(Qt::ImCursorRectangle).toRect().center().x(), box->height() / 2);
+            QDragEnterEvent enter(at, Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+            QApplication::sendEvent(box, &enter);
+            QDropEvent drop(at, Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+            QApplication::sendEvent(box, &drop);
+            QVERIFY(drop.isAccepted());
+            break;
+        }
+        default:
+            box->insert(incoming);
+            break;
+        }
+        QCOMPARE(box->text(), after);
+        QVERIFY(EditBox::gbkLength(box->text()) <= 10);
+    }
+
+    void byteLimitKeepsTheStartOfAHugePaste()
+    {
+        EditBox box;
+        box.setMaxBytes(10);
+        box.setText(u"ab"_s);
+        box.end(false);
+        QApplication::clipboard()->setText(QString(1'000'000, u'密'));
+        box.paste();
+        QCOMPARE(box.text(), u"ab密密密密"_s);
+        QCOMPARE(box.cursorPosition(), 6);
     }
 
     void byteLimitAppliesAfterTheFilter()

@@ -296,7 +296,7 @@ private Q_SLOTS:
         QCOMPARE(grid.rowBackground(3), QColor(Qt::yellow));
     }
 
-    void currentRowIsSetOnlyByAClick()
+    void currentRowIsSetByAClick()
     {
         LedgerGrid grid;
         grid.resize(550, 361);
@@ -305,10 +305,10 @@ private Q_SLOTS:
         grid.show();
         QVERIFY(QTest::qWaitForWindowExposed(&grid));
 
-        // Receiving the focus or keys must not choose a row by itself.
+        // Receiving the focus, typing or a sideways key does not choose a row by itself.
         grid.setFocus(Qt::TabFocusReason);
-        QTest::keyClick(&grid, Qt::Key_Down);
         QTest::keyClicks(&grid, u"z"_s);
+        QTest::keyClick(&grid, Qt::Key_Right);
         QCOMPARE(grid.currentRow(), -1);
 
         QTest::mouseClick(grid.viewport(), Qt::LeftButton, {}, grid.visualRect(grid.model()->index(1, 3)).center());
@@ -408,6 +408,24 @@ private Q_SLOTS:
         QVERIFY(text.contains(u"2011年6月2日"_s));
         // The hidden key column is not printed.
         QVERIFY(!text.contains(u"98765"_s));
+    }
+
+    void printOutKeepsWholeTexts()
+    {
+        // Paper has no tooltips: texts wider than their column are printed whole.
+        ovelta::test::TempFolder folder;
+        LedgerGrid grid;
+        grid.resize(550, 361);
+        grid.prepare();
+        LedgerRow wide = record(1, u"欧阳慕容司马"_s, 999999900, QDate(2026, 12, 28));
+        wide.note = u"新郎新娘百年好合早生贵子白头偕老永结同心"_s;
+        grid.appendRows({wide, record(2, u"李四"_s, -999999900)});
+        const QString path = folder.file(u"wide.pdf"_s);
+        QVERIFY(grid.printToPdf(path));
+        const QString text = pdfText(path);
+        for (const QString& whole : {wide.name, wide.note, u"￥99999.99"_s, u"￥-99999.99"_s, u"2026年12月28日"_s})
+            QVERIFY2(text.contains(whole), qPrintable(whole + u" in "_s + text));
+        QVERIFY(!text.contains(QChar(0x2026)));
     }
 
     void longLedgerRepeatsTitleAndHeaderOnEveryPage()

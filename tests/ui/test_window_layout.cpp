@@ -5,6 +5,7 @@
 #include "UiTestSupport.h"
 #include "ui/DatePicker.h"
 #include "ui/EditBox.h"
+#include "ui/Fonts.h"
 #include "ui/FrameBox.h"
 #include "ui/LedgerGrid.h"
 #include "ui/Pictures.h"
@@ -326,9 +327,11 @@ private Q_SLOTS:
         }
         LedgerWindow details(Catalogue::detailsWindow());
         QCOMPARE(details.control(u"说明编辑框"_s)->font().pixelSize(), 14);
-        QCOMPARE(details.control(u"姓名编辑框"_s)->font(), QApplication::font());
+        // The other controls draw with the windows' default font: the same face at 12 pixels.
+        QCOMPARE(details.control(u"姓名编辑框"_s)->font(), Fonts::gui());
         LedgerWindow entry(Catalogue::entryWindow());
-        QCOMPARE(entry.control(u"添加按钮"_s)->font(), QApplication::font());
+        QCOMPARE(entry.control(u"添加按钮"_s)->font(), Fonts::gui());
+        QCOMPARE(Fonts::gui().pixelSize(), 12);
         QCOMPARE(WindowBuilder::fontFor(FontDef::S14).weight(), QFont::Normal);
     }
 

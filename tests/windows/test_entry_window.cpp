@@ -4,6 +4,7 @@
 #include "ModalSteps.h"
 #include "TempFolder.h"
 #include "TestHost.h"
+#include "ui/DatePicker.h"
 #include "ui/EditBox.h"
 #include "ui/SharedState.h"
 #include "windows/EntryWindow.h"
@@ -16,6 +17,8 @@
 #include <QKeyEvent>
 #include <QPushButton>
 #include <QTest>
+#include <ctime>
+#include <limits>
 #include <memory>
 
 using namespace Qt::StringLiterals;
@@ -30,6 +33,7 @@ struct Stored
 {
     bool found = false;
     QString direction, name, time, relation, kind, note;
+    QDate date;
     qint64 ticks = 0;
 };
 
@@ -94,8 +98,10 @@ private Q_SLOTS:
     void amountStoredExactly();
     void amountRefused_data();
     void amountRefused();
-    void amountShownRoundedInModifyMode_data();
-    void amountShownRoundedInModifyMode();
+    void untouchedSaveKeepsTheAmount_data();
+    void untouchedSaveKeepsTheAmount();
+    void untouchedSaveKeepsTheDate_data();
+    void untouchedSaveKeepsTheDate();
     void saveChecksStopAtFirstFailureInOrder();
     void relationOfBlanksOnlyIsNoRelation();
     void emptyLookupTablesStopAtDirection();
@@ -163,6 +169,7 @@ Stored TestEntryWindow::stored(qint64 id)
         records.readText(u"收送"_s, s.direction);
         records.readText(u"姓名"_s, s.name);
         records.readText(u"时间"_s, s.time);
+        records.readDate(u"时间"_s, s.date);
         records.readText(u"关系"_s, s.relation);
         records.readText(u"类型"_s, s.kind);
         records.readCurrency(u"金额"_s, s.ticks);
@@ -431,29 +438,79 @@ void TestEntryWindow::amountRefused()
     QCOMPARE(m_host->refills, 0);
 }
 
-void TestEntryWindow::amountShownRoundedInModifyMode_data()
+void TestEntryWindow::untouchedSaveKeepsTheAmount_data()
 {
     QTest::addColumn<QString>("literal");
+    QTest::addColumn<qint64>("ticks");
     QTest::addColumn<QString>("shown");
-    QTest::newRow("12.5") << u"12.5"_s << u"12.5"_s;
-    QTest::newRow("whole number") << u"100"_s << u"100"_s;
-    QTest::newRow("66.6") << u"66.6"_s << u"66.6"_s;
-    QTest::newRow("half up") << u"0.125"_s << u"0.13"_s;
-    QTest::newRow("half away from zero") << u"-0.125"_s << u"-0.13"_s;
-    QTest::newRow("below half") << u"0.1249"_s << u"0.12"_s;
-    QTest::newRow("rounds to zero") << u"0.0049"_s << u"0"_s;
-    QTest::newRow("large") << u"12345678901.25"_s << u"12345678901.25"_s;
+    QTest::newRow("12.5 keeps its one decimal") << u"12.5"_s << qint64(125000) << u"12.5"_s;
+    QTest::newRow("whole number") << u"100"_s << qint64(1000000) << u"100"_s;
+    QTest::newRow("66.6") << u"66.6"_s << qint64(666000) << u"66.6"_s;
+    QTest::newRow("four decimals") << u"12.3456"_s << qint64(123456) << u"12.3456"_s;
+    QTest::newRow("third decimal half") << u"-0.125"_s << qint64(-1250) << u"-0.125"_s;
+    QTest::newRow("one ten-thousandth") << u"0.0001"_s << qint64(1) << u"0.0001"_s;
+    QTest::newRow("fourteen digits") << u"12345678901234"_s << qint64(123456789012340000) << u"12345678901234"_s;
+    QTest::newRow("largest amount") << u"922337203685477.5807"_s << std::numeric_limits<qint64>::max()
+                                    << u"922337203685477.5807"_s;
+    QTest::newRow("most negative amount")
+        << u"-922337203685477.5808"_s << std::numeric_limits<qint64>::min() << u"-922337203685477.5808"_s;
+    QTest::newRow("zero") << u"0"_s << qint64(0) << u"0"_s;
 }
 
-void TestEntryWindow::amountShownRoundedInModifyMode()
+void TestEntryWindow::untouchedSaveKeepsTheAmount()
 {
     QFETCH(QString, literal);
+    QFETCH(qint64, ticks);
     QFETCH(QString, shown);
     insertRecord(u"'收礼','张三','2011-6-1','朋友','结婚','"_s + literal + u"',''"_s);
+    QCOMPARE(stored(1).ticks, ticks);
+    m_boxes->answer(MessageBox::Yes);
     open(u"修改"_s, u"1"_s, {[&shown](LedgerWindow* w) {
+             // Exactly as stored: no rounding to cents, no exponent, no trailing zeros.
              QCOMPARE(w->text(u"金额编辑框"_s), shown);
-             clickReturn(w);
+             clickSave(w);
          }});
+    QCOMPARE(m_boxes->last().text, u"成功修改账目信息。"_s);
+    QCOMPARE(stored(1).ticks, ticks);
+}
+
+void TestEntryWindow::untouchedSaveKeepsTheDate_data()
+{
+    QTest::addColumn<QByteArray>("zone");
+    QTest::addColumn<QString>("literal");
+    QTest::addColumn<QDate>("date");
+    // Brazil's daylight saving began at midnight: 2018-11-04 00:00 did not exist in São Paulo.
+    QTest::newRow("no local midnight") << QByteArray("America/Sao_Paulo") << u"2018-11-4"_s << QDate(2018, 11, 4);
+    QTest::newRow("day after the gap") << QByteArray("America/Sao_Paulo") << u"2018-11-5"_s << QDate(2018, 11, 5);
+    QTest::newRow("east of Greenwich") << QByteArray("Asia/Shanghai") << u"2011-6-2"_s << QDate(2011, 6, 2);
+    QTest::newRow("west of Greenwich") << QByteArray("America/Los_Angeles") << u"2011-6-2"_s << QDate(2011, 6, 2);
+    QTest::newRow("before 1752-09-14") << QByteArray("UTC") << u"1700-1-1"_s << QDate(1700, 1, 1);
+    QTest::newRow("the day before the old limit") << QByteArray("UTC") << u"1752-9-13"_s << QDate(1752, 9, 13);
+    QTest::newRow("year 100") << QByteArray("UTC") << u"100-1-1"_s << QDate(100, 1, 1);
+    QTest::newRow("last day") << QByteArray("UTC") << u"9999-12-31"_s << QDate(9999, 12, 31);
+}
+
+void TestEntryWindow::untouchedSaveKeepsTheDate()
+{
+    QFETCH(QByteArray, zone);
+    QFETCH(QString, literal);
+    QFETCH(QDate, date);
+    insertRecord(u"'收礼','张三','"_s + literal + u"','朋友','结婚','100',''"_s);
+    QCOMPARE(stored(1).date, date);
+    const QByteArray oldZone = qgetenv("TZ");
+    qputenv("TZ", zone);
+    tzset();
+    m_boxes->answer(MessageBox::Yes);
+    QDate shown;
+    open(u"修改"_s, u"1"_s, {[&shown](LedgerWindow* w) {
+             shown = findControl<DatePicker>(w, u"日期框"_s)->date();
+             clickSave(w);
+         }});
+    qputenv("TZ", oldZone);
+    tzset();
+    QCOMPARE(shown, date);
+    QCOMPARE(m_boxes->last().text, u"成功修改账目信息。"_s);
+    QCOMPARE(stored(1).date, date);
 }
 
 void TestEntryWindow::saveChecksStopAtFirstFailureInOrder()

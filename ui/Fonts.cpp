@@ -1,0 +1,29 @@
+#include "ui/Fonts.h"
+
+using namespace Qt::StringLiterals;
+
+namespace ovelta {
+
+QStringList Fonts::families()
+{
+    // Without "宋体", WenQuanYi Micro Hei keeps "￥99999.99" (61 px) and "2026年12月28日" (89 px) inside the
+    // money and date columns at 12 pixels; Latin faces such as DejaVu draw the digits too wide for them.
+    return {u"宋体"_s, u"SimSun"_s, u"WenQuanYi Micro Hei"_s, u"Noto Sans CJK SC"_s, u"Source Han Sans SC"_s};
+}
+
+QFont Fonts::gui()
+{
+    return forDef(FontDef::S12);
+}
+
+QFont Fonts::forDef(FontDef font)
+{
+    QFont f;
+    f.setFamilies(families());
+    f.setPixelSize(font == FontDef::S14 ? LargePixelSize : GuiPixelSize);
+    f.setWeight(QFont::Normal);
+    f.setStyle(QFont::StyleNormal);
+    return f;
+}
+
+} // namespace ovelta

@@ -1,0 +1,28 @@
+#pragma once
+
+#include "ui/WindowDef.h"
+
+#include <QFont>
+#include <QStringList>
+
+namespace ovelta {
+
+/// The one place where the program chooses the face its windows draw text with. Every window's text is drawn
+/// at the character heights the layout was made for (12 pixels, and 14 for the larger font) with a CJK face
+/// whose digits are narrow enough for the layout's widths: "宋体" where it is installed, otherwise the faces
+/// of families(), in that order.
+class Fonts
+{
+public:
+    static constexpr int GuiPixelSize = 12;
+    static constexpr int LargePixelSize = 14;
+
+    /// The faces asked for, in order of preference.
+    static QStringList families();
+    /// The windows' default font: the CJK face at 12 pixels, normal weight.
+    static QFont gui();
+    /// The font a control of the layout asks for: gui() for the default and S12, 14 pixels for S14.
+    static QFont forDef(FontDef font);
+};
+
+} // namespace ovelta
