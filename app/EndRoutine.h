@@ -2,8 +2,9 @@
 
 namespace ovelta {
 
-/// The one way the program ends: the shared texts are released, nothing else runs, and the process exits
-/// with the code given. Windows are not closed one by one; the database connections end with the process
+/// The one way the program ends: the shared texts are released, a session that changed the ledger file leaves
+/// a backup of it (see TransferCommands::backupAtSessionEnd), nothing else runs, and the process exits with the
+/// code given. Windows are not closed one by one; the database connections end with the process
 /// (every statement that reported success is already on disk).
 class EndRoutine
 {

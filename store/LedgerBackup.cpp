@@ -217,6 +217,17 @@ std::optional<qint64> verify(const QString& path, const QString& key, QString* e
     return sqlite3_column_int64(count.get(), 0);
 }
 
+std::optional<qint64> countRecords(const QString& path, const QString& key)
+{
+    const auto backup = EngineConnection::open(path, key, EngineConnection::Options{true, false});
+    if (!backup)
+        return std::nullopt;
+    const auto count = backup->prepareNative(u"SELECT count(*) FROM 收送礼"_s);
+    if (!count || sqlite3_step(count.get()) != SQLITE_ROW)
+        return std::nullopt;
+    return sqlite3_column_int64(count.get(), 0);
+}
+
 bool restore(EngineConnection& ledger, const QString& backupPath, const QString& key, QString* error)
 {
     const auto backup = EngineConnection::open(backupPath, key, EngineConnection::Options{true, false});

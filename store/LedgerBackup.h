@@ -47,6 +47,9 @@ int rotate(const QString& folder, const QDate& today);
 /// The number of records, or empty with the reason in error.
 std::optional<qint64> verify(const QString& path, const QString& key, QString* error);
 
+/// The number of records of a backup, read without the full check (for the list); empty when it does not open.
+std::optional<qint64> countRecords(const QString& path, const QString& key);
+
 /// Copies a verified backup into the open ledger through its own connection, in one write transaction of the
 /// ledger: a crash during the copy leaves the old ledger, rolled back from the ledger's own journal on the next
 /// open. The backup file is only read.
