@@ -11,8 +11,11 @@
 #include "store/Money.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QStringDecoder>
 #include <QTest>
+#include <csignal>
+#include <sys/resource.h>
 
 using namespace Qt::StringLiterals;
 using namespace ovelta;
@@ -394,6 +397,35 @@ private Q_SLOTS:
         QCOMPARE(LedgerTransfer::recordCount(*engine), 2500);
         QCOMPARE(LedgerTransfer::listEntries(*engine, u"关系"_s)->last(), u"邻居"_s);
         QCOMPARE(LedgerTransfer::listEntries(*engine, u"类型"_s)->last(), u"满月"_s);
+    }
+
+    void fullDiskImportsNothing()
+    {
+        ::signal(SIGXFSZ, SIG_IGN);
+        test::TempFolder folder;
+        const auto engine = freshLedger();
+        QVERIFY(engine);
+        QVERIFY(addRecords(*engine, awkwardRecords()));
+        const qint64 size = QFileInfo(LedgerFile::name()).size();
+        std::vector<LedgerRecord> many(3000, awkwardRecords().front());
+        struct rlimit old;
+        ::getrlimit(RLIMIT_FSIZE, &old);
+        for (const rlim_t limit : {rlim_t(0), rlim_t(size), rlim_t(size + 8192)}) {
+            struct rlimit full = old;
+            full.rlim_cur = limit;
+            ::setrlimit(RLIMIT_FSIZE, &full);
+            QString error;
+            const auto outcome = LedgerImport::write(*engine, many, {u"邻居"_s}, {}, {}, &error);
+            ::setrlimit(RLIMIT_FSIZE, &old);
+            QCOMPARE(outcome, LedgerImport::Outcome::Failed);
+            QVERIFY(!error.isEmpty());
+            QVERIFY(!engine->inTransaction());
+        }
+        const auto reopened = EngineConnection::open(LedgerFile::name(), LedgerFile::password());
+        QVERIFY(reopened);
+        QCOMPARE(LedgerTransfer::recordCount(*reopened), qint64(awkwardRecords().size()));
+        QCOMPARE(LedgerTransfer::listEntries(*reopened, u"关系"_s)->size(), 5);
+        QVERIFY(addRecords(*engine, many));
     }
 
     void readByIdsKeepsTheGridsOrder()
