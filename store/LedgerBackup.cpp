@@ -142,7 +142,10 @@ bool create(const QString& ledgerPath, const QString& key, const QDateTime& when
     {
         const auto destination
             = EngineConnection::open(pending.temporaryPath(), key, EngineConnection::Options{false, true});
-        if (!destination) {
+        // The copy is a file of its own under a temporary name until it is whole: a crash leaves only a
+        // temporary file that nothing lists, so it needs no journal, and PendingFile::commit() flushes it.
+        if (!destination || !destination->executeNative("PRAGMA journal_mode=OFF")
+            || !destination->executeNative("PRAGMA synchronous=OFF")) {
             setError(error, u"无法在备份文件夹中写入文件（磁盘可能已满或没有写入权限）。"_s);
             return false;
         }

@@ -28,19 +28,26 @@ QString answer(const FileChooser::Request& request)
     return seam().answers.isEmpty() ? QString() : seam().answers.takeFirst();
 }
 
+/// Qt's own dialog, which speaks the program's language through its translations whatever the desktop offers.
+QFileDialog::Options dialogOptions()
+{
+    return QFileDialog::DontUseNativeDialog;
+}
+
 } // namespace
 
 QString FileChooser::openFile(const QString& caption, const QString& filter)
 {
     if (seam().recording)
         return answer(Request{false, caption, QString(), filter});
-    return QFileDialog::getOpenFileName(nullptr, caption, QString(), filter);
+    return QFileDialog::getOpenFileName(nullptr, caption, QString(), filter, nullptr, dialogOptions());
 }
 
 QString FileChooser::saveFile(const QString& caption, const QString& suggested, const QString& filter)
 {
-    QString path = seam().recording ? answer(Request{true, caption, suggested, filter})
-                                    : QFileDialog::getSaveFileName(nullptr, caption, suggested, filter);
+    QString path = seam().recording
+        ? answer(Request{true, caption, suggested, filter})
+        : QFileDialog::getSaveFileName(nullptr, caption, suggested, filter, nullptr, dialogOptions());
     if (!path.isEmpty() && QFileInfo(path).suffix().isEmpty())
         path += u".csv"_s;
     return path;
