@@ -14,13 +14,17 @@
 #include "windows/FileChooser.h"
 #include "windows/GridCommands.h"
 #include "windows/ImportMappingWindow.h"
+#include "windows/MainWindow.h"
 #include "windows/TransferCommands.h"
 
+#include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDialog>
 #include <QDir>
 #include <QLabel>
+#include <QMenu>
+#include <QPointer>
 #include <QProgressDialog>
 #include <QPushButton>
 #include <QTableWidget>
@@ -193,6 +197,37 @@ private Q_SLOTS:
         QCOMPARE(rows,
                  (QStringList{u"导出CSV|导出CSV|Ctrl+E"_s, u"导入CSV|导入CSV|Ctrl+I"_s, u"立即备份|立即备份|Ctrl+B"_s,
                               u"从备份恢复|从备份恢复|Ctrl+Shift+B"_s}));
+    }
+
+    void mainWindowOffersTheCommandsInItsGridMenu()
+    {
+        add({record(u"收礼"_s, u"甲"_s, u"2011-6-2"_s, 1)});
+        m_host.reset(); // the main window opens the ledger with objects of its own
+        auto* window = new MainWindow;
+        QPointer<MainWindow> main(window);
+        window->setStartupStep([window] {
+            DatabaseObjects db = window->database();
+            return db.connection.connect(LedgerFile::name(), LedgerFile::password())
+                && db.recordSet.bind(&db.connection)
+                && db.external.connect(LedgerFile::name(), QString(), LedgerFile::password());
+        });
+        window->openModeless();
+        QMenu* menu = gridContextMenu(*window);
+        QStringList names;
+        for (QAction* action : menu->actions())
+            names << action->objectName();
+        delete menu;
+        for (const QString& name : {u"导出CSV"_s, u"导入CSV"_s, u"立即备份"_s, u"从备份恢复"_s})
+            QVERIFY2(names.contains(name), qPrintable(name));
+        auto* backup = window->findChild<QAction*>(u"立即备份"_s);
+        QVERIFY(backup);
+        QCOMPARE(backup->shortcut(), QKeySequence(u"Ctrl+B"_s));
+        backup->trigger();
+        QCOMPARE(m_boxes->last().title, u"立即备份"_s);
+        QCOMPARE(backupNames(), QStringList{u"lgbk-20260520-103000.xc"_s});
+        QCOMPARE(LedgerBackup::countRecords(LedgerBackup::list(u"备份"_s).front().path, LedgerFile::password()), 1);
+        delete main.data();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     }
 
     void exportsTheWholeLedger()
