@@ -1,22 +1,38 @@
 #include "app/EndRoutine.h"
 
 #include "app/LedgerFolder.h"
+#include "store/LedgerBackup.h"
+#include "store/LedgerFile.h"
 #include "ui/Program.h"
 #include "ui/SharedState.h"
+#include "windows/TransferCommands.h"
 
 #include <cstdio>
 #include <cstdlib>
 
 namespace ovelta {
 
+namespace {
+
+/// The ledger file as the session found it; a different file at the end means the session changed it.
+QByteArray& stampAtStart()
+{
+    static QByteArray stamp;
+    return stamp;
+}
+
+} // namespace
+
 void EndRoutine::install()
 {
+    stampAtStart() = LedgerBackup::stampOf(LedgerFile::name());
     Program::setEndHandler([](int exitCode) { run(exitCode); });
 }
 
 void EndRoutine::run(int exitCode)
 {
     SharedState::instance().clear();
+    TransferCommands::backupAtSessionEnd(stampAtStart());
     LedgerFolder::removeUnusedFolders();
     std::fflush(nullptr);
     // No handler, destructor or event may run after this point.

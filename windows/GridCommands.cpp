@@ -2,6 +2,7 @@
 
 #include "ui/LedgerGrid.h"
 #include "windows/MainWindow.h"
+#include "windows/TransferCommands.h"
 
 #include <QAction>
 #include <QMenu>
@@ -13,7 +14,16 @@ namespace ovelta {
 
 std::vector<GridCommand> gridCommands()
 {
-    return {};
+    return {
+        {u"导出CSV"_s, u"导出CSV"_s, QKeySequence(Qt::CTRL | Qt::Key_E),
+         [](MainWindow& w) { TransferCommands::exportCsv(w); }},
+        {u"导入CSV"_s, u"导入CSV"_s, QKeySequence(Qt::CTRL | Qt::Key_I),
+         [](MainWindow& w) { TransferCommands::importCsv(w); }},
+        {u"立即备份"_s, u"立即备份"_s, QKeySequence(Qt::CTRL | Qt::Key_B),
+         [](MainWindow& w) { TransferCommands::backupNow(w); }},
+        {u"从备份恢复"_s, u"从备份恢复"_s, QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_B),
+         [](MainWindow& w) { TransferCommands::restoreBackup(w); }},
+    };
 }
 
 namespace {

@@ -1,0 +1,62 @@
+#pragma once
+
+#include <QDateTime>
+#include <QList>
+#include <QString>
+#include <optional>
+
+namespace ovelta {
+
+class EngineConnection;
+
+/// Copies of the ledger file in a folder "备份" beside it, made with the engine's online backup: consistent,
+/// encrypted with the ledger's own key, written under a temporary name and renamed only when whole. A copy is
+/// named after its time: lgbk-YYYYMMDD-HHMMSS.xc (with -2, -3 ... when that name is taken). Nothing here shows
+/// a message: failures are results, with a message for the user in error.
+namespace LedgerBackup {
+
+struct Backup
+{
+    QString path;
+    QDateTime time; ///< from the name
+    qint64 bytes = 0;
+};
+
+/// The folder of the backups of a ledger file: "备份" in the ledger's folder.
+QString folderOf(const QString& ledgerPath);
+/// The name of a backup made at that time (without the -N of a taken name).
+QString nameFor(const QDateTime& when);
+/// The time a backup's name gives; empty for every other name (temporary files included).
+std::optional<QDateTime> timeOfName(const QString& name);
+
+/// The backups in the folder, newest first. Only names of the form above; the temporary files of backups cut off
+/// by a crash are never listed (and are removed here when no live process is writing them).
+QList<Backup> list(const QString& folder);
+
+/// Writes a backup of the ledger file into its backup folder (made when missing, mode 0700), named after when.
+/// The ledger is only read. True with the new file's path in created.
+bool create(const QString& ledgerPath, const QString& key, const QDateTime& when, QString* created, QString* error);
+
+/// Which of the backups (times newest first) rotation keeps: the newest 10, and the newest of each calendar
+/// month among the 12 that end with today's month. Indexes into the list, ascending.
+QList<int> keptIndexes(const QList<QDateTime>& newestFirst, const QDate& today);
+/// Removes the backups that rotation does not keep; returns how many were removed.
+int rotate(const QString& folder, const QDate& today);
+
+/// Opens a backup with the key and checks it whole (the engine's integrity check, the ledger table readable).
+/// The number of records, or empty with the reason in error.
+std::optional<qint64> verify(const QString& path, const QString& key, QString* error);
+
+/// The number of records of a backup, read without the full check (for the list); empty when it does not open.
+std::optional<qint64> countRecords(const QString& path, const QString& key);
+
+/// Copies a verified backup into the open ledger through its own connection, in one write transaction of the
+/// ledger: a crash during the copy leaves the old ledger, rolled back from the ledger's own journal on the next
+/// open. The backup file is only read.
+bool restore(EngineConnection& ledger, const QString& backupPath, const QString& key, QString* error);
+
+/// What tells a changed file: its modification time to the nanosecond, size and inode; empty when missing.
+QByteArray stampOf(const QString& path);
+
+} // namespace LedgerBackup
+} // namespace ovelta

@@ -1,0 +1,36 @@
+#pragma once
+
+#include <QList>
+#include <QString>
+
+namespace ovelta {
+
+/// Every file dialog of the program goes through here: Qt's own file dialog (in Chinese with the program's
+/// translations), modal for the whole program.
+///
+/// Test seam: after startRecording() no dialog is shown; each call is recorded and answered from a queue
+/// (setNextAnswer), or with a cancel (the empty text) when the queue is empty.
+class FileChooser
+{
+public:
+    struct Request
+    {
+        bool save = false;
+        QString caption;
+        QString suggested; ///< the file proposed by a save dialog
+        QString filter;
+    };
+
+    /// The chosen file, or the empty text when the user cancelled.
+    static QString openFile(const QString& caption, const QString& filter);
+    /// As openFile(); the dialog asks before replacing an existing file. A name without a suffix gets ".csv".
+    static QString saveFile(const QString& caption, const QString& suggested, const QString& filter);
+
+    // Test seam.
+    static void startRecording();
+    static void stopRecording();
+    static void setNextAnswer(const QString& path);
+    static QList<Request> requests();
+};
+
+} // namespace ovelta

@@ -1,0 +1,353 @@
+#include "windows/TransferCommands.h"
+
+#include "store/DatabaseConnection.h"
+#include "store/EngineConnection.h"
+#include "store/LedgerBackup.h"
+#include "store/LedgerFile.h"
+#include "store/LedgerImport.h"
+#include "store/LedgerTransfer.h"
+#include "ui/LedgerGrid.h"
+#include "ui/MessageBox.h"
+#include "ui/Program.h"
+#include "windows/BackupListWindow.h"
+#include "windows/FileChooser.h"
+#include "windows/ImportMappingWindow.h"
+#include "windows/ImportReviewWindow.h"
+#include "windows/LedgerHost.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QProgressDialog>
+#include <QSettings>
+
+using namespace Qt::StringLiterals;
+
+namespace ovelta::TransferCommands {
+
+namespace {
+
+const QString ExportTitle = u"导出CSV"_s;
+const QString ImportTitle = u"导入CSV"_s;
+const QString BackupTitle = u"立即备份"_s;
+const QString RestoreTitle = u"从备份恢复"_s;
+const QString CsvFilter = u"CSV文件 (*.csv)"_s;
+/// Imports of at least this many records show a progress dialog.
+constexpr qsizetype ProgressFrom = 2000;
+
+void fail(const QString& text, const QString& title)
+{
+    MessageBox::show(text, title, MessageBox::OkOnly, MessageBox::Stop);
+}
+
+void inform(const QString& text, const QString& title)
+{
+    MessageBox::show(text, title, MessageBox::OkOnly, MessageBox::Information);
+}
+
+/// The main window's engine connection, connected again when a window left it closed; null when the ledger
+/// does not open.
+std::shared_ptr<EngineConnection> ledgerEngine(LedgerHost& host)
+{
+    DatabaseConnection& connection = host.database().connection;
+    if (!connection.isOpen())
+        connection.connect(LedgerFile::name(), LedgerFile::password());
+    return connection.engine();
+}
+
+/// The IDs of the records the grid shows, in its order.
+QList<qint64> gridIds(const LedgerGrid& grid)
+{
+    QList<qint64> ids;
+    for (int row = LedgerGrid::FixedRows; row < grid.rowCount(); ++row)
+        ids.append(grid.cellText(row, 0).toLongLong());
+    return ids;
+}
+
+QString ledgerPath()
+{
+    return QFileInfo(LedgerFile::name()).absoluteFilePath();
+}
+
+ColumnMapping rememberedMapping(const QStringList& firstRow)
+{
+    QSettings settings(mappingSettingsFile(), QSettings::IniFormat);
+    if (!settings.contains(u"mapping/headerRow"_s))
+        return LedgerImport::guessMapping(firstRow);
+    ColumnMapping mapping;
+    mapping.headerRow = settings.value(u"mapping/headerRow"_s).toBool();
+    const QStringList fields = LedgerTransfer::header();
+    for (int field = 0; field < ColumnMapping::FieldCount; ++field) {
+        // A column found by its remembered title wins over its remembered place.
+        const QString title = settings.value(u"mapping/title%1"_s.arg(field)).toString();
+        const int byTitle = title.isEmpty() ? -1 : int(firstRow.indexOf(title));
+        mapping.columns[size_t(field)]
+            = byTitle >= 0 ? byTitle : settings.value(u"mapping/column%1"_s.arg(field), -1).toInt();
+    }
+    return mapping;
+}
+
+void rememberMapping(const ColumnMapping& mapping, const QStringList& firstRow)
+{
+    QSettings settings(mappingSettingsFile(), QSettings::IniFormat);
+    settings.setValue(u"mapping/headerRow"_s, mapping.headerRow);
+    for (int field = 0; field < ColumnMapping::FieldCount; ++field) {
+        const int column = mapping.columns[size_t(field)];
+        settings.setValue(u"mapping/column%1"_s.arg(field), column);
+        settings.setValue(u"mapping/title%1"_s.arg(field),
+                          mapping.headerRow && column >= 0 ? firstRow.value(column) : QString());
+    }
+}
+
+/// The relations and occasions of the chosen records that are new to their lists, in the order of the file.
+void newEntriesOf(const std::vector<LedgerRecord>& records, const LedgerImport::Checked& checked,
+                  QStringList& relations, QStringList& kinds)
+{
+    QSet<QString> usedRelations, usedKinds;
+    for (const LedgerRecord& record : records) {
+        usedRelations.insert(record.relation);
+        usedKinds.insert(record.kind);
+    }
+    for (const QString& relation : checked.newRelations) {
+        if (usedRelations.contains(relation))
+            relations << relation;
+    }
+    for (const QString& kind : checked.newKinds) {
+        if (usedKinds.contains(kind))
+            kinds << kind;
+    }
+}
+
+} // namespace
+
+QString mappingSettingsFile()
+{
+    return QFileInfo(ledgerPath()).absoluteDir().filePath(u"lgbk-导入设置.ini"_s);
+}
+
+void exportCsv(LedgerHost& host)
+{
+    const auto engine = ledgerEngine(host);
+    if (!engine) {
+        fail(u"无法打开账本，没有导出。"_s, ExportTitle);
+        return;
+    }
+    const qint64 total = LedgerTransfer::recordCount(*engine);
+    const QList<qint64> shown = gridIds(host.grid());
+    bool onlyShown = false;
+    if (total >= 0 && shown.size() != total) {
+        const MessageBox::Answer answer = MessageBox::show(
+            u"表格中显示了%1条账目，账本中共有%2条。\n是：只导出表格中显示的%1条；否：导出全部%2条。"_s
+                .arg(shown.size())
+                .arg(total),
+            ExportTitle, MessageBox::YesNoCancel, MessageBox::Question, 0);
+        if (answer == MessageBox::Cancel)
+            return;
+        onlyShown = answer == MessageBox::Yes;
+    }
+    const QString path = FileChooser::saveFile(
+        ExportTitle, u"人情账目-%1.csv"_s.arg(Program::now().toString(u"yyyyMMdd"_s)), CsvFilter);
+    if (path.isEmpty())
+        return;
+    QString error;
+    const auto records
+        = onlyShown ? LedgerTransfer::readByIds(*engine, shown, &error) : LedgerTransfer::readAll(*engine, &error);
+    if (!records) {
+        fail(u"读取账目失败，没有导出：\n"_s + error, ExportTitle);
+        return;
+    }
+    if (!LedgerTransfer::writeWhole(path, LedgerTransfer::csv(*records), &error)) {
+        fail(u"导出失败，原有的文件没有改变：\n"_s + error, ExportTitle);
+        return;
+    }
+    inform(u"已导出%1条账目到\n%2"_s.arg(records->size()).arg(QDir::toNativeSeparators(path)), ExportTitle);
+}
+
+void importCsv(LedgerHost& host)
+{
+    const QString path = FileChooser::openFile(ImportTitle, u"CSV文件 (*.csv *.txt);;所有文件 (*)"_s);
+    if (path.isEmpty())
+        return;
+    const QString name = QFileInfo(path).fileName();
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        fail(u"无法打开文件“%1”：\n%2"_s.arg(name, file.errorString()), ImportTitle);
+        return;
+    }
+    if (file.size() > CsvTable::MaxFileBytes) {
+        fail(u"无法导入“%1”：\n文件太大（超过256MB），不是账目表格。"_s.arg(name), ImportTitle);
+        return;
+    }
+    const QByteArray bytes = file.readAll();
+    file.close();
+    QString error;
+    const std::optional<CsvTable> table = CsvTable::parse(bytes, &error);
+    if (!table) {
+        fail(u"无法导入“%1”，没有导入任何账目：\n%2"_s.arg(name, error), ImportTitle);
+        return;
+    }
+
+    const QStringList firstRow = table->rows.front();
+    ColumnMapping mapping;
+    if (const auto exportFormat = LedgerImport::exportMapping(firstRow)) {
+        mapping = *exportFormat;
+    } else {
+        ImportMappingWindow window(*table, rememberedMapping(firstRow));
+        if (window.exec() != QDialog::Accepted)
+            return;
+        mapping = window.mapping();
+        rememberMapping(mapping, firstRow);
+    }
+
+    const auto engine = ledgerEngine(host);
+    const auto lists = engine ? LedgerImport::readLists(*engine) : std::nullopt;
+    const auto existing = engine ? LedgerImport::existingKeys(*engine) : std::nullopt;
+    if (!lists || !existing) {
+        fail(u"无法读取账本，没有导入任何账目。"_s, ImportTitle);
+        return;
+    }
+    const LedgerImport::Checked checked = LedgerImport::check(*table, mapping, *lists, *existing);
+    bool keepDuplicates = false;
+    {
+        ImportReviewWindow review(checked, mapping.headerRow ? firstRow : QStringList());
+        if (review.exec() != QDialog::Accepted)
+            return;
+        keepDuplicates = review.keepDuplicates();
+    }
+    std::vector<LedgerRecord> records;
+    records.reserve(checked.candidates.size());
+    for (const auto& candidate : checked.candidates) {
+        if (!candidate.duplicate || keepDuplicates)
+            records.push_back(candidate.record);
+    }
+    if (records.empty()) {
+        inform(u"没有要导入的账目。"_s, ImportTitle);
+        return;
+    }
+    QStringList newRelations, newKinds;
+    newEntriesOf(records, checked, newRelations, newKinds);
+    if (!newRelations.isEmpty() || !newKinds.isEmpty()) {
+        QStringList lines;
+        if (!newRelations.isEmpty())
+            lines << u"关系：%1"_s.arg(newRelations.join(u"、"_s));
+        if (!newKinds.isEmpty())
+            lines << u"类型：%1"_s.arg(newKinds.join(u"、"_s));
+        const MessageBox::Answer answer
+            = MessageBox::show(u"以下条目还不在列表中，导入时将加入列表：\n%1\n要继续导入吗？"_s.arg(lines.join(u'\n')),
+                               ImportTitle, MessageBox::YesNo, MessageBox::Question, 0);
+        if (answer != MessageBox::Yes)
+            return;
+    }
+
+    std::unique_ptr<QProgressDialog> progress;
+    if (qsizetype(records.size()) >= ProgressFrom) {
+        progress = std::make_unique<QProgressDialog>(u"正在导入账目……"_s, u"取消"_s, 0, int(records.size()));
+        progress->setObjectName(u"导入进度"_s);
+        progress->setWindowTitle(ImportTitle);
+        progress->setWindowModality(Qt::ApplicationModal);
+        progress->setMinimumDuration(0);
+    }
+    const auto report = [&progress](qsizetype written) {
+        if (!progress)
+            return true;
+        progress->setValue(int(written));
+        QCoreApplication::processEvents();
+        return !progress->wasCanceled();
+    };
+    const LedgerImport::Outcome outcome = LedgerImport::write(*engine, records, newRelations, newKinds, report, &error);
+    progress.reset();
+    switch (outcome) {
+    case LedgerImport::Outcome::Done:
+        host.ledgerRefill();
+        inform(u"已导入%1条账目。"_s.arg(records.size()), ImportTitle);
+        break;
+    case LedgerImport::Outcome::Cancelled:
+        inform(u"导入已取消，没有导入任何账目。"_s, ImportTitle);
+        break;
+    case LedgerImport::Outcome::Failed:
+        fail(u"导入失败，没有导入任何账目：\n"_s + error, ImportTitle);
+        break;
+    }
+}
+
+void backupNow(LedgerHost&)
+{
+    QString created, error;
+    if (!LedgerBackup::create(ledgerPath(), LedgerFile::password(), Program::now(), &created, &error)) {
+        fail(u"备份失败，账本没有受到影响：\n"_s + error, BackupTitle);
+        return;
+    }
+    LedgerBackup::rotate(LedgerBackup::folderOf(ledgerPath()), Program::now().date());
+    inform(u"已备份到\n%1"_s.arg(QDir::toNativeSeparators(created)), BackupTitle);
+}
+
+void restoreBackup(LedgerHost& host)
+{
+    const QString folder = LedgerBackup::folderOf(ledgerPath());
+    const QList<LedgerBackup::Backup> backups = LedgerBackup::list(folder);
+    if (backups.isEmpty()) {
+        inform(u"还没有备份。\n备份保存在“%1”中。"_s.arg(QDir::toNativeSeparators(folder)), RestoreTitle);
+        return;
+    }
+    QList<BackupListWindow::Entry> entries;
+    for (const LedgerBackup::Backup& backup : backups)
+        entries.append({backup, LedgerBackup::countRecords(backup.path, LedgerFile::password()).value_or(-1)});
+    int chosen = -1;
+    {
+        BackupListWindow window(entries, QDir::toNativeSeparators(folder));
+        if (window.exec() != QDialog::Accepted)
+            return;
+        chosen = window.selected();
+    }
+    if (chosen < 0)
+        return;
+    const LedgerBackup::Backup backup = backups[chosen];
+    const QString when = backup.time.toString(u"yyyy年M月d日 HH:mm:ss"_s);
+    const MessageBox::Answer answer
+        = MessageBox::show(u"确定要用%1的备份替换现在的账本吗？\n现在的账本会先另存为一个备份。"_s.arg(when),
+                           RestoreTitle, MessageBox::YesNo, MessageBox::Question, 1);
+    if (answer != MessageBox::Yes)
+        return;
+    QString error;
+    const std::optional<qint64> records = LedgerBackup::verify(backup.path, LedgerFile::password(), &error);
+    if (!records) {
+        fail(u"这个备份不能恢复，账本没有改变：\n"_s + error, RestoreTitle);
+        return;
+    }
+    const auto engine = ledgerEngine(host);
+    if (!engine) {
+        fail(u"无法打开账本，没有恢复。"_s, RestoreTitle);
+        return;
+    }
+    QString kept;
+    if (!LedgerBackup::create(ledgerPath(), LedgerFile::password(), Program::now(), &kept, &error)) {
+        fail(u"无法先备份现在的账本，没有恢复：\n"_s + error, RestoreTitle);
+        return;
+    }
+    if (!LedgerBackup::restore(*engine, backup.path, LedgerFile::password(), &error)) {
+        fail(error, RestoreTitle);
+        return;
+    }
+    host.ledgerRefill();
+    inform(u"已从%1的备份恢复，共%2条账目。\n恢复前的账本已保存为备份：\n%3"_s.arg(when).arg(*records).arg(
+               QDir::toNativeSeparators(kept)),
+           RestoreTitle);
+}
+
+bool backupAtSessionEnd(const QByteArray& stampAtStart)
+{
+    const QByteArray now = LedgerBackup::stampOf(ledgerPath());
+    if (now.isEmpty() || now == stampAtStart)
+        return true;
+    QString error;
+    if (!LedgerBackup::create(ledgerPath(), LedgerFile::password(), Program::now(), nullptr, &error)) {
+        MessageBox::show(u"程序结束时的自动备份失败，账本没有受到影响：\n"_s + error, u"自动备份"_s, MessageBox::OkOnly,
+                         MessageBox::Warning);
+        return false;
+    }
+    LedgerBackup::rotate(LedgerBackup::folderOf(ledgerPath()), Program::now().date());
+    return true;
+}
+
+} // namespace ovelta::TransferCommands
