@@ -4,6 +4,7 @@
 #include "ui/LedgerGridModel.h"
 
 #include <QApplication>
+#include <QElapsedTimer>
 #include <QPageLayout>
 #include <QPainter>
 #include <QPdfWriter>
@@ -11,6 +12,7 @@
 #include <QProgressDialog>
 #include <QSaveFile>
 #include <algorithm>
+#include <optional>
 #if defined(__GLIBC__)
 #include <malloc.h>
 #endif
@@ -30,6 +32,7 @@ constexpr int FixedRows = 2;
 constexpr int PdfDpi = 1200;
 /// A job shorter than this shows no progress dialog.
 constexpr int ProgressDelayMs = 300;
+constexpr int UpdateIntervalMs = 50;
 const QColor HeaderBackground(224, 224, 224);
 const QColor LineColour(96, 96, 96);
 
@@ -108,12 +111,21 @@ GridPrinter::Outcome GridPrinter::runWithDialog(const std::function<Outcome(cons
     dialog.setMinimumDuration(ProgressDelayMs);
     dialog.setAutoReset(false);
     dialog.setAutoClose(false);
-    const Outcome outcome = job([&dialog](int done, int total) {
-        dialog.setLabelText(u"正在打印第 %1 页，共 %2 页"_s.arg(done).arg(total));
-        dialog.setValue(done);
-        // The dialog's own event processing runs only while it is modal and shown; cancelling must work
-        // from the first page on.
-        QCoreApplication::processEvents();
+    // The dialog is brought up to date and the events are let through a few times a second, not after every
+    // page: a long printout has thousands of pages that take a millisecond or two each.
+    QElapsedTimer sinceUpdate;
+    sinceUpdate.start();
+    bool first = true;
+    const Outcome outcome = job([&](int done, int total) {
+        if (first || done == total || sinceUpdate.elapsed() >= UpdateIntervalMs) {
+            first = false;
+            sinceUpdate.restart();
+            dialog.setLabelText(u"正在打印第 %1 页，共 %2 页"_s.arg(done).arg(total));
+            dialog.setValue(done);
+            // The dialog's own event processing runs only while it is modal and shown; cancelling must work
+            // from the first page on.
+            QCoreApplication::processEvents();
+        }
         return !dialog.wasCanceled();
     });
     dialog.close();
@@ -239,6 +251,8 @@ void GridPrinter::paintPage(QPainter& painter, const QPageLayout& layout, qreal 
     const int deviceDpi = painter.device() != nullptr ? painter.device()->logicalDpiY() : int(dpi);
     QFont bodyFont(m_font);
     bodyFont.setPointSizeF(points * dpi / std::max(1, deviceDpi));
+    // Hinting is for screens; without it the many texts of a long printout are laid out much faster.
+    bodyFont.setHintingPreference(QFont::PreferNoHinting);
     QFont titleFont(bodyFont);
     titleFont.setBold(true);
 
@@ -246,11 +260,12 @@ void GridPrinter::paintPage(QPainter& painter, const QPageLayout& layout, qreal 
     painter.fillRect(QRectF(0, 0, pageWidth, 2 * rowHeight), HeaderBackground);
     painter.setPen(Qt::black);
     painter.setFont(titleFont);
-    paintText(painter, QRectF(0, 0, pageWidth, rowHeight), m_title, Qt::AlignCenter);
+    paintText(painter, metricsOf(painter), QRectF(0, 0, pageWidth, rowHeight), m_title, true);
     painter.setFont(bodyFont);
+    FontMetrics& body = metricsOf(painter);
     for (const Column& column : columns) {
         const QString header = m_model.headerData(column.column, Qt::Horizontal).toString();
-        paintText(painter, QRectF(column.left, rowHeight, column.width, rowHeight), header, Qt::AlignCenter);
+        paintText(painter, body, QRectF(column.left, rowHeight, column.width, rowHeight), header, true);
     }
 
     for (int i = 0; i < rowCount; ++i) {
@@ -258,8 +273,8 @@ void GridPrinter::paintPage(QPainter& painter, const QPageLayout& layout, qreal 
         const qreal top = (i + 2) * rowHeight;
         painter.fillRect(QRectF(0, top, pageWidth, rowHeight), m_model.background(row));
         for (const Column& column : columns) {
-            paintText(painter, QRectF(column.left, top, column.width, rowHeight),
-                      m_model.displayText(row, column.column), Qt::AlignLeft | Qt::AlignVCenter);
+            paintText(painter, body, QRectF(column.left, top, column.width, rowHeight),
+                      m_model.displayText(row, column.column), false);
         }
     }
 
@@ -277,15 +292,64 @@ void GridPrinter::paintPage(QPainter& painter, const QPageLayout& layout, qreal 
     painter.restore();
 }
 
-void GridPrinter::paintText(QPainter& painter, const QRectF& rect, const QString& text, Qt::Alignment alignment) const
+GridPrinter::FontMetrics& GridPrinter::metricsOf(QPainter& painter) const
+{
+    const QString key = painter.font().key() + u'@' + QString::number(painter.device()->logicalDpiY());
+    auto it = m_metrics.find(key);
+    if (it != m_metrics.end())
+        return it.value();
+    const QFontMetricsF metrics(painter.font(), painter.device());
+    FontMetrics& fresh = m_metrics[key];
+    fresh.ascent = metrics.ascent();
+    fresh.lineHeight = metrics.ascent() + metrics.descent();
+    fresh.padding = metrics.averageCharWidth() * 0.4;
+    return fresh;
+}
+
+void GridPrinter::paintText(QPainter& painter, FontMetrics& known, const QRectF& rect, const QString& text,
+                            bool centred) const
 {
     if (text.isEmpty())
         return;
-    const QFontMetricsF metrics = painter.fontMetrics();
-    const qreal padding = metrics.averageCharWidth() * 0.4;
-    const QRectF inner = rect.adjusted(padding, 0, -padding, 0);
-    const QString shown = metrics.elidedText(text, Qt::ElideRight, inner.width());
-    painter.drawText(inner, int(alignment) | Qt::TextSingleLine, shown);
+    const QRectF inner = rect.adjusted(known.padding, 0, -known.padding, 0);
+    std::optional<QFontMetricsF> metrics;
+    const auto measure = [&]() -> const QFontMetricsF& {
+        if (!metrics)
+            metrics.emplace(painter.font(), painter.device());
+        return *metrics;
+    };
+
+    // The sum of the characters' widths; a surrogate pair or a combining mark makes the sum unreliable, and the
+    // text is then measured whole. Line breaks and other control characters print as blanks, on one line.
+    QString shown = text;
+    qreal estimate = 0;
+    bool reliable = true;
+    for (qsizetype i = 0; i < shown.size(); ++i) {
+        QChar c = shown.at(i);
+        if (c.unicode() < 0x20 || c == QChar::LineSeparator || c == QChar::ParagraphSeparator) {
+            shown[i] = u' ';
+            c = u' ';
+        }
+        if (c.isSurrogate() || c.isMark()) {
+            reliable = false;
+            continue;
+        }
+        auto it = known.advances.constFind(c.unicode());
+        if (it == known.advances.constEnd())
+            it = known.advances.insert(c.unicode(), measure().horizontalAdvance(c));
+        estimate += it.value();
+    }
+    // Kerning moves a text's width by a hair at most; a text close to its cell's width is measured exactly.
+    qreal width = estimate;
+    if (!reliable || estimate > inner.width() * 0.97) {
+        shown = measure().elidedText(shown, Qt::ElideRight, inner.width());
+        width = measure().horizontalAdvance(shown);
+    }
+    if (shown.isEmpty())
+        return;
+    const qreal x = centred ? inner.left() + (inner.width() - width) / 2 : inner.left();
+    const qreal baseline = rect.top() + (rect.height() - known.lineHeight) / 2 + known.ascent;
+    painter.drawText(QPointF(x, baseline), shown);
 }
 
 } // namespace ovelta

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QFont>
+#include <QHash>
 #include <QList>
 #include <QString>
 #include <functional>
@@ -77,8 +78,23 @@ private:
 
     Outcome runWithDialog(const std::function<Outcome(const Progress&)>& job, int pages) const;
     QList<Column> layoutColumns(qreal pageWidth) const;
-    void paintText(QPainter& painter, const QRectF& rect, const QString& text, Qt::Alignment alignment) const;
+    // Most cell texts fit their cells. Their widths are summed from the widths of their characters, kept per
+    // font and device here, so that only a text that may not fit is measured (shaped) in full before it is
+    // drawn.
+    struct FontMetrics
+    {
+        QHash<char16_t, qreal> advances;
+        qreal ascent = 0;
+        qreal lineHeight = 0;
+        qreal padding = 0;
+    };
+    /// The metrics of the painter's font on its device.
+    FontMetrics& metricsOf(QPainter& painter) const;
+    /// Paints a text on one line in its cell, elided when it does not fit; centred or at the left.
+    void paintText(QPainter& painter, FontMetrics& metrics, const QRectF& rect, const QString& text,
+                   bool centred) const;
 
+    mutable QHash<QString, FontMetrics> m_metrics;
     const LedgerGridModel& m_model;
     QString m_title;
     QList<int> m_widths;

@@ -290,6 +290,53 @@ private Q_SLOTS:
         QVERIFY(textOnScreen(preview).contains(guestName(150)));
     }
 
+    void cellTextsPrintOnOneLineWithinTheirCell_data()
+    {
+        QTest::addColumn<QString>("note");
+        QTest::addColumn<QString>("printedStart");
+        QTest::addColumn<QString>("notPrinted");
+        QTest::newRow("short") << u"早点到"_s << u"早点到"_s << QString();
+        QTest::newRow("line break prints as a blank") << u"第一行\n第二行"_s << u"第一行第二行"_s << QString();
+        QTest::newRow("tab and carriage return") << u"甲\t乙\r\n丙"_s << u"甲乙丙"_s << QString();
+        QTest::newRow("too long is cut with an ellipsis")
+            << (u"开头"_s + QString(300, u'长') + u"结尾"_s) << u"开头长长"_s << u"结尾"_s;
+        QTest::newRow("Latin letters and digits") << u"AVA Wolf 王 No.57"_s << u"AVAWolf王No.57"_s << QString();
+    }
+    void cellTextsPrintOnOneLineWithinTheirCell()
+    {
+        QFETCH(QString, note);
+        QFETCH(QString, printedStart);
+        QFETCH(QString, notPrinted);
+        ovelta::test::TempFolder folder;
+        LedgerGrid grid;
+        fill(grid, 3);
+        LedgerRow row;
+        row.id = 7;
+        row.direction = u"收礼"_s;
+        row.name = u"末行"_s;
+        row.date = QDate(2011, 6, 2);
+        row.relation = u"同学"_s;
+        row.kind = u"寿宴"_s;
+        row.amountTicks = 500 * Yuan;
+        row.note = note;
+        grid.appendRow(row);
+        const QString path = folder.file(u"cells.pdf"_s);
+        QVERIFY(grid.printToPdf(path));
+        QCOMPARE(pdfPages(path), 1);
+        // The last record's cells come in one line of the printout, the note last.
+        const QString text = pdfText(path, 1, 1);
+        const QString rowStart = u"4收礼末行2011年6月2日同学寿宴￥500.00"_s;
+        QVERIFY2(text.contains(rowStart + printedStart), qPrintable(text));
+        if (!notPrinted.isEmpty()) {
+            QVERIFY2(!text.contains(notPrinted), qPrintable(text));
+            QVERIFY2(text.endsWith(u"…"_s), qPrintable(text));
+        }
+        // The preview shows the same.
+        PrintPreview preview(grid.gridPrinter(), LedgerGrid::pageLayout());
+        preview.show();
+        QCOMPARE(textOnScreen(preview), text);
+    }
+
     void pageButtonsMoveThroughThePages()
     {
         LedgerGrid grid;
