@@ -228,6 +228,7 @@ void PrintBench::measure(PrintResults& r, int runs, int pdfRuns)
 
     bool allShown = pdfRuns > 0;
     const QString path = QDir::current().filePath(u"bench.pdf"_s);
+    const qint64 beforePdf = statusKiB("VmRSS:");
     for (int i = 0; i < pdfRuns; ++i) {
         bool shown = false;
         double cpu = -1;
@@ -236,6 +237,10 @@ void PrintBench::measure(PrintResults& r, int runs, int pdfRuns)
         allShown = allShown && shown;
     }
     r.progressShown = allShown;
+    if (pdfRuns > 0) {
+        const qint64 afterPdf = statusKiB("VmRSS:");
+        r.pdfLeftKiB = beforePdf < 0 || afterPdf < 0 ? -1 : afterPdf - beforePdf;
+    }
     for (const MessageBox::Record& box : MessageBox::shown())
         m_errors << u"printing: box \""_s + box.text + u"\""_s;
     MessageBox::clearShown();
@@ -265,6 +270,7 @@ QString printTable(const QList<PrintResults>& results)
     row(u"(h) PDF of the whole ledger"_s, [](const PrintResults& r) { return ms(r.pdf.median()); });
     row(u"    (h) processor time"_s, [](const PrintResults& r) { return ms(r.pdfCpu.median()); });
     row(u"    (h)/(a)"_s, [](const PrintResults& r) { return ratio(r.pdf.median(), r.floorMs); });
+    row(u"(h) memory left after the PDF"_s, [](const PrintResults& r) { return mib(r.pdfLeftKiB); });
     row(u"    (h) progress dialog shown"_s, [](const PrintResults& r) {
         return r.pdf.isEmpty() ? u"-"_s : r.progressShown ? u"yes"_s : u"no"_s;
     });
@@ -304,6 +310,7 @@ QJsonObject printJson(const QList<PrintResults>& results)
             o.insert(u"pdf_cpu"_s, samples(r.pdfCpu));
             o.insert(u"pdf_over_floor"_s, r.floorMs > 0 ? r.pdf.median() / r.floorMs : -1);
             o.insert(u"pdf_progress_shown"_s, r.progressShown);
+            o.insert(u"pdf_left_kib"_s, r.pdfLeftKiB);
         }
         sizes.append(o);
     }

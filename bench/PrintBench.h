@@ -24,6 +24,7 @@ struct PrintResults
     int pages = 0;
     Samples pdf; ///< (h) the whole ledger to a PDF file, at the PDF size only
     Samples pdfCpu; ///< (h) the processor time of this process meanwhile, which a loaded machine does not inflate
+    qint64 pdfLeftKiB = -1; ///< (h) resident memory still above the start after the last PDF was written
     bool progressShown = false; ///< (h) the progress dialog was on screen during every PDF run
 };
 
