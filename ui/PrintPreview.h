@@ -32,7 +32,8 @@ public:
     static constexpr qreal MaximumZoom = 8.0;
     static constexpr qreal ZoomStep = 1.25;
 
-    /// The preview shows what printer paints, with that page layout to start with. printer must outlive it.
+    /// The preview shows what printer paints, with that page layout to start with. The grid whose rows printer
+    /// paints must outlive the preview.
     PrintPreview(const GridPrinter& printer, const QPageLayout& layout, QWidget* parent = nullptr);
     ~PrintPreview() override;
 
