@@ -4,6 +4,7 @@
 #include "BenchLedger.h"
 #include "BenchReport.h"
 #include "FloorQuery.h"
+#include "PrintBench.h"
 #include "ProcessBench.h"
 #include "WindowBench.h"
 
@@ -14,6 +15,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QJsonDocument>
 #include <QLocale>
 #include <QProcess>
 #include <QTemporaryDir>
@@ -174,6 +176,7 @@ int main(int argc, char** argv)
 
     QTemporaryDir root;
     QString processFolder, memoryFolder;
+    QList<PrintResults> printing;
     for (qint64 records : sizes) {
         const QString folder = QDir(root.path()).filePath(QString::number(records));
         QDir().mkpath(folder);
@@ -182,6 +185,16 @@ int main(int argc, char** argv)
         r.records = records;
         measureSize(folder, r, report.errors);
         report.sizes << r;
+        say(u"%1 records, printing ..."_s.arg(records));
+        PrintResults& p = printing.emplace_back();
+        p.records = records;
+        p.floorMs = r.floor.median();
+        {
+            PrintBench print(folder);
+            print.measure(p, runsFor(records), records == PrintBench::PdfRecords ? 3 : 0);
+            for (const QString& e : print.errors())
+                report.errors << u"%1 records: %2"_s.arg(records).arg(e);
+        }
         if (processFolder.isEmpty() || records == 100000) {
             processFolder = folder;
             report.processRecords = records;
@@ -213,11 +226,13 @@ int main(int argc, char** argv)
 
     report.loadAfter = loadAverage();
     report.totalSeconds = double(total.elapsed()) / 1000;
-    const QString table = report.table();
+    const QString table = report.table() + printTable(printing);
     std::printf("%s", table.toLocal8Bit().constData());
     QFile json(output);
     if (json.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
-        json.write(report.json());
+        QJsonObject figures = QJsonDocument::fromJson(report.json()).object();
+        figures.insert(u"printing"_s, printJson(printing));
+        json.write(QJsonDocument(figures).toJson());
         std::printf("Results written to %s\n", qPrintable(output));
     }
     return report.errors.isEmpty() ? 0 : 1;

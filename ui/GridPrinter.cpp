@@ -3,28 +3,39 @@
 #include "ui/GridHeaderView.h"
 #include "ui/LedgerGridModel.h"
 
+#include <QApplication>
+#include <QElapsedTimer>
 #include <QFontMetricsF>
+#include <QPageLayout>
 #include <QPainter>
+#include <QPdfWriter>
 #include <QPrinter>
+#include <QProgressDialog>
+#include <QSaveFile>
 #include <algorithm>
+#include <optional>
+#if defined(__GLIBC__)
+#include <malloc.h>
+#endif
+
+using namespace Qt::StringLiterals;
 
 namespace ovelta {
 
 namespace {
 
 constexpr qreal ScreenDpi = 96.0;
+constexpr qreal PointsPerInch = 72.0;
+/// The grid's row height in points: 24 pixels at 96 dpi.
+constexpr qreal RowPoints = GridHeaderView::RowHeight * PointsPerInch / ScreenDpi;
+constexpr int FixedRows = 2;
+/// The resolution of PDF output, as a high-resolution printer has it.
+constexpr int PdfDpi = 1200;
+/// A job shorter than this shows no progress dialog.
+constexpr int ProgressDelayMs = 300;
+constexpr int UpdateIntervalMs = 50;
 const QColor HeaderBackground(224, 224, 224);
 const QColor LineColour(96, 96, 96);
-
-qreal deviceScale(QPrinter* printer)
-{
-    return printer->resolution() / ScreenDpi;
-}
-
-QSizeF paintArea(QPrinter* printer)
-{
-    return printer->pageRect(QPrinter::DevicePixel).size();
-}
 
 } // namespace
 
@@ -37,42 +48,162 @@ GridPrinter::GridPrinter(const LedgerGridModel& model, const QString& title, con
 {
 }
 
-int GridPrinter::rowsPerPage(QPrinter* printer) const
+int GridPrinter::rowsPerPage(const QPageLayout& layout)
 {
-    const qreal rowHeight = GridHeaderView::RowHeight * deviceScale(printer);
-    const int fixedRows = 2;
-    return std::max(1, int(paintArea(printer).height() / rowHeight) - fixedRows);
+    const qreal height = layout.paintRect(QPageLayout::Point).height();
+    // A hair of tolerance, so that a page that holds exactly n rows is not cut to n-1 by rounding.
+    return std::max(1, int(height / RowPoints + 1e-6) - FixedRows);
+}
+
+int GridPrinter::pageCount(const QPageLayout& layout) const
+{
+    const qint64 perPage = rowsPerPage(layout);
+    return int(std::max<qint64>(1, (qint64(m_model.rowCount()) + perPage - 1) / perPage));
 }
 
 int GridPrinter::pageCount(QPrinter* printer) const
 {
-    const int perPage = rowsPerPage(printer);
-    return std::max(1, (m_model.rowCount() + perPage - 1) / perPage);
+    return printer == nullptr ? 0 : pageCount(printer->pageLayout());
 }
 
-bool GridPrinter::print(QPrinter* printer) const
+int GridPrinter::firstRowOf(const QPageLayout& layout, int page) const
+{
+    const qint64 first = qint64(std::max(1, page) - 1) * rowsPerPage(layout);
+    return int(std::min<qint64>(first, m_model.rowCount()));
+}
+
+int GridPrinter::rowsOn(const QPageLayout& layout, int page) const
+{
+    return std::min(rowsPerPage(layout), m_model.rowCount() - firstRowOf(layout, page));
+}
+
+GridPrinter::Outcome GridPrinter::print(QPagedPaintDevice* device, int firstPage, int lastPage,
+                                        const Progress& progress) const
 {
     QPainter painter;
-    if (printer == nullptr || !painter.begin(printer))
-        return false;
-
-    const int perPage = rowsPerPage(printer);
-    const int pages = pageCount(printer);
-    int first = 1;
-    int last = pages;
-    if (printer->printRange() == QPrinter::PageRange && printer->fromPage() > 0) {
-        first = std::min(printer->fromPage(), pages);
-        last = std::clamp(printer->toPage() > 0 ? printer->toPage() : pages, first, pages);
-    }
+    if (device == nullptr || !painter.begin(device))
+        return Failed;
+    const QPageLayout layout = device->pageLayout();
+    const qreal dpi = device->logicalDpiY();
+    const int pages = pageCount(layout);
+    const int first = std::clamp(firstPage, 1, pages);
+    const int last = std::clamp(lastPage, first, pages);
+    const int total = last - first + 1;
     for (int page = first; page <= last; ++page) {
-        if (page != first && !printer->newPage()) {
+        if (page != first && !device->newPage()) {
             painter.end();
-            return false;
+            return Failed;
         }
-        const int firstRow = (page - 1) * perPage;
-        paintPage(painter, printer, firstRow, std::min(perPage, m_model.rowCount() - firstRow));
+        paintPage(painter, layout, dpi, page);
+        if (progress && !progress(page - first + 1, total)) {
+            painter.end();
+            return Cancelled;
+        }
     }
-    return painter.end();
+    return painter.end() ? Printed : Failed;
+}
+
+GridPrinter::Outcome GridPrinter::runWithDialog(const std::function<Outcome(const Progress&)>& job, int pages) const
+{
+    QProgressDialog dialog(u"正在打印 ..."_s, u"取消"_s, 0, pages);
+    dialog.setObjectName(u"打印进度"_s);
+    dialog.setWindowTitle(u"打印"_s);
+    dialog.setWindowModality(Qt::ApplicationModal);
+    dialog.setMinimumDuration(ProgressDelayMs);
+    dialog.setAutoReset(false);
+    dialog.setAutoClose(false);
+    // The dialog is brought up to date and the events are let through a few times a second, not after every
+    // page: a long printout has thousands of pages that take a millisecond or two each.
+    QElapsedTimer sinceUpdate;
+    sinceUpdate.start();
+    bool first = true;
+    const Outcome outcome = job([&](int done, int total) {
+        if (first || done == total || sinceUpdate.elapsed() >= UpdateIntervalMs) {
+            first = false;
+            sinceUpdate.restart();
+            dialog.setLabelText(u"正在打印第 %1 页，共 %2 页"_s.arg(done).arg(total));
+            dialog.setValue(done);
+            // The dialog's own event processing runs only while it is modal and shown; cancelling must work
+            // from the first page on.
+            QCoreApplication::processEvents();
+        }
+        return !dialog.wasCanceled();
+    });
+    dialog.close();
+    return outcome;
+}
+
+GridPrinter::Outcome GridPrinter::printWithProgress(QPrinter* printer) const
+{
+    if (printer == nullptr)
+        return Failed;
+    int first = 1;
+    int last = std::numeric_limits<int>::max();
+    if (printer->printRange() == QPrinter::PageRange && printer->fromPage() > 0) {
+        first = printer->fromPage();
+        last = printer->toPage() > 0 ? printer->toPage() : last;
+    }
+    // A printout to a PDF file goes through the same safe file writing as the program's own PDF output.
+    if (printer->outputFormat() == QPrinter::PdfFormat && !printer->outputFileName().isEmpty())
+        return writePdf(printer->outputFileName(), printer->pageLayout(), first, last);
+
+    const int pages = pageCount(printer->pageLayout());
+    const int shown = std::clamp(last, 1, pages) - std::clamp(first, 1, pages) + 1;
+    const Outcome outcome = runWithDialog(
+        [&](const Progress& progress) {
+            return print(printer, first, last, [&](int done, int total) {
+                if (progress(done, total))
+                    return true;
+                printer->abort();
+                return false;
+            });
+        },
+        std::max(1, shown));
+    releaseFreedMemory();
+    return outcome;
+}
+
+GridPrinter::Outcome GridPrinter::writePdf(const QString& path, const QPageLayout& layout, int firstPage,
+                                           int lastPage) const
+{
+    const int pages = pageCount(layout);
+    const int shown = std::clamp(lastPage, 1, pages) - std::clamp(firstPage, 1, pages) + 1;
+    const Outcome outcome
+        = runWithDialog([&](const Progress& progress) { return writePdf(path, layout, firstPage, lastPage, progress); },
+                        std::max(1, shown));
+    releaseFreedMemory();
+    return outcome;
+}
+
+GridPrinter::Outcome GridPrinter::writePdf(const QString& path, const QPageLayout& layout, int firstPage, int lastPage,
+                                           const Progress& progress) const
+{
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        return Failed;
+    Outcome outcome = Failed;
+    {
+        QPdfWriter writer(&file);
+        writer.setResolution(PdfDpi);
+        writer.setCreator(QCoreApplication::applicationName());
+        writer.setTitle(m_title);
+        if (!writer.setPageLayout(layout))
+            return Failed;
+        outcome = print(&writer, firstPage, lastPage, progress);
+    }
+    // An uncommitted save file is removed with its object; the file of that name is not touched.
+    if (outcome != Printed) {
+        file.cancelWriting();
+        return outcome;
+    }
+    return file.commit() ? Printed : Failed;
+}
+
+void GridPrinter::releaseFreedMemory()
+{
+#if defined(__GLIBC__)
+    malloc_trim(0);
+#endif
 }
 
 QList<GridPrinter::Column> GridPrinter::layoutColumns(qreal pageWidth) const
@@ -105,29 +236,37 @@ QList<GridPrinter::Column> GridPrinter::layoutColumns(qreal pageWidth) const
     return columns;
 }
 
-void GridPrinter::paintPage(QPainter& painter, QPrinter* printer, int firstRow, int rowCount) const
+void GridPrinter::paintPage(QPainter& painter, const QPageLayout& layout, qreal dpi, int page) const
 {
-    const qreal scale = deviceScale(printer);
-    const qreal rowHeight = GridHeaderView::RowHeight * scale;
-    const qreal pageWidth = paintArea(printer).width();
+    const qreal unitsPerPoint = dpi / PointsPerInch;
+    const qreal rowHeight = RowPoints * unitsPerPoint;
+    const qreal pageWidth = layout.paintRect(QPageLayout::Point).width() * unitsPerPoint;
     const QList<Column> columns = layoutColumns(pageWidth);
+    const int firstRow = firstRowOf(layout, page);
+    const int rowCount = rowsOn(layout, page);
 
-    QFont screenFont(m_font);
-    // A size in screen pixels would shrink to nothing at printer resolution; points scale with the device.
-    if (screenFont.pixelSize() > 0)
-        screenFont.setPointSizeF(screenFont.pixelSize() * 72.0 / ScreenDpi);
-    QFont bodyFont(screenFont, printer);
+    // The font keeps its size in points on paper whatever the device: a size in screen pixels is taken at
+    // 96 dpi, and a device of another resolution than dpi (the preview's screen) gets the size scaled so
+    // that the texts measure the same in the painter's units.
+    const qreal points = m_font.pointSizeF() > 0 ? m_font.pointSizeF() : m_font.pixelSize() * PointsPerInch / ScreenDpi;
+    const int deviceDpi = painter.device() != nullptr ? painter.device()->logicalDpiY() : int(dpi);
+    QFont bodyFont(m_font);
+    bodyFont.setPointSizeF(points * dpi / std::max(1, deviceDpi));
+    // Hinting is for screens; without it the many texts of a long printout are laid out much faster.
+    bodyFont.setHintingPreference(QFont::PreferNoHinting);
     QFont titleFont(bodyFont);
     titleFont.setBold(true);
 
+    painter.save();
     painter.fillRect(QRectF(0, 0, pageWidth, 2 * rowHeight), HeaderBackground);
     painter.setPen(Qt::black);
     painter.setFont(titleFont);
-    paintText(painter, QRectF(0, 0, pageWidth, rowHeight), m_title, Qt::AlignCenter);
+    paintText(painter, metricsOf(painter), QRectF(0, 0, pageWidth, rowHeight), m_title, true);
     painter.setFont(bodyFont);
+    FontMetrics& body = metricsOf(painter);
     for (const Column& column : columns) {
         const QString header = m_model.headerData(column.column, Qt::Horizontal).toString();
-        paintText(painter, QRectF(column.left, rowHeight, column.width, rowHeight), header, Qt::AlignCenter);
+        paintText(painter, body, QRectF(column.left, rowHeight, column.width, rowHeight), header, true);
     }
 
     for (int i = 0; i < rowCount; ++i) {
@@ -135,15 +274,14 @@ void GridPrinter::paintPage(QPainter& painter, QPrinter* printer, int firstRow, 
         const qreal top = (i + 2) * rowHeight;
         painter.fillRect(QRectF(0, top, pageWidth, rowHeight), m_model.background(row));
         for (const Column& column : columns) {
-            paintText(painter, QRectF(column.left, top, column.width, rowHeight),
-                      m_model.displayText(row, column.column), Qt::AlignLeft | Qt::AlignVCenter);
+            paintText(painter, body, QRectF(column.left, top, column.width, rowHeight),
+                      m_model.displayText(row, column.column), false);
         }
     }
 
-    // The rules go on last, once per page rather than per cell, which keeps long printouts and their preview
-    // small.
+    // The rules go on last, once per page rather than per cell, which keeps long printouts small.
     QPen pen(LineColour);
-    pen.setWidthF(std::max<qreal>(1.0, scale * 0.75));
+    pen.setWidthF(std::max<qreal>(1.0, dpi / ScreenDpi * 0.75));
     painter.setPen(pen);
     const qreal bottom = (rowCount + 2) * rowHeight;
     for (int line = 0; line <= rowCount + 2; ++line)
@@ -152,26 +290,71 @@ void GridPrinter::paintPage(QPainter& painter, QPrinter* printer, int firstRow, 
     painter.drawLine(QPointF(pageWidth, 0), QPointF(pageWidth, bottom));
     for (int i = 1; i < columns.size(); ++i)
         painter.drawLine(QPointF(columns.at(i).left, rowHeight), QPointF(columns.at(i).left, bottom));
+    painter.restore();
 }
 
-void GridPrinter::paintText(QPainter& painter, const QRectF& rect, const QString& text, Qt::Alignment alignment) const
+GridPrinter::FontMetrics& GridPrinter::metricsOf(QPainter& painter) const
+{
+    const QString key = painter.font().key() + u'@' + QString::number(painter.device()->logicalDpiY());
+    auto it = m_metrics.find(key);
+    if (it != m_metrics.end())
+        return it.value();
+    const QFontMetricsF metrics(painter.font(), painter.device());
+    FontMetrics& fresh = m_metrics[key];
+    fresh.ascent = metrics.ascent();
+    fresh.lineHeight = metrics.ascent() + metrics.descent();
+    fresh.padding = metrics.averageCharWidth() * 0.4;
+    return fresh;
+}
+
+void GridPrinter::paintText(QPainter& painter, FontMetrics& known, const QRectF& rect, const QString& text,
+                            bool centred) const
 {
     if (text.isEmpty())
         return;
-    const qreal padding = painter.fontMetrics().averageCharWidth() * 0.4;
-    const QRectF inner = rect.adjusted(padding, 0, -padding, 0);
-    const qreal width = QFontMetricsF(painter.font(), painter.device()).horizontalAdvance(text);
+    const QRectF inner = rect.adjusted(known.padding, 0, -known.padding, 0);
+    std::optional<QFontMetricsF> metrics;
+    const auto measure = [&]() -> const QFontMetricsF& {
+        if (!metrics)
+            metrics.emplace(painter.font(), painter.device());
+        return *metrics;
+    };
+
+    // The sum of the characters' widths; a surrogate pair or a combining mark makes the sum unreliable, and the
+    // text is then measured whole. Line breaks and other control characters print as blanks, on one line.
+    QString shown = text;
+    qreal estimate = 0;
+    bool reliable = true;
+    for (qsizetype i = 0; i < shown.size(); ++i) {
+        QChar c = shown.at(i);
+        if (c.unicode() < 0x20 || c == QChar::LineSeparator || c == QChar::ParagraphSeparator) {
+            shown[i] = u' ';
+            c = u' ';
+        }
+        if (c.isSurrogate() || c.isMark()) {
+            reliable = false;
+            continue;
+        }
+        auto it = known.advances.constFind(c.unicode());
+        if (it == known.advances.constEnd())
+            it = known.advances.insert(c.unicode(), measure().horizontalAdvance(c));
+        estimate += it.value();
+    }
+    // Kerning moves a text's width by a hair at most; a text close to its cell's width is measured exactly.
+    qreal width = estimate;
+    if (!reliable || estimate > inner.width() * 0.97)
+        width = measure().horizontalAdvance(shown);
+    const qreal baseline = rect.top() + (rect.height() - known.lineHeight) / 2 + known.ascent;
     if (width <= inner.width() || inner.width() <= 0) {
-        painter.drawText(inner, int(alignment) | Qt::TextSingleLine, text);
+        const qreal x = centred ? inner.left() + (inner.width() - width) / 2 : inner.left();
+        painter.drawText(QPointF(x, baseline), shown);
         return;
     }
     // Paper has no tooltip: a text wider than its cell is printed whole, narrowed to the cell's width.
-    const qreal factor = inner.width() / width;
     painter.save();
     painter.translate(inner.left(), 0);
-    painter.scale(factor, 1.0);
-    painter.drawText(QRectF(0, inner.top(), width, inner.height()),
-                     int(Qt::AlignLeft | Qt::AlignVCenter) | Qt::TextSingleLine, text);
+    painter.scale(inner.width() / width, 1.0);
+    painter.drawText(QPointF(0, baseline), shown);
     painter.restore();
 }
 

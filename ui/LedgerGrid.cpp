@@ -4,11 +4,11 @@
 #include "ui/GridHeaderView.h"
 #include "ui/GridPrinter.h"
 #include "ui/LedgerGridModel.h"
+#include "ui/PrintPreview.h"
 
 #include <QMouseEvent>
 #include <QPageLayout>
 #include <QPageSize>
-#include <QPrintPreviewDialog>
 #include <QPrinter>
 #include <QScrollBar>
 
@@ -170,35 +170,40 @@ QList<int> LedgerGrid::columnWidths() const
     return widths;
 }
 
+GridPrinter LedgerGrid::gridPrinter() const
+{
+    return GridPrinter(*m_model, titleText(), columnWidths(), font());
+}
+
 bool LedgerGrid::print(QPrinter* printer) const
 {
-    return GridPrinter(*m_model, titleText(), columnWidths(), font()).print(printer);
+    return gridPrinter().printWithProgress(printer) == GridPrinter::Printed;
+}
+
+QPageLayout LedgerGrid::pageLayout()
+{
+    return QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Portrait, QMarginsF(15, 15, 15, 15),
+                       QPageLayout::Millimeter);
 }
 
 void LedgerGrid::preparePrinter(QPrinter& printer)
 {
-    printer.setPageLayout(QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Portrait, QMarginsF(15, 15, 15, 15),
-                                      QPageLayout::Millimeter));
+    printer.setPageLayout(pageLayout());
 }
 
 bool LedgerGrid::printToPdf(const QString& path) const
 {
-    QPrinter printer(QPrinter::HighResolution);
-    printer.setOutputFormat(QPrinter::PdfFormat);
-    printer.setOutputFileName(path);
-    preparePrinter(printer);
-    return print(&printer);
+    return gridPrinter().writePdf(path, pageLayout()) == GridPrinter::Printed;
 }
 
 void LedgerGrid::openPrintPreview()
 {
-    QPrinter printer(QPrinter::HighResolution);
-    preparePrinter(printer);
-    QPrintPreviewDialog dialog(&printer, nullptr);
-    dialog.setWindowTitle(u"打印预览"_s);
-    dialog.setWindowModality(Qt::ApplicationModal);
-    connect(&dialog, &QPrintPreviewDialog::paintRequested, this, [this](QPrinter* target) { print(target); });
-    dialog.exec();
+    {
+        PrintPreview preview(gridPrinter(), pageLayout(), nullptr);
+        preview.setWindowModality(Qt::ApplicationModal);
+        preview.exec();
+    }
+    GridPrinter::releaseFreedMemory();
 }
 
 void LedgerGrid::mouseDoubleClickEvent(QMouseEvent* event)

@@ -3,6 +3,7 @@
 #include <QByteArrayView>
 #include <QColor>
 #include <QDate>
+#include <QPageLayout>
 #include <QTableView>
 #include <span>
 #include <vector>
@@ -11,6 +12,7 @@ class QPrinter;
 
 namespace ovelta {
 
+class GridPrinter;
 class LedgerGridModel;
 
 /// One ledger record as the grid keeps it; cell texts are formatted from it when drawn or read.
@@ -86,17 +88,23 @@ public:
 
     /// Paints the title, header and every data row onto the printer's pages, repeating title and header on
     /// each page; the columns share the page width in proportion to their widths, the ID column left out.
+    /// Goes page by page with a progress dialog; false when cancelled or failed.
     bool print(QPrinter* printer) const;
+    /// The same as a PDF file with the default page layout. The file appears only when complete: cancelled or
+    /// failed, it leaves no file and an earlier file of that name as it was.
     bool printToPdf(const QString& path) const;
     /// The modal print preview titled "打印预览".
     void openPrintPreview();
+    /// What paints the grid's pages, for the preview and the printer.
+    GridPrinter gridPrinter() const;
 
     static QString dateText(const QDate& date); ///< "%d年%d月%d日"
     static QString moneyText(qint64 ticks); ///< two decimals; empty for zero
     static QString titleText(); ///< "总 收 送 礼 记 录"
     static QStringList headerTexts();
 
-    /// The printer settings shared by the preview and the PDF output: A4 portrait, 15 mm margins.
+    /// The page layout shared by the preview and the PDF output: A4 portrait, 15 mm margins.
+    static QPageLayout pageLayout();
     static void preparePrinter(QPrinter& printer);
 
     /// Typing does not move the focus.
