@@ -4,6 +4,7 @@
 #include "store/ExternalDatabase.h"
 #include "store/LedgerFile.h"
 #include "store/LedgerSchema.h"
+#include "store/LedgerStatements.h"
 #include "store/PendingFile.h"
 #include "store/RecordSet.h"
 #include "ui/MessageBox.h"
@@ -39,8 +40,8 @@ bool createDatabase(DatabaseObjects db)
 {
     const QString file = LedgerFile::name();
     const QString password = LedgerFile::password();
-    const QStringList creates = LedgerSchema::createStatements();
-    const QStringList seeds = LedgerSchema::seedStatements();
+    const QStringList creates = LedgerStatements::createTables();
+    const QStringList seeds = LedgerStatements::seedRows();
     {
         PendingFile pending(file, password);
         if (!pending.isValid())

@@ -10,10 +10,8 @@
 #include "store/EngineConnection.h"
 #include "store/LedgerFile.h"
 #include "store/LedgerSchema.h"
+#include "store/LedgerStatements.h"
 #include "store/RecordSet.h"
-#include "store/SqlText.h"
-#include "windows/EntryStatements.h"
-#include "windows/ListWindow.h"
 
 #include <QRandomGenerator>
 #include <QStringList>
@@ -45,7 +43,7 @@ QString encoded(const QString& text)
 QList<qint64> idsOf(RecordSet& records, const QString& table)
 {
     QList<qint64> ids;
-    records.open(u"select * from "_s + table);
+    records.openTable(table);
     for (records.moveFirst(); !records.atEnd(); records.moveNext()) {
         qint64 id = 0;
         records.readInteger(u"ID"_s, id);
@@ -98,9 +96,9 @@ private:
         return u"%1'%2-%3"_s.arg(stem).arg(m_seed).arg(++m_count);
     }
 
-    EntryStatements::EntryValues values()
+    LedgerStatements::EntryValues values()
     {
-        EntryStatements::EntryValues v;
+        LedgerStatements::EntryValues v;
         v.direction = m_random.bounded(2) ? u"收礼"_s : u"送礼"_s;
         v.name = text(u"客"_s);
         v.date = QDate(2020, 1, 1).addDays(m_random.bounded(1000));
@@ -112,9 +110,9 @@ private:
         return v;
     }
 
-    static QString describe(const EntryStatements::EntryValues& v)
+    static QString describe(const LedgerStatements::EntryValues& v)
     {
-        return encoded(v.direction) + u' ' + encoded(v.name) + u' ' + EntryStatements::dateText(v.date) + u' '
+        return encoded(v.direction) + u' ' + encoded(v.name) + u' ' + LedgerStatements::dateText(v.date) + u' '
             + encoded(v.relation) + u' ' + encoded(v.kind) + u' ' + QString::number(v.amountTicks) + u' '
             + encoded(v.note);
     }
@@ -123,9 +121,9 @@ private:
 
     void addGift()
     {
-        const EntryStatements::EntryValues v = values();
+        const LedgerStatements::EntryValues v = values();
         say(u"do add "_s + describe(v));
-        if (m_connection.execute(EntryStatements::insert(v))) {
+        if (m_connection.execute(LedgerStatements::addRecord(v))) {
             const qint64 id = m_connection.engine()->lastInsertRowid();
             m_gifts << id;
             say(u"ok "_s + QString::number(id));
@@ -135,9 +133,9 @@ private:
     void modifyGift()
     {
         const qint64 id = randomOf(m_gifts);
-        const EntryStatements::EntryValues v = values();
+        const LedgerStatements::EntryValues v = values();
         say(u"do mod "_s + QString::number(id) + u' ' + describe(v));
-        if (m_connection.execute(EntryStatements::update(v, QString::number(id))))
+        if (m_connection.execute(LedgerStatements::modifyRecord(v, QString::number(id))))
             say(u"ok"_s);
     }
 
@@ -145,7 +143,7 @@ private:
     {
         const qint64 id = randomOf(m_gifts);
         say(u"do del "_s + QString::number(id));
-        if (m_connection.execute(u"delete from 收送礼 where ID="_s + QString::number(id))) {
+        if (m_connection.execute(LedgerStatements::deleteRecord(QString::number(id)))) {
             m_gifts.removeAll(id);
             say(u"ok"_s);
         }
@@ -154,10 +152,11 @@ private:
     void addEntry()
     {
         const int list = int(m_random.bounded(2));
-        const auto& table = ListWindow::differences(list == 0 ? ListWindow::Relations : ListWindow::BanquetTypes);
+        const auto table
+            = list == 0 ? LedgerStatements::LookupList::Relations : LedgerStatements::LookupList::BanquetTypes;
         const QString entry = text(u"类"_s);
         say(u"do ladd "_s + QString::number(list) + u' ' + encoded(entry));
-        if (m_connection.execute(table.insertStatement + SqlText::quoted(entry) + u")"_s)) {
+        if (m_connection.execute(LedgerStatements::addLookup(table, entry))) {
             const qint64 id = m_connection.engine()->lastInsertRowid();
             m_entries[list] << id;
             say(u"ok "_s + QString::number(id));
@@ -169,10 +168,11 @@ private:
         const int list = int(m_random.bounded(2));
         if (m_entries[list].isEmpty())
             return;
-        const auto& table = ListWindow::differences(list == 0 ? ListWindow::Relations : ListWindow::BanquetTypes);
+        const auto table
+            = list == 0 ? LedgerStatements::LookupList::Relations : LedgerStatements::LookupList::BanquetTypes;
         const qint64 id = randomOf(m_entries[list]);
         say(u"do ldel "_s + QString::number(list) + u' ' + QString::number(id));
-        if (m_connection.execute(table.deleteStatement + QString::number(id))) {
+        if (m_connection.execute(LedgerStatements::deleteLookup(table, QString::number(id)))) {
             m_entries[list].removeAll(id);
             say(u"ok"_s);
         }
