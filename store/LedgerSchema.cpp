@@ -1,6 +1,7 @@
 #include "LedgerSchema.h"
 
-#include "EngineConnection.h"
+#include "DatabaseConnection.h"
+#include "ExternalDatabase.h"
 #include "LedgerStatements.h"
 #include "PendingFile.h"
 
@@ -14,14 +15,19 @@ bool createFile(const QString& path, const QString& password)
     if (!pending.isValid())
         return false;
     {
-        const auto engine = EngineConnection::open(pending.temporaryPath(), password);
-        if (!engine || !engine->executeNative("BEGIN IMMEDIATE"))
-            return false;
-        for (const QString& statement : LedgerStatements::createTables() + LedgerStatements::seedRows()) {
-            if (!engine->execute(statement))
-                return false; // the connection ends with the transaction undone; the file goes too
-        }
-        if (!engine->executeNative("COMMIT"))
+        // The ledger table through 数据库连接, the other tables and the seed rows through 外部数据库.
+        DatabaseConnection connection;
+        ExternalDatabase external;
+        const QStringList creates = LedgerStatements::createTables();
+        const QStringList seeds = LedgerStatements::seedRows();
+        bool ok = connection.connect(pending.temporaryPath(), password) && connection.execute(creates.first())
+            && external.connect(pending.temporaryPath(), QString(), password, false, true);
+        for (qsizetype i = 1; ok && i < creates.size(); ++i)
+            ok = external.execute(creates[i]);
+        for (qsizetype i = 0; ok && i < seeds.size(); ++i)
+            ok = external.execute(seeds[i]);
+        // Both connections end here, before the file takes its name; a failed creation leaves nothing behind.
+        if (!ok)
             return false;
     }
     return pending.commit();

@@ -12,6 +12,7 @@
 #include "store/LedgerSchema.h"
 #include "store/LedgerStatements.h"
 #include "store/RecordSet.h"
+#include "windows/PasswordWindow.h"
 
 #include <QRandomGenerator>
 #include <QStringList>
@@ -178,17 +179,15 @@ private:
         }
     }
 
-    /// As the password window does it: the account row deleted and appended anew in one transaction.
+    /// Through the password window's own steps: the account row read, then deleted and appended anew in one
+    /// transaction.
     void changePassword()
     {
         const QString password = text(u"密"_s);
         say(u"do pw "_s + encoded(password));
-        QString user;
-        const bool changed
-            = m_records.openTable(u"账号"_s) && m_records.readText(u"用户"_s, user) && m_records.inTransaction([&] {
-                  return m_records.deleteCurrent() && m_records.addRow() && m_records.writeText(u"用户"_s, user)
-                      && m_records.writeText(u"密码"_s, password) && m_records.saveRow();
-              });
+        QString user, current;
+        PasswordWindow::readAccount(m_records, user, current);
+        const bool changed = !user.isEmpty() && PasswordWindow::replaceAccountRow(m_records, user, password);
         m_records.close();
         if (changed)
             say(u"ok"_s);
