@@ -5,6 +5,7 @@
 #include "ModalSteps.h"
 #include "TempFolder.h"
 #include "TestHost.h"
+#include "store/EngineConnection.h"
 
 #include "ui/SharedState.h"
 #include "windows/EntryWindow.h"
@@ -188,7 +189,7 @@ private Q_SLOTS:
         TempFolder folder;
         TestHost host;
         QVERIFY(host.createAndConnect());
-        QVERIFY(host.connection.execute(u"drop table 关系"_s));
+        QVERIFY(host.connection.engine()->executeNative("DROP TABLE 关系"));
         BoxRecorder boxes;
 
         OpenList w(host, ListWindow::Relations);

@@ -346,7 +346,7 @@ private Q_SLOTS:
     {
         addGifts(m_three);
         MainWindow& w = *openMain();
-        QVERIFY(w.database().connection.execute(u"drop table 收送礼"_s));
+        QVERIFY(w.database().connection.engine()->executeNative("DROP TABLE 收送礼"));
         w.runCommand(MainWindow::Refresh);
         QCOMPARE(m_boxes->count(), 1);
         const MessageBox::Record box = m_boxes->last();
