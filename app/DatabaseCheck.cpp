@@ -5,7 +5,6 @@
 #include "store/LedgerFile.h"
 #include "store/LedgerProbe.h"
 #include "store/LedgerSchema.h"
-#include "store/PendingFile.h"
 #include "store/RecordSet.h"
 #include "ui/MessageBox.h"
 #include "ui/Program.h"
@@ -24,30 +23,14 @@ void openedDatabase(DatabaseObjects db)
     db.recordSet.setFilter(QString());
 }
 
-/// Builds the database under a temporary name through the main window's objects (the ledger table through
-/// 数据库连接, the rest through 外部数据库) and gives it its name only when every table and row is in. Both
-/// objects are connected to the finished file afterwards. False, with nothing left behind, on any failure.
+/// Creates the database file and connects both of the main window's objects to it (数据库连接 and 外部数据库).
+/// False, with nothing left behind, on any failure.
 bool createDatabase(DatabaseObjects db)
 {
     const QString file = LedgerFile::name();
     const QString password = LedgerFile::password();
-    const QStringList creates = LedgerSchema::createStatements();
-    const QStringList seeds = LedgerSchema::seedStatements();
-    {
-        PendingFile pending(file, password);
-        if (!pending.isValid())
-            return false;
-        bool ok = db.connection.connect(pending.temporaryPath(), password) && db.connection.execute(creates.first())
-            && db.external.connect(pending.temporaryPath(), QString(), password, false, true);
-        for (qsizetype i = 1; ok && i < creates.size(); ++i)
-            ok = db.external.execute(creates[i]);
-        for (qsizetype i = 0; ok && i < seeds.size(); ++i)
-            ok = db.external.execute(seeds[i]);
-        db.connection.close();
-        db.external.disconnect();
-        if (!ok || !pending.commit())
-            return false;
-    }
+    if (!LedgerSchema::createFile(file, password))
+        return false;
     if (db.connection.connect(file, password) && db.external.connect(file, QString(), password, false, true))
         return true;
     // The file is in place but does not open: a creation that cannot be used is undone.

@@ -3,7 +3,7 @@
 #include "app/DatabaseCheck.h"
 #include "store/ExternalDatabase.h"
 #include "store/LedgerFile.h"
-#include "store/SqlText.h"
+#include "store/LedgerStatements.h"
 #include "ui/Catalogue.h"
 #include "ui/MessageBox.h"
 #include "ui/Program.h"
@@ -48,7 +48,7 @@ void LoginWindow::attemptLogin()
 
     // A failed connect leaves the query without rows, which reads as an unknown user below.
     external.connect(LedgerFile::name(), QString(), LedgerFile::password());
-    shared.loginRowSet = external.query(u"select * from 账号 where 用户="_s + SqlText::quoted(text(u"用户编辑框"_s)));
+    shared.loginRowSet = external.query(LedgerStatements::findAccount(text(u"用户编辑框"_s)));
     const QString user = external.read(shared.loginRowSet, u"用户"_s).toString();
     if (user.isEmpty()) {
         external.close(shared.loginRowSet);

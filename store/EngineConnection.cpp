@@ -43,10 +43,6 @@ void timeFunction(sqlite3_context* context, int, sqlite3_value** arguments)
     case SQLITE_TEXT:
         when = JetDateTime::parse(textArgument(arguments[0]));
         break;
-    case SQLITE_INTEGER:
-    case SQLITE_FLOAT:
-        when = JetDateTime::fromSerial(sqlite3_value_double(arguments[0]));
-        break;
     default:
         break;
     }

@@ -1,7 +1,5 @@
 #include "JetDateTime.h"
 
-#include <cmath>
-
 namespace ovelta {
 
 namespace {
@@ -98,18 +96,12 @@ std::optional<JetDateTime> JetDateTime::parse(QStringView text)
         const auto third = in.number(4, digits);
         if (!third)
             return std::nullopt;
-        const int thirdDigits = digits;
-        if (firstDigits >= 3 && thirdDigits <= 2) {
-            year = *first;
-            month = *second1;
-            day = *third;
-        } else if (firstDigits <= 2 && thirdDigits == 4) {
-            month = *first;
-            day = *second1;
-            year = *third;
-        } else {
+        // The year comes first, always.
+        if (firstDigits < 3 || digits > 2)
             return std::nullopt;
-        }
+        year = *first;
+        month = *second1;
+        day = *third;
         if (in.atEnd())
             return make(year, month, day, 0, 0, 0);
         if (in.peek() == u'T') {
@@ -167,22 +159,6 @@ std::optional<JetDateTime> JetDateTime::fromCanonical(const char* t, qsizetype l
     if (year < 0 || month < 0 || day < 0 || hour < 0 || minute < 0 || second < 0)
         return std::nullopt;
     return make(year, month, day, hour, minute, second);
-}
-
-std::optional<JetDateTime> JetDateTime::fromSerial(double days)
-{
-    if (!std::isfinite(days) || std::fabs(days) > 3.0e6)
-        return std::nullopt;
-    const double whole = std::trunc(days);
-    // Jet keeps the time of day as a positive fraction on either side of day zero.
-    qint64 seconds = std::llround(std::fabs(days - whole) * 86400.0);
-    qint64 dayOffset = qint64(whole);
-    if (seconds >= 86400) {
-        seconds -= 86400;
-        dayOffset += days < 0 ? -1 : 1;
-    }
-    const QDate date = QDate(1899, 12, 30).addDays(dayOffset);
-    return make(date.year(), date.month(), date.day(), int(seconds / 3600), int(seconds / 60 % 60), int(seconds % 60));
 }
 
 std::optional<JetDateTime> JetDateTime::fromPacked(qint64 packed)

@@ -15,15 +15,13 @@ class JetDateTime
 public:
     JetDateTime() = default;
 
-    /// Reads the forms a statement or a user's text gives: year-month-day or year/month/day (also
-    /// month/day/year when the year comes last with four digits), optionally followed by a blank (or "T") and
+    /// Reads the forms a statement or a user's text gives: year-month-day or year/month/day, the year first
+    /// with three or four digits, optionally followed by a blank (or "T") and
     /// hours:minutes[:seconds]; a time alone is a time on 1899-12-30. Blanks around are ignored. Empty when
     /// the text is no valid date-time (2011-2-30, 24:00, a year below 100).
     static std::optional<JetDateTime> parse(QStringView text);
     /// Fast exact read of the canonical text (19 bytes, UTF-8), as the engine returns it.
     static std::optional<JetDateTime> fromCanonical(const char* text, qsizetype length);
-    /// An OLE date serial: days since 1899-12-30, the fraction being the time of day.
-    static std::optional<JetDateTime> fromSerial(double days);
     static std::optional<JetDateTime> fromPacked(qint64 packed);
     static std::optional<JetDateTime> fromDateTime(const QDateTime& value);
 

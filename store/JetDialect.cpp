@@ -14,13 +14,13 @@ namespace ovelta {
 
 namespace {
 
-enum class Kind { Space, Word, Name, String, Number, Date, Symbol };
+enum class Kind { Space, Word, String, Number, Date, Symbol };
 
 struct Token
 {
     Kind kind;
     QStringView text; ///< as written
-    QString value; ///< String: the decoded text; Name: the name inside its quotes; Date: the canonical text
+    QString value; ///< String: the decoded text; Date: the canonical text
 };
 
 bool isAsciiSpace(QChar c)
@@ -65,8 +65,8 @@ Tokenized tokenize(QStringView s)
             while (i < n && isAsciiSpace(s[i]))
                 ++i;
             push(Kind::Space, start);
-        } else if (c == u'\'' || c == u'"') {
-            // Jet takes both quotes as text delimiters; a doubled quote stands for one.
+        } else if (c == u'\'') {
+            // A doubled quote stands for one.
             QString value;
             bool closed = false;
             for (++i; i < n; ++i) {
@@ -87,15 +87,11 @@ Tokenized tokenize(QStringView s)
                 return r;
             }
             push(Kind::String, start, value);
-        } else if (c == u'[' || c == u'`') {
-            const QChar close = c == u'[' ? u']' : u'`';
-            const qsizetype end = s.indexOf(close, i + 1);
-            if (end < 0 || end == i + 1) {
-                r.error = u"Invalid bracketing of name."_s;
-                return r;
-            }
-            i = end + 1;
-            push(Kind::Name, start, s.sliced(start + 1, end - start - 1).toString());
+        } else if (c == u'"' || c == u'[' || c == u'`' || c == u'&' || c == u';') {
+            // Double-quoted texts, names in brackets or backticks, the & of joined texts and a statement end are
+            // no part of the program's statements; the engine would read most of them otherwise than Jet.
+            r.error = u"Syntax error: '%1' is not accepted in a statement."_s.arg(c);
+            return r;
         } else if (c == u'#') {
             const qsizetype end = s.indexOf(u'#', i + 1);
             const auto value = end < 0 ? std::nullopt : JetDateTime::parse(s.sliced(i + 1, end - i - 1));
@@ -166,7 +162,7 @@ bool isBinding(const Token& t)
 {
     if (t.kind != Kind::Symbol)
         return false;
-    static const char16_t* const ops[] = {u"+", u"-", u"*", u"/", u"&", u"||", u"%", u"^", u".", u"("};
+    static const char16_t* const ops[] = {u"+", u"-", u"*", u"/", u"||", u"%", u"^", u".", u"("};
     for (const char16_t* op : ops) {
         if (t.text == QStringView(op))
             return true;
@@ -217,8 +213,8 @@ private:
         return valid(p) && at(p).kind == Kind::Word && at(p).text.compare(w, Qt::CaseInsensitive) == 0;
     }
     bool symbol(int p, QStringView s) const { return valid(p) && at(p).kind == Kind::Symbol && at(p).text == s; }
-    bool isName(int p) const { return valid(p) && (at(p).kind == Kind::Word || at(p).kind == Kind::Name); }
-    QString nameAt(int p) const { return at(p).kind == Kind::Name ? at(p).value : at(p).text.toString(); }
+    bool isName(int p) const { return valid(p) && at(p).kind == Kind::Word; }
+    QString nameAt(int p) const { return at(p).text.toString(); }
     void remove(int p)
     {
         edit(p).replaced = true;
@@ -232,6 +228,7 @@ private:
 
     bool rewriteColumnDefinitions(int first, int last);
     bool rewriteColumnDefinition(int first, int last);
+    bool refuseWords();
     bool rewriteInsert();
     bool rewriteUpdate();
     bool rewriteComparisons();
@@ -355,8 +352,6 @@ bool Rewriter::convert(const Literal& literal, JetType type)
         std::optional<JetDateTime> value;
         if (literal.kind == Kind::String || literal.kind == Kind::Date)
             value = JetDateTime::parse(literal.value);
-        else if (literal.kind == Kind::Number)
-            value = JetDateTime::fromSerial(literal.value.toDouble());
         if (!value) {
             m_error = u"Data type mismatch: %1 is not a date."_s.arg(SqlText::quoted(literal.value));
             return false;
@@ -372,20 +367,6 @@ bool Rewriter::convert(const Literal& literal, JetType type)
             return false;
         }
         text = JetDialect::ticksLiteral(*ticks);
-    } else if (type == JetType::Integer || type == JetType::Counter || type == JetType::Double) {
-        if (literal.kind != Kind::String)
-            return true;
-        bool ok = false;
-        const QString trimmed = literal.value.trimmed();
-        if (type == JetType::Double)
-            trimmed.toDouble(&ok);
-        else
-            trimmed.toLongLong(&ok);
-        if (!ok) {
-            m_error = u"Data type mismatch: %1 is not a number."_s.arg(SqlText::quoted(literal.value));
-            return false;
-        }
-        text = trimmed;
     } else {
         return true;
     }
@@ -414,112 +395,29 @@ bool Rewriter::storeValue(int first, int last, JetType type)
 
 bool Rewriter::rewriteColumnDefinition(int first, int last)
 {
-    static const QStringList constraintWords
-        = {u"CONSTRAINT"_s, u"PRIMARY"_s, u"UNIQUE"_s,     u"FOREIGN"_s, u"CHECK"_s, u"NOT"_s,
-           u"NULL"_s,       u"DEFAULT"_s, u"REFERENCES"_s, u"COLLATE"_s, u"WITH"_s};
-    auto isConstraintWord = [&](int p) {
-        return valid(p) && at(p).kind == Kind::Word
-            && constraintWords.contains(at(p).text.toString(), Qt::CaseInsensitive);
-    };
-    if (isConstraintWord(first))
-        return true; // a table constraint
-    if (!isName(first)) {
+    // A column is a name and one of the four types of the ledger's tables, nothing else.
+    if (first + 1 != last || !isName(first) || at(last).kind != Kind::Word) {
         m_error = u"Syntax error in field definition."_s;
         return false;
     }
     const QString column = at(first).text.toString();
-    int p = first + 1;
-    QStringList typeWords;
-    while (p <= last && at(p).kind == Kind::Word && !isConstraintWord(p)) {
-        typeWords << at(p).text.toString().toUpper();
-        ++p;
-    }
-    if (typeWords.isEmpty()) {
-        m_error = u"Syntax error in field definition."_s;
-        return false;
-    }
-    const int typeFirst = first + 1;
-    int typeLast = p - 1;
-    if (p <= last && symbol(p, u"(")) {
-        typeLast = m_close[p]; // a size or seed: the engine keeps no such limit
-        p = typeLast + 1;
-    }
-
-    static const QHash<QString, JetType> names = {
-        {u"COUNTER"_s, JetType::Counter},   {u"AUTOINCREMENT"_s, JetType::Counter},
-        {u"IDENTITY"_s, JetType::Counter},  {u"MEMO"_s, JetType::Memo},
-        {u"LONGTEXT"_s, JetType::Memo},     {u"LONGCHAR"_s, JetType::Memo},
-        {u"NOTE"_s, JetType::Memo},         {u"NTEXT"_s, JetType::Memo},
-        {u"TEXT"_s, JetType::Text},         {u"VARCHAR"_s, JetType::Text},
-        {u"CHAR"_s, JetType::Text},         {u"CHARACTER"_s, JetType::Text},
-        {u"STRING"_s, JetType::Text},       {u"ALPHANUMERIC"_s, JetType::Text},
-        {u"NCHAR"_s, JetType::Text},        {u"NVARCHAR"_s, JetType::Text},
-        {u"TIME"_s, JetType::Time},         {u"DATETIME"_s, JetType::Time},
-        {u"DATE"_s, JetType::Time},         {u"TIMESTAMP"_s, JetType::Time},
-        {u"CURRENCY"_s, JetType::Currency}, {u"MONEY"_s, JetType::Currency},
-        {u"LONG"_s, JetType::Integer},      {u"INTEGER"_s, JetType::Integer},
-        {u"INT"_s, JetType::Integer},       {u"INTEGER4"_s, JetType::Integer},
-        {u"SMALLINT"_s, JetType::Integer},  {u"SHORT"_s, JetType::Integer},
-        {u"INTEGER2"_s, JetType::Integer},  {u"BYTE"_s, JetType::Integer},
-        {u"TINYINT"_s, JetType::Integer},   {u"INTEGER1"_s, JetType::Integer},
-        {u"DOUBLE"_s, JetType::Double},     {u"FLOAT"_s, JetType::Double},
-        {u"FLOAT8"_s, JetType::Double},     {u"FLOAT4"_s, JetType::Double},
-        {u"REAL"_s, JetType::Double},       {u"SINGLE"_s, JetType::Double},
-        {u"NUMBER"_s, JetType::Double},     {u"NUMERIC"_s, JetType::Double},
-        {u"DECIMAL"_s, JetType::Double},    {u"DOUBLE PRECISION"_s, JetType::Double},
-        {u"BIT"_s, JetType::Boolean},       {u"YESNO"_s, JetType::Boolean},
-        {u"LOGICAL"_s, JetType::Boolean},   {u"BOOLEAN"_s, JetType::Boolean},
-        {u"BINARY"_s, JetType::Binary},     {u"VARBINARY"_s, JetType::Binary},
-        {u"LONGBINARY"_s, JetType::Binary}, {u"OLEOBJECT"_s, JetType::Binary},
-        {u"GENERAL"_s, JetType::Binary},    {u"IMAGE"_s, JetType::Binary},
-    };
-    const auto found = names.constFind(typeWords.join(u' '));
-    if (found == names.constEnd()) {
-        m_error = u"Syntax error in field definition: unknown type %1."_s.arg(typeWords.join(u' '));
-        return false;
-    }
+    const QString type = at(last).text.toString().toUpper();
     QString declared;
-    switch (*found) {
-    case JetType::Counter:
+    if (type == u"COUNTER") {
         declared = u"INTEGER PRIMARY KEY AUTOINCREMENT"_s;
-        // The auto-number is the key already.
-        if (word(p, u"PRIMARY") && word(p + 1, u"KEY") && p + 1 <= last) {
-            remove(p);
-            remove(p + 1);
-        }
-        break;
-    case JetType::Memo:
+    } else if (type == u"MEMO") {
         declared = u"MEMO TEXT COLLATE NOCASE"_s;
-        break;
-    case JetType::Text:
-        declared = u"TEXT COLLATE NOCASE"_s;
-        break;
-    case JetType::Time:
+    } else if (type == u"TIME") {
         declared
             = u"TIME TEXT CHECK (%1 IS NULL OR (typeof(%1)='text' AND datetime(%1,'+0 seconds') IS %1))"_s.arg(column);
-        break;
-    case JetType::Currency:
+    } else if (type == u"CURRENCY") {
         declared = u"CURRENCY INTEGER CHECK (%1 IS NULL OR typeof(%1)='integer')"_s.arg(column);
-        break;
-    case JetType::Integer:
-        declared = u"INTEGER"_s;
-        break;
-    case JetType::Double:
-        declared = u"DOUBLE"_s;
-        break;
-    case JetType::Boolean:
-        declared = u"YESNO INTEGER"_s;
-        break;
-    case JetType::Binary:
-        declared = u"BLOB"_s;
-        break;
-    case JetType::Unknown:
-        break;
+    } else {
+        m_error = u"Syntax error in field definition: unknown type %1."_s.arg(type);
+        return false;
     }
-    edit(typeFirst).replaced = true;
-    edit(typeFirst).text = declared;
-    for (int q = typeFirst + 1; q <= typeLast; ++q)
-        remove(q);
+    edit(last).replaced = true;
+    edit(last).text = declared;
     return true;
 }
 
@@ -544,19 +442,15 @@ bool Rewriter::rewriteInsert()
 {
     if (!word(1, u"INTO") || !isName(2))
         return true;
-    const QString table = nameAt(2).toLower();
     QList<JetType> types;
     int p = 3;
-    if (symbol(p, u"(")) {
-        for (int q = p + 1; q < m_close[p]; ++q) {
-            if (isName(q))
-                types << typeOfName(nameAt(q));
-        }
-        p = m_close[p] + 1;
-    } else {
-        for (const JetColumn& column : m_tables.value(table))
-            types << column.type;
+    if (!symbol(p, u"("))
+        return true; // without a column list the typed columns' own checks refuse what does not fit
+    for (int q = p + 1; q < m_close[p]; ++q) {
+        if (isName(q))
+            types << typeOfName(nameAt(q));
     }
+    p = m_close[p] + 1;
     if (!word(p, u"VALUES") || !symbol(p + 1, u"("))
         return true;
     const int open = p + 1;
@@ -584,9 +478,7 @@ bool Rewriter::rewriteUpdate()
     int start = 3;
     for (int q = 3; q <= end; ++q) {
         if (q == end || (symbol(q, u",") && m_depth[q] == 0)) {
-            int column = start;
-            if (symbol(column + 1, u".")) // a qualified name: table.column
-                column += 2;
+            const int column = start;
             if (column + 1 < q && isName(column) && symbol(column + 1, u"=")) {
                 if (!storeValue(column + 2, q - 1, typeOfName(nameAt(column))))
                     return false;
@@ -599,67 +491,29 @@ bool Rewriter::rewriteUpdate()
 
 bool Rewriter::rewriteComparisons()
 {
-    static const QStringList unaryAfter
-        = {u"AND"_s, u"OR"_s, u"NOT"_s,    u"BETWEEN"_s, u"WHERE"_s, u"SET"_s,  u"SELECT"_s, u"VALUES"_s,
-           u"IN"_s,  u"ON"_s, u"HAVING"_s, u"WHEN"_s,    u"THEN"_s,  u"ELSE"_s, u"LIKE"_s,   u"IS"_s};
-    auto signAllowedAt = [&](int p) {
-        if (!valid(p - 1))
-            return true;
-        const Token& before = at(p - 1);
-        if (before.kind == Kind::Symbol)
-            return before.text != u")";
-        return before.kind == Kind::Word && unaryAfter.contains(before.text.toString(), Qt::CaseInsensitive);
-    };
-    auto alone = [&](const Literal& l) { return !valid(l.last + 1) || !isBinding(at(l.last + 1)); };
-    auto isTyped = [](JetType type) { return type == JetType::Time || type == JetType::Currency; };
-
+    // A Time or Currency column compared with a literal of its own (=, <>, <, >, <=, >=): the literal is
+    // converted to the stored form. A literal that is part of a larger expression is left to the engine.
     for (int p = 0; p < count(); ++p) {
         const JetType type = columnType(p);
-        if (isTyped(type)) {
-            int q = p + 1;
-            if (valid(q) && isComparison(at(q))) {
-                const auto literal = literalAt(q + 1, true);
-                if (literal && alone(*literal) && !convert(*literal, type))
-                    return false;
-                continue;
-            }
-            if (word(q, u"NOT"))
-                ++q;
-            if (word(q, u"BETWEEN")) {
-                const auto low = literalAt(q + 1, true);
-                if (low && word(low->last + 1, u"AND")) {
-                    const auto high = literalAt(low->last + 2, true);
-                    if (high && alone(*high) && (!convert(*low, type) || !convert(*high, type)))
-                        return false;
-                }
-            } else if (word(q, u"IN") && symbol(q + 1, u"(")) {
-                const int close = m_close[q + 1];
-                int start = q + 2;
-                for (int r = start; r <= close; ++r) {
-                    if (r == close || (symbol(r, u",") && m_depth[r] == m_depth[q + 1] + 1)) {
-                        const auto literal = literalAt(start, true);
-                        if (literal && literal->last == r - 1 && !convert(*literal, type))
-                            return false;
-                        start = r + 1;
-                    }
-                }
-            }
+        if (type != JetType::Time && type != JetType::Currency)
             continue;
-        }
-        // A literal on the left: 'x' = column.
-        const auto literal = literalAt(p, signAllowedAt(p));
-        if (!literal || literal->isNull)
+        if (!valid(p + 1) || !isComparison(at(p + 1)))
             continue;
-        if (valid(p - 1) && isBinding(at(p - 1)) && !symbol(p - 1, u"(") && literal->first == literal->last) {
-            p = literal->last;
-            continue; // part of a larger expression
+        const auto literal = literalAt(p + 2, true);
+        if (literal && (!valid(literal->last + 1) || !isBinding(at(literal->last + 1))) && !convert(*literal, type))
+            return false;
+    }
+    return true;
+}
+
+bool Rewriter::refuseWords()
+{
+    // Jet's True is -1, the engine's 1: neither is part of the program's statements.
+    for (int p = 0; p < count(); ++p) {
+        if (word(p, u"TRUE") || word(p, u"FALSE")) {
+            m_error = u"Syntax error: %1 is not accepted in a statement."_s.arg(at(p).text);
+            return false;
         }
-        const int op = literal->last + 1;
-        if (valid(op) && isComparison(at(op)) && isTyped(columnType(op + 1)) && !symbol(op + 2, u".")) {
-            if (!convert(*literal, columnType(op + 1)))
-                return false;
-        }
-        p = literal->last;
     }
     return true;
 }
@@ -709,17 +563,6 @@ QString Rewriter::assemble() const
             case Kind::Date:
                 append(SqlText::quoted(t.value));
                 break;
-            case Kind::Symbol:
-                append(t.text == u"&" ? u"||"_s : t.text.toString());
-                break;
-            case Kind::Word:
-                if (t.text.compare(u"TRUE", Qt::CaseInsensitive) == 0)
-                    append(u"(-1)"_s);
-                else if (t.text.compare(u"FALSE", Qt::CaseInsensitive) == 0)
-                    append(u"0"_s);
-                else
-                    append(t.text.toString());
-                break;
             case Kind::Space:
                 out += t.text;
                 break;
@@ -744,34 +587,19 @@ JetDialect::Translation Rewriter::run(bool withRowid)
     if (!matchParentheses())
         return refuse(u"Syntax error: unbalanced parentheses."_s);
 
-    const QStringList verbs = {u"SELECT"_s, u"INSERT"_s, u"UPDATE"_s, u"DELETE"_s, u"CREATE"_s, u"DROP"_s, u"ALTER"_s};
+    const QStringList verbs = {u"SELECT"_s, u"INSERT"_s, u"UPDATE"_s, u"DELETE"_s, u"CREATE"_s};
     if (at(0).kind != Kind::Word || !verbs.contains(at(0).text.toString(), Qt::CaseInsensitive))
-        return refuse(u"Invalid SQL statement; expected 'DELETE', 'INSERT', 'PROCEDURE', 'SELECT', or 'UPDATE'."_s);
+        return refuse(u"Invalid SQL statement; expected 'DELETE', 'INSERT', 'SELECT', 'UPDATE' or 'CREATE TABLE'."_s);
+    if (!refuseWords())
+        return refuse(m_error);
 
     collectTables();
     if (word(0, u"CREATE")) {
         result.changesSchema = true;
-        if (word(1, u"TABLE")) {
-            if (!isName(2) || !symbol(3, u"(") || m_close[3] != count() - 1)
-                return refuse(u"Syntax error in CREATE TABLE statement."_s);
-            if (!rewriteColumnDefinitions(4, count() - 2))
-                return refuse(m_error);
-        } else if (!(word(1, u"INDEX") || (word(1, u"UNIQUE") && word(2, u"INDEX")))) {
+        if (!word(1, u"TABLE") || !isName(2) || !symbol(3, u"(") || m_close[3] != count() - 1)
             return refuse(u"Syntax error in CREATE TABLE statement."_s);
-        }
-    } else if (word(0, u"DROP")) {
-        result.changesSchema = true;
-        if (!word(1, u"TABLE") && !word(1, u"INDEX"))
-            return refuse(u"Syntax error in DROP TABLE or DROP INDEX."_s);
-    } else if (word(0, u"ALTER")) {
-        result.changesSchema = true;
-        if (!word(1, u"TABLE") || !isName(2))
-            return refuse(u"Syntax error in ALTER TABLE statement."_s);
-        if (word(3, u"ADD")) {
-            const int first = word(4, u"COLUMN") ? 5 : 4;
-            if (!rewriteColumnDefinition(first, count() - 1))
-                return refuse(m_error);
-        }
+        if (!rewriteColumnDefinitions(4, count() - 2))
+            return refuse(m_error);
     } else if (word(0, u"INSERT")) {
         if (!rewriteInsert())
             return refuse(m_error);
@@ -798,21 +626,7 @@ JetDialect::Translation JetDialect::translate(const QString& statement, const Ta
         refused.error = tokenized.error;
         return refused;
     }
-    // Jet takes one statement: a closing semicolon may follow it, nothing else.
     auto& tokens = tokenized.tokens;
-    for (size_t i = 0; i < tokens.size(); ++i) {
-        if (tokens[i].kind == Kind::Symbol && tokens[i].text == u";") {
-            for (size_t j = i + 1; j < tokens.size(); ++j) {
-                if (tokens[j].kind != Kind::Space) {
-                    Translation refused;
-                    refused.error = u"Characters found after end of SQL statement."_s;
-                    return refused;
-                }
-            }
-            tokens.resize(i);
-            break;
-        }
-    }
     return Rewriter(std::move(tokens), lookup).run(withRowid);
 }
 

@@ -9,22 +9,24 @@
 
 namespace ovelta {
 
-/// Translates one statement of the Jet SQL dialect that the windows write into the engine's SQL, keeping its Jet
-/// meaning. Pure: the only outside knowledge is the column list of a table, asked through a lookup.
+/// Translates one statement of the Jet SQL dialect that the windows write (store/LedgerStatements) into the
+/// engine's SQL, keeping its Jet meaning. It accepts what those statements use and refuses the rest rather than
+/// give it another meaning. Pure: the only outside knowledge is the column list of a table, asked through a
+/// lookup.
 ///
-/// - CREATE TABLE / ALTER TABLE ADD: Jet types become declared types that keep the Jet type (JetTypes reads them
-///   back): Counter an auto-number that never reuses a number, Memo and Text texts compared without ASCII case,
-///   Time the canonical date-time text, Currency an integer count of ten-thousandths, each with a check that
-///   refuses any other stored form.
-/// - #date# literals (year/month/day, year-month-day or month/day/year, optional time) become the canonical
-///   date-time text; "..." texts become '...' texts; & becomes ||; True and False become -1 and 0.
+/// - CREATE TABLE with columns of the four types Counter, Memo, Time and Currency: each becomes a declared type
+///   that keeps the Jet type (JetTypes reads them back): Counter an auto-number that never reuses a number, Memo
+///   a text compared without ASCII case, Time the canonical date-time text, Currency an integer count of
+///   ten-thousandths, each with a check that refuses any other stored form.
+/// - #date# literals (year/month/day or year-month-day, optional time) become the canonical date-time text.
 /// - A literal stored into a Time or Currency column (INSERT column list + VALUES, UPDATE SET) or compared with
-///   one (=, <>, <, >, <=, >=, BETWEEN, IN) is converted exactly while translating; one that does not convert
+///   one (column =, <>, <, >, <=, >= literal) is converted exactly while translating; one that does not convert
 ///   ('abc', 2011-2-30, one ten-thousandth beyond the range) refuses the statement. Any other expression stored
 ///   into such a column is wrapped in the engine function TimeFunction / CurrencyFunction, which every
 ///   connection registers and which fails the statement for a value that does not convert.
-/// - One statement only: a trailing semicolon is allowed, anything after it refuses the statement, and so do
-///   parameters and statements that are not SELECT, INSERT, UPDATE, DELETE, CREATE TABLE/INDEX, DROP or ALTER.
+/// - Texts are between single quotes. Refused: double-quoted texts, names in brackets or backticks, "&", True
+///   and False, parameters, a semicolon (one statement only), and statements that are not SELECT, INSERT,
+///   UPDATE, DELETE or CREATE TABLE.
 class JetDialect
 {
 public:

@@ -3,6 +3,7 @@
 #include "DatabaseConnection.h"
 #include "EngineConnection.h"
 #include "JetDateTime.h"
+#include "LedgerStatements.h"
 #include "Money.h"
 #include "RowCriteria.h"
 #include "RowSnapshot.h"
@@ -33,13 +34,6 @@ void report(const QString& message)
 {
     if (errorReporter())
         errorReporter()(message);
-}
-
-QString quotedIdentifier(const QString& name)
-{
-    QString escaped = name;
-    escaped.replace(u'"', u"\"\""_s);
-    return u'"' + escaped + u'"';
 }
 
 /// A value written into the pending row, already in the form its column stores.
@@ -281,17 +275,14 @@ struct RecordSet::Private
     /// The statement that reads one row of the set's table by its key, in the shape of the set's rows.
     QString rowByKey() const
     {
-        const bool apart = rows->keyPlace().where == RowSnapshot::KeyPlace::Apart;
-        return (apart ? u"SELECT _rowid_, * FROM %1 WHERE _rowid_=?"_s : u"SELECT * FROM %1 WHERE _rowid_=?"_s)
-            .arg(quotedIdentifier(table));
+        return LedgerStatements::rowByKey(table, rows->keyPlace().where == RowSnapshot::KeyPlace::Apart);
     }
 
     /// A full scan of a table without indexes reads its rows in key order.
     bool isKeyOrdered(EngineConnection& engineNow)
     {
         if (!keyOrdered) {
-            EngineConnection::Statement indexes
-                = engineNow.prepareNative(u"PRAGMA index_list(%1)"_s.arg(quotedIdentifier(table)));
+            EngineConnection::Statement indexes = engineNow.prepareNative(LedgerStatements::tableIndexes(table));
             keyOrdered = indexes && sqlite3_step(indexes.get()) == SQLITE_DONE;
         }
         return *keyOrdered;
@@ -353,21 +344,17 @@ bool RecordSet::openTable(const QString& table)
     close();
     if (!d->connection || table.isEmpty())
         return false;
-    bool plain = true;
-    for (QChar c : table) {
-        if (!(c.isLetterOrNumber() || c == u'_' || c.unicode() >= 0x80))
-            plain = false;
-    }
-    if (!plain && table.contains(u']')) {
-        report(u"Invalid bracketing of name '%1'."_s.arg(table));
+    const QString statement = LedgerStatements::wholeTable(table);
+    if (statement.isEmpty()) {
+        report(u"Invalid table name '%1'."_s.arg(table));
         return false;
     }
-    return openSource(u"select * from "_s + (plain ? table : u'[' + table + u']'), true);
+    return openSource(statement, true);
 }
 
 bool RecordSet::openOrdered(const QString& table, const QString& order)
 {
-    return open(u"select * from %1 order by %2"_s.arg(table, order));
+    return open(LedgerStatements::ordered(table, order));
 }
 
 void RecordSet::close()
@@ -625,19 +612,11 @@ bool RecordSet::saveRow()
         d->cancelPending();
         return false;
     }
-    const QString table = quotedIdentifier(d->table);
     QStringList names;
     for (const auto& [index, value] : d->values)
-        names << quotedIdentifier(d->rows->column(index).name);
-    QString sql;
-    if (adding) {
-        sql = names.isEmpty() ? u"INSERT INTO %1 DEFAULT VALUES"_s.arg(table)
-                              : u"INSERT INTO %1 (%2) VALUES (%3)"_s.arg(table, names.join(u','),
-                                                                         QStringList(names.size(), u"?"_s).join(u','));
-    } else {
-        sql = u"UPDATE %1 SET %2=? WHERE _rowid_=?"_s.arg(table, names.join(u"=?,"_s));
-    }
-    EngineConnection::Statement statement = engine->prepareNative(sql);
+        names << d->rows->column(index).name;
+    EngineConnection::Statement statement = engine->prepareNative(
+        adding ? LedgerStatements::insertRow(d->table, names) : LedgerStatements::updateRow(d->table, names));
     if (!statement) {
         d->cancelPending();
         return false;
@@ -707,8 +686,7 @@ bool RecordSet::deleteCurrent()
     const auto engine = d->engine();
     if (!engine)
         return false;
-    EngineConnection::Statement statement
-        = engine->prepareNative(u"DELETE FROM %1 WHERE _rowid_=?"_s.arg(quotedIdentifier(d->table)));
+    EngineConnection::Statement statement = engine->prepareNative(LedgerStatements::deleteRow(d->table));
     if (!statement)
         return false;
     sqlite3_bind_int64(statement.get(), 1, d->rows->key(d->position));

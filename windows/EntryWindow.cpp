@@ -1,7 +1,9 @@
 #include "windows/EntryWindow.h"
 
+#include "store/BlankText.h"
 #include "store/DatabaseConnection.h"
 #include "store/LedgerFile.h"
+#include "store/LedgerStatements.h"
 #include "store/Money.h"
 #include "store/RecordSet.h"
 #include "ui/Catalogue.h"
@@ -10,8 +12,6 @@
 #include "ui/MessageBox.h"
 #include "ui/Program.h"
 #include "ui/SharedState.h"
-#include "windows/BlankText.h"
-#include "windows/EntryStatements.h"
 #include "windows/LedgerHost.h"
 
 #include <QComboBox>
@@ -122,7 +122,7 @@ void EntryWindow::loadRecord()
     QString direction, name, relation, kind, note;
     QDate date;
     qint64 ticks = 0;
-    if (records.find(EntryStatements::findCriteria(SharedState::instance().selectedRecordId), 1)) {
+    if (records.find(LedgerStatements::findRecord(SharedState::instance().selectedRecordId), 1)) {
         records.readText(u"收送"_s, direction);
         records.readText(u"姓名"_s, name);
         // The calendar date as stored: no conversion through the local time, which skips the midnight of
@@ -170,7 +170,7 @@ void EntryWindow::warnAndFocus(const QString& text, const QString& controlName)
 
 void EntryWindow::save()
 {
-    EntryStatements::EntryValues values;
+    LedgerStatements::EntryValues values;
     values.date = control<DatePicker>(DateBox)->date();
 
     QComboBox* directionBox = control<QComboBox>(DirectionBox);
@@ -211,7 +211,7 @@ void EntryWindow::save()
 
     DatabaseConnection& connection = m_host.database().connection;
     if (m_mode == AddMode) {
-        if (!connection.execute(EntryStatements::insert(values))) {
+        if (!connection.execute(LedgerStatements::addRecord(values))) {
             MessageBox::show(u"添加账目失败。"_s, u"添加账目失败"_s, MessageBox::OkOnly, MessageBox::Stop);
             return;
         }
@@ -223,7 +223,7 @@ void EntryWindow::save()
                                                            MessageBox::YesNo, MessageBox::Question, 1);
         if (answer != MessageBox::Yes)
             return;
-        const QString statement = EntryStatements::update(values, SharedState::instance().selectedRecordId);
+        const QString statement = LedgerStatements::modifyRecord(values, SharedState::instance().selectedRecordId);
         if (statement.isEmpty() || !connection.execute(statement)) {
             MessageBox::show(u"修改账目失败。"_s, u"修改账目失败"_s, MessageBox::OkOnly, MessageBox::Stop);
             return;

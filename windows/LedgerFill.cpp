@@ -1,5 +1,6 @@
 #include "windows/LedgerFill.h"
 
+#include "store/LedgerStatements.h"
 #include "store/RecordSet.h"
 #include "ui/LedgerGrid.h"
 
@@ -78,7 +79,7 @@ void refill(RecordSet& records, LedgerGrid& grid)
     grid.prepare();
     // A failed open has already been reported by the record set; the loop then finds no rows and the grid
     // keeps its two fixed rows.
-    records.openOrdered(u"收送礼"_s, u"时间 DESC"_s);
+    records.openOrdered(LedgerStatements::ledgerTable(), LedgerStatements::refillOrder());
     appendAll(records, grid);
     records.close();
     grid.repaintNow();

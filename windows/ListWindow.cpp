@@ -3,8 +3,8 @@
 #include "store/DatabaseConnection.h"
 #include "store/ExternalDatabase.h"
 #include "store/LedgerFile.h"
+#include "store/LedgerStatements.h"
 #include "store/RecordSet.h"
-#include "store/SqlText.h"
 #include "ui/Catalogue.h"
 #include "ui/MessageBox.h"
 #include "ui/SharedState.h"
@@ -37,10 +37,7 @@ const ListWindow::Differences& ListWindow::differences(Kind kind)
         .addButton = u"添加类型按钮"_s,
         .deleteButton = u"删除类型按钮"_s,
         .columnTitle = u"酒席类型"_s,
-        .listQuery = u"select * from 类型 "_s,
-        .duplicateQuery = u"select * from 类型 where 类型="_s,
-        .insertStatement = u"insert into 类型(类型) values("_s,
-        .deleteStatement = u"delete from 类型 where id="_s,
+        .list = LedgerStatements::LookupList::BanquetTypes,
         .emptyText = u"请输入类型！"_s,
         .emptyTitle = u"错误"_s,
         .duplicateText = u"重复类型！"_s,
@@ -54,10 +51,7 @@ const ListWindow::Differences& ListWindow::differences(Kind kind)
         .addButton = u"添加关系按钮"_s,
         .deleteButton = u"删除关系按钮"_s,
         .columnTitle = u"来往关系"_s,
-        .listQuery = u"select * from 关系 "_s,
-        .duplicateQuery = u"select * from 关系 where 关系="_s,
-        .insertStatement = u"insert into 关系(关系) values("_s,
-        .deleteStatement = u"delete from 关系 where id="_s,
+        .list = LedgerStatements::LookupList::Relations,
         .emptyText = u"请输入关系！"_s,
         .emptyTitle = u"提示"_s,
         .duplicateText = u"重复关系！"_s,
@@ -136,7 +130,7 @@ void ListWindow::loadList()
     view->header()->resizeSection(1, entryColumnWidth);
 
     qint32& rowSet = sharedListRowSet();
-    rowSet = external.query(m_table.listQuery);
+    rowSet = external.query(LedgerStatements::listLookup(m_table.list));
     external.moveFirst(rowSet);
     while (!external.atEnd(rowSet)) {
         auto* item = new QTreeWidgetItem(view);
@@ -162,7 +156,7 @@ void ListWindow::addEntry()
     }
 
     const DatabaseObjects db = m_host.database();
-    db.recordSet.open(m_table.duplicateQuery + SqlText::quoted(entry));
+    db.recordSet.open(LedgerStatements::findDuplicate(m_table.list, entry));
     // A query the engine refuses counts -1 rows and is reported as a duplicate as well.
     const int matches = db.recordSet.rowCount();
     db.recordSet.close();
@@ -171,7 +165,7 @@ void ListWindow::addEntry()
         return;
     }
 
-    if (!db.connection.execute(m_table.insertStatement + SqlText::quoted(entry) + u")"_s)) {
+    if (!db.connection.execute(LedgerStatements::addLookup(m_table.list, entry))) {
         MessageBox::show(m_table.refusedText, m_table.refusedTitle, MessageBox::OkOnly, MessageBox::Stop);
         return;
     }
@@ -203,7 +197,7 @@ void ListWindow::deleteSelected()
     const QString id = firstSelectedId();
     repaint();
     // Without a selection the statement would end in "id=" and fail; it is not sent at all.
-    if (id.isEmpty() || !m_host.database().connection.execute(m_table.deleteStatement + id)) {
+    if (id.isEmpty() || !m_host.database().connection.execute(LedgerStatements::deleteLookup(m_table.list, id))) {
         MessageBox::show(notDeleted, u"错误"_s, MessageBox::OkOnly, MessageBox::Stop);
         return;
     }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "store/LedgerStatements.h"
 #include "ui/LedgerWindow.h"
 
 class QTreeWidget;
@@ -26,10 +27,7 @@ public:
         QString addButton;
         QString deleteButton;
         QString columnTitle; ///< title of the list's second column
-        QString listQuery;
-        QString duplicateQuery; ///< followed by the quoted entry
-        QString insertStatement; ///< followed by the quoted entry and ")"
-        QString deleteStatement; ///< followed by the ID
+        LedgerStatements::LookupList list; ///< the table the window lists and edits
         QString emptyText, emptyTitle;
         QString duplicateText, duplicateTitle;
         QString refusedText, refusedTitle;

@@ -2,6 +2,7 @@
 
 #include "store/DatabaseConnection.h"
 #include "store/ExternalDatabase.h"
+#include "store/LedgerStatements.h"
 #include "store/RecordSet.h"
 #include "ui/Catalogue.h"
 #include "ui/LedgerGrid.h"
@@ -177,7 +178,8 @@ void MainWindow::deleteRecord()
     // The key comes from the grid's hidden ID column, which only ever holds a record's integer ID.
     const QString id = m_grid->cellText(m_grid->currentRow(), 0);
     SharedState::instance().selectedRecordId = id;
-    if (!m_connection->execute(u"delete from 收送礼 where ID="_s + id)) {
+    const QString statement = LedgerStatements::deleteRecord(id);
+    if (statement.isEmpty() || !m_connection->execute(statement)) {
         MessageBox::show(u"删除账目失败。"_s, u"错误"_s, MessageBox::OkOnly, MessageBox::Stop);
         return;
     }

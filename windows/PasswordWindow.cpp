@@ -40,12 +40,10 @@ void PasswordWindow::changePassword()
     const DatabaseObjects db = m_host.database();
     db.connection.connect(LedgerFile::name(), LedgerFile::password());
     db.recordSet.bind(&db.connection);
-    db.recordSet.openTable(u"账号"_s);
 
     // Read afresh on every attempt; a table without rows leaves both texts empty.
     SharedState& state = SharedState::instance();
-    db.recordSet.readText(u"用户"_s, state.accountUser);
-    db.recordSet.readText(u"密码"_s, state.accountPassword);
+    readAccount(db.recordSet, state.accountUser, state.accountPassword);
 
     // A box is empty only when it holds nothing at all; blanks count as text and nothing is trimmed.
     if (text(currentBox).isEmpty()) {
@@ -81,7 +79,7 @@ void PasswordWindow::changePassword()
         return;
     }
 
-    if (!replaceAccountRow(state.accountUser, text(newBox))) {
+    if (!replaceAccountRow(db.recordSet, state.accountUser, text(newBox))) {
         refuse(u"密码修改失败！"_s);
         return;
     }
@@ -89,9 +87,15 @@ void PasswordWindow::changePassword()
     requestClose();
 }
 
-bool PasswordWindow::replaceAccountRow(const QString& user, const QString& password)
+void PasswordWindow::readAccount(RecordSet& records, QString& user, QString& password)
 {
-    RecordSet& records = m_host.database().recordSet;
+    records.openTable(u"账号"_s);
+    records.readText(u"用户"_s, user);
+    records.readText(u"密码"_s, password);
+}
+
+bool PasswordWindow::replaceAccountRow(RecordSet& records, const QString& user, const QString& password)
+{
     // Delete and append stand or fall together: a failure between them must not leave the file without an
     // account, since nobody could log in any more.
     return records.inTransaction([&] {

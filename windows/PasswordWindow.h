@@ -5,6 +5,7 @@
 namespace ovelta {
 
 class LedgerHost;
+class RecordSet;
 
 /// The password window (修改用户口令): changes the password of the first account row.
 ///
@@ -19,10 +20,15 @@ class PasswordWindow : public LedgerWindow
 public:
     explicit PasswordWindow(LedgerHost& host, QWidget* parent = nullptr);
 
+    /// Opens records on the table 账号 and reads its first row's user and password (both empty when the table
+    /// has no rows or does not open). The set stays open on that row.
+    static void readAccount(RecordSet& records, QString& user, QString& password);
+    /// Deletes the account row records stands on and appends its replacement with user and password, in one
+    /// transaction: false, and nothing changed, on failure.
+    static bool replaceAccountRow(RecordSet& records, const QString& user, const QString& password);
+
 private:
     void changePassword();
-    /// Deletes the current account row and appends its replacement; false (and nothing changed) on failure.
-    bool replaceAccountRow(const QString& user, const QString& password);
 
     LedgerHost& m_host;
 };

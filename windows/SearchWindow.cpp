@@ -1,5 +1,6 @@
 #include "windows/SearchWindow.h"
 
+#include "store/LedgerStatements.h"
 #include "store/RecordSet.h"
 #include "ui/Catalogue.h"
 #include "ui/DatePicker.h"
@@ -8,7 +9,6 @@
 #include "ui/Program.h"
 #include "windows/LedgerFill.h"
 #include "windows/LedgerHost.h"
-#include "windows/SearchStatement.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -51,7 +51,7 @@ void SearchWindow::created()
 
     QComboBox* directions = control<QComboBox>(DirectionBox);
     directions->clear();
-    directions->addItem(SearchStatement::anyDirection());
+    directions->addItem(LedgerStatements::anyDirection());
     RecordSet& records = m_host.database().recordSet;
     records.openTable(u"收送"_s);
     records.moveFirst();
@@ -79,7 +79,7 @@ void SearchWindow::search()
     LedgerGrid& grid = m_host.grid();
     grid.prepare();
 
-    SearchStatement::SearchInput input;
+    LedgerStatements::SearchInput input;
     input.rangeOn = control<QCheckBox>(RangeBox)->isChecked();
     input.start = start.date();
     input.end = end.date();
@@ -87,7 +87,7 @@ void SearchWindow::search()
     input.name = text(NameBox);
 
     RecordSet& records = m_host.database().recordSet;
-    if (!records.open(SearchStatement::build(input))) {
+    if (!records.open(LedgerStatements::search(input))) {
         MessageBox::show(u"打开数据表失败！"_s, u"错误"_s, MessageBox::OkOnly, MessageBox::Stop);
         return;
     }

@@ -7,8 +7,7 @@
 #include "ui/SharedState.h"
 
 #include "GuiSupport.h"
-#include "TempFolder.h"
-#include "TestHost.h"
+#include "LedgerFixture.h"
 
 #include <QLineEdit>
 #include <QPointer>
@@ -72,31 +71,23 @@ private:
         findControl<QPushButton>(&w, u"登录按钮"_s)->click();
     }
 
-    std::unique_ptr<TempFolder> m_folder;
-    std::unique_ptr<TestHost> m_host;
-    std::unique_ptr<BoxRecorder> m_boxes;
-    std::unique_ptr<EndRecorder> m_end;
+    std::unique_ptr<LedgerFixture> m_fixture;
+    TestHost* m_host = nullptr;
+    BoxRecorder* m_boxes = nullptr;
+    EndRecorder* m_end = nullptr;
 
 private Q_SLOTS:
     void init()
     {
-        m_folder = std::make_unique<TempFolder>();
-        QVERIFY(m_folder->isValid());
-        QVERIFY(LedgerSchema::createFile(LedgerFile::name(), LedgerFile::password()));
-        m_host = std::make_unique<TestHost>();
-        m_boxes = std::make_unique<BoxRecorder>();
-        m_end = std::make_unique<EndRecorder>();
-        SharedState::instance().clear();
+        // The login window connects the host's objects itself.
+        m_fixture = std::make_unique<LedgerFixture>(LedgerFixture::Options().unconnected());
+        QVERIFY(m_fixture->isValid());
+        m_host = &m_fixture->host();
+        m_boxes = &m_fixture->boxes();
+        m_end = &m_fixture->end();
     }
 
-    void cleanup()
-    {
-        m_end.reset();
-        m_boxes.reset();
-        m_host.reset();
-        m_folder.reset();
-        SharedState::instance().clear();
-    }
+    void cleanup() { m_fixture.reset(); }
 
     void opensWithAdminPresetAndFocusInPassword()
     {

@@ -10,10 +10,9 @@
 #include "store/EngineConnection.h"
 #include "store/LedgerFile.h"
 #include "store/LedgerSchema.h"
+#include "store/LedgerStatements.h"
 #include "store/RecordSet.h"
-#include "store/SqlText.h"
-#include "windows/EntryStatements.h"
-#include "windows/ListWindow.h"
+#include "windows/PasswordWindow.h"
 
 #include <QRandomGenerator>
 #include <QStringList>
@@ -45,7 +44,7 @@ QString encoded(const QString& text)
 QList<qint64> idsOf(RecordSet& records, const QString& table)
 {
     QList<qint64> ids;
-    records.open(u"select * from "_s + table);
+    records.openTable(table);
     for (records.moveFirst(); !records.atEnd(); records.moveNext()) {
         qint64 id = 0;
         records.readInteger(u"ID"_s, id);
@@ -98,9 +97,9 @@ private:
         return u"%1'%2-%3"_s.arg(stem).arg(m_seed).arg(++m_count);
     }
 
-    EntryStatements::EntryValues values()
+    LedgerStatements::EntryValues values()
     {
-        EntryStatements::EntryValues v;
+        LedgerStatements::EntryValues v;
         v.direction = m_random.bounded(2) ? u"收礼"_s : u"送礼"_s;
         v.name = text(u"客"_s);
         v.date = QDate(2020, 1, 1).addDays(m_random.bounded(1000));
@@ -112,9 +111,9 @@ private:
         return v;
     }
 
-    static QString describe(const EntryStatements::EntryValues& v)
+    static QString describe(const LedgerStatements::EntryValues& v)
     {
-        return encoded(v.direction) + u' ' + encoded(v.name) + u' ' + EntryStatements::dateText(v.date) + u' '
+        return encoded(v.direction) + u' ' + encoded(v.name) + u' ' + LedgerStatements::dateText(v.date) + u' '
             + encoded(v.relation) + u' ' + encoded(v.kind) + u' ' + QString::number(v.amountTicks) + u' '
             + encoded(v.note);
     }
@@ -123,9 +122,9 @@ private:
 
     void addGift()
     {
-        const EntryStatements::EntryValues v = values();
+        const LedgerStatements::EntryValues v = values();
         say(u"do add "_s + describe(v));
-        if (m_connection.execute(EntryStatements::insert(v))) {
+        if (m_connection.execute(LedgerStatements::addRecord(v))) {
             const qint64 id = m_connection.engine()->lastInsertRowid();
             m_gifts << id;
             say(u"ok "_s + QString::number(id));
@@ -135,9 +134,9 @@ private:
     void modifyGift()
     {
         const qint64 id = randomOf(m_gifts);
-        const EntryStatements::EntryValues v = values();
+        const LedgerStatements::EntryValues v = values();
         say(u"do mod "_s + QString::number(id) + u' ' + describe(v));
-        if (m_connection.execute(EntryStatements::update(v, QString::number(id))))
+        if (m_connection.execute(LedgerStatements::modifyRecord(v, QString::number(id))))
             say(u"ok"_s);
     }
 
@@ -145,7 +144,7 @@ private:
     {
         const qint64 id = randomOf(m_gifts);
         say(u"do del "_s + QString::number(id));
-        if (m_connection.execute(u"delete from 收送礼 where ID="_s + QString::number(id))) {
+        if (m_connection.execute(LedgerStatements::deleteRecord(QString::number(id)))) {
             m_gifts.removeAll(id);
             say(u"ok"_s);
         }
@@ -154,10 +153,11 @@ private:
     void addEntry()
     {
         const int list = int(m_random.bounded(2));
-        const auto& table = ListWindow::differences(list == 0 ? ListWindow::Relations : ListWindow::BanquetTypes);
+        const auto table
+            = list == 0 ? LedgerStatements::LookupList::Relations : LedgerStatements::LookupList::BanquetTypes;
         const QString entry = text(u"类"_s);
         say(u"do ladd "_s + QString::number(list) + u' ' + encoded(entry));
-        if (m_connection.execute(table.insertStatement + SqlText::quoted(entry) + u")"_s)) {
+        if (m_connection.execute(LedgerStatements::addLookup(table, entry))) {
             const qint64 id = m_connection.engine()->lastInsertRowid();
             m_entries[list] << id;
             say(u"ok "_s + QString::number(id));
@@ -169,26 +169,25 @@ private:
         const int list = int(m_random.bounded(2));
         if (m_entries[list].isEmpty())
             return;
-        const auto& table = ListWindow::differences(list == 0 ? ListWindow::Relations : ListWindow::BanquetTypes);
+        const auto table
+            = list == 0 ? LedgerStatements::LookupList::Relations : LedgerStatements::LookupList::BanquetTypes;
         const qint64 id = randomOf(m_entries[list]);
         say(u"do ldel "_s + QString::number(list) + u' ' + QString::number(id));
-        if (m_connection.execute(table.deleteStatement + QString::number(id))) {
+        if (m_connection.execute(LedgerStatements::deleteLookup(table, QString::number(id)))) {
             m_entries[list].removeAll(id);
             say(u"ok"_s);
         }
     }
 
-    /// As the password window does it: the account row deleted and appended anew in one transaction.
+    /// Through the password window's own steps: the account row read, then deleted and appended anew in one
+    /// transaction.
     void changePassword()
     {
         const QString password = text(u"密"_s);
         say(u"do pw "_s + encoded(password));
-        QString user;
-        const bool changed
-            = m_records.openTable(u"账号"_s) && m_records.readText(u"用户"_s, user) && m_records.inTransaction([&] {
-                  return m_records.deleteCurrent() && m_records.addRow() && m_records.writeText(u"用户"_s, user)
-                      && m_records.writeText(u"密码"_s, password) && m_records.saveRow();
-              });
+        QString user, current;
+        PasswordWindow::readAccount(m_records, user, current);
+        const bool changed = !user.isEmpty() && PasswordWindow::replaceAccountRow(m_records, user, password);
         m_records.close();
         if (changed)
             say(u"ok"_s);

@@ -14,13 +14,11 @@
 #include "store/JetDialect.h"
 #include "store/LedgerFile.h"
 #include "store/LedgerSchema.h"
+#include "store/LedgerStatements.h"
 #include "store/Money.h"
 #include "store/RecordSet.h"
 #include "store/RowCriteria.h"
 #include "store/SqlText.h"
-#include "windows/EntryStatements.h"
-#include "windows/ListWindow.h"
-#include "windows/SearchStatement.h"
 
 #include <QTemporaryDir>
 #include <cstdint>
@@ -135,9 +133,9 @@ void userText(const QString& input)
     // A statement cut at a NUL is refused by the engine, and refused as a whole.
     const bool storable = !input.contains(QChar(u'\0'));
 
-    EntryStatements::EntryValues values{u"收礼"_s, input, QDate(2011, 6, 2), input, input, 123456, input};
+    LedgerStatements::EntryValues values{u"收礼"_s, input, QDate(2011, 6, 2), input, input, 123456, input};
     records.inTransaction([&] {
-        CHECK(connection.execute(EntryStatements::insert(values)) == storable);
+        CHECK(connection.execute(LedgerStatements::addRecord(values)) == storable);
         if (!storable)
             return false;
         const QString id = QString::number(connection.engine()->lastInsertRowid());
@@ -145,29 +143,28 @@ void userText(const QString& input)
               == QStringList({input, input, input, input, u"123456"_s}).join(u'|'));
         values.name = input + input;
         values.amountTicks = -7;
-        CHECK(connection.execute(EntryStatements::update(values, id)));
+        CHECK(connection.execute(LedgerStatements::modifyRecord(values, id)));
         CHECK(stored(u"SELECT 姓名||'|'||说明||'|'||金额||'|'||count(*) FROM 收送礼"_s)
               == QStringList({input + input, input, u"-7"_s, u"1"_s}).join(u'|'));
 
-        for (const auto kind : {ListWindow::Relations, ListWindow::BanquetTypes}) {
-            const ListWindow::Differences& d = ListWindow::differences(kind);
-            const QString table = kind == ListWindow::Relations ? u"关系"_s : u"类型"_s;
-            CHECK(records.open(d.duplicateQuery + SqlText::quoted(input)));
+        for (const auto list : {LedgerStatements::LookupList::Relations, LedgerStatements::LookupList::BanquetTypes}) {
+            const QString table = LedgerStatements::lookupTable(list);
+            CHECK(records.open(LedgerStatements::findDuplicate(list, input)));
             records.close();
-            CHECK(connection.execute(d.insertStatement + SqlText::quoted(input) + u")"_s));
+            CHECK(connection.execute(LedgerStatements::addLookup(list, input)));
             const QString added = QString::number(connection.engine()->lastInsertRowid());
             CHECK(stored(u"SELECT "_s + table + u" FROM "_s + table + u" WHERE ID="_s + added) == input);
-            CHECK(connection.execute(d.deleteStatement + added));
+            CHECK(connection.execute(LedgerStatements::deleteLookup(list, added)));
         }
-        CHECK(records.open(u"select * from 账号 where 用户="_s + SqlText::quoted(input)));
+        CHECK(records.open(LedgerStatements::findAccount(input)));
         records.close();
         return false;
     });
 
     for (const bool rangeOn : {false, true}) {
-        for (const QString& direction : {SearchStatement::anyDirection(), input}) {
+        for (const QString& direction : {LedgerStatements::anyDirection(), input}) {
             const QString statement
-                = SearchStatement::build({rangeOn, QDate(2011, 5, 2), QDate(2011, 6, 2), direction, input});
+                = LedgerStatements::search({rangeOn, QDate(2011, 5, 2), QDate(2011, 6, 2), direction, input});
             // A like pattern is limited to 50,000 bytes in the engine; beyond that the search is refused.
             if (storable && SqlText::escaped(input).toUtf8().size() < 49000)
                 CHECK(records.open(statement));

@@ -24,8 +24,6 @@ std::optional<QList<JetColumn>> ledgerTables(const QString& table)
                                 {u"金额"_s, JetType::Currency}, {u"说明"_s, JetType::Memo}};
     if (table == u"关系"_s)
         return QList<JetColumn>{{u"ID"_s, JetType::Counter}, {u"关系"_s, JetType::Memo}};
-    if (table == u"数目"_s)
-        return QList<JetColumn>{{u"ID"_s, JetType::Counter}, {u"个数"_s, JetType::Integer}};
     return std::nullopt;
 }
 
@@ -66,21 +64,39 @@ private Q_SLOTS:
         QVERIFY(t.sql.contains(u"时间 TIME TEXT CHECK (时间 IS NULL OR"_s));
         QVERIFY(t.sql.contains(u"金额 CURRENCY INTEGER CHECK (金额 IS NULL OR typeof(金额)='integer')"_s));
         QVERIFY(t.sql.endsWith(u"说明 MEMO TEXT COLLATE NOCASE)"_s));
-
-        // Sizes and seeds are dropped; an explicit key on the auto-number is the key already.
-        QCOMPARE(
-            sql(u"create table t (a TEXT(50), b Counter(1,1) PRIMARY KEY, c Long NOT NULL)"_s),
-            u"create table t (a TEXT COLLATE NOCASE, b INTEGER PRIMARY KEY AUTOINCREMENT  , c INTEGER NOT NULL)"_s);
-        QVERIFY(translate(u"alter table t add column d Currency"_s).sql.contains(u"d CURRENCY INTEGER CHECK"_s));
     }
 
-    void createTableRefusals()
+    void refusedStatements_data()
     {
-        QVERIFY(!translate(u"CREATE TABLE t (a Widget)"_s).ok);
-        QVERIFY(!translate(u"CREATE TABLE t (a)"_s).ok);
-        QVERIFY(!translate(u"CREATE TABLE t (a Memo"_s).ok);
-        QVERIFY(!translate(u"CREATE TRIGGER x AFTER INSERT ON t BEGIN SELECT 1; END"_s).ok);
-        QVERIFY(!translate(u"CREATE VIEW v AS SELECT 1"_s).ok);
+        QTest::addColumn<QString>("statement");
+        QTest::newRow("unknown type") << u"CREATE TABLE t (a Widget)"_s;
+        QTest::newRow("no type") << u"CREATE TABLE t (a)"_s;
+        QTest::newRow("unclosed") << u"CREATE TABLE t (a Memo"_s;
+        QTest::newRow("type synonym") << u"CREATE TABLE t (a Text)"_s;
+        QTest::newRow("size") << u"CREATE TABLE t (a Memo(50))"_s;
+        QTest::newRow("constraint") << u"CREATE TABLE t (a Counter PRIMARY KEY)"_s;
+        QTest::newRow("trigger") << u"CREATE TRIGGER x AFTER INSERT ON t BEGIN SELECT 1; END"_s;
+        QTest::newRow("view") << u"CREATE VIEW v AS SELECT 1"_s;
+        QTest::newRow("index") << u"CREATE INDEX i ON 关系 (关系)"_s;
+        QTest::newRow("drop") << u"DROP TABLE 关系"_s;
+        QTest::newRow("alter") << u"ALTER TABLE 关系 ADD COLUMN d Currency"_s;
+        QTest::newRow("double-quoted text") << u"select * from 关系 where 关系 = \"it's\""_s;
+        QTest::newRow("bracket name") << u"select [关系] from [关系]"_s;
+        QTest::newRow("backtick name") << u"select * from `关系`"_s;
+        QTest::newRow("joined texts") << u"select 'a' & 'b' from 关系"_s;
+        QTest::newRow("true") << u"select * from 关系 where True"_s;
+        QTest::newRow("false") << u"update 关系 set 关系='x' where false"_s;
+        QTest::newRow("month/day/year") << u"select * from 收送礼 where 时间 > #5/2/2011#"_s;
+        QTest::newRow("date serial") << u"update 收送礼 set 时间=40696"_s;
+        QTest::newRow("closing semicolon") << u"select * from 关系;"_s;
+        QTest::newRow("unclosed text") << u"select * from 关系 where 关系 = 'open"_s;
+    }
+    void refusedStatements()
+    {
+        QFETCH(QString, statement);
+        const auto t = translate(statement);
+        QVERIFY2(!t.ok, qPrintable(t.sql));
+        QVERIFY(!t.error.isEmpty());
     }
 
     void valuesStoredIntoTimeAndCurrencyConvertExactly()
@@ -100,12 +116,6 @@ private Q_SLOTS:
         QCOMPARE(sql(u"update 收送礼 set 金额=(0.0001), 时间=#2011/5/2 15:30#"_s),
                  u"update 收送礼 set 金额=(1), 时间='2011-05-02 15:30:00'"_s);
         QCOMPARE(sql(u"update 收送礼 set 金额=NULL"_s), u"update 收送礼 set 金额=NULL"_s);
-        // Without a column list the values follow the table's columns.
-        QCOMPARE(sql(u"insert into 收送礼 values (1,'收礼','a','2011/6/2','b','c','1e3','')"_s),
-                 u"insert into 收送礼 values (1,'收礼','a','2011-06-02 00:00:00','b','c',10000000,'')"_s);
-        // A quoted text into an integer column must be a number.
-        QCOMPARE(sql(u"insert into 数目(个数) values(' 12 ')"_s), u"insert into 数目(个数) values(12)"_s);
-        QVERIFY(!translate(u"insert into 数目(个数) values('zwölf')"_s).ok);
     }
 
     void valuesThatDoNotConvertRefuseTheStatement_data()
@@ -145,7 +155,6 @@ private Q_SLOTS:
         QTest::newRow("year/month/day") << u"#2011/5/2#"_s << u"'2011-05-02 00:00:00'"_s;
         QTest::newRow("year-month-day") << u"#2011-5-2#"_s << u"'2011-05-02 00:00:00'"_s;
         QTest::newRow("with time") << u"#2011-5-2 15:30:07#"_s << u"'2011-05-02 15:30:07'"_s;
-        QTest::newRow("month/day/year") << u"#5/2/2011#"_s << u"'2011-05-02 00:00:00'"_s;
         QTest::newRow("leading zeros") << u"#2011/05/02#"_s << u"'2011-05-02 00:00:00'"_s;
         QTest::newRow("leap day") << u"#2012/2/29#"_s << u"'2012-02-29 00:00:00'"_s;
     }
@@ -171,36 +180,29 @@ private Q_SLOTS:
 
     void comparisonsWithTypedColumnsConvertTheirLiterals()
     {
-        QCOMPARE(sql(u"select * from 收送礼 where 金额 > 100 and 66.6 = 金额"_s),
-                 u"select * from 收送礼 where 金额 > 1000000 and 666000 = 金额"_s);
-        QCOMPARE(sql(u"select * from 收送礼 where 金额 not between -0.5 and '2' or 金额 in (1, '2.5')"_s),
-                 u"select * from 收送礼 where 金额 not between -5000 and 20000 or 金额 in (10000, 25000)"_s);
+        QCOMPARE(sql(u"select * from 收送礼 where 金额 > 100 and 金额 <= -0.5"_s),
+                 u"select * from 收送礼 where 金额 > 1000000 and 金额 <= -5000"_s);
         QCOMPARE(sql(u"select * from 收送礼 where 时间 >= '2011-6-2'"_s),
                  u"select * from 收送礼 where 时间 >= '2011-06-02 00:00:00'"_s);
         // Literals inside larger expressions are left to the engine.
-        QCOMPARE(sql(u"select * from 收送礼 where 金额 * 2 > 100 and 3 - 1 = 金额"_s),
-                 u"select * from 收送礼 where 金额 * 2 > 100 and 3 - 1 = 金额"_s);
+        QCOMPARE(sql(u"select * from 收送礼 where 金额 * 2 > 100 and 金额 = 3 - 1"_s),
+                 u"select * from 收送礼 where 金额 * 2 > 100 and 金额 = 3 - 1"_s);
         // Other columns and unknown tables are untouched.
         QCOMPARE(sql(u"select * from 收送礼 where ID = '12' and 姓名 = '66.6'"_s),
                  u"select * from 收送礼 where ID = '12' and 姓名 = '66.6'"_s);
         QCOMPARE(sql(u"select * from 别处 where 金额 = 1.5"_s), u"select * from 别处 where 金额 = 1.5"_s);
     }
 
-    void textsAndNames()
+    void texts()
     {
-        // Doubled quotes stay doubled, Jet's double-quoted texts become texts, Chinese names pass unchanged.
+        // Doubled quotes stay doubled, Chinese names pass unchanged.
         QCOMPARE(sql(u"insert into 关系(关系) values('O''Brien')"_s), u"insert into 关系(关系) values('O''Brien')"_s);
-        QCOMPARE(sql(u"select * from 关系 where 关系 = \"it's\""_s), u"select * from 关系 where 关系 = 'it''s'"_s);
-        QCOMPARE(sql(u"select [关系] from [关系]"_s), u"select [关系] from [关系]"_s);
-        QCOMPARE(sql(u"select 'a' & 'b', True, false from 关系"_s), u"select 'a' || 'b', (-1), 0 from 关系"_s);
-        QVERIFY(!translate(u"select * from 关系 where 关系 = 'open"_s).ok);
-        QVERIFY(!translate(u"select * from [关系"_s).ok);
+        QCOMPARE(sql(u"select * from 关系 where 关系 = 'say \"hi\" & [go]'"_s),
+                 u"select * from 关系 where 关系 = 'say \"hi\" & [go]'"_s);
     }
 
     void oneStatementOnly()
     {
-        QCOMPARE(sql(u"select * from 关系;"_s), u"select * from 关系"_s);
-        QCOMPARE(sql(u"select * from 关系 ;  \n"_s), u"select * from 关系"_s);
         QVERIFY(!translate(u"select * from 关系; drop table 关系"_s).ok);
         QVERIFY(!translate(u"select * from 关系 where ID=?"_s).ok);
         QVERIFY(!translate(u"select * from 关系 where ID=:id"_s).ok);
@@ -227,7 +229,6 @@ private Q_SLOTS:
         QVERIFY(t.returnsRowid);
         QCOMPARE(t.rowidTable, u"关系"_s);
         QCOMPARE(t.sql, u"select _rowid_, * from 关系 where 关系='x' order by ID"_s);
-        QVERIFY(translate(u"select * from [关系]"_s, true).returnsRowid);
         for (const QString& s :
              {u"select count(*) from 关系"_s, u"select * from 关系, 类型"_s, u"select * from 关系 join 类型 on 1=1"_s,
               u"select * from 关系 union select * from 类型"_s, u"select * from 关系 group by 关系"_s}) {
@@ -256,6 +257,7 @@ private Q_SLOTS:
         QTest::newRow("year 99") << u"99-1-1"_s << QString();
         QTest::newRow("mixed separators") << u"2011-6/2"_s << QString();
         QTest::newRow("two-digit year last") << u"6/2/11"_s << QString();
+        QTest::newRow("month/day/year") << u"6/2/2011"_s << QString();
         QTest::newRow("trailing text") << u"2011-6-2x"_s << QString();
         QTest::newRow("letters") << u"abc"_s << QString();
         QTest::newRow("empty") << QString() << QString();
@@ -277,9 +279,6 @@ private Q_SLOTS:
 
     void dateTimeConversions()
     {
-        const qint64 days = QDate(1899, 12, 30).daysTo(QDate(2011, 6, 2));
-        QCOMPARE(JetDateTime::fromSerial(double(days) + 0.5)->canonical(), u"2011-06-02 12:00:00"_s);
-        QCOMPARE(JetDateTime::fromSerial(0)->canonical(), u"1899-12-30 00:00:00"_s);
         QCOMPARE(JetDateTime::parse(u"2011-6-2 15:30:07"_s)->toDateTime(),
                  QDateTime(QDate(2011, 6, 2), QTime(15, 30, 7)));
         const QByteArray nonCanonical = "2011-6-2 00:00:00";

@@ -73,20 +73,6 @@ class TestLedgerFile : public QObject
 private Q_SLOTS:
     void initTestCase() { ::signal(SIGXFSZ, SIG_IGN); }
 
-    void statementsAreTheLedgersOwn()
-    {
-        const QStringList creates = LedgerSchema::createStatements();
-        QCOMPARE(creates.size(), 5);
-        QCOMPARE(
-            creates.first(),
-            u"CREATE TABLE 收送礼 (ID Counter,收送 Memo,姓名 Memo,时间 Time,关系 Memo,类型 Memo,金额 Currency,说明 Memo)"_s);
-        QCOMPARE(creates.last(), u"CREATE TABLE 账号 (ID Counter,用户 Memo,密码 Memo)"_s);
-        const QStringList seeds = LedgerSchema::seedStatements();
-        QCOMPARE(seeds.size(), 14);
-        QCOMPARE(seeds.first(), u"insert into 账号(用户,密码) values('admin','kelpo')"_s);
-        QCOMPARE(seeds.last(), u"insert into 收送 (收送) values ('送礼')"_s);
-    }
-
     void createdFileOpensInTheEngineShellWithTheKeyOnly()
     {
         if (QStandardPaths::findExecutable(u"sqlcipher"_s).isEmpty())

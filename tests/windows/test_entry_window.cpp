@@ -1,9 +1,8 @@
 // The record entry window over a real ledger file: adding, modifying, the checks before a save, the amount.
 
 #include "GuiSupport.h"
+#include "LedgerFixture.h"
 #include "ModalSteps.h"
-#include "TempFolder.h"
-#include "TestHost.h"
 #include "ui/DatePicker.h"
 #include "ui/EditBox.h"
 #include "ui/SharedState.h"
@@ -117,27 +116,22 @@ private:
     Stored stored(qint64 id);
     int recordCount();
 
-    std::unique_ptr<TempFolder> m_folder;
-    std::unique_ptr<TestHost> m_host;
-    std::unique_ptr<BoxRecorder> m_boxes;
+    std::unique_ptr<LedgerFixture> m_fixture;
+    TestHost* m_host = nullptr;
+    BoxRecorder* m_boxes = nullptr;
 };
 
 void TestEntryWindow::init()
 {
-    m_folder = std::make_unique<TempFolder>();
-    m_host = std::make_unique<TestHost>();
-    QVERIFY(m_host->createAndConnect());
-    m_boxes = std::make_unique<BoxRecorder>();
-    Program::setNow(Now);
+    m_fixture = std::make_unique<LedgerFixture>(LedgerFixture::Options().pinnedAt(Now));
+    QVERIFY(m_fixture->isValid());
+    m_host = &m_fixture->host();
+    m_boxes = &m_fixture->boxes();
 }
 
 void TestEntryWindow::cleanup()
 {
-    Program::setNow(std::nullopt);
-    m_boxes.reset();
-    m_host.reset();
-    m_folder.reset();
-    SharedState::instance().clear();
+    m_fixture.reset();
 }
 
 void TestEntryWindow::open(const QString& mode, const QString& id, QList<ModalSteps::Step> steps)

@@ -1,11 +1,7 @@
-// The fuzz target's seed corpus holds every statement the program builds, as its builders write them today,
+// The fuzz target's seed corpus holds every statement the program builds, made by the statement unit itself,
 // and the amount and date texts the windows read. Run with OVELTA_WRITE_FUZZ_CORPUS=1 to add what is missing.
 
-#include "store/LedgerSchema.h"
-#include "store/SqlText.h"
-#include "windows/EntryStatements.h"
-#include "windows/ListWindow.h"
-#include "windows/SearchStatement.h"
+#include "store/LedgerStatements.h"
 
 #include <QCryptographicHash>
 #include <QDir>
@@ -19,29 +15,27 @@ namespace {
 
 QStringList programStatements()
 {
-    QStringList s = LedgerSchema::createStatements() + LedgerSchema::seedStatements();
-    const EntryStatements::EntryValues gift{u"收礼"_s, u"张三"_s, QDate(2011, 6, 2), u"朋友"_s, u"结婚"_s, 2000000, {}};
-    const EntryStatements::EntryValues quoted{u"送礼"_s, u"O'Brien"_s, QDate(2012, 3, 3), u"同学"_s,
-                                              u"生日"_s, 666000,       u"it's ''ok''"_s};
+    namespace S = LedgerStatements;
+    QStringList s = S::createTables() + S::seedRows();
+    const S::EntryValues gift{u"收礼"_s, u"张三"_s, QDate(2011, 6, 2), u"朋友"_s, u"结婚"_s, 2000000, {}};
+    const S::EntryValues quoted{u"送礼"_s, u"O'Brien"_s, QDate(2012, 3, 3), u"同学"_s,
+                                u"生日"_s, 666000,       u"it's ''ok''"_s};
     for (const auto& values : {gift, quoted})
-        s << EntryStatements::insert(values) << EntryStatements::update(values, u"12"_s);
-    s << EntryStatements::findCriteria(u"12"_s);
+        s << S::addRecord(values) << S::modifyRecord(values, u"12"_s);
+    s << S::findRecord(u"12"_s) << S::deleteRecord(u"12"_s) << S::refill();
     for (const bool rangeOn : {false, true}) {
-        for (const QString& direction : {SearchStatement::anyDirection(), u"收礼"_s}) {
+        for (const QString& direction : {S::anyDirection(), u"收礼"_s}) {
             for (const QString& name : {QString(), u"张"_s})
-                s << SearchStatement::build({rangeOn, QDate(2011, 5, 2), QDate(2011, 6, 2), direction, name});
+                s << S::search({rangeOn, QDate(2011, 5, 2), QDate(2011, 6, 2), direction, name});
         }
     }
-    for (const auto kind : {ListWindow::Relations, ListWindow::BanquetTypes}) {
-        const ListWindow::Differences& d = ListWindow::differences(kind);
-        s << d.listQuery << d.duplicateQuery + SqlText::quoted(u"婚宴"_s)
-          << d.insertStatement + SqlText::quoted(u"婚宴"_s) + u")"_s << d.deleteStatement + u"7"_s;
+    for (const auto list : {S::LookupList::Relations, S::LookupList::BanquetTypes}) {
+        s << S::listLookup(list) << S::findDuplicate(list, u"婚宴"_s) << S::addLookup(list, u"婚宴"_s)
+          << S::deleteLookup(list, u"7"_s);
     }
-    // Written inline by the login, the main window's delete and refill, and the record set's opens on a table.
-    s << u"select * from 账号 where 用户="_s + SqlText::quoted(u"admin"_s) << u"delete from 收送礼 where ID=12"_s
-      << u"select * from 收送礼 order by 时间 DESC"_s;
+    s << S::findAccount(u"admin"_s);
     for (const QString& table : {u"收送礼"_s, u"关系"_s, u"类型"_s, u"收送"_s, u"账号"_s})
-        s << u"select * from "_s + table;
+        s << S::wholeTable(table);
     // What the amount box and the date texts give the parsers.
     s << u"200"_s << u"66.6"_s << u"12.50"_s << u"-20"_s << u"1.5e2"_s << u" 　8 "_s << u"１２.５"_s << u"1,000"_s
       << u"abc"_s << u"12345678901.25"_s << u"0.125"_s << u"2011-6-2"_s << u"#2011/6/2#"_s << u"2011/6/2 15:30:00"_s

@@ -6,9 +6,8 @@
 #include "app/LoginWindow.h"
 
 #include "GuiSupport.h"
+#include "LedgerFixture.h"
 #include "ModalSteps.h"
-#include "TempFolder.h"
-#include "TestHost.h"
 
 #include "store/Money.h"
 #include "ui/EditBox.h"
@@ -167,44 +166,29 @@ private:
     /// The tables now, each compared with how it was before the test, except the one named.
     void othersUnchanged(const QString& changed);
 
-    QByteArray m_template;
-    std::unique_ptr<TempFolder> m_folder;
-    std::unique_ptr<TestHost> m_host;
-    std::unique_ptr<BoxRecorder> m_boxes;
+    std::unique_ptr<LedgerFixture> m_fixture;
+    TestHost* m_host = nullptr;
+    BoxRecorder* m_boxes = nullptr;
     QMap<QString, QStringList> m_before;
 };
 
 void TestHostileInput::initTestCase()
 {
     // One ledger file built once and copied for every case: each case starts from the same fresh file.
-    TempFolder folder;
-    QVERIFY(LedgerSchema::createFile(LedgerFile::name(), LedgerFile::password()));
-    QFile file(LedgerFile::name());
-    QVERIFY(file.open(QIODevice::ReadOnly));
-    m_template = file.readAll();
+    QVERIFY(!LedgerFixture::templateLedger().isEmpty());
 }
 
 void TestHostileInput::init()
 {
-    m_folder = std::make_unique<TempFolder>();
-    QFile file(LedgerFile::name());
-    QVERIFY(file.open(QIODevice::WriteOnly) && file.write(m_template) == m_template.size());
-    file.close();
-    m_host = std::make_unique<TestHost>();
-    QVERIFY(m_host->connectAll());
-    // As the main window does: a refused open of the record set shows the engine's text.
-    RecordSet::setErrorReporter([](const QString& message) { MessageBox::show(message); });
-    m_boxes = std::make_unique<BoxRecorder>();
-    SharedState::instance().clear();
+    m_fixture = std::make_unique<LedgerFixture>(LedgerFixture::Options().showingOpenErrors());
+    QVERIFY(m_fixture->isValid());
+    m_host = &m_fixture->host();
+    m_boxes = &m_fixture->boxes();
 }
 
 void TestHostileInput::cleanup()
 {
-    RecordSet::setErrorReporter({});
-    m_boxes.reset();
-    m_host.reset();
-    m_folder.reset();
-    SharedState::instance().clear();
+    m_fixture.reset();
 }
 
 void TestHostileInput::hostileText_data()

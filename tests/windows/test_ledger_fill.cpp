@@ -3,6 +3,7 @@
 
 #include "TempFolder.h"
 #include "TestHost.h"
+#include "store/EngineConnection.h"
 
 #include <QSignalSpy>
 #include <QTest>
@@ -172,7 +173,7 @@ private Q_SLOTS:
         QCOMPARE(host.grid().rowCount(), 3);
         QStringList reported;
         ovelta::RecordSet::setErrorReporter([&](const QString& message) { reported << message; });
-        QVERIFY(host.connection.execute(u"drop table 收送礼"_s));
+        QVERIFY(host.connection.engine()->executeNative("DROP TABLE 收送礼"));
         host.ledgerRefill();
         ovelta::RecordSet::setErrorReporter({});
         QCOMPARE(host.grid().rowCount(), 2);

@@ -2,9 +2,9 @@
 // with its checks, deleting with its question, and the way back to the ledger.
 
 #include "GuiSupport.h"
+#include "LedgerFixture.h"
 #include "ModalSteps.h"
-#include "TempFolder.h"
-#include "TestHost.h"
+#include "store/EngineConnection.h"
 
 #include "ui/SharedState.h"
 #include "windows/EntryWindow.h"
@@ -163,10 +163,10 @@ private Q_SLOTS:
     {
         QFETCH(ListWindow::Kind, kind);
         const Expected e = expected(kind);
-        TempFolder folder;
-        TestHost host;
-        QVERIFY(host.createAndConnect());
-        BoxRecorder boxes;
+        LedgerFixture fixture;
+        QVERIFY(fixture.isValid());
+        TestHost& host = fixture.host();
+        BoxRecorder& boxes = fixture.boxes();
 
         OpenList w(host, kind);
         QCOMPARE(w.window()->objectName(), e.id);
@@ -185,11 +185,11 @@ private Q_SLOTS:
 
     void failingListQueryLeavesTwoEmptyColumns()
     {
-        TempFolder folder;
-        TestHost host;
-        QVERIFY(host.createAndConnect());
-        QVERIFY(host.connection.execute(u"drop table 关系"_s));
-        BoxRecorder boxes;
+        LedgerFixture fixture;
+        QVERIFY(fixture.isValid());
+        TestHost& host = fixture.host();
+        QVERIFY(host.connection.engine()->executeNative("DROP TABLE 关系"));
+        BoxRecorder& boxes = fixture.boxes();
 
         OpenList w(host, ListWindow::Relations);
         QCOMPARE(w.list()->columnCount(), 2);
@@ -203,10 +203,10 @@ private Q_SLOTS:
     {
         QFETCH(ListWindow::Kind, kind);
         const Expected e = expected(kind);
-        TempFolder folder;
-        TestHost host;
-        QVERIFY(host.createAndConnect());
-        BoxRecorder boxes;
+        LedgerFixture fixture;
+        QVERIFY(fixture.isValid());
+        TestHost& host = fixture.host();
+        BoxRecorder& boxes = fixture.boxes();
         OpenList w(host, kind);
 
         for (const QString& blanks : {QString(), u"   "_s, u"\u3000 \u3000"_s}) {
@@ -225,10 +225,10 @@ private Q_SLOTS:
     {
         QFETCH(ListWindow::Kind, kind);
         const Expected e = expected(kind);
-        TempFolder folder;
-        TestHost host;
-        QVERIFY(host.createAndConnect());
-        BoxRecorder boxes;
+        LedgerFixture fixture;
+        QVERIFY(fixture.isValid());
+        TestHost& host = fixture.host();
+        BoxRecorder& boxes = fixture.boxes();
         OpenList w(host, kind);
         findControl<QPushButton>(w.window(), e.addButton)->setFocus();
 
@@ -258,10 +258,10 @@ private Q_SLOTS:
     {
         QFETCH(ListWindow::Kind, kind);
         const Expected e = expected(kind);
-        TempFolder folder;
-        TestHost host;
-        QVERIFY(host.createAndConnect());
-        BoxRecorder boxes;
+        LedgerFixture fixture;
+        QVERIFY(fixture.isValid());
+        TestHost& host = fixture.host();
+        BoxRecorder& boxes = fixture.boxes();
         OpenList w(host, kind);
 
         const QString existing = e.seeded.at(1).section(u' ', 1);
@@ -278,10 +278,10 @@ private Q_SLOTS:
     void birthdayWithBlanksIsDuplicateOrStoredTrimmed()
     {
         const Expected e = expected(ListWindow::BanquetTypes);
-        TempFolder folder;
-        TestHost host;
-        QVERIFY(host.createAndConnect());
-        BoxRecorder boxes;
+        LedgerFixture fixture;
+        QVERIFY(fixture.isValid());
+        TestHost& host = fixture.host();
+        BoxRecorder& boxes = fixture.boxes();
         OpenList w(host, ListWindow::BanquetTypes);
 
         w.add(u" 生日 "_s, e);
@@ -301,10 +301,10 @@ private Q_SLOTS:
     {
         QFETCH(ListWindow::Kind, kind);
         const Expected e = expected(kind);
-        TempFolder folder;
-        TestHost host;
-        QVERIFY(host.createAndConnect());
-        BoxRecorder boxes;
+        LedgerFixture fixture;
+        QVERIFY(fixture.isValid());
+        TestHost& host = fixture.host();
+        BoxRecorder& boxes = fixture.boxes();
         OpenList w(host, kind);
 
         const QString tricky = u"O'Neil's'); drop table 账号; --"_s;
@@ -324,10 +324,10 @@ private Q_SLOTS:
     {
         QFETCH(ListWindow::Kind, kind);
         const Expected e = expected(kind);
-        TempFolder folder;
-        TestHost host;
-        QVERIFY(host.createAndConnect());
-        BoxRecorder boxes;
+        LedgerFixture fixture;
+        QVERIFY(fixture.isValid());
+        TestHost& host = fixture.host();
+        BoxRecorder& boxes = fixture.boxes();
         OpenList w(host, kind);
         w.select(0);
 
@@ -347,10 +347,10 @@ private Q_SLOTS:
     {
         QFETCH(ListWindow::Kind, kind);
         const Expected e = expected(kind);
-        TempFolder folder;
-        TestHost host;
-        QVERIFY(host.createAndConnect());
-        BoxRecorder boxes;
+        LedgerFixture fixture;
+        QVERIFY(fixture.isValid());
+        TestHost& host = fixture.host();
+        BoxRecorder& boxes = fixture.boxes();
         OpenList w(host, kind);
         w.list()->clearSelection();
 
@@ -367,10 +367,10 @@ private Q_SLOTS:
     {
         QFETCH(ListWindow::Kind, kind);
         const Expected e = expected(kind);
-        TempFolder folder;
-        TestHost host;
-        QVERIFY(host.createAndConnect());
-        BoxRecorder boxes;
+        LedgerFixture fixture;
+        QVERIFY(fixture.isValid());
+        TestHost& host = fixture.host();
+        BoxRecorder& boxes = fixture.boxes();
         OpenList w(host, kind);
         // Selected bottom row first: the delete still takes the row that comes first in the list.
         w.select(3);
@@ -391,11 +391,11 @@ private Q_SLOTS:
     {
         QFETCH(ListWindow::Kind, kind);
         const Expected e = expected(kind);
-        TempFolder folder;
-        TestHost host;
-        QVERIFY(host.createAndConnect());
+        LedgerFixture fixture;
+        QVERIFY(fixture.isValid());
+        TestHost& host = fixture.host();
         QVERIFY(host.connection.execute(u"delete from "_s + e.table + u" where id<>3"_s));
-        BoxRecorder boxes;
+        BoxRecorder& boxes = fixture.boxes();
         OpenList w(host, kind);
         QCOMPARE(w.rows(), QStringList{e.seeded.at(2)});
 
@@ -414,10 +414,10 @@ private Q_SLOTS:
     {
         QFETCH(ListWindow::Kind, kind);
         const Expected e = expected(kind);
-        TempFolder folder;
-        TestHost host;
-        QVERIFY(host.createAndConnect());
-        BoxRecorder boxes;
+        LedgerFixture fixture;
+        QVERIFY(fixture.isValid());
+        TestHost& host = fixture.host();
+        BoxRecorder& boxes = fixture.boxes();
         {
             OpenList w(host, kind);
             w.add(u"新的"_s, e);
@@ -450,10 +450,10 @@ private Q_SLOTS:
     void returnClosesModalWindowAndBringsLedgerToFront()
     {
         QFETCH(ListWindow::Kind, kind);
-        TempFolder folder;
-        TestHost host;
-        QVERIFY(host.createAndConnect());
-        BoxRecorder boxes;
+        LedgerFixture fixture;
+        QVERIFY(fixture.isValid());
+        TestHost& host = fixture.host();
+        BoxRecorder& boxes = fixture.boxes();
 
         QPointer<ListWindow> window = new ListWindow(host, kind);
         bool listedWhileOpen = false;

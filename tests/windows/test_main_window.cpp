@@ -13,7 +13,7 @@
 #include "windows/MainWindow.h"
 
 #include "GuiSupport.h"
-#include "TempFolder.h"
+#include "LedgerFixture.h"
 
 #include <QLabel>
 #include <QLineEdit>
@@ -148,32 +148,27 @@ private:
         {u"收礼"_s, u"王五"_s, u"2010-12-31"_s, u"-20"_s, u"退回"_s},
     };
 
-    std::unique_ptr<TempFolder> m_folder;
-    std::unique_ptr<BoxRecorder> m_boxes;
-    std::unique_ptr<EndRecorder> m_end;
+    std::unique_ptr<LedgerFixture> m_fixture;
+    BoxRecorder* m_boxes = nullptr;
+    EndRecorder* m_end = nullptr;
     QPointer<MainWindow> m_main;
 
 private Q_SLOTS:
     void init()
     {
-        m_folder = std::make_unique<TempFolder>();
-        QVERIFY(m_folder->isValid());
-        QVERIFY(LedgerSchema::createFile(LedgerFile::name(), LedgerFile::password()));
-        m_boxes = std::make_unique<BoxRecorder>();
-        m_end = std::make_unique<EndRecorder>();
-        SharedState::instance().clear();
-        Program::setNow(QDateTime(QDate(2024, 3, 5), QTime(9, 41)));
+        // The main window connects its own objects.
+        m_fixture = std::make_unique<LedgerFixture>(
+            LedgerFixture::Options().unconnected().pinnedAt(QDateTime(QDate(2024, 3, 5), QTime(9, 41))));
+        QVERIFY(m_fixture->isValid());
+        m_boxes = &m_fixture->boxes();
+        m_end = &m_fixture->end();
     }
 
     void cleanup()
     {
         delete m_main.data();
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-        Program::setNow(std::nullopt);
-        m_end.reset();
-        m_boxes.reset();
-        m_folder.reset();
-        SharedState::instance().clear();
+        m_fixture.reset();
     }
 
     void emptyLedgerShowsTheFixedRowsAndWarns()
@@ -346,7 +341,7 @@ private Q_SLOTS:
     {
         addGifts(m_three);
         MainWindow& w = *openMain();
-        QVERIFY(w.database().connection.execute(u"drop table 收送礼"_s));
+        QVERIFY(w.database().connection.engine()->executeNative("DROP TABLE 收送礼"));
         w.runCommand(MainWindow::Refresh);
         QCOMPARE(m_boxes->count(), 1);
         const MessageBox::Record box = m_boxes->last();

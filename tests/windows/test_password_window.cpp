@@ -4,8 +4,7 @@
 #include "app/LoginWindow.h"
 
 #include "GuiSupport.h"
-#include "TempFolder.h"
-#include "TestHost.h"
+#include "LedgerFixture.h"
 
 #include "store/EngineConnection.h"
 #include "ui/EditBox.h"
@@ -148,7 +147,7 @@ class TestPasswordWindow : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
-    void init() { SharedState::instance().clear(); }
+    void init() { LedgerFixture::resetSingletons(); }
 
     void checksComeInTheirOrder_data()
     {
@@ -196,10 +195,10 @@ private Q_SLOTS:
         QFETCH(QString, message);
         QFETCH(QStringList, left);
         QFETCH(QString, focus);
-        TempFolder folder;
-        TestHost host;
-        QVERIFY(host.createAndConnect());
-        BoxRecorder boxes;
+        LedgerFixture fixture;
+        QVERIFY(fixture.isValid());
+        TestHost& host = fixture.host();
+        BoxRecorder& boxes = fixture.boxes();
         OpenPassword w(host);
         w.fill(typed.at(0), typed.at(1), typed.at(2));
         w.edit(confirm)->setFocus();
@@ -216,10 +215,10 @@ private Q_SLOTS:
 
     void changeReplacesTheAccountRow()
     {
-        TempFolder folder;
-        TestHost host;
-        QVERIFY(host.createAndConnect());
-        BoxRecorder boxes;
+        LedgerFixture fixture;
+        QVERIFY(fixture.isValid());
+        TestHost& host = fixture.host();
+        BoxRecorder& boxes = fixture.boxes();
         {
             OpenPassword w(host);
             w.fill(seededPassword, u"春节 2024"_s, u"春节 2024"_s);
@@ -248,11 +247,11 @@ private Q_SLOTS:
 
     void changeWorksOnTheFirstAccountRow()
     {
-        TempFolder folder;
-        TestHost host;
-        QVERIFY(host.createAndConnect());
+        LedgerFixture fixture;
+        QVERIFY(fixture.isValid());
+        TestHost& host = fixture.host();
         QVERIFY(host.connection.execute(u"insert into 账号(用户,密码) values('bob','bobpw')"_s));
-        BoxRecorder boxes;
+        BoxRecorder& boxes = fixture.boxes();
 
         OpenPassword w(host);
         w.fill(u"bobpw"_s, u"n"_s, u"n"_s);
@@ -268,11 +267,11 @@ private Q_SLOTS:
 
     void withoutAccountRowNothingCanBeChanged()
     {
-        TempFolder folder;
-        TestHost host;
-        QVERIFY(host.createAndConnect());
+        LedgerFixture fixture;
+        QVERIFY(fixture.isValid());
+        TestHost& host = fixture.host();
         QVERIFY(host.connection.execute(u"delete from 账号"_s));
-        BoxRecorder boxes;
+        BoxRecorder& boxes = fixture.boxes();
 
         OpenPassword w(host);
         w.fill(u"anything"_s, u"n"_s, u"n"_s);
@@ -285,13 +284,13 @@ private Q_SLOTS:
 
     void failedChangeKeepsTheOldPassword()
     {
-        TempFolder folder;
-        TestHost host;
-        QVERIFY(host.createAndConnect());
+        LedgerFixture fixture;
+        QVERIFY(fixture.isValid());
+        TestHost& host = fixture.host();
         // The engine refuses the append after the delete has run.
         QVERIFY(host.connection.engine()->executeNative(
             "CREATE TRIGGER refuse_account BEFORE INSERT ON 账号 BEGIN SELECT RAISE(ABORT, 'refused'); END"));
-        BoxRecorder boxes;
+        BoxRecorder& boxes = fixture.boxes();
 
         OpenPassword w(host);
         w.fill(seededPassword, u"newpass"_s, u"newpass"_s);
@@ -332,9 +331,9 @@ private Q_SLOTS:
         QFETCH(QString, box);
         QFETCH(QString, keys);
         QFETCH(QString, kept);
-        TempFolder folder;
-        TestHost host;
-        QVERIFY(host.createAndConnect());
+        LedgerFixture fixture;
+        QVERIFY(fixture.isValid());
+        TestHost& host = fixture.host();
         OpenPassword w(host);
 
         type(w.edit(box), keys);
@@ -344,10 +343,10 @@ private Q_SLOTS:
 
     void tenBytePasswordOfChineseCharactersIsStored()
     {
-        TempFolder folder;
-        TestHost host;
-        QVERIFY(host.createAndConnect());
-        BoxRecorder boxes;
+        LedgerFixture fixture;
+        QVERIFY(fixture.isValid());
+        TestHost& host = fixture.host();
+        BoxRecorder& boxes = fixture.boxes();
         OpenPassword w(host);
 
         type(w.edit(current), seededPassword);
@@ -360,10 +359,10 @@ private Q_SLOTS:
 
     void cancelClosesWithoutTouchingTheDatabase()
     {
-        TempFolder folder;
-        TestHost host;
-        QVERIFY(host.createAndConnect());
-        BoxRecorder boxes;
+        LedgerFixture fixture;
+        QVERIFY(fixture.isValid());
+        TestHost& host = fixture.host();
+        BoxRecorder& boxes = fixture.boxes();
 
         QPointer<PasswordWindow> window = new PasswordWindow(host);
         QTimer::singleShot(0, window, [&] {
@@ -381,10 +380,10 @@ private Q_SLOTS:
 
     void modalChangeEndsTheWindow()
     {
-        TempFolder folder;
-        TestHost host;
-        QVERIFY(host.createAndConnect());
-        BoxRecorder boxes;
+        LedgerFixture fixture;
+        QVERIFY(fixture.isValid());
+        TestHost& host = fixture.host();
+        BoxRecorder& boxes = fixture.boxes();
 
         QPointer<PasswordWindow> window = new PasswordWindow(host);
         QString focusWhenShown;

@@ -1,9 +1,8 @@
 // The search window over a real ledger file: its defaults, the date check and the result in the main grid.
 
 #include "GuiSupport.h"
+#include "LedgerFixture.h"
 #include "ModalSteps.h"
-#include "TempFolder.h"
-#include "TestHost.h"
 #include "ui/EditBox.h"
 #include "windows/SearchWindow.h"
 
@@ -70,16 +69,17 @@ private:
     QStringList search(QList<ModalSteps::Step> steps);
     QStringList gridNames();
 
-    std::unique_ptr<TempFolder> m_folder;
-    std::unique_ptr<TestHost> m_host;
-    std::unique_ptr<BoxRecorder> m_boxes;
+    std::unique_ptr<LedgerFixture> m_fixture;
+    TestHost* m_host = nullptr;
+    BoxRecorder* m_boxes = nullptr;
 };
 
 void TestSearchWindow::init()
 {
-    m_folder = std::make_unique<TempFolder>();
-    m_host = std::make_unique<TestHost>();
-    QVERIFY(m_host->createAndConnect());
+    m_fixture = std::make_unique<LedgerFixture>(LedgerFixture::Options().pinnedAt(Now));
+    QVERIFY(m_fixture->isValid());
+    m_host = &m_fixture->host();
+    m_boxes = &m_fixture->boxes();
     const QStringList rows{
         u"'收礼','张三','2011-5-2','朋友','结婚','66.6','首日'"_s,
         u"'送礼','李四','2011-6-2','同学','生日','200','末日'"_s,
@@ -92,16 +92,11 @@ void TestSearchWindow::init()
                                            + u")"_s));
     m_host->ledgerRefill();
     m_host->refills = 0;
-    m_boxes = std::make_unique<BoxRecorder>();
-    Program::setNow(Now);
 }
 
 void TestSearchWindow::cleanup()
 {
-    Program::setNow(std::nullopt);
-    m_boxes.reset();
-    m_host.reset();
-    m_folder.reset();
+    m_fixture.reset();
 }
 
 QStringList TestSearchWindow::search(QList<ModalSteps::Step> steps)

@@ -1,4 +1,4 @@
-#include "windows/BlankText.h"
+#include "store/BlankText.h"
 
 namespace ovelta::BlankText {
 

@@ -1,12 +1,12 @@
 // The INSERT and UPDATE of the record entry window, compared as exact texts.
 
-#include "windows/EntryStatements.h"
+#include "store/LedgerStatements.h"
 
 #include <QTest>
 
 using namespace Qt::StringLiterals;
 using namespace ovelta;
-using EntryStatements::EntryValues;
+using LedgerStatements::EntryValues;
 
 Q_DECLARE_METATYPE(EntryValues)
 
@@ -25,13 +25,13 @@ class TestEntryStatements : public QObject
 private Q_SLOTS:
     void dateText_data();
     void dateText();
-    void insert_data();
-    void insert();
-    void update_data();
-    void update();
-    void updateRefusesAnythingButARecordKey_data();
-    void updateRefusesAnythingButARecordKey();
-    void findCriteria();
+    void addRecord_data();
+    void addRecord();
+    void modifyRecord_data();
+    void modifyRecord();
+    void modifyRefusesAnythingButARecordKey_data();
+    void modifyRefusesAnythingButARecordKey();
+    void findRecord();
 };
 
 void TestEntryStatements::dateText_data()
@@ -47,10 +47,10 @@ void TestEntryStatements::dateText()
 {
     QFETCH(QDate, date);
     QFETCH(QString, text);
-    QCOMPARE(EntryStatements::dateText(date), text);
+    QCOMPARE(LedgerStatements::dateText(date), text);
 }
 
-void TestEntryStatements::insert_data()
+void TestEntryStatements::addRecord_data()
 {
     QTest::addColumn<EntryValues>("values");
     QTest::addColumn<QString>("statement");
@@ -81,14 +81,14 @@ void TestEntryStatements::insert_data()
         << quotedLists << head + u"'收''礼','','2011-6-2','朋''友','结''婚','1','')"_s;
 }
 
-void TestEntryStatements::insert()
+void TestEntryStatements::addRecord()
 {
     QFETCH(EntryValues, values);
     QFETCH(QString, statement);
-    QCOMPARE(EntryStatements::insert(values), statement);
+    QCOMPARE(LedgerStatements::addRecord(values), statement);
 }
 
-void TestEntryStatements::update_data()
+void TestEntryStatements::modifyRecord_data()
 {
     QTest::addColumn<EntryValues>("values");
     QTest::addColumn<QString>("recordId");
@@ -110,15 +110,15 @@ void TestEntryStatements::update_data()
         << u"update 收送礼 set 时间='2011-6-2',收送='收礼',姓名='O''Brien',关系='朋友',类型='结婚',金额=1,说明=''', 金额=0 where 1=1 --' where ID=7"_s;
 }
 
-void TestEntryStatements::update()
+void TestEntryStatements::modifyRecord()
 {
     QFETCH(EntryValues, values);
     QFETCH(QString, recordId);
     QFETCH(QString, statement);
-    QCOMPARE(EntryStatements::update(values, recordId), statement);
+    QCOMPARE(LedgerStatements::modifyRecord(values, recordId), statement);
 }
 
-void TestEntryStatements::updateRefusesAnythingButARecordKey_data()
+void TestEntryStatements::modifyRefusesAnythingButARecordKey_data()
 {
     QTest::addColumn<QString>("recordId");
     QTest::newRow("empty") << QString();
@@ -128,15 +128,15 @@ void TestEntryStatements::updateRefusesAnythingButARecordKey_data()
     QTest::newRow("full-width digits") << u"１２"_s;
 }
 
-void TestEntryStatements::updateRefusesAnythingButARecordKey()
+void TestEntryStatements::modifyRefusesAnythingButARecordKey()
 {
     QFETCH(QString, recordId);
-    QVERIFY(EntryStatements::update(gift(u"张三"_s, QString(), 10000), recordId).isEmpty());
+    QVERIFY(LedgerStatements::modifyRecord(gift(u"张三"_s, QString(), 10000), recordId).isEmpty());
 }
 
-void TestEntryStatements::findCriteria()
+void TestEntryStatements::findRecord()
 {
-    QCOMPARE(EntryStatements::findCriteria(u"12"_s), u"id=12"_s);
+    QCOMPARE(LedgerStatements::findRecord(u"12"_s), u"id=12"_s);
 }
 
 QTEST_GUILESS_MAIN(TestEntryStatements)

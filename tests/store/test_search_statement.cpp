@@ -1,12 +1,12 @@
 // The SELECT of the search window for every combination of range, direction and name, as exact texts.
 
-#include "windows/SearchStatement.h"
+#include "store/LedgerStatements.h"
 
 #include <QTest>
 
 using namespace Qt::StringLiterals;
 using namespace ovelta;
-using SearchStatement::SearchInput;
+using LedgerStatements::SearchInput;
 
 Q_DECLARE_METATYPE(SearchInput)
 
@@ -23,13 +23,13 @@ class TestSearchStatement : public QObject
 {
     Q_OBJECT
 private Q_SLOTS:
-    void dateLiteral_data();
-    void dateLiteral();
-    void build_data();
-    void build();
+    void searchDateLiteral_data();
+    void searchDateLiteral();
+    void search_data();
+    void search();
 };
 
-void TestSearchStatement::dateLiteral_data()
+void TestSearchStatement::searchDateLiteral_data()
 {
     QTest::addColumn<QDate>("date");
     QTest::addColumn<QString>("text");
@@ -37,14 +37,14 @@ void TestSearchStatement::dateLiteral_data()
     QTest::newRow("two digits") << QDate(2011, 12, 31) << u"#2011/12/31#"_s;
 }
 
-void TestSearchStatement::dateLiteral()
+void TestSearchStatement::searchDateLiteral()
 {
     QFETCH(QDate, date);
     QFETCH(QString, text);
-    QCOMPARE(SearchStatement::dateLiteral(date), text);
+    QCOMPARE(LedgerStatements::searchDateLiteral(date), text);
 }
 
-void TestSearchStatement::build_data()
+void TestSearchStatement::search_data()
 {
     QTest::addColumn<SearchInput>("in");
     QTest::addColumn<QString>("statement");
@@ -101,11 +101,11 @@ void TestSearchStatement::build_data()
         << u"select * from 收送礼 where 收送 like '%全部 %' order by 时间 desc"_s;
 }
 
-void TestSearchStatement::build()
+void TestSearchStatement::search()
 {
     QFETCH(SearchInput, in);
     QFETCH(QString, statement);
-    QCOMPARE(SearchStatement::build(in), statement);
+    QCOMPARE(LedgerStatements::search(in), statement);
 }
 
 QTEST_GUILESS_MAIN(TestSearchStatement)
