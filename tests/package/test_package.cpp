@@ -288,17 +288,17 @@ private Q_SLOTS:
         QStringList command;
         if (::geteuid() == 0) {
             // root writes everywhere: the program runs as nobody, who may enter the work folder and owns its
-            // home, but not the unpacked program's folder.
+            // home, but not the unpacked program's folder (root's, and read-only below).
             QVERIFY(QFile::setPermissions(m_work.path(), modeOf(m_work.path()) | QFile::ExeOther | QFile::ReadOther));
             for (const QString& path : {home, runtime, dataHomeSet ? dataHome : home})
                 QVERIFY(::chown(QFile::encodeName(path).constData(), Nobody, Nobody) == 0);
             command << u"setpriv"_s << u"--reuid=%1"_s.arg(Nobody) << u"--regid=%1"_s.arg(Nobody) << u"--clear-groups"_s
                     << u"--"_s;
-        } else {
-            QVERIFY(QFile::setPermissions(bin,
-                                          QFile::ReadOwner | QFile::ExeOwner | QFile::ReadGroup | QFile::ExeGroup
-                                              | QFile::ReadOther | QFile::ExeOther));
         }
+        // Read-only for its owner too; given back at the end, so that the temporary folder can be removed.
+        const QFile::Permissions writable = modeOf(bin);
+        QVERIFY(QFile::setPermissions(bin, writable & ~(QFile::WriteOwner | QFile::WriteGroup | QFile::WriteOther)));
+        const auto giveBack = qScopeGuard([&] { QFile::setPermissions(bin, writable); });
         QVERIFY(QFile::setPermissions(runtime, Mode0700));
         command << QDir(bin).filePath(u"ovelta"_s);
 
