@@ -13,6 +13,11 @@ packages=(
     libsqlcipher-dev sqlcipher
     # tests: a real X server driven from outside, and PDF text extraction
     xvfb xdotool poppler-utils
+    # tests: the store over SQLCipher 4 (its amalgamation comes from the npm registry, built with OpenSSL)
+    libssl-dev
+    # install and package: icons rendered from SVG, the .deb's library dependencies, the checks of the
+    # desktop entry and the AppStream metainfo
+    librsvg2-bin dpkg-dev desktop-file-utils appstream
 )
 
 as_root=()
@@ -24,6 +29,8 @@ missing=()
 for p in "${packages[@]}"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
 done
+# npm may come with a Node.js of another origin, which replaces Debian's package of that name.
+command -v npm >/dev/null 2>&1 || missing+=(npm)
 if [ "${#missing[@]}" -gt 0 ]; then
     "${as_root[@]}" apt-get update -qq
     DEBIAN_FRONTEND=noninteractive "${as_root[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"

@@ -153,6 +153,27 @@ QByteArray rawKey(sqlite3* db, const QByteArray& password, const QByteArray& sal
     return "x'" + QByteArray(reinterpret_cast<const char*>(key), KeyBytes).toHex() + '\'';
 }
 
+/// Sets the cipher settings a ledger file is written in, on a keyed connection before its first read. They are
+/// SQLCipher 3's defaults: 1024-byte pages, the key derived with 64,000 rounds of PBKDF2-HMAC-SHA1, pages
+/// authenticated with HMAC-SHA1. SQLCipher 4 defaults to others and would take every existing ledger for no
+/// database; pinned, the same file opens whichever major version the program is built with, and a new file is
+/// written so that both read it. SQLCipher 3 ignores the two algorithm settings it does not know, which are its
+/// only ones anyway. A raw key (rawKey()) is the page key under these settings in both versions.
+bool pinCipherSettings(sqlite3* db)
+{
+    static const char* const settings[] = {
+        "PRAGMA cipher_page_size = 1024",
+        "PRAGMA kdf_iter = 64000",
+        "PRAGMA cipher_hmac_algorithm = HMAC_SHA1",
+        "PRAGMA cipher_kdf_algorithm = PBKDF2_HMAC_SHA1",
+    };
+    for (const char* setting : settings) {
+        if (sqlite3_exec(db, setting, nullptr, nullptr, nullptr) != SQLITE_OK)
+            return false;
+    }
+    return true;
+}
+
 QString quotedIdentifier(const QString& name)
 {
     QString escaped = name;
@@ -191,7 +212,7 @@ std::shared_ptr<EngineConnection> EngineConnection::open(const QString& path, co
     const QByteArray raw = salt.isEmpty() ? QByteArray() : rawKey(db, secret, salt);
     if (!key.isEmpty()) {
         const QByteArray& keying = raw.isEmpty() ? secret : raw;
-        if (sqlite3_key(db, keying.constData(), int(keying.size())) != SQLITE_OK)
+        if (sqlite3_key(db, keying.constData(), int(keying.size())) != SQLITE_OK || !pinCipherSettings(db))
             return nullptr;
     }
     // The key is only tried by the first read: a wrong key or a file that is no database fails here.

@@ -1,8 +1,10 @@
 #include "ui/Pictures.h"
 
+#include <QGuiApplication>
 #include <QImage>
 #include <QPainter>
 #include <QSvgRenderer>
+#include <QtMath>
 
 using namespace Qt::StringLiterals;
 
@@ -52,13 +54,19 @@ QPixmap Pictures::render(const QString& path, int size)
     QSvgRenderer renderer(path);
     if (!renderer.isValid())
         return {};
-    QImage image(size, size, QImage::Format_ARGB32_Premultiplied);
+    // Drawn at the screen's pixel density: on a screen that scales by two, a 32-pixel picture gets 64 pixels of
+    // its own and is as sharp as the text beside it, instead of being blown up from 32.
+    const qreal ratio = qGuiApp ? qGuiApp->devicePixelRatio() : 1.0;
+    const int pixels = qCeil(size * ratio);
+    QImage image(pixels, pixels, QImage::Format_ARGB32_Premultiplied);
     image.fill(Qt::transparent);
     QPainter painter(&image);
     painter.setRenderHint(QPainter::Antialiasing);
     renderer.render(&painter);
     painter.end();
-    return QPixmap::fromImage(image);
+    QPixmap pixmap = QPixmap::fromImage(image);
+    pixmap.setDevicePixelRatio(ratio);
+    return pixmap;
 }
 
 QIcon Pictures::programIcon()

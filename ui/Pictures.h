@@ -26,7 +26,9 @@ public:
     static QString toolbarImagePath(int index);
     static QString loginPicturePath(int index);
 
-    /// Renders a picture resource into a square pixmap with transparency; null when the resource is missing.
+    /// Renders a picture resource into a square pixmap with transparency, size pixels wide on the screen: drawn
+    /// with the screen's device pixel ratio, so its pixels are size times that ratio. Null when the resource is
+    /// missing.
     static QPixmap render(const QString& path, int size);
 };
 

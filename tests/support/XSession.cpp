@@ -27,9 +27,11 @@ XSession::XSession()
     // Xvfb writes the display number it picked to the pipe once it accepts clients.
     const int writeEnd = fds[1];
     m_server->setChildProcessModifier([writeEnd] { ::fcntl(writeEnd, F_SETFD, 0); });
-    m_server->start(
-        u"Xvfb"_s,
-        {u"-displayfd"_s, QString::number(writeEnd), u"-screen"_s, u"0"_s, u"1024x768x24"_s, u"-nolisten"_s, u"tcp"_s});
+    // -noreset: the server does not start over whenever its last client has gone, which a program started right
+    // after the previous one ended could find it doing, and be refused.
+    m_server->start(u"Xvfb"_s,
+                    {u"-displayfd"_s, QString::number(writeEnd), u"-screen"_s, u"0"_s, u"1024x768x24"_s, u"-nolisten"_s,
+                     u"tcp"_s, u"-noreset"_s});
     ::close(writeEnd);
     if (!m_server->waitForStarted(10000)) {
         m_error = u"Xvfb did not start: "_s + m_server->errorString();
