@@ -38,6 +38,8 @@ int Application::run(int argc, char** argv)
     QApplication app(argc, argv);
     QApplication::setApplicationName(u"Ovelta"_s);
     QApplication::setApplicationVersion(u"1.3"_s);
+    // Lets the desktop match the windows to the menu entry and its icon.
+    QGuiApplication::setDesktopFileName(u"org.ovelta.Ovelta"_s);
     // The main window never closes on its own; the end routine ends the program.
     QApplication::setQuitOnLastWindowClosed(false);
     QLocale::setDefault(QLocale(QLocale::Chinese, QLocale::China));

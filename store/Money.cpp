@@ -152,14 +152,6 @@ QString toLiteral(qint64 ticks)
     return ticks < 0 ? u'-' + magnitude : magnitude;
 }
 
-QString toEditText(qint64 ticks)
-{
-    // Whole cents are exact; %.13g of the nearest double writes up to 13 digits of them exactly.
-    const double cents = double(centsMagnitude(ticks));
-    const double value = (ticks < 0 ? -cents : cents) / 100.0;
-    return QString::asprintf("%.13g", value);
-}
-
 QString toTwoDecimals(qint64 ticks)
 {
     const quint64 cents = centsMagnitude(ticks);

@@ -17,8 +17,6 @@ std::optional<qint64> parseUserAmount(const QString& text);
 std::optional<qint64> parseLiteral(const QString& text);
 /// Shortest exact decimal text of an amount: 66.6, 100, -0.0001.
 QString toLiteral(qint64 ticks);
-/// Rounded half away from zero to 2 decimals and written in the shortest form (as "%.13g" would): 12.5, 0.13.
-QString toEditText(qint64 ticks);
 /// Exactly two decimals: 500.00, 1234.50, -20.00.
 QString toTwoDecimals(qint64 ticks);
 double toDouble(qint64 ticks);

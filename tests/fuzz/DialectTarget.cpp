@@ -103,7 +103,6 @@ void amounts(const QString& input)
         CHECK(Money::parseLiteral(Money::toLiteral(*ticks)) == ticks);
         const std::optional<qint64> cents = Money::parseLiteral(Money::toTwoDecimals(*ticks));
         CHECK(cents && *cents % 100 == 0 && std::abs(double(*cents) - double(*ticks)) <= 50.0);
-        CHECK(!Money::toEditText(*ticks).isEmpty());
         // The dialect stores the same amount from a literal in a statement.
         const JetDialect::Translation t
             = JetDialect::translate(u"update 收送礼 set 金额='"_s + Money::toLiteral(*ticks) + u"'"_s,

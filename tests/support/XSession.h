@@ -42,7 +42,7 @@ private:
 };
 
 /// A copy of the built program in a folder of its own (so its database file lands there), started with a
-/// private runtime folder for its single-instance marker.
+/// private runtime folder.
 class ProgramCopy
 {
 public:
