@@ -1,5 +1,6 @@
 #include "app/EndRoutine.h"
 
+#include "store/EngineConnection.h"
 #include "ui/Program.h"
 #include "ui/SharedState.h"
 
@@ -16,6 +17,8 @@ void EndRoutine::install()
 void EndRoutine::run(int exitCode)
 {
     SharedState::instance().clear();
+    // Every connection closed cleanly: the ledger file alone then holds every record, whatever lay beside it.
+    EngineConnection::closeAll();
     std::fflush(nullptr);
     // No handler, destructor or event may run after this point.
     std::_Exit(exitCode);

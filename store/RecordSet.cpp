@@ -2,6 +2,7 @@
 
 #include "DatabaseConnection.h"
 #include "EngineConnection.h"
+#include "EngineMessage.h"
 #include "JetDateTime.h"
 #include "Money.h"
 #include "RowCriteria.h"
@@ -329,9 +330,10 @@ bool RecordSet::openSource(const QString& statement, bool wholeTable)
     close();
     if (!d->connection || statement.isEmpty())
         return false;
-    const auto engine = d->engine();
+    // A connection that a lock of another program left closed connects once more here.
+    const auto engine = d->connection->ready();
     if (!engine) {
-        report(u"Operation is not allowed when the connection is closed."_s);
+        report(d->connection->lastError());
         return false;
     }
     QString table;
@@ -359,7 +361,7 @@ bool RecordSet::openTable(const QString& table)
             plain = false;
     }
     if (!plain && table.contains(u']')) {
-        report(u"Invalid bracketing of name '%1'."_s.arg(table));
+        report(EngineMessage::refused(u"Invalid bracketing of name '%1'."_s.arg(table)));
         return false;
     }
     return openSource(u"select * from "_s + (plain ? table : u'[' + table + u']'), true);

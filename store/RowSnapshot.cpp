@@ -1,5 +1,6 @@
 #include "RowSnapshot.h"
 
+#include "EngineMessage.h"
 #include "JetDateTime.h"
 
 #include <algorithm>
@@ -72,7 +73,7 @@ std::unique_ptr<RowSnapshot> RowSnapshot::read(sqlite3_stmt* statement, KeyPlace
         snapshot->appendRow(statement);
     if (rc != SQLITE_DONE) {
         if (error)
-            *error = QString::fromUtf8(sqlite3_errmsg(sqlite3_db_handle(statement)));
+            *error = EngineMessage::last(sqlite3_db_handle(statement));
         return nullptr;
     }
     return snapshot;
@@ -101,6 +102,12 @@ void RowSnapshot::completeAll()
         pendingSnapshots().back()->fetchAll();
 }
 
+void RowSnapshot::abandonAll()
+{
+    while (!pendingSnapshots().empty())
+        pendingSnapshots().back()->finishPending();
+}
+
 bool RowSnapshot::stepPending()
 {
     if (!m_pending)
@@ -111,7 +118,7 @@ bool RowSnapshot::stepPending()
         return true;
     }
     if (rc != SQLITE_DONE)
-        m_lateError = QString::fromUtf8(sqlite3_errmsg(sqlite3_db_handle(m_pending)));
+        m_lateError = EngineMessage::last(sqlite3_db_handle(m_pending));
     finishPending();
     return false;
 }

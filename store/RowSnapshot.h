@@ -67,6 +67,8 @@ public:
                                               KeyPlace key, qsizetype rowsNow, QString* error);
     /// Reads every lazy snapshot of the process to its end; called before anything changes the file.
     static void completeAll();
+    /// Ends every lazy snapshot where it stands, finalizing its statement (the end of the program).
+    static void abandonAll();
 
     ~RowSnapshot();
     RowSnapshot(const RowSnapshot&) = delete;

@@ -175,7 +175,8 @@ void MainWindow::deleteRecord()
     // The key comes from the grid's hidden ID column, which only ever holds a record's integer ID.
     const QString id = m_grid->cellText(m_grid->currentRow(), 0);
     SharedState::instance().selectedRecordId = id;
-    if (!m_connection->execute(u"delete from 收送礼 where ID="_s + id)) {
+    // A record that another program deleted in the meantime is not deleted here: that is a failure too.
+    if (!m_connection->execute(u"delete from 收送礼 where ID="_s + id) || m_connection->changedRows() != 1) {
         MessageBox::show(u"删除账目失败。"_s, u"错误"_s, MessageBox::OkOnly, MessageBox::Stop);
         return;
     }
