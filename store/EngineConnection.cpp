@@ -8,8 +8,7 @@
 #include <QFile>
 #include <QHash>
 #include <algorithm>
-#include <cstring>
-#include <dlfcn.h>
+#include <openssl/evp.h>
 #include <sqlcipher/sqlite3.h>
 #include <vector>
 
@@ -87,27 +86,11 @@ void currencyFunction(sqlite3_context* context, int, sqlite3_value** arguments)
 // The engine turns a password into the key of a file's pages with PBKDF2-HMAC-SHA1 over the file's salt (its
 // first 16 bytes): 64,000 rounds, some 40 ms, on every connect. The windows that reconnect each time they open
 // (record entry, password) would pay that every time; so the store derives the key once per password and salt
-// itself and hands the engine the raw key, which the engine then uses as it stands.
+// itself, with the same function of the crypto library the engine is built on (libcrypto), and hands the
+// engine the raw key, which the engine then uses as it stands.
 constexpr qsizetype SaltBytes = 16;
 constexpr int KeyBytes = 32;
 constexpr int KeyRounds = 64000;
-
-using Pbkdf2 = int (*)(const char* password, int passwordLength, const unsigned char* salt, int saltLength, int rounds,
-                       int keyLength, unsigned char* key);
-
-/// The engine's own derivation function, from the crypto library the engine is linked with; null when that
-/// library does not offer it (the engine then derives the key itself on every connect).
-Pbkdf2 derivationFunction()
-{
-    static const Pbkdf2 function = [] {
-        void* symbol = dlsym(RTLD_DEFAULT, "PKCS5_PBKDF2_HMAC_SHA1");
-        Pbkdf2 f = nullptr;
-        static_assert(sizeof(f) == sizeof(symbol));
-        std::memcpy(&f, &symbol, sizeof(f));
-        return f;
-    }();
-    return function;
-}
 
 /// The first value of a statement's first row, as text; empty when there is none.
 QByteArray firstValue(sqlite3* db, const char* sql)
@@ -150,11 +133,11 @@ QByteArray rawKey(sqlite3* db, const QByteArray& password, const QByteArray& sal
 {
     if (const auto known = derivedKeys().constFind(salt + password); known != derivedKeys().constEnd())
         return *known;
-    const Pbkdf2 derive = derivationFunction();
     unsigned char key[KeyBytes];
-    if (!derive || !derivesAsExpected(db)
-        || derive(password.constData(), int(password.size()), reinterpret_cast<const unsigned char*>(salt.constData()),
-                  int(salt.size()), KeyRounds, KeyBytes, key)
+    if (!derivesAsExpected(db)
+        || PKCS5_PBKDF2_HMAC_SHA1(password.constData(), int(password.size()),
+                                  reinterpret_cast<const unsigned char*>(salt.constData()), int(salt.size()), KeyRounds,
+                                  KeyBytes, key)
             != 1)
         return {};
     return "x'" + QByteArray(reinterpret_cast<const char*>(key), KeyBytes).toHex() + '\'';
