@@ -234,6 +234,22 @@ struct RecordSet::Private
 
     qsizetype stored(qsizetype row) const { return order.empty() ? row : qsizetype(order[size_t(row)]); }
 
+    /// Column names asked for, with their index: a loop that reads every row asks for the same few names (the
+    /// same strings) again and again. A name kept here keeps its characters alive, so the same characters are
+    /// the same name.
+    mutable std::vector<std::pair<QString, int>> knownColumns;
+    int columnOf(const QString& name) const
+    {
+        for (const auto& [known, index] : knownColumns) {
+            if (known.constData() == name.constData() && known.size() == name.size())
+                return index;
+        }
+        const int index = rows->columnIndex(name);
+        if (knownColumns.size() < 16)
+            knownColumns.emplace_back(name, index);
+        return index;
+    }
+
     bool isHidden(qsizetype row) const { return !hidden.empty() && hidden[size_t(row)] != 0; }
 
     /// True when the row exists, reading the set on as far as needed; a failure to read on is reported once.
@@ -321,7 +337,7 @@ struct RecordSet::Private
     {
         if (!rows)
             return std::nullopt;
-        const int index = rows->columnIndex(column);
+        const int index = columnOf(column);
         if (index < 0)
             return std::nullopt;
         if (pending != Pending::None) {
@@ -519,6 +535,7 @@ void RecordSet::close()
     d->wholeTable = false;
     d->keyOrdered.reset();
     d->order = std::vector<quint32>();
+    d->knownColumns.clear();
     d->cancelPending();
 }
 
