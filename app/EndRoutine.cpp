@@ -1,6 +1,7 @@
 #include "app/EndRoutine.h"
 
 #include "app/LedgerFolder.h"
+#include "store/EngineConnection.h"
 #include "store/LedgerBackup.h"
 #include "store/LedgerFile.h"
 #include "ui/Program.h"
@@ -33,6 +34,8 @@ void EndRoutine::run(int exitCode)
 {
     SharedState::instance().clear();
     TransferCommands::backupAtSessionEnd(stampAtStart());
+    // Every connection closed cleanly: the ledger file alone then holds every record, whatever lay beside it.
+    EngineConnection::closeAll();
     LedgerFolder::removeUnusedFolders();
     std::fflush(nullptr);
     // No handler, destructor or event may run after this point.

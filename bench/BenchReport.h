@@ -14,6 +14,7 @@ struct SizeResults
     qint64 records = 0;
     double creationMs = -1;
     Samples floor; ///< (a)
+    Samples plainFloor; ///< (a2) the engine's plain scan, without the order
     Samples refill; ///< (b)
     Samples searchName; ///< (c)
     Samples searchDates; ///< (c)

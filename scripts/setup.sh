@@ -9,8 +9,8 @@ packages=(
     # toolkit, its Chinese translations and a CJK font
     qt6-base-dev qt6-base-dev-tools libqt6svg6-dev qt6-qpa-plugins qt6-translations-l10n libgl-dev
     fonts-wqy-microhei
-    # encrypted database engine and its shell
-    libsqlcipher-dev sqlcipher
+    # encrypted database engine, its shell, and the crypto library it is built on (key derivation)
+    libsqlcipher-dev sqlcipher libssl-dev
     # tests: a real X server driven from outside, and PDF text extraction
     xvfb xdotool poppler-utils
     # tests: the store over SQLCipher 4 (its amalgamation comes from the npm registry, built with OpenSSL)

@@ -1,14 +1,16 @@
 #include "EngineConnection.h"
 
+#include "EngineMessage.h"
 #include "JetDateTime.h"
 #include "Money.h"
 #include "RowSnapshot.h"
 
 #include <QFile>
 #include <QHash>
-#include <cstring>
-#include <dlfcn.h>
+#include <algorithm>
+#include <openssl/evp.h>
 #include <sqlcipher/sqlite3.h>
+#include <vector>
 
 using namespace Qt::StringLiterals;
 
@@ -80,27 +82,11 @@ void currencyFunction(sqlite3_context* context, int, sqlite3_value** arguments)
 // The engine turns a password into the key of a file's pages with PBKDF2-HMAC-SHA1 over the file's salt (its
 // first 16 bytes): 64,000 rounds, some 40 ms, on every connect. The windows that reconnect each time they open
 // (record entry, password) would pay that every time; so the store derives the key once per password and salt
-// itself and hands the engine the raw key, which the engine then uses as it stands.
+// itself, with the same function of the crypto library the engine is built on (libcrypto), and hands the
+// engine the raw key, which the engine then uses as it stands.
 constexpr qsizetype SaltBytes = 16;
 constexpr int KeyBytes = 32;
 constexpr int KeyRounds = 64000;
-
-using Pbkdf2 = int (*)(const char* password, int passwordLength, const unsigned char* salt, int saltLength, int rounds,
-                       int keyLength, unsigned char* key);
-
-/// The engine's own derivation function, from the crypto library the engine is linked with; null when that
-/// library does not offer it (the engine then derives the key itself on every connect).
-Pbkdf2 derivationFunction()
-{
-    static const Pbkdf2 function = [] {
-        void* symbol = dlsym(RTLD_DEFAULT, "PKCS5_PBKDF2_HMAC_SHA1");
-        Pbkdf2 f = nullptr;
-        static_assert(sizeof(f) == sizeof(symbol));
-        std::memcpy(&f, &symbol, sizeof(f));
-        return f;
-    }();
-    return function;
-}
 
 /// The first value of a statement's first row, as text; empty when there is none.
 QByteArray firstValue(sqlite3* db, const char* sql)
@@ -143,11 +129,11 @@ QByteArray rawKey(sqlite3* db, const QByteArray& password, const QByteArray& sal
 {
     if (const auto known = derivedKeys().constFind(salt + password); known != derivedKeys().constEnd())
         return *known;
-    const Pbkdf2 derive = derivationFunction();
     unsigned char key[KeyBytes];
-    if (!derive || !derivesAsExpected(db)
-        || derive(password.constData(), int(password.size()), reinterpret_cast<const unsigned char*>(salt.constData()),
-                  int(salt.size()), KeyRounds, KeyBytes, key)
+    if (!derivesAsExpected(db)
+        || PKCS5_PBKDF2_HMAC_SHA1(password.constData(), int(password.size()),
+                                  reinterpret_cast<const unsigned char*>(salt.constData()), int(salt.size()), KeyRounds,
+                                  KeyBytes, key)
             != 1)
         return {};
     return "x'" + QByteArray(reinterpret_cast<const char*>(key), KeyBytes).toHex() + '\'';
@@ -181,67 +167,155 @@ QString quotedIdentifier(const QString& name)
     return u'"' + escaped + u'"';
 }
 
+int& busyWait()
+{
+    static int milliseconds = 5000;
+    return milliseconds;
+}
+
+/// Every open connection of the process, for the end of the program.
+std::vector<EngineConnection*>& liveConnections()
+{
+    static std::vector<EngineConnection*> connections;
+    return connections;
+}
+
 } // namespace
+
+bool EngineConnection::Failure::isTransient() const
+{
+    return EngineMessage::isTransient(code);
+}
 
 EngineConnection::EngineConnection(sqlite3* db)
     : m_db(db)
 {
+    liveConnections().push_back(this);
 }
 
 EngineConnection::~EngineConnection()
 {
+    close();
+    auto& live = liveConnections();
+    live.erase(std::remove(live.begin(), live.end(), this), live.end());
+}
+
+void EngineConnection::close()
+{
     sqlite3_close_v2(m_db);
+    m_db = nullptr;
+}
+
+int EngineConnection::busyTimeout()
+{
+    return busyWait();
+}
+
+void EngineConnection::setBusyTimeout(int milliseconds)
+{
+    busyWait() = milliseconds;
+}
+
+void EngineConnection::closeAll()
+{
+    // A lazy snapshot's statement holds its connection open; dropping it lets the connection close for real.
+    RowSnapshot::abandonAll();
+    const std::vector<EngineConnection*> live = liveConnections();
+    for (EngineConnection* connection : live)
+        connection->close();
 }
 
 std::shared_ptr<EngineConnection> EngineConnection::open(const QString& path, const QString& key, Options options)
 {
+    return open(path, key, options, nullptr);
+}
+
+std::shared_ptr<EngineConnection> EngineConnection::open(const QString& path, const QString& key)
+{
+    return open(path, key, Options(), nullptr);
+}
+
+std::shared_ptr<EngineConnection> EngineConnection::open(const QString& path, const QString& key, Options options,
+                                                         Failure* failure)
+{
+    Failure ignored;
+    Failure& why = failure ? *failure : ignored;
+    why = Failure{SQLITE_CANTOPEN, EngineMessage::text(SQLITE_CANTOPEN, QString())};
     if (path.isEmpty())
         return nullptr;
     sqlite3* db = nullptr;
     const QByteArray file = QFile::encodeName(path);
     const int flags = (options.readOnly ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE) | SQLITE_OPEN_PRIVATECACHE;
     if (sqlite3_open_v2(file.constData(), &db, flags, nullptr) != SQLITE_OK) {
+        if (db)
+            why = Failure{sqlite3_extended_errcode(db), EngineMessage::last(db)};
         sqlite3_close_v2(db);
         return nullptr;
     }
     std::shared_ptr<EngineConnection> connection(new EngineConnection(db));
+    auto failed = [&] {
+        why = Failure{sqlite3_extended_errcode(db), connection->m_lastError};
+        return nullptr;
+    };
     sqlite3_extended_result_codes(db, 1);
+    // Before the first read: a lock that another program holds for a moment is waited for, not a failure.
+    sqlite3_busy_timeout(db, busyWait());
     const QByteArray secret = key.toUtf8();
     // A file without its salt yet (being created) is keyed with the password, and the engine makes the salt.
     const QByteArray salt = key.isEmpty() ? QByteArray() : fileSalt(path);
     const QByteArray raw = salt.isEmpty() ? QByteArray() : rawKey(db, secret, salt);
     if (!key.isEmpty()) {
         const QByteArray& keying = raw.isEmpty() ? secret : raw;
-        if (sqlite3_key(db, keying.constData(), int(keying.size())) != SQLITE_OK || !pinCipherSettings(db))
-            return nullptr;
+        if (sqlite3_key(db, keying.constData(), int(keying.size())) != SQLITE_OK || !pinCipherSettings(db)) {
+            connection->fail();
+            return failed();
+        }
     }
     // The key is only tried by the first read: a wrong key or a file that is no database fails here.
     if (!connection->executeNative("SELECT count(*) FROM sqlite_master"))
-        return nullptr;
+        return failed();
     if (!options.allowEmpty) {
         Statement pages = connection->prepareNative(u"PRAGMA page_count"_s);
-        if (!pages || sqlite3_step(pages.get()) != SQLITE_ROW || sqlite3_column_int64(pages.get(), 0) <= 0)
+        if (!pages)
+            return failed();
+        if (sqlite3_step(pages.get()) != SQLITE_ROW || sqlite3_column_int64(pages.get(), 0) <= 0) {
+            why = Failure{SQLITE_NOTADB, EngineMessage::text(SQLITE_NOTADB, QString())};
             return nullptr;
+        }
     }
-    sqlite3_busy_timeout(db, 5000);
+    // One file, always: a write-ahead log left beside the file (by a program that ended without closing it)
+    // would otherwise take the connection over, and what is saved would stay in that log. Switching to the
+    // rollback journal folds the log into the file and removes it.
+    if (!options.readOnly) {
+        Statement journal = connection->prepareNative(u"PRAGMA journal_mode=DELETE"_s);
+        if (!journal)
+            return failed();
+        const int rc = sqlite3_step(journal.get());
+        if (rc != SQLITE_ROW) {
+            connection->fail();
+            return failed();
+        }
+        if (qstricmp(reinterpret_cast<const char*>(sqlite3_column_text(journal.get(), 0)), "delete") != 0) {
+            why = Failure{SQLITE_BUSY, EngineMessage::text(SQLITE_BUSY, QString())};
+            return nullptr;
+        }
+    }
     if (!connection->executeNative("PRAGMA synchronous=FULL"))
-        return nullptr;
+        return failed();
     const int functionFlags = SQLITE_UTF8 | SQLITE_DETERMINISTIC;
     if (sqlite3_create_function_v2(db, JetDialect::TimeFunction, 1, functionFlags, nullptr, timeFunction, nullptr,
                                    nullptr, nullptr)
             != SQLITE_OK
         || sqlite3_create_function_v2(db, JetDialect::CurrencyFunction, 1, functionFlags, nullptr, currencyFunction,
                                       nullptr, nullptr, nullptr)
-            != SQLITE_OK)
-        return nullptr;
+            != SQLITE_OK) {
+        connection->fail();
+        return failed();
+    }
     if (!raw.isEmpty())
         derivedKeys().insert(salt + secret, raw);
+    why = Failure();
     return connection;
-}
-
-std::shared_ptr<EngineConnection> EngineConnection::open(const QString& path, const QString& key)
-{
-    return open(path, key, Options());
 }
 
 bool EngineConnection::initialise(const QString& path, const QString& key)
@@ -253,12 +327,16 @@ bool EngineConnection::initialise(const QString& path, const QString& key)
 
 bool EngineConnection::fail()
 {
-    m_lastError = QString::fromUtf8(sqlite3_errmsg(m_db));
+    m_lastError = m_db ? EngineMessage::last(m_db) : EngineMessage::closed();
     return false;
 }
 
 EngineConnection::Statement EngineConnection::prepareNative(const QString& sql)
 {
+    if (!m_db) {
+        fail();
+        return Statement(nullptr, finalize);
+    }
     const QByteArray utf8 = sql.toUtf8();
     sqlite3_stmt* statement = nullptr;
     const char* tail = nullptr;
@@ -268,12 +346,12 @@ EngineConnection::Statement EngineConnection::prepareNative(const QString& sql)
     }
     Statement owned(statement, finalize);
     if (statement == nullptr) {
-        m_lastError = u"The statement is empty."_s;
+        m_lastError = EngineMessage::refused(u"The statement is empty."_s);
         return Statement(nullptr, finalize);
     }
     for (; tail != nullptr && *tail != '\0'; ++tail) {
         if (*tail != ' ' && *tail != '\t' && *tail != '\n' && *tail != '\r') {
-            m_lastError = u"Characters found after end of SQL statement."_s;
+            m_lastError = EngineMessage::refused(u"Characters found after end of SQL statement."_s);
             return Statement(nullptr, finalize);
         }
     }
@@ -300,7 +378,7 @@ bool EngineConnection::execute(const QString& statement)
     RowSnapshot::completeAll();
     const JetDialect::Translation translation = JetDialect::translate(statement, tableLookup());
     if (!translation.ok) {
-        m_lastError = translation.error;
+        m_lastError = EngineMessage::refused(translation.error);
         return false;
     }
     const Statement prepared = prepareNative(translation.sql);
@@ -319,7 +397,7 @@ EngineConnection::Statement EngineConnection::prepareQuery(const QString& statem
 {
     JetDialect::Translation translation = JetDialect::translate(statement, tableLookup(), withRowid);
     if (!translation.ok) {
-        m_lastError = translation.error;
+        m_lastError = EngineMessage::refused(translation.error);
         return Statement(nullptr, finalize);
     }
     key = RowSnapshot::KeyPlace();
@@ -345,7 +423,7 @@ EngineConnection::Statement EngineConnection::prepareQuery(const QString& statem
     if (!prepared)
         return prepared;
     if (sqlite3_column_count(prepared.get()) == 0) {
-        m_lastError = u"The statement yields no rows."_s;
+        m_lastError = EngineMessage::refused(u"The statement yields no rows."_s);
         return Statement(nullptr, finalize);
     }
     if (table)
@@ -381,6 +459,8 @@ int EngineConnection::rowidColumn(const QString& table)
     if (!tableColumns)
         return -1;
     int found = -1;
+    if (!m_db)
+        return found;
     const QByteArray tableName = table.toUtf8();
     for (qsizetype i = 0; i < tableColumns->size() && found < 0; ++i) {
         if (tableColumns->at(i).type != JetType::Counter)
@@ -427,17 +507,22 @@ JetDialect::TableLookup EngineConnection::tableLookup()
 
 qint64 EngineConnection::lastInsertRowid() const
 {
-    return sqlite3_last_insert_rowid(m_db);
+    return m_db ? sqlite3_last_insert_rowid(m_db) : 0;
 }
 
 int EngineConnection::changes() const
 {
-    return sqlite3_changes(m_db);
+    return m_db ? sqlite3_changes(m_db) : 0;
+}
+
+qint64 EngineConnection::totalChanges() const
+{
+    return m_db ? sqlite3_total_changes(m_db) : 0;
 }
 
 bool EngineConnection::inTransaction() const
 {
-    return sqlite3_get_autocommit(m_db) == 0;
+    return m_db && sqlite3_get_autocommit(m_db) == 0;
 }
 
 } // namespace ovelta

@@ -22,6 +22,10 @@ namespace ovelta {
 ///
 /// Whatever runs a statement to its end here (execute, executeNative, run) first completes every lazy row
 /// snapshot of the process (RowSnapshot::completeAll), so that no change reaches a snapshot taken before it.
+///
+/// The file is always one file: a write-ahead log left beside it is folded into it on open, and changes go
+/// through the rollback journal, so that each commit is in the file itself. A lock held by another program is
+/// waited for (busyTimeout()) before any read or write gives up.
 class EngineConnection : public std::enable_shared_from_this<EngineConnection>
 {
 public:
@@ -32,10 +36,31 @@ public:
         bool allowEmpty = false;
     };
 
+    /// Why an open failed: the engine's result code (0 when the file name was empty) and the text for the user
+    /// (EngineMessage).
+    struct Failure
+    {
+        int code = 0;
+        QString message;
+        /// Locked or busy: another program held the file past the wait.
+        bool isTransient() const;
+    };
+
     /// Opens the existing file at path and keys it (no key when key is empty). Null when the file is missing,
     /// is not a database, or the key does not open it; nothing is created and nothing is shown.
     static std::shared_ptr<EngineConnection> open(const QString& path, const QString& key, Options options);
     static std::shared_ptr<EngineConnection> open(const QString& path, const QString& key);
+    /// As open(), telling why it failed.
+    static std::shared_ptr<EngineConnection> open(const QString& path, const QString& key, Options options,
+                                                  Failure* failure);
+
+    /// How long every connection waits for a lock another program holds, in milliseconds (5 s unless set).
+    static int busyTimeout();
+    /// For tests: sets the wait of the connections opened from now on.
+    static void setBusyTimeout(int milliseconds);
+    /// Closes every connection of the process (the end of the program): statements still reading are
+    /// finalized first, so that nothing of the file stays outside it. A closed connection refuses everything.
+    static void closeAll();
 
     /// Writes an empty database keyed with key into the existing, empty file at path.
     static bool initialise(const QString& path, const QString& key);
@@ -45,6 +70,7 @@ public:
     EngineConnection& operator=(const EngineConnection&) = delete;
 
     /// Runs one Jet statement to its end. False with lastError() when the dialect or the engine refused it.
+    /// lastError() is always the text for the user (EngineMessage).
     bool execute(const QString& statement);
     /// Runs engine SQL as it is (transaction control of the store itself).
     bool executeNative(const char* sql);
@@ -73,12 +99,16 @@ public:
     QString lastError() const { return m_lastError; }
     qint64 lastInsertRowid() const;
     int changes() const;
+    /// Rows inserted, updated or deleted by every statement so far (before and after a statement tell whether
+    /// it changed any).
+    qint64 totalChanges() const;
     bool inTransaction() const;
     sqlite3* handle() const { return m_db; }
 
 private:
     explicit EngineConnection(sqlite3* db);
     bool fail();
+    void close();
     /// The engine's statement of a Jet query that yields rows; null with lastError() otherwise.
     /// key: where the rows' keys are (see query()).
     Statement prepareQuery(const QString& statement, bool withRowid, QString* table, RowSnapshot::KeyPlace& key);

@@ -2,6 +2,7 @@
 
 #include "DatabaseConnection.h"
 #include "EngineConnection.h"
+#include "EngineMessage.h"
 #include "JetDateTime.h"
 #include "LedgerStatements.h"
 #include "Money.h"
@@ -9,7 +10,10 @@
 #include "RowSnapshot.h"
 
 #include <QPointer>
+#include <algorithm>
 #include <bit>
+#include <cstring>
+#include <limits>
 #include <map>
 #include <optional>
 #include <sqlcipher/sqlite3.h>
@@ -84,6 +88,120 @@ struct KeyedPosition
     std::unique_ptr<RowSnapshot> row; ///< the one row, as the set itself would hold it
 };
 
+/// An order clause of one column: "时间 DESC", "ID", "姓名 asc".
+struct SortKey
+{
+    QString column;
+    bool descending = false;
+
+    static std::optional<SortKey> parse(const QString& order)
+    {
+        const QStringList words = order.simplified().split(u' ');
+        if (words.isEmpty() || words.size() > 2)
+            return std::nullopt;
+        for (QChar c : words.first()) {
+            if (!(c.isLetterOrNumber() || c == u'_' || c.unicode() >= 0x80))
+                return std::nullopt;
+        }
+        SortKey key{words.first(), false};
+        if (words.size() == 2) {
+            if (words[1].compare(u"desc"_s, Qt::CaseInsensitive) == 0)
+                key.descending = true;
+            else if (words[1].compare(u"asc"_s, Qt::CaseInsensitive) != 0)
+                return std::nullopt;
+        }
+        return key;
+    }
+};
+
+/// The engine's order of two values of a column without a collation of its own: NULL first, then numbers
+/// by value, then texts by their bytes, then blobs by their bytes. A date-time is stored as its canonical
+/// text, whose order is that of the packed value.
+int compareCells(const RowSnapshot::Cell& a, const RowSnapshot::Cell& b)
+{
+    using Kind = RowSnapshot::Kind;
+    auto rank = [](Kind k) {
+        switch (k) {
+        case Kind::Null:
+            return 0;
+        case Kind::Integer:
+        case Kind::Double:
+        case Kind::Currency:
+        case Kind::Boolean:
+            return 1;
+        case Kind::DateTime:
+        case Kind::Text:
+            return 2;
+        case Kind::Blob:
+            return 3;
+        }
+        return 3;
+    };
+    const int ra = rank(a.kind), rb = rank(b.kind);
+    if (ra != rb)
+        return ra < rb ? -1 : 1;
+    if (ra == 0)
+        return 0;
+    if (ra == 1) {
+        if (a.kind != Kind::Double && b.kind != Kind::Double)
+            return a.value < b.value ? -1 : a.value > b.value ? 1 : 0;
+        const long double x = a.kind == Kind::Double ? a.real() : static_cast<long double>(a.value);
+        const long double y = b.kind == Kind::Double ? b.real() : static_cast<long double>(b.value);
+        return x < y ? -1 : x > y ? 1 : 0;
+    }
+    if (a.kind == Kind::DateTime && b.kind == Kind::DateTime)
+        return a.value < b.value ? -1 : a.value > b.value ? 1 : 0;
+    QByteArray canonicalA, canonicalB;
+    QByteArrayView x = a.bytes, y = b.bytes;
+    if (a.kind == Kind::DateTime) {
+        canonicalA = JetDateTime::fromPacked(a.value)->canonical().toLatin1();
+        x = canonicalA;
+    }
+    if (b.kind == Kind::DateTime) {
+        canonicalB = JetDateTime::fromPacked(b.value)->canonical().toLatin1();
+        y = canonicalB;
+    }
+    const int common = int(std::min(x.size(), y.size()));
+    if (const int c = common > 0 ? std::memcmp(x.data(), y.data(), size_t(common)) : 0; c != 0)
+        return c < 0 ? -1 : 1;
+    return x.size() < y.size() ? -1 : x.size() > y.size() ? 1 : 0;
+}
+
+/// The rows of a snapshot ordered by one column as the engine orders them: rows of equal values keep the
+/// order in which they were read (for a table read as it lies, the order of its keys).
+std::vector<quint32> sortedRows(const RowSnapshot& rows, int column, bool descending)
+{
+    const qsizetype count = rows.rowCount();
+    // The usual case, a column of dates (some maybe empty): each row's packed date and index in one number
+    // pair, sorted at once.
+    bool datesOnly = true;
+    for (qsizetype row = 0; row < count && datesOnly; ++row) {
+        const RowSnapshot::Kind kind = rows.cell(row, column).kind;
+        datesOnly = kind == RowSnapshot::Kind::DateTime || kind == RowSnapshot::Kind::Null;
+    }
+    std::vector<quint32> order(size_t(count), 0);
+    if (datesOnly) {
+        std::vector<std::pair<qint64, quint32>> keyed(static_cast<size_t>(count));
+        for (qsizetype row = 0; row < count; ++row) {
+            const RowSnapshot::Cell cell = rows.cell(row, column);
+            // Packed date-times are never negative: an empty date sorts first, as NULL does.
+            const qint64 value = cell.kind == RowSnapshot::Kind::Null ? -1 : cell.value;
+            keyed[size_t(row)] = {descending ? -value : value, quint32(row)};
+        }
+        std::sort(keyed.begin(), keyed.end());
+        for (size_t i = 0; i < keyed.size(); ++i)
+            order[i] = keyed[i].second;
+        return order;
+    }
+    for (qsizetype row = 0; row < count; ++row)
+        order[size_t(row)] = quint32(row);
+    std::stable_sort(order.begin(), order.end(), [&](quint32 a, quint32 b) {
+        const int c = compareCells(rows.cell(a, column), rows.cell(b, column));
+        return descending ? c > 0 : c < 0;
+    });
+    return order;
+}
+
 } // namespace
 
 struct RecordSet::Private
@@ -104,6 +222,27 @@ struct RecordSet::Private
     Pending pending = Pending::None;
     std::map<int, PendingValue> values;
     bool changedInTransaction = false;
+    /// The rows in the order the set was opened with, as their indices in rows; empty when the set shows the
+    /// rows in the order they were read. Positions, hidden flags and finds count in this order.
+    std::vector<quint32> order;
+
+    qsizetype stored(qsizetype row) const { return order.empty() ? row : qsizetype(order[size_t(row)]); }
+
+    /// Column names asked for, with their index: a loop that reads every row asks for the same few names (the
+    /// same strings) again and again. A name kept here keeps its characters alive, so the same characters are
+    /// the same name.
+    mutable std::vector<std::pair<QString, int>> knownColumns;
+    int columnOf(const QString& name) const
+    {
+        for (const auto& [known, index] : knownColumns) {
+            if (known.constData() == name.constData() && known.size() == name.size())
+                return index;
+        }
+        const int index = rows->columnIndex(name);
+        if (knownColumns.size() < 16)
+            knownColumns.emplace_back(name, index);
+        return index;
+    }
 
     bool isHidden(qsizetype row) const { return !hidden.empty() && hidden[size_t(row)] != 0; }
 
@@ -192,7 +331,7 @@ struct RecordSet::Private
     {
         if (!rows)
             return std::nullopt;
-        const int index = rows->columnIndex(column);
+        const int index = columnOf(column);
         if (index < 0)
             return std::nullopt;
         if (pending != Pending::None) {
@@ -208,7 +347,7 @@ struct RecordSet::Private
         }
         if (!onRow())
             return std::nullopt;
-        return rows->cell(position, index);
+        return rows->cell(stored(position), index);
     }
 
     /// The Jet type of a column of the set's table, knowing the auto-number (which is never written).
@@ -320,9 +459,10 @@ bool RecordSet::openSource(const QString& statement, bool wholeTable)
     close();
     if (!d->connection || statement.isEmpty())
         return false;
-    const auto engine = d->engine();
+    // A connection that a lock of another program left closed connects once more here.
+    const auto engine = d->connection->ready();
     if (!engine) {
-        report(u"Operation is not allowed when the connection is closed."_s);
+        report(d->connection->lastError());
         return false;
     }
     QString table;
@@ -346,7 +486,7 @@ bool RecordSet::openTable(const QString& table)
         return false;
     const QString statement = LedgerStatements::wholeTable(table);
     if (statement.isEmpty()) {
-        report(u"Invalid table name '%1'."_s.arg(table));
+        report(EngineMessage::refused(u"Invalid table name '%1'."_s.arg(table)));
         return false;
     }
     return openSource(statement, true);
@@ -354,7 +494,24 @@ bool RecordSet::openTable(const QString& table)
 
 bool RecordSet::openOrdered(const QString& table, const QString& order)
 {
-    return open(LedgerStatements::ordered(table, order));
+    const QString statement = LedgerStatements::ordered(table, order);
+    // An order by one column is the set's own work: the engine reads the table as it lies, which is far less
+    // than sorting it, and the rows are ordered here as the engine would order them.
+    const std::optional<SortKey> key = SortKey::parse(order);
+    if (!key)
+        return open(statement);
+    const QString unsorted = LedgerStatements::wholeTable(table);
+    if (unsorted.isEmpty())
+        return open(statement);
+    if (!openSource(unsorted, false))
+        return false;
+    const int column = d->rows->columnIndex(key->column);
+    if (column < 0 || d->rows->rowCount() > qsizetype(std::numeric_limits<quint32>::max())) {
+        // Not a column of the table: the engine names the fault.
+        return open(statement);
+    }
+    d->order = sortedRows(*d->rows, column, key->descending);
+    return true;
 }
 
 void RecordSet::close()
@@ -367,6 +524,8 @@ void RecordSet::close()
     d->table.clear();
     d->wholeTable = false;
     d->keyOrdered.reset();
+    d->order = std::vector<quint32>();
+    d->knownColumns.clear();
     d->cancelPending();
 }
 
@@ -436,7 +595,7 @@ bool RecordSet::find(const QString& criteria, int direction)
         return *found;
     d->resolve();
     for (qsizetype row = d->position; d->hasRow(row); ++row) {
-        if (!d->isHidden(row) && parsed->matches(d->rows->cell(row, column))) {
+        if (!d->isHidden(row) && parsed->matches(d->rows->cell(d->stored(row), column))) {
             d->position = row;
             return true;
         }
@@ -647,7 +806,7 @@ bool RecordSet::saveRow()
         }
         ++parameter;
     }
-    const qint64 key = adding ? 0 : d->rows->key(d->position);
+    const qint64 key = adding ? 0 : d->rows->key(d->stored(d->position));
     if (!adding)
         sqlite3_bind_int64(statement.get(), parameter, key);
     d->cancelPending();
@@ -663,11 +822,13 @@ bool RecordSet::saveRow()
             && sqlite3_column_count(saved.get()) == d->rows->columnCount() + apart) {
             if (adding) {
                 d->rows->appendRow(saved.get());
+                if (!d->order.empty())
+                    d->order.push_back(quint32(d->rows->rowCount() - 1));
                 if (!d->hidden.empty())
                     d->hidden.push_back(0);
                 d->position = d->rows->rowCount() - 1;
             } else {
-                d->rows->replaceRow(d->position, saved.get());
+                d->rows->replaceRow(d->stored(d->position), saved.get());
             }
         }
     }
@@ -689,7 +850,7 @@ bool RecordSet::deleteCurrent()
     EngineConnection::Statement statement = engine->prepareNative(LedgerStatements::deleteRow(d->table));
     if (!statement)
         return false;
-    sqlite3_bind_int64(statement.get(), 1, d->rows->key(d->position));
+    sqlite3_bind_int64(statement.get(), 1, d->rows->key(d->stored(d->position)));
     if (!engine->run(statement.get()) || engine->changes() == 0)
         return false;
     d->hide(d->position, Deleted);
@@ -724,7 +885,7 @@ bool RecordSet::setFilter(const QString& filter)
     setFilter(QString());
     d->readAll();
     for (qsizetype row = 0; row < d->rows->rowCount(); ++row) {
-        if (!parsed->matches(d->rows->cell(row, column)))
+        if (!parsed->matches(d->rows->cell(d->stored(row), column)))
             d->hide(row, FilteredOut);
     }
     d->position = d->nextVisible(0);

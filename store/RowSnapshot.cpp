@@ -1,5 +1,6 @@
 #include "RowSnapshot.h"
 
+#include "EngineMessage.h"
 #include "JetDateTime.h"
 
 #include <algorithm>
@@ -72,7 +73,7 @@ std::unique_ptr<RowSnapshot> RowSnapshot::read(sqlite3_stmt* statement, KeyPlace
         snapshot->appendRow(statement);
     if (rc != SQLITE_DONE) {
         if (error)
-            *error = QString::fromUtf8(sqlite3_errmsg(sqlite3_db_handle(statement)));
+            *error = EngineMessage::last(sqlite3_db_handle(statement));
         return nullptr;
     }
     return snapshot;
@@ -101,6 +102,12 @@ void RowSnapshot::completeAll()
         pendingSnapshots().back()->fetchAll();
 }
 
+void RowSnapshot::abandonAll()
+{
+    while (!pendingSnapshots().empty())
+        pendingSnapshots().back()->finishPending();
+}
+
 bool RowSnapshot::stepPending()
 {
     if (!m_pending)
@@ -111,7 +118,7 @@ bool RowSnapshot::stepPending()
         return true;
     }
     if (rc != SQLITE_DONE)
-        m_lateError = QString::fromUtf8(sqlite3_errmsg(sqlite3_db_handle(m_pending)));
+        m_lateError = EngineMessage::last(sqlite3_db_handle(m_pending));
     finishPending();
     return false;
 }
@@ -253,7 +260,7 @@ void RowSnapshot::storeRow(qsizetype row, sqlite3_stmt* statement)
                     break;
                 }
             }
-            value = storeBytes(text, size);
+            value = storeText(slot, text, size);
             kind = Kind::Text;
             break;
         }
@@ -269,6 +276,34 @@ void RowSnapshot::storeRow(qsizetype row, sqlite3_stmt* statement)
         chunk.values[size_t(base + slot)] = value;
         chunk.kinds[size_t(base + slot)] = kind;
     }
+}
+
+qint64 RowSnapshot::storeText(int slot, const char* data, qsizetype size)
+{
+    if (size > RepeatedLength)
+        return storeBytes(data, size);
+    if (m_repeated.empty()) {
+        m_repeated.resize(size_t(m_slots));
+        m_repeatedCount.assign(size_t(m_slots), 0);
+    }
+    auto& known = m_repeated[size_t(slot)];
+    const int count = m_repeatedCount[size_t(slot)];
+    for (int i = 0; i < count; ++i) {
+        const Repeated& r = known[size_t(i)];
+        // A short text's length takes one byte in front of it.
+        if (r.size == size
+            && (size == 0
+                || std::memcmp(m_blocks[size_t(quint64(r.reference) >> 32)].get() + (r.reference & 0xFFFFFFFF) + 1,
+                               data, size_t(size))
+                    == 0))
+            return r.reference;
+    }
+    const qint64 reference = storeBytes(data, size);
+    if (count < RepeatedTexts) {
+        known[size_t(count)] = Repeated{reference, size};
+        ++m_repeatedCount[size_t(slot)];
+    }
+    return reference;
 }
 
 qint64 RowSnapshot::storeBytes(const char* data, qsizetype size)

@@ -5,6 +5,7 @@
 #include <QByteArrayView>
 #include <QString>
 #include <QStringView>
+#include <array>
 #include <memory>
 #include <vector>
 
@@ -67,6 +68,8 @@ public:
                                               KeyPlace key, qsizetype rowsNow, QString* error);
     /// Reads every lazy snapshot of the process to its end; called before anything changes the file.
     static void completeAll();
+    /// Ends every lazy snapshot where it stands, finalizing its statement (the end of the program).
+    static void abandonAll();
 
     ~RowSnapshot();
     RowSnapshot(const RowSnapshot&) = delete;
@@ -108,6 +111,8 @@ private:
     void finishPending();
     void storeRow(qsizetype row, sqlite3_stmt* statement);
     qint64 storeBytes(const char* data, qsizetype size);
+    /// As storeBytes, but a short text that the column held before is kept once (direction, relation, kind).
+    qint64 storeText(int slot, const char* data, qsizetype size);
 
     std::vector<Column> m_columns;
     int m_slots = 0; ///< cells per row: the columns, plus the key first when it is kept apart
@@ -119,6 +124,16 @@ private:
     std::vector<std::unique_ptr<char[]>> m_blocks;
     qsizetype m_blockUsed = 0;
     qsizetype m_blockSize = 0;
+    /// Per column, the short texts stored so far that later rows can share.
+    struct Repeated
+    {
+        qint64 reference = 0;
+        qsizetype size = 0;
+    };
+    static constexpr int RepeatedTexts = 8;
+    static constexpr qsizetype RepeatedLength = 32;
+    std::vector<std::array<Repeated, RepeatedTexts>> m_repeated;
+    std::vector<quint8> m_repeatedCount;
     sqlite3_stmt* m_pending = nullptr; ///< the statement of a lazy snapshot that is not complete yet
     std::shared_ptr<EngineConnection> m_owner;
     QString m_lateError;

@@ -224,7 +224,8 @@ void EntryWindow::save()
         if (answer != MessageBox::Yes)
             return;
         const QString statement = LedgerStatements::modifyRecord(values, SharedState::instance().selectedRecordId);
-        if (statement.isEmpty() || !connection.execute(statement)) {
+        // A record that another program deleted since the window opened is not stored: that is a failure.
+        if (statement.isEmpty() || !connection.execute(statement) || connection.changedRows() != 1) {
             MessageBox::show(u"修改账目失败。"_s, u"修改账目失败"_s, MessageBox::OkOnly, MessageBox::Stop);
             return;
         }

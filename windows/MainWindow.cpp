@@ -179,7 +179,8 @@ void MainWindow::deleteRecord()
     const QString id = m_grid->cellText(m_grid->currentRow(), 0);
     SharedState::instance().selectedRecordId = id;
     const QString statement = LedgerStatements::deleteRecord(id);
-    if (statement.isEmpty() || !m_connection->execute(statement)) {
+    // A record that another program deleted in the meantime is not deleted here: that is a failure too.
+    if (statement.isEmpty() || !m_connection->execute(statement) || m_connection->changedRows() != 1) {
         MessageBox::show(u"删除账目失败。"_s, u"错误"_s, MessageBox::OkOnly, MessageBox::Stop);
         return;
     }

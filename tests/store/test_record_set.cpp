@@ -3,6 +3,7 @@
 
 #include "TempFolder.h"
 #include "store/DatabaseConnection.h"
+#include "store/EngineConnection.h"
 #include "store/ExternalDatabase.h"
 #include "store/LedgerFile.h"
 #include "store/LedgerSchema.h"
@@ -371,6 +372,88 @@ private Q_SLOTS:
         QVERIFY(m_connection->connect(LedgerFile::name(), LedgerFile::password()));
         QVERIFY(m_records->open(u"select * from 类型 where 类型='满月'"_s));
         QCOMPARE(m_records->rowCount(), 1);
+    }
+
+    void orderedOpenGivesTheEnginesOrder_data()
+    {
+        QTest::addColumn<QString>("order");
+        QTest::newRow("time, newest first") << u"时间 DESC"_s;
+        QTest::newRow("time, oldest first") << u"时间"_s;
+        QTest::newRow("time, asc written out") << u"时间 asc"_s;
+        QTest::newRow("amount, largest first") << u"金额 DESC"_s;
+        QTest::newRow("name") << u"姓名"_s;
+        QTest::newRow("note, descending") << u"说明 desc"_s;
+        QTest::newRow("key, descending") << u"ID DESC"_s;
+    }
+    void orderedOpenGivesTheEnginesOrder()
+    {
+        QFETCH(QString, order);
+        // Few dates for many records, so that most records share theirs; some without a date, some with a
+        // time of day; and values of other kinds that another program may have written into the texts.
+        QVERIFY(m_connection->engine()->executeNative("BEGIN"));
+        const QStringList dates = {u"2011-6-2"_s, u"2011-6-2 15:30:00"_s, u"1999-12-31"_s,
+                                   u"2030-1-1"_s, u"100-1-1"_s,           u"9999-12-31 23:59:59"_s};
+        for (int i = 0; i < 600; ++i) {
+            const QString date = i % 7 == 0 ? u"NULL"_s : SqlText::quoted(dates[i % dates.size()]);
+            QVERIFY(m_connection->execute(u"insert into 收送礼(收送,姓名,时间,关系,类型,金额,说明) values('收礼','"_s
+                                          + u"客%1"_s.arg(i % 13) + u"',"_s + date + u",'朋友','结婚','"_s
+                                          + QString::number(i % 5 * 100) + u"',"_s
+                                          + (i % 3 == 0 ? u"NULL"_s : u"'注%1'"_s.arg(i % 4)) + u")"_s));
+        }
+        for (const char* odd : {"UPDATE 收送礼 SET 说明=X'00FF' WHERE ID=9", "UPDATE 收送礼 SET 姓名=NULL WHERE ID=12",
+                                "UPDATE 收送礼 SET 姓名=X'41' WHERE ID=13", "UPDATE 收送礼 SET 姓名=7 WHERE ID=14",
+                                "UPDATE 收送礼 SET 姓名=7.5 WHERE ID=15"})
+            QVERIFY2(m_connection->engine()->executeNative(odd), odd);
+        QVERIFY(m_connection->engine()->executeNative("COMMIT"));
+
+        auto ids = [this] {
+            QList<qint64> result;
+            for (m_records->moveFirst(); !m_records->atEnd(); m_records->moveNext()) {
+                qint64 id = 0;
+                m_records->readInteger(u"ID"_s, id);
+                result << id;
+            }
+            return result;
+        };
+        QVERIFY(m_records->open(u"select * from 收送礼 order by "_s + order));
+        const QList<qint64> engine = ids();
+        QVERIFY(m_records->openOrdered(u"收送礼"_s, order));
+        QCOMPARE(m_records->rowCount(), 600);
+        QCOMPARE(ids(), engine);
+        QVERIFY(m_reported.isEmpty());
+    }
+
+    void orderedOpenKeepsTheSetsOtherWork()
+    {
+        addRecord(u"甲"_s, u"2011-1-1"_s, u"1"_s);
+        addRecord(u"乙"_s, u"2012-1-1"_s, u"2"_s);
+        addRecord(u"丙"_s, u"2010-1-1"_s, u"3"_s);
+        QVERIFY(m_records->openOrdered(u"收送礼"_s, u"时间 DESC"_s));
+        QCOMPARE(text(u"姓名"_s), u"乙"_s);
+        QVERIFY(m_records->find(u"id=3"_s, 1));
+        QCOMPARE(text(u"姓名"_s), u"丙"_s);
+        QVERIFY(m_records->writeText(u"姓名"_s, u"丁"_s));
+        QVERIFY(m_records->saveRow());
+        QCOMPARE(text(u"姓名"_s), u"丁"_s);
+        QVERIFY(m_records->moveFirst());
+        QVERIFY(m_records->moveNext());
+        QCOMPARE(text(u"姓名"_s), u"甲"_s);
+        QVERIFY(m_records->deleteCurrent());
+        QVERIFY(m_records->setFilter(u"id=2"_s));
+        QCOMPARE(m_records->rowCount(), 1);
+        QCOMPARE(text(u"姓名"_s), u"乙"_s);
+        QVERIFY(m_records->open(u"select * from 收送礼 order by ID"_s));
+        QCOMPARE(m_records->rowCount(), 2);
+        QVERIFY(m_records->moveNext());
+        QCOMPARE(text(u"姓名"_s), u"丁"_s);
+
+        // An order the set does not take itself, or a column the table lacks, is the engine's.
+        QVERIFY(m_records->openOrdered(u"收送礼"_s, u"时间 DESC, ID DESC"_s));
+        QCOMPARE(text(u"姓名"_s), u"乙"_s);
+        QVERIFY(!m_records->openOrdered(u"收送礼"_s, u"没有的列 DESC"_s));
+        QCOMPARE(m_reported.size(), 1);
+        QVERIFY(!m_records->openOrdered(u"没有的表"_s, u"时间 DESC"_s));
+        QCOMPARE(m_reported.size(), 2);
     }
 };
 

@@ -108,6 +108,7 @@ private Q_SLOTS:
     void missingRecordReportsAndCloses();
     void storedEntryNoLongerListedIsNotSelected();
     void failedInsertIsReportedAndKeepsInput();
+    void modifyOfARecordDeletedElsewhereFails();
     void amountKeyFilter();
 
 private:
@@ -672,6 +673,35 @@ void TestEntryWindow::amountKeyFilter()
              QCOMPARE(amount->text(), u"abc"_s);
              clickReturn(w);
          }});
+}
+
+void TestEntryWindow::modifyOfARecordDeletedElsewhereFails()
+{
+    insertRecord(u"'收礼','张三','2011-6-1','朋友','结婚','100','甲'"_s);
+    insertRecord(u"'送礼','李四','2012-2-2','同事','生日','200','乙'"_s);
+    m_boxes->answer(MessageBox::Yes);
+    open(u"修改"_s, u"1"_s,
+         {[](LedgerWindow* w) {
+              // Another program deletes the record while the window shows it.
+              DatabaseConnection other;
+              QVERIFY(other.connect(LedgerFile::name(), LedgerFile::password()));
+              QVERIFY(other.execute(u"delete from 收送礼 where ID=1"_s));
+              fill(w, {u"送礼"_s, u"王五"_s, u"同事"_s, u"生日"_s, u"5"_s, u"丙"_s, QDate(2013, 3, 3)});
+              clickSave(w);
+              QVERIFY(!w->closeRequested());
+          },
+          [](LedgerWindow* w) { clickReturn(w); }});
+    QCOMPARE(m_boxes->texts(), QStringList({u"确定要修改选定的账目吗？"_s, u"修改账目失败。"_s}));
+    QCOMPARE(m_boxes->last().title, u"修改账目失败"_s);
+    QCOMPARE(m_boxes->last().icon, MessageBox::Stop);
+    QCOMPARE(m_host->refills, 0);
+    QVERIFY(!stored(1).found);
+    QCOMPARE(recordCount(), 1);
+    const Stored s = stored(2);
+    QCOMPARE(s.name, u"李四"_s);
+    QCOMPARE(s.time, u"2012-02-02 00:00:00"_s);
+    QCOMPARE(s.ticks, qint64(2000000));
+    QCOMPARE(s.note, u"乙"_s);
 }
 
 QTEST_MAIN(TestEntryWindow)

@@ -179,6 +179,36 @@ private Q_SLOTS:
         QCOMPARE(host.grid().rowCount(), 2);
         QCOMPARE(reported.size(), 1);
     }
+
+    void orderIsTheEnginesOnSharedAndMissingDates()
+    {
+        TempFolder folder;
+        TestHost host;
+        QVERIFY(host.createAndConnect());
+        const QStringList dates = {u"2011-6-2"_s, u"2011-6-2 15:30:00"_s, u"2020-2-29"_s, u"1999-1-1"_s};
+        for (int i = 0; i < 300; ++i) {
+            const QString date = i % 9 == 0 ? u"NULL"_s : u"'"_s + dates[i % dates.size()] + u"'"_s;
+            QVERIFY(host.connection.execute(u"insert into 收送礼(收送,姓名,时间,关系,类型,金额,说明) values('收礼',"
+                                            u"'客%1',%2,'朋友','结婚','%3','')"_s.arg(i)
+                                                .arg(date)
+                                                .arg(i % 4)));
+        }
+        QStringList engineOrder;
+        ovelta::RecordSet& records = host.recordSet;
+        QVERIFY(records.open(u"select * from 收送礼 order by 时间 DESC"_s));
+        for (records.moveFirst(); !records.atEnd(); records.moveNext()) {
+            QString id;
+            records.readText(u"ID"_s, id);
+            engineOrder << id;
+        }
+        records.close();
+        host.ledgerRefill();
+        QCOMPARE(column(host.grid(), 0), engineOrder);
+        const QStringList dateTexts = column(host.grid(), 4);
+        QCOMPARE(dateTexts.first(), u"2020年2月29日"_s);
+        QCOMPARE(dateTexts.last(), QString());
+        QCOMPARE(dateTexts.count(QString()), 34);
+    }
 };
 
 QTEST_MAIN(TestLedgerFill)

@@ -322,6 +322,27 @@ private Q_SLOTS:
         QCOMPARE(grid.cellText(4, 3), u"王五"_s);
     }
 
+    void deleteOfARecordDeletedElsewhereFails()
+    {
+        addGifts(m_three);
+        MainWindow& w = *openMain();
+        LedgerGrid& grid = w.grid();
+        grid.setCurrentCell(4, 2);
+        QCOMPARE(grid.cellText(4, 3), u"王五"_s);
+        {
+            DatabaseConnection other;
+            QVERIFY(other.connect(LedgerFile::name(), LedgerFile::password()));
+            QVERIFY(other.execute(u"delete from 收送礼 where ID=3"_s));
+        }
+        m_boxes->answer(MessageBox::Yes);
+        w.runCommand(MainWindow::DeleteRecord);
+        QCOMPARE(m_boxes->count(), 2);
+        checkBox(m_boxes->last(), u"删除账目失败。"_s, u"错误"_s, MessageBox::OkOnly, MessageBox::Stop, MessageBox::Ok);
+        QCOMPARE(recordCount(), 2);
+        QCOMPARE(grid.rowCount(), 5);
+        QCOMPARE(grid.currentRow(), 4);
+    }
+
     void refreshLeavesNoCurrentRow()
     {
         addGifts(m_three);
