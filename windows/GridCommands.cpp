@@ -5,6 +5,7 @@
 #include "windows/MainWindow.h"
 #include "windows/PeopleWindow.h"
 #include "windows/PersonWindow.h"
+#include "windows/StatisticsWindow.h"
 
 #include <QAction>
 #include <QMenu>
@@ -37,6 +38,8 @@ std::vector<GridCommand> gridCommands()
         {u"查看此人往来命令"_s, u"查看此人往来"_s, QKeySequence(Qt::CTRL | Qt::Key_D), openPersonOfCurrentRow},
         {u"往来汇总命令"_s, u"往来汇总"_s, QKeySequence(Qt::CTRL | Qt::Key_H),
          [](MainWindow& window) { (new PeopleWindow(window))->openModal(); }},
+        {u"人情统计命令"_s, u"人情统计"_s, QKeySequence(Qt::CTRL | Qt::Key_T),
+         [](MainWindow& window) { (new StatisticsWindow(window))->openModal(); }},
     };
 }
 
