@@ -4,6 +4,7 @@
 #include "BenchLedger.h"
 #include "BenchReport.h"
 #include "FloorQuery.h"
+#include "PeopleBench.h"
 #include "ProcessBench.h"
 #include "WindowBench.h"
 
@@ -14,6 +15,9 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QLocale>
 #include <QProcess>
 #include <QTemporaryDir>
@@ -174,6 +178,7 @@ int main(int argc, char** argv)
 
     QTemporaryDir root;
     QString processFolder, memoryFolder;
+    QList<PeopleResults> people;
     for (qint64 records : sizes) {
         const QString folder = QDir(root.path()).filePath(QString::number(records));
         QDir().mkpath(folder);
@@ -182,6 +187,7 @@ int main(int argc, char** argv)
         r.records = records;
         measureSize(folder, r, report.errors);
         report.sizes << r;
+        people << PeopleBench::measure(folder, records, runsFor(records), report.errors);
         if (processFolder.isEmpty() || records == 100000) {
             processFolder = folder;
             report.processRecords = records;
@@ -213,11 +219,14 @@ int main(int argc, char** argv)
 
     report.loadAfter = loadAverage();
     report.totalSeconds = double(total.elapsed()) / 1000;
-    const QString table = report.table();
+    const QString table = report.table() + PeopleBench::table(people);
     std::printf("%s", table.toLocal8Bit().constData());
     QFile json(output);
     if (json.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
-        json.write(report.json());
+        QJsonObject all = QJsonDocument::fromJson(report.json()).object();
+        all.insert(u"people_windows"_s,
+                   QJsonDocument::fromJson(PeopleBench::json(people))[u"people_windows"_s].toArray());
+        json.write(QJsonDocument(all).toJson());
         std::printf("Results written to %s\n", qPrintable(output));
     }
     return report.errors.isEmpty() ? 0 : 1;
