@@ -89,9 +89,11 @@ StatisticsPage::StatisticsPage(Grouping grouping, QWidget* parent)
     m_table->verticalHeader()->hide();
     m_table->verticalHeader()->setDefaultSectionSize(24);
     m_table->horizontalHeader()->setStretchLastSection(true);
-    const int widths[] = {90, 70, 110, 70, 110};
+    const int widths[] = {80, 64, 104, 64, 104};
     for (int c = 0; c < Balance; ++c)
         m_table->setColumnWidth(c, widths[c]);
+    // Every column in view, the balance included, with room for the scroll bar.
+    m_table->setMinimumWidth(80 + 64 + 104 + 64 + 104 + 110 + 24);
     m_chartView->setRenderHint(QPainter::Antialiasing);
     m_chartView->setMinimumWidth(360);
 
@@ -120,8 +122,8 @@ StatisticsPage::StatisticsPage(Grouping grouping, QWidget* parent)
     auto* splitter = new QSplitter(Qt::Horizontal, this);
     splitter->addWidget(m_table);
     splitter->addWidget(m_chartView);
-    splitter->setStretchFactor(0, 2);
-    splitter->setStretchFactor(1, 3);
+    splitter->setStretchFactor(0, 0);
+    splitter->setStretchFactor(1, 1);
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(top);
     layout->addWidget(splitter, 1);
