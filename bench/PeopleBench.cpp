@@ -151,6 +151,11 @@ PeopleResults PeopleBench::measure(const QString& folder, qint64 records, int ru
             r.personIndexMs = millisecondsSince(timer);
         else
             errors << u"%1 records: the person index cannot be made"_s.arg(records);
+        timer.start();
+        if (totals.ensureStatisticsIndex())
+            r.statisticsIndexMs = millisecondsSince(timer);
+        else
+            errors << u"%1 records: the statistics index cannot be made"_s.arg(records);
 
         for (int i = 0; i < runs; ++i) {
             r.overview.add(timeToPaint(u"people"_s, [&] { (new PeopleWindow(host))->openModal(); }));
@@ -177,12 +182,13 @@ QString PeopleBench::table(const QList<PeopleResults>& results)
             text += v.rightJustified(15);
         return text + u'\n';
     };
-    QStringList sizes, people, personRecords, index, overview, person, statistics;
+    QStringList sizes, people, personRecords, index, statisticsIndex, overview, person, statistics;
     for (const PeopleResults& r : results) {
         sizes << count(r.records);
         people << count(r.people);
         personRecords << count(r.personRecords);
         index << ms(r.personIndexMs);
+        statisticsIndex << ms(r.statisticsIndexMs);
         overview << ms(r.overview.median());
         person << ms(r.person.median());
         statistics << ms(r.statistics.median());
@@ -192,6 +198,7 @@ QString PeopleBench::table(const QList<PeopleResults>& results)
     text += line(u"people in the overview"_s, people);
     text += line(u"records of the person measured"_s, personRecords);
     text += line(u"person index made once"_s, index);
+    text += line(u"statistics index made once"_s, statisticsIndex);
     text += line(u"往来汇总 opened and painted (< 1 s)"_s, overview);
     text += line(u"往来明细 of one person (< 100 ms)"_s, person);
     text += line(u"人情统计 opened and painted (< 1 s)"_s, statistics);
@@ -215,6 +222,7 @@ QByteArray PeopleBench::json(const QList<PeopleResults>& results)
             {u"people"_s, r.people},
             {u"person_records"_s, r.personRecords},
             {u"person_index_ms"_s, r.personIndexMs},
+            {u"statistics_index_ms"_s, r.statisticsIndexMs},
             {u"overview"_s, samples(r.overview)},
             {u"person"_s, samples(r.person)},
             {u"statistics"_s, samples(r.statistics)},

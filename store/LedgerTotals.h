@@ -90,7 +90,8 @@ public:
     std::optional<QList<PersonTotals>> totalsByPerson();
     /// The records of the person with that name (blanks at both ends and ASCII case do not matter).
     std::optional<PersonHistory> recordsOfPerson(const QString& name);
-    /// The counts and sums per year, occasion (类型) and relation (关系), in no particular order.
+    /// The counts and sums per year, occasion (类型) and relation (关系), in no particular order; occasions and
+    /// relations without blanks at both ends, spellings that differ only by ASCII case added up.
     std::optional<QList<StatisticsCell>> statisticsCells();
 
     /// Per year, oldest first, records without a date last (key empty).
@@ -104,10 +105,15 @@ public:
 
     /// The person a name stands for: blanks at both ends removed, ASCII letters folded to lower case.
     static QString personKey(const QString& name);
+    /// The text without the ASCII and full-width blanks at both ends.
+    static QString withoutBlanks(const QString& text);
 
     /// Makes sure the index that finds a person's records at once exists; false when it cannot be made (a
     /// read-only file), which only makes recordsOfPerson() slower.
     bool ensurePersonIndex();
+    /// Makes sure the index from which the statistics are read without sorting the ledger exists; false when it
+    /// cannot be made, which only makes statisticsCells() slower.
+    bool ensureStatisticsIndex();
 
     Failure failure() const { return m_failure; }
     QString lastError() const { return m_lastError; }

@@ -340,6 +340,79 @@ private Q_SLOTS:
         QCOMPARE(LedgerTotals::overall(*LedgerTotals::byYear(*cells))->balance, qint64(0));
     }
 
+    void daysOfOneYearAddUpInOneCell()
+    {
+        QVERIFY(test::addRecords(*m_engine,
+                                 {{u"收礼"_s, u"甲"_s, u"2020-02-01 00:00:00"_s, u"朋友"_s, u"结婚"_s, 100, {}},
+                                  {u"收礼"_s, u"乙"_s, u"2020-03-01 00:00:00"_s, u"朋友"_s, u"结婚"_s, 200, {}},
+                                  {u"送礼"_s, u"丙"_s, u"2021-01-01 00:00:00"_s, u"朋友 "_s, u"结婚"_s, 300, {}}}));
+        for (const bool indexed : {false, true}) {
+            LedgerTotals totals(m_engine.get());
+            if (indexed)
+                QVERIFY(totals.ensureStatisticsIndex());
+            const auto cells = totals.statisticsCells();
+            QVERIFY(cells);
+            int found = 0;
+            for (const StatisticsCell& c : *cells) {
+                if (c.kind == u"结婚"_s && c.relation == u"朋友"_s && c.year == 2020) {
+                    ++found;
+                    QCOMPARE(c.received, (GiftSum{3, 1000301}));
+                }
+                if (c.kind == u"结婚"_s && c.relation == u"朋友"_s && c.year == 2021) {
+                    ++found;
+                    QCOMPARE(c.given, (GiftSum{1, 300}));
+                }
+            }
+            QCOMPARE(found, 2);
+        }
+    }
+
+    void statisticsAreTheSameWithTheIndex()
+    {
+        auto flatten = [](const QList<GroupTotals>& groups) {
+            QStringList lines;
+            for (const GroupTotals& g : groups)
+                lines << u"%1|%2|%3|%4|%5|%6"_s.arg(g.key)
+                             .arg(g.received.count)
+                             .arg(g.received.ticks)
+                             .arg(g.given.count)
+                             .arg(g.given.ticks)
+                             .arg(g.balance);
+            return lines;
+        };
+        auto all = [&](LedgerTotals& totals) {
+            const auto cells = totals.statisticsCells();
+            if (!cells)
+                return QStringList{u"failed"_s};
+            return flatten(*LedgerTotals::byYear(*cells)) + flatten(*LedgerTotals::byKind(*cells, std::nullopt))
+                + flatten(*LedgerTotals::byKind(*cells, 2021)) + flatten(*LedgerTotals::byRelation(*cells, 2020));
+        };
+        LedgerTotals totals(m_engine.get());
+        const QStringList without = all(totals);
+        QVERIFY(totals.ensureStatisticsIndex());
+        QCOMPARE(all(totals), without);
+    }
+
+    void statisticsReadTheIndexAloneAndTheLedgerOrderDoesNot()
+    {
+        LedgerTotals totals(m_engine.get());
+        QVERIFY(totals.ensureStatisticsIndex());
+        auto plan = [this](const QString& sql) {
+            const auto statement = m_engine->prepareNative(u"EXPLAIN QUERY PLAN "_s + sql);
+            QString detail;
+            while (statement && sqlite3_step(statement.get()) == SQLITE_ROW)
+                detail += QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(statement.get(), 3)));
+            return detail;
+        };
+        const QString statistics
+            = plan(u"SELECT substr(时间,1,4),类型,关系,count(金额) FROM 收送礼 GROUP BY 类型,关系,时间"_s);
+        QVERIFY2(statistics.contains(u"COVERING INDEX 收送礼_统计"_s), qPrintable(statistics));
+        QVERIFY2(!statistics.contains(u"TEMP B-TREE"_s), qPrintable(statistics));
+        // The ledger refill goes on reading the table itself.
+        const QString refill = plan(u"SELECT * FROM 收送礼 ORDER BY 时间 DESC"_s);
+        QVERIFY2(!refill.contains(u"收送礼_统计"_s), qPrintable(refill));
+    }
+
     void indexIsFoundByThePersonStatement()
     {
         LedgerTotals totals(m_engine.get());
