@@ -20,6 +20,9 @@ constexpr auto PersonIndex = "CREATE INDEX IF NOT EXISTS 收送礼_往来人 ON 
 // Holds every column the statistics read, in the order they are grouped by, so that the engine walks the index
 // alone instead of sorting the table. 时间 is not its first column: the ledger's own "order by 时间" keeps
 // reading the table in its order.
+// Holds every column the overview reads, by name, so that the engine walks the index alone instead of sorting
+// the table; the names are grouped as the column compares them (ASCII case ignored).
+constexpr auto PeopleIndex = "CREATE INDEX IF NOT EXISTS 收送礼_往来汇总 ON 收送礼(姓名,时间,收送,金额,关系)";
 constexpr auto StatisticsIndex = "CREATE INDEX IF NOT EXISTS 收送礼_统计 ON 收送礼(类型,关系,时间,收送,金额)";
 
 // The four aggregates every statement here reads, with the directions bound as ?1 (received) and ?2 (given).
@@ -188,6 +191,13 @@ bool LedgerTotals::ensurePersonIndex()
     return m_engine->executeNative(PersonIndex);
 }
 
+bool LedgerTotals::ensurePeopleIndex()
+{
+    if (m_engine == nullptr)
+        return fail(Failure::NoConnection, u"No connection."_s);
+    return m_engine->executeNative(PeopleIndex);
+}
+
 bool LedgerTotals::ensureStatisticsIndex()
 {
     if (m_engine == nullptr)
@@ -203,9 +213,10 @@ std::optional<QList<PersonTotals>> LedgerTotals::totalsByPerson()
         return std::nullopt;
     }
     // With a single max() the engine takes the other plain columns from the row that holds the maximum: the
-    // latest record, by date and then by ID, records without a date before all others.
-    const QByteArray sql = QByteArray("SELECT max(coalesce(时间,'')||printf('%020d',ID)),trim(姓名,' 　'),关系,") + Sums
-        + " FROM 收送礼 GROUP BY coalesce(" + PersonExpression + ",'')";
+    // latest record, by date and then by ID, records without a date before all others. The engine groups the
+    // names as the column compares them; names that differ only by blanks at both ends are added up here.
+    const QByteArray sql = QByteArray("SELECT max(coalesce(时间,'')||printf('%020d',ID)),姓名,关系,") + Sums
+        + " FROM 收送礼 GROUP BY 姓名";
     sqlite3_stmt* raw = nullptr;
     if (sqlite3_prepare_v2(m_engine->handle(), sql.constData(), int(sql.size()), &raw, nullptr) != SQLITE_OK) {
         failFromEngine();
@@ -216,22 +227,46 @@ std::optional<QList<PersonTotals>> LedgerTotals::totalsByPerson()
     sqlite3_bind_text(raw, 2, given().constData(), int(given().size()), SQLITE_STATIC);
 
     QList<PersonTotals> people;
+    std::vector<QByteArray> latestKeys; // per person: the max() of the latest group merged in
+    QHash<QString, qsizetype> at;
     int rc = SQLITE_ROW;
     while ((rc = sqlite3_step(raw)) == SQLITE_ROW) {
+        const QByteArray latestKey(reinterpret_cast<const char*>(sqlite3_column_text(raw, 0)),
+                                   sqlite3_column_bytes(raw, 0));
         PersonTotals person;
-        person.latest = columnDate(raw, 0);
-        person.name = columnText(raw, 1);
-        person.relation = columnText(raw, 2);
+        person.name = withoutBlanks(columnText(raw, 1));
         readSums(raw, 3, person.received, person.given);
-        if (!difference(person.received, person.given, person.balance)) {
-            fail(Failure::Overflow, u"The balance of %1 is out of range."_s.arg(person.name));
+        const QString key = personKey(person.name);
+        const auto found = at.constFind(key);
+        if (found == at.constEnd()) {
+            person.latest = columnDate(raw, 0);
+            person.relation = columnText(raw, 2);
+            at.insert(key, people.size());
+            people.append(std::move(person));
+            latestKeys.push_back(latestKey);
+            continue;
+        }
+        PersonTotals& same = people[*found];
+        if (!add(same.received, person.received) || !add(same.given, person.given)) {
+            fail(Failure::Overflow, u"The sums of %1 are out of range."_s.arg(person.name));
             return std::nullopt;
         }
-        people.append(std::move(person));
+        if (latestKey > latestKeys[std::size_t(*found)]) {
+            latestKeys[std::size_t(*found)] = latestKey;
+            same.name = person.name;
+            same.relation = columnText(raw, 2);
+            same.latest = columnDate(raw, 0);
+        }
     }
     if (rc != SQLITE_DONE) {
         failFromEngine();
         return std::nullopt;
+    }
+    for (PersonTotals& person : people) {
+        if (!difference(person.received, person.given, person.balance)) {
+            fail(Failure::Overflow, u"The balance of %1 is out of range."_s.arg(person.name));
+            return std::nullopt;
+        }
     }
     return people;
 }

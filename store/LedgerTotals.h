@@ -114,6 +114,9 @@ public:
     /// Makes sure the index from which the statistics are read without sorting the ledger exists; false when it
     /// cannot be made, which only makes statisticsCells() slower.
     bool ensureStatisticsIndex();
+    /// Makes sure the index from which the overview per person is read without sorting the ledger exists; false
+    /// when it cannot be made, which only makes totalsByPerson() slower.
+    bool ensurePeopleIndex();
 
     Failure failure() const { return m_failure; }
     QString lastError() const { return m_lastError; }
