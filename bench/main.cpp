@@ -4,6 +4,7 @@
 #include "BenchLedger.h"
 #include "BenchReport.h"
 #include "FloorQuery.h"
+#include "PeopleBench.h"
 #include "PrintBench.h"
 #include "ProcessBench.h"
 #include "WindowBench.h"
@@ -15,7 +16,9 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QJsonArray>
 #include <QJsonDocument>
+#include <QJsonObject>
 #include <QLocale>
 #include <QProcess>
 #include <QTemporaryDir>
@@ -183,6 +186,7 @@ int main(int argc, char** argv)
     QTemporaryDir root;
     QString processFolder, memoryFolder;
     QList<PrintResults> printing;
+    QList<PeopleResults> people;
     for (qint64 records : sizes) {
         const QString folder = QDir(root.path()).filePath(QString::number(records));
         QDir().mkpath(folder);
@@ -201,6 +205,7 @@ int main(int argc, char** argv)
             for (const QString& e : print.errors())
                 report.errors << u"%1 records: %2"_s.arg(records).arg(e);
         }
+        people << PeopleBench::measure(folder, records, runsFor(records), report.errors);
         if (processFolder.isEmpty() || records == 100000) {
             processFolder = folder;
             report.processRecords = records;
@@ -232,12 +237,14 @@ int main(int argc, char** argv)
 
     report.loadAfter = loadAverage();
     report.totalSeconds = double(total.elapsed()) / 1000;
-    const QString table = report.table() + printTable(printing);
+    const QString table = report.table() + printTable(printing) + PeopleBench::table(people);
     std::printf("%s", table.toLocal8Bit().constData());
     QFile json(output);
     if (json.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
         QJsonObject figures = QJsonDocument::fromJson(report.json()).object();
         figures.insert(u"printing"_s, printJson(printing));
+        figures.insert(u"people_windows"_s,
+                       QJsonDocument::fromJson(PeopleBench::json(people))[u"people_windows"_s].toArray());
         json.write(QJsonDocument(figures).toJson());
         std::printf("Results written to %s\n", qPrintable(output));
     }

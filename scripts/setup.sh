@@ -8,6 +8,8 @@ packages=(
     g++ cmake ninja-build pkg-config ccache clang-format
     # toolkit, its Chinese translations and a CJK font
     qt6-base-dev qt6-base-dev-tools libqt6svg6-dev qt6-qpa-plugins qt6-translations-l10n libgl-dev
+    # the statistics window's charts
+    qt6-charts-dev libqt6opengl6-dev
     fonts-wqy-microhei
     # encrypted database engine, its shell, and the crypto library it is built on (key derivation)
     libsqlcipher-dev sqlcipher libssl-dev

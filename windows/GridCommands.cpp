@@ -1,7 +1,11 @@
 #include "windows/GridCommands.h"
 
 #include "ui/LedgerGrid.h"
+#include "ui/MessageBox.h"
 #include "windows/MainWindow.h"
+#include "windows/PeopleWindow.h"
+#include "windows/PersonWindow.h"
+#include "windows/StatisticsWindow.h"
 #include "windows/TransferCommands.h"
 
 #include <QAction>
@@ -12,9 +16,31 @@ using namespace Qt::StringLiterals;
 
 namespace ovelta {
 
+namespace {
+
+/// 查看此人往来: the records of the person named in the grid's current row.
+void openPersonOfCurrentRow(MainWindow& window)
+{
+    LedgerGrid& grid = window.grid();
+    const int row = grid.currentRow();
+    // A focus on a fixed row would take the header "姓名" for a name.
+    if (row < LedgerGrid::FixedRows || grid.currentColumn() < 0) {
+        MessageBox::show(u"请选择要查看往来的账目。"_s, u"系统提示"_s, MessageBox::OkOnly, MessageBox::Warning);
+        return;
+    }
+    (new PersonWindow(window, grid.cellText(row, 3)))->openModal();
+}
+
+} // namespace
+
 std::vector<GridCommand> gridCommands()
 {
     return {
+        {u"查看此人往来命令"_s, u"查看此人往来"_s, QKeySequence(Qt::CTRL | Qt::Key_D), openPersonOfCurrentRow},
+        {u"往来汇总命令"_s, u"往来汇总"_s, QKeySequence(Qt::CTRL | Qt::Key_H),
+         [](MainWindow& window) { (new PeopleWindow(window))->openModal(); }},
+        {u"人情统计命令"_s, u"人情统计"_s, QKeySequence(Qt::CTRL | Qt::Key_T),
+         [](MainWindow& window) { (new StatisticsWindow(window))->openModal(); }},
         {u"导出CSV"_s, u"导出CSV"_s, QKeySequence(Qt::CTRL | Qt::Key_E),
          [](MainWindow& w) { TransferCommands::exportCsv(w); }},
         {u"导入CSV"_s, u"导入CSV"_s, QKeySequence(Qt::CTRL | Qt::Key_I),

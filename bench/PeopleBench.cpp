@@ -1,0 +1,242 @@
+#include "PeopleBench.h"
+
+#include "store/DatabaseConnection.h"
+#include "store/EngineConnection.h"
+#include "store/ExternalDatabase.h"
+#include "store/LedgerFile.h"
+#include "store/LedgerTotals.h"
+#include "store/RecordSet.h"
+#include "ui/LedgerGrid.h"
+#include "ui/MessageBox.h"
+#include "windows/LedgerHost.h"
+#include "windows/PeopleWindow.h"
+#include "windows/PersonWindow.h"
+#include "windows/StatisticsWindow.h"
+
+#include <QAbstractItemView>
+#include <QCoreApplication>
+#include <QDir>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QLocale>
+#include <QTimer>
+#include <functional>
+#include <memory>
+#include <sqlcipher/sqlite3.h>
+
+using namespace Qt::StringLiterals;
+
+namespace ovelta::bench {
+
+namespace {
+
+/// The database objects the windows borrow, without a main window.
+class BenchHost : public LedgerHost
+{
+public:
+    DatabaseObjects database() override { return {connection, records, external}; }
+    LedgerGrid& grid() override { return m_grid; }
+    void ledgerRefill() override { }
+    void bringLedgerToFront() override { }
+
+    DatabaseConnection connection;
+    RecordSet records;
+    ExternalDatabase external;
+
+private:
+    LedgerGrid m_grid;
+};
+
+/// Counts the paint events of one window and of its children.
+class PaintWatcher : public QObject
+{
+public:
+    explicit PaintWatcher(const QString& windowId)
+        : m_windowId(windowId)
+    {
+        QCoreApplication::instance()->installEventFilter(this);
+    }
+    ~PaintWatcher() override { QCoreApplication::instance()->removeEventFilter(this); }
+    int paints() const { return m_paints; }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (event->type() == QEvent::Paint) {
+            auto* widget = qobject_cast<QWidget*>(watched);
+            if (widget != nullptr && widget->window()->objectName() == m_windowId)
+                ++m_paints;
+        }
+        return false;
+    }
+
+private:
+    QString m_windowId;
+    int m_paints = 0;
+};
+
+/// Milliseconds from opener() to the first paint of the window with that id; -1 when it never opened.
+double timeToPaint(const QString& id, const std::function<void()>& opener)
+{
+    PaintWatcher watcher(id);
+    double ms = -1;
+    QElapsedTimer timer;
+    QTimer poll;
+    poll.setInterval(0);
+    QObject::connect(&poll, &QTimer::timeout, &poll, [&] {
+        ReportWindow* window = ReportWindow::findOpen(id);
+        if (window == nullptr || watcher.paints() == 0 || ms >= 0)
+            return;
+        ms = millisecondsSince(timer);
+        window->close();
+    });
+    poll.start();
+    timer.start();
+    opener();
+    poll.stop();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    return ms;
+}
+
+/// The name of the ledger's last record: an ordinary person with a handful of records.
+QString lastRecordName(EngineConnection& engine)
+{
+    const auto statement = engine.prepareNative(u"SELECT 姓名 FROM 收送礼 ORDER BY ID DESC LIMIT 1"_s);
+    if (!statement || sqlite3_step(statement.get()) != SQLITE_ROW)
+        return {};
+    return QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(statement.get(), 0)));
+}
+
+QString count(qint64 n)
+{
+    return QLocale(QLocale::English).toString(n);
+}
+
+QString ms(double value)
+{
+    return value < 0 ? u"failed"_s : QString::number(value, 'f', value < 100 ? 1 : 0) + u" ms"_s;
+}
+
+QJsonObject samples(const Samples& s)
+{
+    QJsonArray values;
+    for (double v : s.values())
+        values.append(v);
+    return QJsonObject{{u"median_ms"_s, s.median()}, {u"runs_ms"_s, values}};
+}
+
+} // namespace
+
+PeopleResults PeopleBench::measure(const QString& folder, qint64 records, int runs, QStringList& errors)
+{
+    PeopleResults r;
+    r.records = records;
+    const QString previous = QDir::currentPath();
+    QDir::setCurrent(folder);
+    {
+        BenchHost host;
+        if (!host.connection.connect(LedgerFile::name(), LedgerFile::password())
+            || !host.records.bind(&host.connection)) {
+            errors << u"%1 records: the people windows cannot connect"_s.arg(records);
+            QDir::setCurrent(previous);
+            return r;
+        }
+        EngineConnection& engine = *host.connection.engine();
+        const QString name = lastRecordName(engine);
+        QElapsedTimer timer;
+        timer.start();
+        LedgerTotals totals(&engine);
+        if (totals.ensurePersonIndex())
+            r.personIndexMs = millisecondsSince(timer);
+        else
+            errors << u"%1 records: the person index cannot be made"_s.arg(records);
+        timer.start();
+        if (totals.ensurePeopleIndex())
+            r.peopleIndexMs = millisecondsSince(timer);
+        else
+            errors << u"%1 records: the overview index cannot be made"_s.arg(records);
+        timer.start();
+        if (totals.ensureStatisticsIndex())
+            r.statisticsIndexMs = millisecondsSince(timer);
+        else
+            errors << u"%1 records: the statistics index cannot be made"_s.arg(records);
+
+        for (int i = 0; i < runs; ++i) {
+            r.overview.add(timeToPaint(u"people"_s, [&] { (new PeopleWindow(host))->openModal(); }));
+            r.person.add(timeToPaint(u"person"_s, [&] { (new PersonWindow(host, name))->openModal(); }));
+            r.statistics.add(timeToPaint(u"statistics"_s, [&] { (new StatisticsWindow(host))->openModal(); }));
+        }
+        if (const auto history = totals.recordsOfPerson(name))
+            r.personRecords = history->records.size();
+        if (const auto people = totals.totalsByPerson())
+            r.people = people->size();
+        for (const MessageBox::Record& box : MessageBox::shown())
+            errors << u"%1 records, people windows: box \"%2\""_s.arg(records).arg(box.text);
+        MessageBox::clearShown();
+    }
+    QDir::setCurrent(previous);
+    return r;
+}
+
+QString PeopleBench::table(const QList<PeopleResults>& results)
+{
+    auto line = [](const QString& label, const QStringList& values) {
+        QString text = label.leftJustified(44);
+        for (const QString& v : values)
+            text += v.rightJustified(15);
+        return text + u'\n';
+    };
+    QStringList sizes, people, personRecords, index, peopleIndex, statisticsIndex, overview, person, statistics;
+    for (const PeopleResults& r : results) {
+        sizes << count(r.records);
+        people << count(r.people);
+        personRecords << count(r.personRecords);
+        index << ms(r.personIndexMs);
+        peopleIndex << ms(r.peopleIndexMs);
+        statisticsIndex << ms(r.statisticsIndexMs);
+        overview << ms(r.overview.median());
+        person << ms(r.person.median());
+        statistics << ms(r.statistics.median());
+    }
+    QString text = u"\nPeople and statistics windows (medians; targets at 1,000,000 records)\n"_s;
+    text += line(u"records"_s, sizes);
+    text += line(u"people in the overview"_s, people);
+    text += line(u"records of the person measured"_s, personRecords);
+    text += line(u"person index made once"_s, index);
+    text += line(u"overview index made once"_s, peopleIndex);
+    text += line(u"statistics index made once"_s, statisticsIndex);
+    text += line(u"往来汇总 opened and painted (< 1 s)"_s, overview);
+    text += line(u"往来明细 of one person (< 100 ms)"_s, person);
+    text += line(u"人情统计 opened and painted (< 1 s)"_s, statistics);
+    for (const PeopleResults& r : results) {
+        if (r.records != 1000000)
+            continue;
+        const bool met = r.overview.median() >= 0 && r.overview.median() < 1000 && r.person.median() >= 0
+            && r.person.median() < 100 && r.statistics.median() >= 0 && r.statistics.median() < 1000;
+        text += met ? u"All three targets met at 1,000,000 records.\n"_s
+                    : u"Not every target met at 1,000,000 records.\n"_s;
+    }
+    return text;
+}
+
+QByteArray PeopleBench::json(const QList<PeopleResults>& results)
+{
+    QJsonArray sizes;
+    for (const PeopleResults& r : results) {
+        sizes.append(QJsonObject{
+            {u"records"_s, r.records},
+            {u"people"_s, r.people},
+            {u"person_records"_s, r.personRecords},
+            {u"person_index_ms"_s, r.personIndexMs},
+            {u"people_index_ms"_s, r.peopleIndexMs},
+            {u"statistics_index_ms"_s, r.statisticsIndexMs},
+            {u"overview"_s, samples(r.overview)},
+            {u"person"_s, samples(r.person)},
+            {u"statistics"_s, samples(r.statistics)},
+        });
+    }
+    return QJsonDocument(QJsonObject{{u"people_windows"_s, sizes}}).toJson();
+}
+
+} // namespace ovelta::bench

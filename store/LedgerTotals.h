@@ -1,0 +1,133 @@
+#pragma once
+
+#include <QDate>
+#include <QList>
+#include <QString>
+#include <optional>
+
+namespace ovelta {
+
+class EngineConnection;
+
+/// How many gifts of one direction and what they add up to, in ten-thousandths of a yuan.
+struct GiftSum
+{
+    qint64 count = 0;
+    qint64 ticks = 0;
+
+    friend bool operator==(const GiftSum&, const GiftSum&) = default;
+};
+
+/// One person's dealings: a person is a name without the blanks at both ends (the ASCII blank and "　"),
+/// compared without ASCII case, as the search compares names.
+struct PersonTotals
+{
+    QString name; ///< as the person's latest record writes it, without the blanks at both ends
+    QString relation; ///< 关系 of the person's latest record
+    GiftSum received;
+    GiftSum given;
+    qint64 balance = 0; ///< received minus given
+    QDate latest; ///< the date of the latest dated record; null when no record carries a date
+};
+
+/// One record of a person, with the balance after it.
+struct PersonRecord
+{
+    qint64 id = 0;
+    QString direction;
+    QString name;
+    QDate date; ///< null when the record carries no date
+    QString relation;
+    QString kind;
+    qint64 ticks = 0; ///< 0 when the record carries no amount
+    QString note;
+    qint64 balance = 0; ///< received minus given over this record and every one before it
+};
+
+/// Every record of one person, oldest first (records without a date first), and the person's totals.
+struct PersonHistory
+{
+    QList<PersonRecord> records;
+    GiftSum received;
+    GiftSum given;
+    qint64 balance = 0;
+};
+
+/// The gifts of one year, occasion or relation.
+struct GroupTotals
+{
+    QString key; ///< the year ("2011"), 类型 or 关系; empty for records without one
+    GiftSum received;
+    GiftSum given;
+    qint64 balance = 0; ///< received minus given
+};
+
+/// The counts and sums of one year, occasion and relation together: what the statistics add up from.
+struct StatisticsCell
+{
+    int year = 0; ///< 0 for records without a date
+    QString kind;
+    QString relation;
+    GiftSum received;
+    GiftSum given;
+};
+
+/// Counts and sums over the ledger table 收送礼, each from an aggregate statement of the engine's own SQL with
+/// its values bound. Amounts are added as integers of ten-thousandths: an amount beyond the range of a 64-bit
+/// count fails the call (Overflow) rather than being rounded. Only 收礼 and 送礼 records count in the sums;
+/// records without an amount count as gifts of nothing.
+///
+/// Every function returns nothing on failure and sets failure() and lastError(); nothing is shown.
+class LedgerTotals
+{
+public:
+    enum class Failure { None, NoConnection, Overflow, Engine };
+
+    /// Works on the engine connection it is given (the program's own); null gives NoConnection.
+    explicit LedgerTotals(EngineConnection* engine);
+
+    /// One row per person, in no particular order.
+    std::optional<QList<PersonTotals>> totalsByPerson();
+    /// The records of the person with that name (blanks at both ends and ASCII case do not matter).
+    std::optional<PersonHistory> recordsOfPerson(const QString& name);
+    /// The counts and sums per year, occasion (类型) and relation (关系), in no particular order; occasions and
+    /// relations without blanks at both ends, spellings that differ only by ASCII case added up.
+    std::optional<QList<StatisticsCell>> statisticsCells();
+
+    /// Per year, oldest first, records without a date last (key empty).
+    static std::optional<QList<GroupTotals>> byYear(const QList<StatisticsCell>& cells);
+    /// Per occasion or relation, in the order of their text (ASCII case ignored), the empty key last; of one
+    /// year, or of every record when year is empty.
+    static std::optional<QList<GroupTotals>> byKind(const QList<StatisticsCell>& cells, std::optional<int> year);
+    static std::optional<QList<GroupTotals>> byRelation(const QList<StatisticsCell>& cells, std::optional<int> year);
+    /// The sum of the groups; nothing when it overflows.
+    static std::optional<GroupTotals> overall(const QList<GroupTotals>& groups);
+
+    /// The person a name stands for: blanks at both ends removed, ASCII letters folded to lower case.
+    static QString personKey(const QString& name);
+    /// The text without the ASCII and full-width blanks at both ends.
+    static QString withoutBlanks(const QString& text);
+
+    /// Makes sure the index that finds a person's records at once exists; false when it cannot be made (a
+    /// read-only file), which only makes recordsOfPerson() slower.
+    bool ensurePersonIndex();
+    /// Makes sure the index from which the statistics are read without sorting the ledger exists; false when it
+    /// cannot be made, which only makes statisticsCells() slower.
+    bool ensureStatisticsIndex();
+    /// Makes sure the index from which the overview per person is read without sorting the ledger exists; false
+    /// when it cannot be made, which only makes totalsByPerson() slower.
+    bool ensurePeopleIndex();
+
+    Failure failure() const { return m_failure; }
+    QString lastError() const { return m_lastError; }
+
+private:
+    bool fail(Failure failure, const QString& message);
+    bool failFromEngine();
+
+    EngineConnection* m_engine;
+    Failure m_failure = Failure::None;
+    QString m_lastError;
+};
+
+} // namespace ovelta

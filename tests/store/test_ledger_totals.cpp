@@ -1,0 +1,446 @@
+// The store's sums over a ledger of known contents: per person, one person's records with the running
+// balance, and the statistics per year, occasion and relation; names compared as the search compares them,
+// records without a date, amount or name, four-decimal amounts summed exactly, and sums beyond the range.
+
+#include "KnownLedger.h"
+#include "TempFolder.h"
+#include "store/EngineConnection.h"
+#include "store/LedgerFile.h"
+#include "store/LedgerSchema.h"
+#include "store/LedgerTotals.h"
+
+#include <QTest>
+#include <memory>
+
+using namespace Qt::StringLiterals;
+using namespace ovelta;
+
+namespace {
+
+const PersonTotals* findPerson(const QList<PersonTotals>& people, const QString& key)
+{
+    for (const PersonTotals& p : people) {
+        if (LedgerTotals::personKey(p.name) == key)
+            return &p;
+    }
+    return nullptr;
+}
+
+const GroupTotals* findGroup(const QList<GroupTotals>& groups, const QString& key)
+{
+    for (const GroupTotals& g : groups) {
+        if (LedgerTotals::personKey(g.key) == LedgerTotals::personKey(key))
+            return &g;
+    }
+    return nullptr;
+}
+
+QStringList keys(const QList<GroupTotals>& groups)
+{
+    QStringList result;
+    for (const GroupTotals& g : groups)
+        result << g.key;
+    return result;
+}
+
+} // namespace
+
+class TestLedgerTotals : public QObject
+{
+    Q_OBJECT
+
+    std::unique_ptr<test::TempFolder> m_folder;
+    std::shared_ptr<EngineConnection> m_engine;
+
+private Q_SLOTS:
+    void init()
+    {
+        m_folder = std::make_unique<test::TempFolder>();
+        QVERIFY(LedgerSchema::createFile(LedgerFile::name(), LedgerFile::password()));
+        m_engine = EngineConnection::open(LedgerFile::name(), LedgerFile::password());
+        QVERIFY(m_engine);
+        QVERIFY(test::addRecords(*m_engine, test::knownRecords()));
+    }
+    void cleanup()
+    {
+        m_engine.reset();
+        m_folder.reset();
+    }
+
+    void personKeyTrimsBlanksAndFoldsAsciiCaseOnly_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("key");
+        QTest::newRow("plain") << u"张三"_s << u"张三"_s;
+        QTest::newRow("ascii and full-width blanks") << u" 　张三 　"_s << u"张三"_s;
+        QTest::newRow("inner blank stays") << u" Li  Lei "_s << u"li  lei"_s;
+        QTest::newRow("tab is no blank") << u"\t张三"_s << u"\t张三"_s;
+        QTest::newRow("non-ASCII case stays") << u"ÄBC"_s << u"Äbc"_s;
+        QTest::newRow("only blanks") << u" 　 "_s << QString();
+    }
+    void personKeyTrimsBlanksAndFoldsAsciiCaseOnly()
+    {
+        QFETCH(QString, name);
+        QFETCH(QString, key);
+        QCOMPARE(LedgerTotals::personKey(name), key);
+    }
+
+    void totalsByPerson_data()
+    {
+        QTest::addColumn<QString>("key");
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("relation");
+        QTest::addColumn<qint64>("receivedCount");
+        QTest::addColumn<qint64>("receivedTicks");
+        QTest::addColumn<qint64>("givenCount");
+        QTest::addColumn<qint64>("givenTicks");
+        QTest::addColumn<qint64>("balance");
+        QTest::addColumn<QDate>("latest");
+        // Two records of one day: the later ID is the latest, and its relation and spelling are shown.
+        QTest::newRow("blanks around the name") << u"张三"_s << u"张三"_s << u"亲戚"_s << qint64(2) << qint64(1000004)
+                                                << qint64(1) << qint64(505000) << qint64(495004) << QDate(2021, 3, 1);
+        // The record without a date or amount counts as a gift of nothing and is never the latest.
+        QTest::newRow("case and blanks") << u"li lei"_s << u"li lei"_s << u"同事"_s << qint64(2) << qint64(2000000)
+                                         << qint64(1) << qint64(3000005) << qint64(-1000005) << QDate(2022, 2, 2);
+        QTest::newRow("no date at all") << u"王五"_s << u"王五"_s << u"邻居"_s << qint64(0) << qint64(0) << qint64(1)
+                                        << qint64(100000) << qint64(-100000) << QDate();
+        QTest::newRow("no name") << QString() << QString() << QString() << qint64(1) << qint64(10000) << qint64(0)
+                                 << qint64(0) << qint64(10000) << QDate(2020, 6, 1);
+        // 0.1 + 0.2 is 0.3 exactly.
+        QTest::newRow("exact decimals") << u"赵六"_s << u"赵六"_s << u"朋友"_s << qint64(2) << qint64(3000) << qint64(0)
+                                        << qint64(0) << qint64(3000) << QDate(2020, 12, 31);
+    }
+    void totalsByPerson()
+    {
+        QFETCH(QString, key);
+        // The same answers with and without the index that the overview is read from.
+        for (const bool indexed : {false, true}) {
+            LedgerTotals totals(m_engine.get());
+            if (indexed)
+                QVERIFY(totals.ensurePeopleIndex());
+            const auto people = totals.totalsByPerson();
+            QVERIFY2(people, qPrintable(totals.lastError()));
+            QCOMPARE(people->size(), 5);
+            const PersonTotals* p = findPerson(*people, key);
+            QVERIFY(p != nullptr);
+            QTEST(p->name, "name");
+            QTEST(p->relation, "relation");
+            QTEST(p->received.count, "receivedCount");
+            QTEST(p->received.ticks, "receivedTicks");
+            QTEST(p->given.count, "givenCount");
+            QTEST(p->given.ticks, "givenTicks");
+            QTEST(p->balance, "balance");
+            QTEST(p->latest, "latest");
+        }
+    }
+
+    void recordsOfPerson_data()
+    {
+        QTest::addColumn<QString>("asked");
+        QTest::addColumn<QList<qint64>>("ids");
+        QTest::addColumn<QList<qint64>>("balances");
+        QTest::addColumn<qint64>("received");
+        QTest::addColumn<qint64>("given");
+        // Same day: by ID.
+        QTest::newRow("blanks asked") << u"　张三 "_s << QList<qint64>{1, 2, 3}
+                                      << QList<qint64>{1000001, 495001, 495004} << qint64(1000004) << qint64(505000);
+        // Without a date first; the gift without an amount leaves the balance.
+        QTest::newRow("other case") << u"LI LEI"_s << QList<qint64>{6, 4, 5} << QList<qint64>{0, 2000000, -1000005}
+                                    << qint64(2000000) << qint64(3000005);
+        QTest::newRow("no name") << QString() << QList<qint64>{8} << QList<qint64>{10000} << qint64(10000) << qint64(0);
+        QTest::newRow("blank name") << u" 　"_s << QList<qint64>{8} << QList<qint64>{10000} << qint64(10000)
+                                    << qint64(0);
+        // Pattern characters and quotes are plain text here.
+        QTest::newRow("like pattern") << u"li_lei"_s << QList<qint64>{} << QList<qint64>{} << qint64(0) << qint64(0);
+        QTest::newRow("percent") << u"%"_s << QList<qint64>{} << QList<qint64>{} << qint64(0) << qint64(0);
+        QTest::newRow("quote") << u"O'Brien"_s << QList<qint64>{} << QList<qint64>{} << qint64(0) << qint64(0);
+    }
+    void recordsOfPerson()
+    {
+        QFETCH(QString, asked);
+        QFETCH(QList<qint64>, ids);
+        QFETCH(QList<qint64>, balances);
+        QFETCH(qint64, received);
+        QFETCH(qint64, given);
+        // The same answers with and without the index that finds a person at once.
+        for (const bool indexed : {false, true}) {
+            LedgerTotals totals(m_engine.get());
+            if (indexed)
+                QVERIFY(totals.ensurePersonIndex());
+            const auto history = totals.recordsOfPerson(asked);
+            QVERIFY2(history, qPrintable(totals.lastError()));
+            QList<qint64> gotIds;
+            QList<qint64> gotBalances;
+            for (const PersonRecord& r : history->records) {
+                gotIds << r.id;
+                gotBalances << r.balance;
+            }
+            QCOMPARE(gotIds, ids);
+            QCOMPARE(gotBalances, balances);
+            QCOMPARE(history->received.ticks, received);
+            QCOMPARE(history->given.ticks, given);
+            QCOMPARE(history->balance, received - given);
+            if (!balances.isEmpty())
+                QCOMPARE(history->balance, balances.last());
+        }
+    }
+
+    void recordFieldsAsStored()
+    {
+        LedgerTotals totals(m_engine.get());
+        const auto history = totals.recordsOfPerson(u"li lei"_s);
+        QVERIFY(history);
+        QCOMPARE(history->records.size(), 3);
+        const PersonRecord& undated = history->records.at(0);
+        QCOMPARE(undated.name, u"LI LEI "_s);
+        QVERIFY(undated.date.isNull());
+        QCOMPARE(undated.ticks, qint64(0));
+        QCOMPARE(undated.kind, u"探病"_s);
+        QCOMPARE(undated.note, u"没有日期和金额"_s);
+        const PersonRecord& given = history->records.at(2);
+        QCOMPARE(given.direction, u"送礼"_s);
+        QCOMPARE(given.date, QDate(2022, 2, 2));
+        QCOMPARE(given.relation, u"同事"_s);
+        QCOMPARE(given.ticks, qint64(3000005));
+        QCOMPARE(history->received.count, qint64(2));
+        QCOMPARE(history->given.count, qint64(1));
+    }
+
+    void statisticsPerYear()
+    {
+        LedgerTotals totals(m_engine.get());
+        const auto cells = totals.statisticsCells();
+        QVERIFY2(cells, qPrintable(totals.lastError()));
+        const auto years = LedgerTotals::byYear(*cells);
+        QVERIFY(years);
+        QCOMPARE(keys(*years), (QStringList{u"2019"_s, u"2020"_s, u"2021"_s, u"2022"_s, QString()}));
+        struct Expected
+        {
+            qint64 inCount, inTicks, outCount, outTicks, balance;
+        };
+        const QList<Expected> expected = {
+            {1, 2000000, 0, 0, 2000000},  {4, 1013001, 0, 0, 1013001}, {1, 3, 1, 505000, -504997},
+            {0, 0, 1, 3000005, -3000005}, {1, 0, 1, 100000, -100000},
+        };
+        for (qsizetype i = 0; i < expected.size(); ++i) {
+            const GroupTotals& g = years->at(i);
+            const Expected& e = expected.at(i);
+            QCOMPARE(g.received, (GiftSum{e.inCount, e.inTicks}));
+            QCOMPARE(g.given, (GiftSum{e.outCount, e.outTicks}));
+            QCOMPARE(g.balance, e.balance);
+        }
+        const auto all = LedgerTotals::overall(*years);
+        QVERIFY(all);
+        QCOMPARE(all->received, (GiftSum{7, 3013004}));
+        QCOMPARE(all->given, (GiftSum{3, 3605005}));
+        QCOMPARE(all->balance, qint64(-592001));
+    }
+
+    void statisticsPerKindAndRelation()
+    {
+        LedgerTotals totals(m_engine.get());
+        const auto cells = totals.statisticsCells();
+        QVERIFY(cells);
+
+        const auto kinds = LedgerTotals::byKind(*cells, std::nullopt);
+        QVERIFY(kinds);
+        // "Tea" and "tea " are one occasion; the text order puts ASCII first and the empty key last.
+        QCOMPARE(kinds->size(), 6);
+        QCOMPARE(kinds->first().key.toLower(), u"tea"_s);
+        QCOMPARE(kinds->first().given, (GiftSum{2, 3100005}));
+        QVERIFY(kinds->last().key.isEmpty());
+        QCOMPARE(kinds->last().received, (GiftSum{1, 10000}));
+        QCOMPARE(findGroup(*kinds, u"结婚"_s)->received, (GiftSum{2, 3000001}));
+        QCOMPARE(findGroup(*kinds, u"生日"_s)->received, (GiftSum{2, 3000}));
+        QCOMPARE(findGroup(*kinds, u"生日"_s)->given, (GiftSum{1, 505000}));
+        QCOMPARE(findGroup(*kinds, u"生日"_s)->balance, qint64(-502000));
+        QCOMPARE(findGroup(*kinds, u"探病"_s)->received, (GiftSum{1, 0}));
+
+        const auto kinds2021 = LedgerTotals::byKind(*cells, 2021);
+        QVERIFY(kinds2021);
+        QCOMPARE(keys(*kinds2021), (QStringList{u"乔迁"_s, u"生日"_s}));
+        QCOMPARE(kinds2021->at(0).received, (GiftSum{1, 3}));
+        QCOMPARE(kinds2021->at(1).given, (GiftSum{1, 505000}));
+        QVERIFY(LedgerTotals::byKind(*cells, 1990)->isEmpty());
+
+        const auto relations = LedgerTotals::byRelation(*cells, std::nullopt);
+        QVERIFY(relations);
+        QCOMPARE(relations->size(), 6);
+        QCOMPARE(findGroup(*relations, u"朋友"_s)->received, (GiftSum{3, 1003001}));
+        QCOMPARE(findGroup(*relations, u"同事"_s)->received, (GiftSum{2, 2000000}));
+        QCOMPARE(findGroup(*relations, u"同事"_s)->given, (GiftSum{1, 3000005}));
+        QCOMPARE(findGroup(*relations, u"邻居"_s)->given, (GiftSum{1, 100000}));
+        QVERIFY(relations->last().key.isEmpty());
+        // Every view adds up to the same whole.
+        QCOMPARE(LedgerTotals::overall(*relations)->balance, qint64(-592001));
+        QCOMPARE(LedgerTotals::overall(*kinds)->balance, qint64(-592001));
+    }
+
+    void otherDirectionsCountNowhere()
+    {
+        QVERIFY(test::addRecords(*m_engine,
+                                 {{u"其他"_s, u"张三"_s, u"2023-01-01 00:00:00"_s, u"朋友"_s, u"结婚"_s, 990000, {}}}));
+        LedgerTotals totals(m_engine.get());
+        const auto people = totals.totalsByPerson();
+        QVERIFY(people);
+        const PersonTotals* p = findPerson(*people, u"张三"_s);
+        QCOMPARE(p->received, (GiftSum{2, 1000004}));
+        QCOMPARE(p->given, (GiftSum{1, 505000}));
+        QCOMPARE(p->latest, QDate(2023, 1, 1));
+        const auto history = totals.recordsOfPerson(u"张三"_s);
+        QCOMPARE(history->records.size(), 4);
+        QCOMPARE(history->records.last().balance, qint64(495004));
+    }
+
+    void sumsBeyondTheRangeFailInsteadOfRounding()
+    {
+        const qint64 largest = std::numeric_limits<qint64>::max();
+        QVERIFY(test::addRecords(*m_engine,
+                                 {{u"收礼"_s, u"钱多"_s, u"2023-01-01 00:00:00"_s, {}, {}, largest, {}},
+                                  {u"收礼"_s, u"钱多"_s, u"2023-01-02 00:00:00"_s, {}, {}, 1, {}}}));
+        LedgerTotals totals(m_engine.get());
+        QVERIFY(!totals.totalsByPerson());
+        QCOMPARE(totals.failure(), LedgerTotals::Failure::Overflow);
+        QVERIFY(!totals.recordsOfPerson(u"钱多"_s));
+        QCOMPARE(totals.failure(), LedgerTotals::Failure::Overflow);
+        QVERIFY(!totals.statisticsCells());
+        QCOMPARE(totals.failure(), LedgerTotals::Failure::Overflow);
+    }
+
+    void balanceBeyondTheRangeFails()
+    {
+        // Each sum fits; received minus given does not.
+        const qint64 largest = std::numeric_limits<qint64>::max();
+        QVERIFY(test::addRecords(*m_engine,
+                                 {{u"收礼"_s, u"钱多"_s, u"2023-01-01 00:00:00"_s, {}, {}, largest, {}},
+                                  {u"送礼"_s, u"钱多"_s, u"2023-01-02 00:00:00"_s, {}, {}, -1, {}}}));
+        LedgerTotals totals(m_engine.get());
+        QVERIFY(!totals.totalsByPerson());
+        QCOMPARE(totals.failure(), LedgerTotals::Failure::Overflow);
+        QVERIFY(!totals.recordsOfPerson(u"钱多"_s));
+        QCOMPARE(totals.failure(), LedgerTotals::Failure::Overflow);
+        const auto cells = totals.statisticsCells();
+        QVERIFY(cells);
+        QVERIFY(!LedgerTotals::byYear(*cells));
+    }
+
+    void withoutConnection()
+    {
+        LedgerTotals totals(nullptr);
+        QVERIFY(!totals.totalsByPerson());
+        QCOMPARE(totals.failure(), LedgerTotals::Failure::NoConnection);
+        QVERIFY(!totals.recordsOfPerson(u"张三"_s));
+        QVERIFY(!totals.statisticsCells());
+        QVERIFY(!totals.ensurePersonIndex());
+    }
+
+    void emptyLedger()
+    {
+        QVERIFY(m_engine->executeNative("DELETE FROM 收送礼"));
+        LedgerTotals totals(m_engine.get());
+        QVERIFY(totals.totalsByPerson()->isEmpty());
+        QVERIFY(totals.recordsOfPerson(u"张三"_s)->records.isEmpty());
+        const auto cells = totals.statisticsCells();
+        QVERIFY(cells && cells->isEmpty());
+        QCOMPARE(LedgerTotals::overall(*LedgerTotals::byYear(*cells))->balance, qint64(0));
+    }
+
+    void daysOfOneYearAddUpInOneCell()
+    {
+        QVERIFY(test::addRecords(*m_engine,
+                                 {{u"收礼"_s, u"甲"_s, u"2020-02-01 00:00:00"_s, u"朋友"_s, u"结婚"_s, 100, {}},
+                                  {u"收礼"_s, u"乙"_s, u"2020-03-01 00:00:00"_s, u"朋友"_s, u"结婚"_s, 200, {}},
+                                  {u"送礼"_s, u"丙"_s, u"2021-01-01 00:00:00"_s, u"朋友 "_s, u"结婚"_s, 300, {}}}));
+        for (const bool indexed : {false, true}) {
+            LedgerTotals totals(m_engine.get());
+            if (indexed)
+                QVERIFY(totals.ensureStatisticsIndex());
+            const auto cells = totals.statisticsCells();
+            QVERIFY(cells);
+            int found = 0;
+            for (const StatisticsCell& c : *cells) {
+                if (c.kind == u"结婚"_s && c.relation == u"朋友"_s && c.year == 2020) {
+                    ++found;
+                    QCOMPARE(c.received, (GiftSum{3, 1000301}));
+                }
+                if (c.kind == u"结婚"_s && c.relation == u"朋友"_s && c.year == 2021) {
+                    ++found;
+                    QCOMPARE(c.given, (GiftSum{1, 300}));
+                }
+            }
+            QCOMPARE(found, 2);
+        }
+    }
+
+    void statisticsAreTheSameWithTheIndex()
+    {
+        auto flatten = [](const QList<GroupTotals>& groups) {
+            QStringList lines;
+            for (const GroupTotals& g : groups)
+                lines << u"%1|%2|%3|%4|%5|%6"_s.arg(g.key)
+                             .arg(g.received.count)
+                             .arg(g.received.ticks)
+                             .arg(g.given.count)
+                             .arg(g.given.ticks)
+                             .arg(g.balance);
+            return lines;
+        };
+        auto all = [&](LedgerTotals& totals) {
+            const auto cells = totals.statisticsCells();
+            if (!cells)
+                return QStringList{u"failed"_s};
+            return flatten(*LedgerTotals::byYear(*cells)) + flatten(*LedgerTotals::byKind(*cells, std::nullopt))
+                + flatten(*LedgerTotals::byKind(*cells, 2021)) + flatten(*LedgerTotals::byRelation(*cells, 2020));
+        };
+        LedgerTotals totals(m_engine.get());
+        const QStringList without = all(totals);
+        QVERIFY(totals.ensureStatisticsIndex());
+        QCOMPARE(all(totals), without);
+    }
+
+    void statisticsReadTheIndexAloneAndTheLedgerOrderDoesNot()
+    {
+        LedgerTotals totals(m_engine.get());
+        QVERIFY(totals.ensureStatisticsIndex());
+        auto plan = [this](const QString& sql) {
+            const auto statement = m_engine->prepareNative(u"EXPLAIN QUERY PLAN "_s + sql);
+            QString detail;
+            while (statement && sqlite3_step(statement.get()) == SQLITE_ROW)
+                detail += QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(statement.get(), 3)));
+            return detail;
+        };
+        const QString statistics
+            = plan(u"SELECT substr(时间,1,4),类型,关系,count(金额) FROM 收送礼 GROUP BY 类型,关系,时间"_s);
+        QVERIFY2(statistics.contains(u"COVERING INDEX 收送礼_统计"_s), qPrintable(statistics));
+        QVERIFY2(!statistics.contains(u"TEMP B-TREE"_s), qPrintable(statistics));
+        // The ledger refill goes on reading the table itself.
+        QVERIFY(totals.ensurePeopleIndex());
+        const QString people = plan(u"SELECT max(coalesce(时间,'')||printf('%020d',ID)),姓名,关系,count(金额),"
+                                    u"sum(CASE WHEN 收送='收礼' THEN 金额 END) FROM 收送礼 GROUP BY 姓名"_s);
+        QVERIFY2(people.contains(u"COVERING INDEX 收送礼_往来汇总"_s), qPrintable(people));
+        QVERIFY2(!people.contains(u"TEMP B-TREE"_s), qPrintable(people));
+        // The ledger refill and the search go on reading the table itself.
+        for (const QString& sql : {u"SELECT * FROM 收送礼 ORDER BY 时间 DESC"_s,
+                                   u"SELECT * FROM 收送礼 WHERE 姓名 LIKE '%明%' ORDER BY 时间 DESC"_s}) {
+            const QString ledger = plan(sql);
+            QVERIFY2(!ledger.contains(u"INDEX"_s), qPrintable(ledger));
+        }
+    }
+
+    void indexIsFoundByThePersonStatement()
+    {
+        LedgerTotals totals(m_engine.get());
+        QVERIFY(totals.ensurePersonIndex());
+        QVERIFY(totals.ensurePersonIndex()); // once made, asking again changes nothing
+        const auto plan = m_engine->prepareNative(
+            u"EXPLAIN QUERY PLAN SELECT ID FROM 收送礼 WHERE lower(trim(姓名,' 　'))=lower(trim(?3,' 　'))"_s);
+        QVERIFY(plan);
+        QString detail;
+        while (sqlite3_step(plan.get()) == SQLITE_ROW)
+            detail += QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(plan.get(), 3)));
+        QVERIFY2(detail.contains(u"收送礼_往来人"_s), qPrintable(detail));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestLedgerTotals)
+#include "test_ledger_totals.moc"

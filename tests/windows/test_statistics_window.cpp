@@ -1,0 +1,267 @@
+// The statistics window (人情统计) over a ledger of known contents: per year, occasion and relation, all years
+// or one, counts beside amounts, a 合计 row, the bar charts, saving a chart as PNG and a table as CSV, sums
+// beyond the range, and Ctrl+T from the main window.
+
+#include "store/DatabaseConnection.h"
+#include "store/EngineConnection.h"
+#include "store/LedgerFile.h"
+#include "store/LedgerSchema.h"
+#include "ui/LedgerGrid.h"
+#include "windows/GridCommands.h"
+#include "windows/MainWindow.h"
+#include "windows/StatisticsPage.h"
+#include "windows/StatisticsWindow.h"
+#include "windows/TableExport.h"
+
+#include "GuiSupport.h"
+#include "KnownLedger.h"
+#include "ReportSteps.h"
+#include "TempFolder.h"
+#include "TestHost.h"
+
+#include <QBarCategoryAxis>
+#include <QBarSeries>
+#include <QBarSet>
+#include <QChart>
+#include <QComboBox>
+#include <QFile>
+#include <QImage>
+#include <QMenu>
+#include <QPushButton>
+#include <QStandardItemModel>
+#include <QTabWidget>
+#include <QTableView>
+#include <QtTest>
+
+#include <memory>
+
+using namespace Qt::StringLiterals;
+using namespace ovelta;
+using namespace ovelta::test;
+
+namespace {
+
+QList<QStringList> rows(const QAbstractItemModel& model)
+{
+    QList<QStringList> result;
+    for (int r = 0; r < model.rowCount(); ++r) {
+        QStringList texts;
+        for (int c = 0; c < model.columnCount(); ++c)
+            texts << model.data(model.index(r, c)).toString();
+        result << texts;
+    }
+    return result;
+}
+
+QBarSeries* barsOf(QChart& chart)
+{
+    return chart.series().isEmpty() ? nullptr : qobject_cast<QBarSeries*>(chart.series().first());
+}
+
+} // namespace
+
+class TestStatisticsWindow : public QObject
+{
+    Q_OBJECT
+
+    std::unique_ptr<TempFolder> m_folder;
+    std::unique_ptr<TestHost> m_host;
+    std::unique_ptr<BoxRecorder> m_boxes;
+
+    void withWindow(const std::function<void(StatisticsWindow&)>& script)
+    {
+        QVERIFY(whileOpen(
+            u"statistics"_s, [&] { (new StatisticsWindow(*m_host))->openModal(); },
+            [&](ReportWindow& w) { script(static_cast<StatisticsWindow&>(w)); }));
+    }
+
+private Q_SLOTS:
+    void init()
+    {
+        m_folder = std::make_unique<TempFolder>();
+        m_host = std::make_unique<TestHost>();
+        QVERIFY(m_host->createAndConnect());
+        QVERIFY(addRecords(*m_host->connection.engine(), knownRecords()));
+        m_boxes = std::make_unique<BoxRecorder>();
+    }
+    void cleanup()
+    {
+        TableExport::setFileChooser({});
+        m_boxes.reset();
+        m_host.reset();
+        m_folder.reset();
+    }
+
+    void perYear()
+    {
+        withWindow([&](StatisticsWindow& w) {
+            QCOMPARE(w.windowTitle(), u"人情统计"_s);
+            auto* tabs = findControl<QTabWidget>(&w, u"统计分页"_s);
+            QCOMPARE(tabs->count(), 3);
+            QCOMPARE(tabs->tabText(0), u"按年份(&1)"_s);
+            QCOMPARE(tabs->tabText(1), u"按类型(&2)"_s);
+            QCOMPARE(tabs->tabText(2), u"按关系(&3)"_s);
+            QAbstractItemModel& m = *findControl<QTableView>(&w, u"年份表"_s)->model();
+            QStringList headers;
+            for (int c = 0; c < m.columnCount(); ++c)
+                headers << m.headerData(c, Qt::Horizontal).toString();
+            QCOMPARE(headers,
+                     (QStringList{u"年份"_s, u"收礼次数"_s, u"收礼金额"_s, u"送礼次数"_s, u"送礼金额"_s, u"差额"_s}));
+            const QList<QStringList> expected = {
+                {u"2019"_s, u"1"_s, u"￥200.00"_s, u"0"_s, u"￥0.00"_s, u"￥200.00"_s},
+                {u"2020"_s, u"4"_s, u"￥101.30"_s, u"0"_s, u"￥0.00"_s, u"￥101.30"_s},
+                {u"2021"_s, u"1"_s, u"￥0.00"_s, u"1"_s, u"￥50.50"_s, u"￥-50.50"_s},
+                {u"2022"_s, u"0"_s, u"￥0.00"_s, u"1"_s, u"￥300.00"_s, u"￥-300.00"_s},
+                {u"无日期"_s, u"1"_s, u"￥0.00"_s, u"1"_s, u"￥10.00"_s, u"￥-10.00"_s},
+                {u"合计"_s, u"7"_s, u"￥301.30"_s, u"3"_s, u"￥360.50"_s, u"￥-59.20"_s},
+            };
+            QCOMPARE(rows(m), expected);
+            // Exact underneath the rounded cents.
+            QCOMPARE(m.data(m.index(1, StatisticsPage::ReceivedSum), Qt::UserRole).toLongLong(), 1013001);
+            QCOMPARE(m.data(m.index(2, StatisticsPage::Balance), Qt::UserRole).toLongLong(), -504997);
+            QCOMPARE(m.data(m.index(5, StatisticsPage::GivenSum), Qt::UserRole).toLongLong(), 3605005);
+
+            // The chart: one bar set each for received, given and the balance, one category per year.
+            QChart& chart = w.page(StatisticsPage::ByYear).chart();
+            QBarSeries* bars = barsOf(chart);
+            QVERIFY(bars != nullptr);
+            QCOMPARE(bars->count(), 3);
+            QCOMPARE(bars->barSets().at(0)->label(), u"收礼"_s);
+            QCOMPARE(bars->barSets().at(1)->label(), u"送礼"_s);
+            QCOMPARE(bars->barSets().at(2)->label(), u"差额"_s);
+            QCOMPARE(bars->barSets().at(0)->count(), 5);
+            QCOMPARE(bars->barSets().at(0)->at(0), 200.0);
+            QCOMPARE(bars->barSets().at(2)->at(3), -300.0005);
+            auto* axis = qobject_cast<QBarCategoryAxis*>(chart.axes(Qt::Horizontal).value(0));
+            QVERIFY(axis != nullptr);
+            QCOMPARE(axis->categories(), (QStringList{u"2019"_s, u"2020"_s, u"2021"_s, u"2022"_s, u"无日期"_s}));
+        });
+        QCOMPARE(m_boxes->count(), 0);
+    }
+
+    void perKindForAllYearsAndOne()
+    {
+        withWindow([&](StatisticsWindow& w) {
+            QAbstractItemModel& m = *findControl<QTableView>(&w, u"类型表"_s)->model();
+            auto* year = findControl<QComboBox>(&w, u"类型年份组合框"_s);
+            QStringList items;
+            for (int i = 0; i < year->count(); ++i)
+                items << year->itemText(i);
+            QCOMPARE(items, (QStringList{u"全部年份"_s, u"2022年"_s, u"2021年"_s, u"2020年"_s, u"2019年"_s}));
+            QCOMPARE(year->currentIndex(), 0);
+            QList<QStringList> all = rows(m);
+            QCOMPARE(all.size(), 7);
+            // "Tea" and "tea " are one occasion.
+            QCOMPARE(all.at(0).at(0).toLower(), u"tea"_s);
+            QCOMPARE(all.at(0).mid(1), (QStringList{u"0"_s, u"￥0.00"_s, u"2"_s, u"￥310.00"_s, u"￥-310.00"_s}));
+            QCOMPARE(all.at(1), (QStringList{u"乔迁"_s, u"1"_s, u"￥0.00"_s, u"0"_s, u"￥0.00"_s, u"￥0.00"_s}));
+            QCOMPARE(all.at(2), (QStringList{u"探病"_s, u"1"_s, u"￥0.00"_s, u"0"_s, u"￥0.00"_s, u"￥0.00"_s}));
+            QCOMPARE(all.at(3), (QStringList{u"生日"_s, u"2"_s, u"￥0.30"_s, u"1"_s, u"￥50.50"_s, u"￥-50.20"_s}));
+            QCOMPARE(all.at(4), (QStringList{u"结婚"_s, u"2"_s, u"￥300.00"_s, u"0"_s, u"￥0.00"_s, u"￥300.00"_s}));
+            QCOMPARE(all.at(5), (QStringList{u"未填"_s, u"1"_s, u"￥1.00"_s, u"0"_s, u"￥0.00"_s, u"￥1.00"_s}));
+            QCOMPARE(all.at(6), (QStringList{u"合计"_s, u"7"_s, u"￥301.30"_s, u"3"_s, u"￥360.50"_s, u"￥-59.20"_s}));
+
+            year->setCurrentIndex(2);
+            QCOMPARE(rows(m),
+                     (QList<QStringList>{
+                         {u"乔迁"_s, u"1"_s, u"￥0.00"_s, u"0"_s, u"￥0.00"_s, u"￥0.00"_s},
+                         {u"生日"_s, u"0"_s, u"￥0.00"_s, u"1"_s, u"￥50.50"_s, u"￥-50.50"_s},
+                         {u"合计"_s, u"1"_s, u"￥0.00"_s, u"1"_s, u"￥50.50"_s, u"￥-50.50"_s},
+                     }));
+            QChart& chart = w.page(StatisticsPage::ByKind).chart();
+            QCOMPARE(chart.title(), u"按类型：2021年"_s);
+            QCOMPARE(barsOf(chart)->barSets().at(0)->count(), 2);
+        });
+    }
+
+    void perRelation()
+    {
+        withWindow([&](StatisticsWindow& w) {
+            const QList<QStringList> all = rows(*findControl<QTableView>(&w, u"关系表"_s)->model());
+            QCOMPARE(all.size(), 7);
+            QVERIFY(all.contains(QStringList{u"同事"_s, u"2"_s, u"￥200.00"_s, u"1"_s, u"￥300.00"_s, u"￥-100.00"_s}));
+            QVERIFY(all.contains(QStringList{u"朋友"_s, u"3"_s, u"￥100.30"_s, u"0"_s, u"￥0.00"_s, u"￥100.30"_s}));
+            QVERIFY(all.contains(QStringList{u"邻居"_s, u"0"_s, u"￥0.00"_s, u"1"_s, u"￥10.00"_s, u"￥-10.00"_s}));
+            QCOMPARE(all.at(5), (QStringList{u"未填"_s, u"1"_s, u"￥1.00"_s, u"0"_s, u"￥0.00"_s, u"￥1.00"_s}));
+            QCOMPARE(all.last(), (QStringList{u"合计"_s, u"7"_s, u"￥301.30"_s, u"3"_s, u"￥360.50"_s, u"￥-59.20"_s}));
+            auto* year = findControl<QComboBox>(&w, u"关系年份组合框"_s);
+            year->setCurrentIndex(year->findText(u"2019年"_s));
+            QCOMPARE(rows(*findControl<QTableView>(&w, u"关系表"_s)->model()),
+                     (QList<QStringList>{
+                         {u"同事"_s, u"1"_s, u"￥200.00"_s, u"0"_s, u"￥0.00"_s, u"￥200.00"_s},
+                         {u"合计"_s, u"1"_s, u"￥200.00"_s, u"0"_s, u"￥0.00"_s, u"￥200.00"_s},
+                     }));
+        });
+    }
+
+    void chartSavedAsPngAndTableAsCsv()
+    {
+        const QString png = m_folder->file(u"图表.png"_s);
+        const QString csv = m_folder->file(u"年份.csv"_s);
+        QStringList suggested;
+        TableExport::setFileChooser([&](const QString&, const QString& name, const QString& filter) {
+            suggested << name;
+            return filter.contains(u"png"_s) ? png : csv;
+        });
+        withWindow([&](StatisticsWindow& w) {
+            findControl<QPushButton>(&w, u"年份保存图表按钮"_s)->click();
+            findControl<QPushButton>(&w, u"年份保存CSV按钮"_s)->click();
+        });
+        QCOMPARE(suggested, (QStringList{u"人情统计-年份.png"_s, u"人情统计-年份.csv"_s}));
+        QImage image;
+        QVERIFY(image.load(png, "PNG"));
+        QVERIFY(image.width() > 100 && image.height() > 100);
+        QFile file(csv);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(QString::fromUtf8(file.readAll().mid(3)),
+                 u"年份,收礼次数,收礼金额,送礼次数,送礼金额,差额\r\n"
+                 u"2019,1,200.00,0,0.00,200.00\r\n"
+                 u"2020,4,101.3001,0,0.00,101.3001\r\n"
+                 u"2021,1,0.0003,1,50.50,-50.4997\r\n"
+                 u"2022,0,0.00,1,300.0005,-300.0005\r\n"
+                 u"无日期,1,0.00,1,10.00,-10.00\r\n"
+                 u"合计,7,301.3004,3,360.5005,-59.2001\r\n"_s);
+        QCOMPARE(m_boxes->count(), 0);
+    }
+
+    void sumsBeyondTheRangeOpenNoWindow()
+    {
+        const qint64 largest = std::numeric_limits<qint64>::max();
+        // Each year fits; all years together do not.
+        QVERIFY(addRecords(*m_host->connection.engine(),
+                           {{u"收礼"_s, u"钱多"_s, u"2023-01-01 00:00:00"_s, {}, {}, largest, {}},
+                            {u"收礼"_s, u"钱多"_s, u"2024-01-02 00:00:00"_s, {}, {}, largest, {}}}));
+        QVERIFY(!whileOpen(u"statistics"_s, [&] { (new StatisticsWindow(*m_host))->openModal(); }));
+        QCOMPARE(m_boxes->count(), 1);
+        QCOMPARE(m_boxes->last().text, u"金额合计超出了可以计算的范围，无法汇总。"_s);
+        QCOMPARE(m_boxes->last().title, u"错误"_s);
+        QCOMPARE(m_boxes->last().icon, MessageBox::Stop);
+        QCOMPARE(m_boxes->last().buttons, MessageBox::OkOnly);
+    }
+
+    void ctrlTOpensItFromTheMainWindow()
+    {
+        EndRecorder end;
+        auto* main = new MainWindow;
+        QPointer<MainWindow> guard(main);
+        main->setStartupStep([main] {
+            DatabaseObjects db = main->database();
+            return db.connection.connect(LedgerFile::name(), LedgerFile::password())
+                && db.recordSet.bind(&db.connection);
+        });
+        main->openModeless();
+        QVERIFY(QTest::qWaitForWindowActive(main));
+        std::unique_ptr<QMenu> menu(gridContextMenu(*main));
+        QStringList entries;
+        for (QAction* action : menu->actions())
+            entries << action->text() + u' ' + action->shortcut().toString(QKeySequence::PortableText);
+        QVERIFY(entries.contains(u"人情统计 Ctrl+T"_s));
+        QVERIFY(whileOpen(u"statistics"_s, [&] { QTest::keyClick(&main->grid(), Qt::Key_T, Qt::ControlModifier); }));
+        menu.reset();
+        delete guard.data();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    }
+};
+
+QTEST_MAIN(TestStatisticsWindow)
+#include "test_statistics_window.moc"

@@ -1,0 +1,42 @@
+#include "windows/ReportText.h"
+
+#include "store/LedgerTotals.h"
+#include "store/Money.h"
+#include "ui/LedgerGrid.h"
+#include "ui/MessageBox.h"
+
+using namespace Qt::StringLiterals;
+
+namespace ovelta::ReportText {
+
+QString money(qint64 ticks)
+{
+    return u"￥"_s + Money::toTwoDecimals(ticks);
+}
+
+QString amount(qint64 ticks)
+{
+    const QString text = LedgerGrid::moneyText(ticks);
+    return text.isEmpty() ? QString() : u"￥"_s + text;
+}
+
+QString date(const QDate& date)
+{
+    return LedgerGrid::dateText(date);
+}
+
+QString exact(qint64 ticks)
+{
+    // Whole cents keep the two decimals people expect; finer amounts keep every digit.
+    return ticks % 100 == 0 ? Money::toTwoDecimals(ticks) : Money::toLiteral(ticks);
+}
+
+void showFailure(const LedgerTotals& totals)
+{
+    const QString text = totals.failure() == LedgerTotals::Failure::Overflow
+        ? u"金额合计超出了可以计算的范围，无法汇总。"_s
+        : u"读取账目失败，无法汇总。"_s;
+    MessageBox::show(text, u"错误"_s, MessageBox::OkOnly, MessageBox::Stop);
+}
+
+} // namespace ovelta::ReportText

@@ -1,0 +1,49 @@
+#pragma once
+
+#include "store/LedgerTotals.h"
+
+#include <QWidget>
+
+class QChart;
+class QChartView;
+class QComboBox;
+class QStandardItemModel;
+class QTableView;
+
+namespace ovelta {
+
+/// One page of the statistics window: the gifts received and given and the balance per year, per occasion
+/// (类型) or per relation (关系), as a table with counts beside amounts and a 合计 row, and as a bar chart.
+/// The occasion and relation pages show one year, chosen in their year box, or all years.
+///
+/// Its controls are named after the grouping's prefix (年份, 类型 or 关系): PREFIX表, PREFIX图表,
+/// PREFIX年份组合框 (occasion and relation pages only), PREFIX复制按钮, PREFIX保存CSV按钮 and PREFIX保存图表按钮.
+class StatisticsPage : public QWidget
+{
+    Q_OBJECT
+public:
+    enum Grouping { ByYear, ByKind, ByRelation };
+    enum Column { Key, ReceivedCount, ReceivedSum, GivenCount, GivenSum, Balance, ColumnCount };
+
+    StatisticsPage(Grouping grouping, QWidget* parent = nullptr);
+
+    /// Shows the cells; the year box offers the given years, newest first. False (and nothing shown) when a
+    /// sum goes beyond the range.
+    bool setCells(const QList<StatisticsCell>& cells, const QList<int>& years);
+
+    QStandardItemModel& model() const { return *m_model; }
+    QChart& chart() const;
+    static QString prefix(Grouping grouping);
+
+private:
+    bool refresh();
+
+    Grouping m_grouping;
+    QList<StatisticsCell> m_cells;
+    QStandardItemModel* m_model;
+    QTableView* m_table;
+    QChartView* m_chartView;
+    QComboBox* m_year = nullptr;
+};
+
+} // namespace ovelta

@@ -1,0 +1,71 @@
+#include "windows/StatisticsWindow.h"
+
+#include "store/DatabaseConnection.h"
+#include "store/LedgerTotals.h"
+#include "windows/LedgerHost.h"
+#include "windows/ReportText.h"
+#include "windows/StatisticsPage.h"
+
+#include <QHBoxLayout>
+#include <QPushButton>
+#include <QTabWidget>
+#include <QVBoxLayout>
+#include <algorithm>
+
+using namespace Qt::StringLiterals;
+
+namespace ovelta {
+
+StatisticsWindow::StatisticsWindow(LedgerHost& host, QWidget* parent)
+    : ReportWindow(u"statistics"_s, u"人情统计"_s, parent)
+    , m_host(host)
+    , m_tabs(new QTabWidget(this))
+{
+    m_tabs->setObjectName(u"统计分页"_s);
+    const QStringList captions = {u"按年份(&1)"_s, u"按类型(&2)"_s, u"按关系(&3)"_s};
+    for (int g = StatisticsPage::ByYear; g <= StatisticsPage::ByRelation; ++g) {
+        auto* page = new StatisticsPage(StatisticsPage::Grouping(g), m_tabs);
+        m_pages << page;
+        m_tabs->addTab(page, captions.at(g));
+    }
+    auto* closeButton = new QPushButton(u"关闭"_s, this);
+    closeButton->setObjectName(u"关闭按钮"_s);
+    auto* bottom = new QHBoxLayout;
+    bottom->addStretch(1);
+    bottom->addWidget(closeButton);
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(m_tabs, 1);
+    layout->addLayout(bottom);
+    connect(closeButton, &QPushButton::clicked, this, &QWidget::close);
+}
+
+StatisticsPage& StatisticsWindow::page(int grouping) const
+{
+    return *m_pages.at(grouping);
+}
+
+bool StatisticsWindow::load()
+{
+    LedgerTotals totals(m_host.database().connection.engine().get());
+    // Without the index (a read-only file) the same figures come, only more slowly.
+    totals.ensureStatisticsIndex();
+    const auto cells = totals.statisticsCells();
+    if (!cells) {
+        ReportText::showFailure(totals);
+        return false;
+    }
+    QList<int> years;
+    for (const StatisticsCell& cell : *cells) {
+        if (cell.year != 0 && !years.contains(cell.year))
+            years << cell.year;
+    }
+    std::sort(years.begin(), years.end(), std::greater<>());
+    for (StatisticsPage* page : m_pages) {
+        // The first page that cannot add up has said so; the window does not open.
+        if (!page->setCells(*cells, years))
+            return false;
+    }
+    return true;
+}
+
+} // namespace ovelta
