@@ -35,12 +35,19 @@ void openPersonOfCurrentRow(MainWindow& window)
 
 std::vector<GridCommand> gridCommands()
 {
+    // The record commands of the toolbar come first, so that a keyboard user can modify, delete or look at the
+    // current record through the Menu key. An entry without a caption is a separator.
     return {
+        {u"修改人情命令"_s, u"修改人情"_s, {}, [](MainWindow& w) { w.runCommand(MainWindow::ModifyRecord); }},
+        {u"删除人情命令"_s, u"删除人情"_s, {}, [](MainWindow& w) { w.runCommand(MainWindow::DeleteRecord); }},
+        {u"查看账目命令"_s, u"查看账目"_s, {}, [](MainWindow& w) { w.openDetails(); }},
+        {},
         {u"查看此人往来命令"_s, u"查看此人往来"_s, QKeySequence(Qt::CTRL | Qt::Key_D), openPersonOfCurrentRow},
         {u"往来汇总命令"_s, u"往来汇总"_s, QKeySequence(Qt::CTRL | Qt::Key_H),
          [](MainWindow& window) { (new PeopleWindow(window))->openModal(); }},
         {u"人情统计命令"_s, u"人情统计"_s, QKeySequence(Qt::CTRL | Qt::Key_T),
          [](MainWindow& window) { (new StatisticsWindow(window))->openModal(); }},
+        {},
         {u"导出CSV"_s, u"导出CSV"_s, QKeySequence(Qt::CTRL | Qt::Key_E),
          [](MainWindow& w) { TransferCommands::exportCsv(w); }},
         {u"导入CSV"_s, u"导入CSV"_s, QKeySequence(Qt::CTRL | Qt::Key_I),
@@ -81,13 +88,17 @@ void installGridCommands(MainWindow& window)
 {
     for (GridCommand& command : gridCommands()) {
         auto* action = new QAction(command.caption, &window);
+        action->setProperty("gridCommand", true);
+        window.addAction(action);
+        if (command.caption.isEmpty()) {
+            action->setSeparator(true);
+            continue;
+        }
         action->setObjectName(command.name);
         action->setShortcut(command.shortcut);
         action->setShortcutContext(Qt::WindowShortcut);
-        action->setProperty("gridCommand", true);
         QObject::connect(action, &QAction::triggered, &window,
                          [&window, run = std::move(command.run)] { run(window); });
-        window.addAction(action);
     }
 
     LedgerGrid& grid = window.grid();

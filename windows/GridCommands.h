@@ -17,7 +17,7 @@ class MainWindow;
 struct GridCommand
 {
     QString name; ///< the action's objectName
-    QString caption; ///< the menu text
+    QString caption; ///< the menu text; an entry without one is a separator
     QKeySequence shortcut;
     std::function<void(MainWindow&)> run;
 };

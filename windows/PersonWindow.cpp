@@ -1,8 +1,8 @@
 #include "windows/PersonWindow.h"
 
+#include "store/BlankText.h"
 #include "store/DatabaseConnection.h"
 #include "store/LedgerTotals.h"
-#include "windows/BlankText.h"
 #include "windows/LedgerHost.h"
 #include "windows/ReportText.h"
 #include "windows/TableExport.h"

@@ -10,13 +10,16 @@
 #include "ui/FrameBox.h"
 #include "ui/LedgerGrid.h"
 #include "ui/SharedState.h"
+#include "windows/GridCommands.h"
 #include "windows/MainWindow.h"
 
 #include "GuiSupport.h"
 #include "LedgerFixture.h"
 
+#include <QAction>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QPlainTextEdit>
 #include <QPointer>
 #include <QStatusBar>
@@ -510,6 +513,32 @@ private Q_SLOTS:
         // The window shows the row and changes nothing.
         QCOMPARE(grid.currentRow(), 5);
         QCOMPARE(recordCount(), 4);
+    }
+
+    void keyboardAloneReachesTheRecordCommands()
+    {
+        addGifts(m_three);
+        MainWindow& w = *openMain();
+        LedgerGrid& grid = w.grid();
+        std::unique_ptr<QMenu> menu(gridContextMenu(w));
+        QStringList captions;
+        for (QAction* action : menu->actions())
+            captions << (action->isSeparator() ? u"-"_s : action->text());
+        QCOMPARE(captions.mid(0, 4), QStringList({u"修改人情"_s, u"删除人情"_s, u"查看账目"_s, u"-"_s}));
+        const auto command = [&](const QString& name) { return w.findChild<QAction*>(name); };
+
+        // Down makes the first record current; the menu's commands then act on it, as the toolbar's would.
+        QTest::keyClick(&grid, Qt::Key_Down);
+        QCOMPARE(grid.currentRow(), LedgerGrid::FixedRows);
+        QVERIFY(whileModal(u"details"_s, [&] { command(u"查看账目命令"_s)->trigger(); }));
+        QVERIFY(whileModal(u"entry"_s, [&] { command(u"修改人情命令"_s)->trigger(); }));
+        QCOMPARE(SharedState::instance().entryMode, u"修改"_s);
+        QCOMPARE(SharedState::instance().selectedRecordId, u"2"_s); // 李四, the newest
+        m_boxes->answer(MessageBox::Yes);
+        command(u"删除人情命令"_s)->trigger();
+        QCOMPARE(m_boxes->texts(),
+                 QStringList({u"确定要删除选定的账目吗？\r\n数据删除后不可恢复。"_s, u"成功删除账目信息。"_s}));
+        QCOMPARE(column(grid, 3), QStringList({u"张三"_s, u"王五"_s}));
     }
 
     void detailsCloseOnTheBackgroundOrEsc()
