@@ -1,6 +1,7 @@
 #include "EngineConnection.h"
 
 #include "JetDateTime.h"
+#include "LedgerStatements.h"
 #include "Money.h"
 #include "RowSnapshot.h"
 
@@ -433,6 +434,19 @@ qint64 EngineConnection::lastInsertRowid() const
 int EngineConnection::changes() const
 {
     return sqlite3_changes(m_db);
+}
+
+qint64 EngineConnection::totalChanges() const
+{
+    return sqlite3_total_changes(m_db);
+}
+
+qint64 EngineConnection::dataVersion()
+{
+    Statement statement = prepareNative(LedgerStatements::dataVersion());
+    if (!statement || sqlite3_step(statement.get()) != SQLITE_ROW)
+        return -1;
+    return sqlite3_column_int64(statement.get(), 0);
 }
 
 bool EngineConnection::inTransaction() const

@@ -73,6 +73,11 @@ public:
     QString lastError() const { return m_lastError; }
     qint64 lastInsertRowid() const;
     int changes() const;
+    /// Rows changed through this connection since it opened.
+    qint64 totalChanges() const;
+    /// The engine's data version of this connection: it moves when another connection commits a change to the
+    /// file, not for this connection's own changes. -1 when it cannot be read.
+    qint64 dataVersion();
     bool inTransaction() const;
     sqlite3* handle() const { return m_db; }
 
