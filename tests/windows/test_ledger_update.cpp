@@ -3,11 +3,20 @@
 // instead (another connection's change, a change before a reconnect, more than the one edit, a search result
 // in the grid).
 
+#include "GuiSupport.h"
+#include "LedgerFixture.h"
+#include "ModalSteps.h"
 #include "TempFolder.h"
 #include "TestHost.h"
 #include "store/LedgerFile.h"
+#include "ui/EditBox.h"
+#include "ui/SharedState.h"
+#include "windows/EntryWindow.h"
 #include "windows/LedgerUpdate.h"
 
+#include <QComboBox>
+#include <QDateTimeEdit>
+#include <QPushButton>
 #include <QTest>
 
 using namespace Qt::StringLiterals;
@@ -72,6 +81,21 @@ bool seed(TestHost& host)
         if (!host.connection.execute(insertStatement(u"人%1"_s.arg(i + 1), dates.at(i))))
             return false;
     return true;
+}
+
+/// Fills the record entry window and clicks its save button (添加 or 保存).
+void save(ovelta::LedgerWindow* w, const QString& name, const QDate& date)
+{
+    using ovelta::test::findControl;
+    findControl<QDateTimeEdit>(w, u"日期框"_s)->setDate(date);
+    for (const auto& [box, entry] : {std::pair{u"收送组合框"_s, u"收礼"_s}, std::pair{u"关系组合框"_s, u"朋友"_s},
+                                     std::pair{u"类型组合框"_s, u"结婚"_s}}) {
+        auto* combo = findControl<QComboBox>(w, box);
+        combo->setCurrentIndex(combo->findText(entry));
+    }
+    findControl<ovelta::EditBox>(w, u"姓名编辑框"_s)->setText(name);
+    findControl<ovelta::EditBox>(w, u"金额编辑框"_s)->setText(u"100"_s);
+    findControl<QPushButton>(w, u"添加按钮"_s)->click();
 }
 
 bool connectOther(ovelta::DatabaseConnection& other)
@@ -209,6 +233,41 @@ private Q_SLOTS:
         QVERIFY(host.connection.execute(insertStatement(u"新人"_s, u"'2011-6-2'"_s)));
         QCOMPARE(LedgerUpdate::afterAdd(host), change == u"closed" ? Outcome::InPlace : Outcome::Refilled);
         QCOMPARE(shown(host.grid()), refilled());
+    }
+
+    void entryWindowUpdatesTheGridInPlace()
+    {
+        // The window reconnects the connection when it opens and saves on the new one.
+        using ovelta::test::LedgerFixture;
+        LedgerFixture fixture;
+        QVERIFY(fixture.isValid());
+        TestHost& host = fixture.host();
+        QVERIFY(seed(host));
+        host.ledgerRefill();
+        LedgerUpdate::refilled(host);
+        host.grid().setCurrentCell(3, 1);
+
+        ovelta::SharedState::instance().entryMode = u"添加"_s;
+        ovelta::test::ModalSteps add(u"entry"_s,
+                                     {[](ovelta::LedgerWindow* w) { save(w, u"新人"_s, QDate(2011, 6, 2)); },
+                                      [](ovelta::LedgerWindow* w) { w->requestClose(); }});
+        add.run([&host] { (new ovelta::EntryWindow(host))->openModal(); });
+        QCOMPARE(fixture.boxes().texts(), QStringList{u"成功添加账目信息。"_s});
+        QCOMPARE(host.refills, 1);
+        QCOMPARE(host.grid().currentRow(), -1);
+        QCOMPARE(shown(host.grid()), refilled());
+
+        fixture.boxes().clear();
+        fixture.boxes().answer(ovelta::MessageBox::Yes);
+        ovelta::SharedState::instance().entryMode = u"修改"_s;
+        ovelta::SharedState::instance().selectedRecordId = u"10"_s;
+        ovelta::test::ModalSteps modify(u"entry"_s,
+                                        {[](ovelta::LedgerWindow* w) { save(w, u"改名"_s, QDate(1999, 1, 1)); }});
+        modify.run([&host] { (new ovelta::EntryWindow(host))->openModal(); });
+        QCOMPARE(fixture.boxes().texts(), (QStringList{u"确定要修改选定的账目吗？"_s, u"成功修改账目信息。"_s}));
+        QCOMPARE(host.refills, 1);
+        QCOMPARE(shown(host.grid()), refilled());
+        QCOMPARE(host.grid().cellText(host.grid().rowCount() - 3, 3), u"改名"_s); // before the two without a date
     }
 
     void hostThatDoesNotRecordItsRefillsAlwaysRefills()
