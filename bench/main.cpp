@@ -3,6 +3,7 @@
 
 #include "BenchLedger.h"
 #include "BenchReport.h"
+#include "EditBench.h"
 #include "FloorQuery.h"
 #include "PeopleBench.h"
 #include "PrintBench.h"
@@ -187,6 +188,7 @@ int main(int argc, char** argv)
     QString processFolder, memoryFolder;
     QList<PrintResults> printing;
     QList<PeopleResults> people;
+    QList<EditResults> editing;
     for (qint64 records : sizes) {
         const QString folder = QDir(root.path()).filePath(QString::number(records));
         QDir().mkpath(folder);
@@ -206,6 +208,16 @@ int main(int argc, char** argv)
                 report.errors << u"%1 records: %2"_s.arg(records).arg(e);
         }
         people << PeopleBench::measure(folder, records, runsFor(records), report.errors);
+        say(u"%1 records, editing ..."_s.arg(records));
+        EditResults& e = editing.emplace_back();
+        e.records = records;
+        e.floorMs = r.floor.median();
+        {
+            EditBench edit(folder);
+            edit.measure(e, runsFor(records));
+            for (const QString& error : edit.errors())
+                report.errors << u"%1 records: %2"_s.arg(records).arg(error);
+        }
         if (processFolder.isEmpty() || records == 100000) {
             processFolder = folder;
             report.processRecords = records;
@@ -232,12 +244,32 @@ int main(int argc, char** argv)
         }
     }
 
+    if (process.isValid()) {
+        say(u"the program under Xvfb, login at every size ..."_s);
+        for (qsizetype i = 0; i < sizes.size(); ++i) {
+            const QString folder = QDir(root.path()).filePath(QString::number(sizes[i]));
+            const QString program = QDir(folder).filePath(u"ovelta"_s);
+            if (!QFile::exists(program) && !QFile::copy(QStringLiteral(OVELTA_PROGRAM), program)) {
+                report.errors << u"the program cannot be copied beside the ledger"_s;
+                break;
+            }
+            for (int run = 0; run < 3; ++run) {
+                const auto start = process.run(folder);
+                if (!start) {
+                    report.errors << process.error();
+                    break;
+                }
+                editing[i].loginToGrid.add(start->loginToMain);
+            }
+        }
+    }
+
     say(u"peak memory ..."_s);
     report.peakKiB = measureMemory(memoryFolder, report.errors);
 
     report.loadAfter = loadAverage();
     report.totalSeconds = double(total.elapsed()) / 1000;
-    const QString table = report.table() + printTable(printing) + PeopleBench::table(people);
+    const QString table = report.table() + printTable(printing) + editTable(editing) + PeopleBench::table(people);
     std::printf("%s", table.toLocal8Bit().constData());
     QFile json(output);
     if (json.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
@@ -245,6 +277,7 @@ int main(int argc, char** argv)
         figures.insert(u"printing"_s, printJson(printing));
         figures.insert(u"people_windows"_s,
                        QJsonDocument::fromJson(PeopleBench::json(people))[u"people_windows"_s].toArray());
+        figures.insert(u"editing"_s, editJson(editing));
         json.write(QJsonDocument(figures).toJson());
         std::printf("Results written to %s\n", qPrintable(output));
     }

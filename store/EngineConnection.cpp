@@ -2,6 +2,7 @@
 
 #include "EngineMessage.h"
 #include "JetDateTime.h"
+#include "LedgerStatements.h"
 #include "Money.h"
 #include "RowSnapshot.h"
 
@@ -518,6 +519,14 @@ int EngineConnection::changes() const
 qint64 EngineConnection::totalChanges() const
 {
     return m_db ? sqlite3_total_changes(m_db) : 0;
+}
+
+qint64 EngineConnection::dataVersion()
+{
+    Statement statement = prepareNative(LedgerStatements::dataVersion());
+    if (!statement || sqlite3_step(statement.get()) != SQLITE_ROW)
+        return -1;
+    return sqlite3_column_int64(statement.get(), 0);
 }
 
 bool EngineConnection::inTransaction() const

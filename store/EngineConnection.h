@@ -102,6 +102,9 @@ public:
     /// Rows inserted, updated or deleted by every statement so far (before and after a statement tell whether
     /// it changed any).
     qint64 totalChanges() const;
+    /// The engine's data version of this connection: it moves when another connection commits a change to the
+    /// file, not for this connection's own changes. -1 when it cannot be read.
+    qint64 dataVersion();
     bool inTransaction() const;
     sqlite3* handle() const { return m_db; }
 

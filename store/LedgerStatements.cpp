@@ -92,6 +92,11 @@ QString refill()
     return ordered(ledgerTable(), refillOrder());
 }
 
+QString recordById(qint64 id)
+{
+    return u"select * from "_s + ledgerTable() + u" where ID="_s + QString::number(id);
+}
+
 QString anyDirection()
 {
     return u"全部"_s;
@@ -239,6 +244,11 @@ QString updateRow(const QString& table, const QStringList& columns)
 QString deleteRow(const QString& table)
 {
     return u"DELETE FROM %1 WHERE _rowid_=?"_s.arg(quotedIdentifier(table));
+}
+
+QString dataVersion()
+{
+    return u"PRAGMA data_version"_s;
 }
 
 } // namespace ovelta::LedgerStatements

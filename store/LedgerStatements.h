@@ -54,6 +54,8 @@ QString findRecord(const QString& recordId);
 QString refillOrder();
 /// The ledger refill: "select * from 收送礼 order by 时间 DESC".
 QString refill();
+/// The one record with that ID, in the shape of the refill's rows: "select * from 收送礼 where ID=12".
+QString recordById(qint64 id);
 
 // --- The search window ---
 
@@ -126,5 +128,7 @@ QString insertRow(const QString& table, const QStringList& columns);
 QString updateRow(const QString& table, const QStringList& columns);
 /// Deletes the row whose key is the one parameter.
 QString deleteRow(const QString& table);
+/// The engine's data version of the connection: "PRAGMA data_version".
+QString dataVersion();
 
 } // namespace ovelta::LedgerStatements

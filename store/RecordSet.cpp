@@ -669,6 +669,21 @@ bool RecordSet::readDate(const QString& column, QDate& value) const
     return true;
 }
 
+bool RecordSet::readDate(const QString& column, QDate& value, int& secondOfDay) const
+{
+    const auto cell = d->current(column);
+    if (!cell || cell->kind != RowSnapshot::Kind::DateTime)
+        return false;
+    const auto when = JetDateTime::fromPacked(cell->value);
+    if (!when)
+        return false;
+    value = when->date();
+    // The packed form ends in HHMMSS.
+    const qint64 clock = cell->value % 1000000;
+    secondOfDay = int(clock / 10000 * 3600 + clock / 100 % 100 * 60 + clock % 100);
+    return true;
+}
+
 bool RecordSet::readCurrency(const QString& column, qint64& ticks) const
 {
     const auto cell = d->current(column);

@@ -58,6 +58,8 @@ public:
     bool readDateTime(const QString& column, QDateTime& value) const;
     /// The date part of a date-time column, without building a QDateTime (the grid keeps dates only).
     bool readDate(const QString& column, QDate& value) const;
+    /// The same with the time of day as seconds since midnight, which orders records of one day.
+    bool readDate(const QString& column, QDate& value, int& secondOfDay) const;
     /// The stored bytes (UTF-8) of a text value, without making a string of them; a NULL value gives no bytes.
     /// False, as readText would convert the value, for any other kind (and for the failures of the reads).
     /// The bytes stay valid until the set closes; those of a pending row or of a row that find() reached by its

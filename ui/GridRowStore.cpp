@@ -33,15 +33,19 @@ void GridRowStore::clear()
 
 void GridRowStore::append(const LedgerRow& row)
 {
-    static_assert(sizeof(Slot) == 48, "a grid row must stay compact");
+    static_assert(sizeof(Slot) == 56, "a grid row must stay compact");
     const size_t index = size_t(m_size);
     if ((index & (SlotsPerChunk - 1)) == 0)
         m_chunks.push_back(std::make_unique_for_overwrite<Slot[]>(SlotsPerChunk));
-    Slot& s = m_chunks[index >> SlotsPerChunkShift][index & (SlotsPerChunk - 1)];
+    fill(slotAt(index), row);
+    ++m_size;
+}
 
+void GridRowStore::fill(Slot& s, const LedgerRow& row)
+{
     const QString name = row.name.size() > LongestText ? row.name.left(LongestText) : row.name;
     const QString note = row.note.size() > LongestText ? row.note.left(LongestText) : row.note;
-    setCommon(s, row.id, row.amountTicks, row.hasAmount, row.date);
+    setCommon(s, row.id, row.amountTicks, row.hasAmount, row.date, row.secondOfDay);
     quint32 offset = 0;
     s.page = storeTexts(name, note, offset);
     s.offset = offset;
@@ -50,7 +54,59 @@ void GridRowStore::append(const LedgerRow& row)
     s.direction = intern(row.direction);
     s.relation = intern(row.relation);
     s.kind = intern(row.kind);
-    ++m_size;
+}
+
+void GridRowStore::insert(int at, const LedgerRow& row)
+{
+    append(row);
+    const size_t last = size_t(m_size) - 1;
+    const size_t target = size_t(std::clamp(at, 0, int(last)));
+    if (target == last)
+        return;
+    // The new slot goes to target; the slots from target to the end move down by one, a chunk at a time, the
+    // last slot of each chunk carried into the first of the next.
+    const Slot moved = slotAt(last);
+    const size_t firstChunk = target >> SlotsPerChunkShift;
+    for (size_t c = last >> SlotsPerChunkShift;; --c) {
+        Slot* chunk = m_chunks[c].get();
+        const size_t begin = c == firstChunk ? (target & (SlotsPerChunk - 1)) : 0;
+        const size_t end = c == (last >> SlotsPerChunkShift) ? (last & (SlotsPerChunk - 1)) : SlotsPerChunk - 1;
+        std::memmove(chunk + begin + 1, chunk + begin, (end - begin) * sizeof(Slot));
+        if (c == firstChunk)
+            break;
+        chunk[0] = m_chunks[c - 1][SlotsPerChunk - 1];
+    }
+    slotAt(target) = moved;
+}
+
+void GridRowStore::replace(int at, const LedgerRow& row)
+{
+    fill(slotAt(size_t(at)), row);
+}
+
+void GridRowStore::remove(int at)
+{
+    const size_t last = size_t(m_size) - 1;
+    const size_t target = size_t(at);
+    const size_t lastChunk = last >> SlotsPerChunkShift;
+    for (size_t c = target >> SlotsPerChunkShift; c <= lastChunk; ++c) {
+        Slot* chunk = m_chunks[c].get();
+        const size_t begin = c == (target >> SlotsPerChunkShift) ? (target & (SlotsPerChunk - 1)) : 0;
+        const size_t end = c == lastChunk ? (last & (SlotsPerChunk - 1)) : SlotsPerChunk - 1;
+        std::memmove(chunk + begin, chunk + begin + 1, (end - begin) * sizeof(Slot));
+        if (c < lastChunk)
+            chunk[SlotsPerChunk - 1] = m_chunks[c + 1][0];
+    }
+    --m_size;
+    if ((size_t(m_size) & (SlotsPerChunk - 1)) == 0)
+        m_chunks.pop_back();
+}
+
+GridRowStore::SortKey GridRowStore::sortKey(const LedgerRow& row)
+{
+    Slot s{};
+    setCommon(s, row.id, 0, false, row.date, row.secondOfDay);
+    return {s.julianDay, s.secondOfDay, s.id};
 }
 
 void GridRowStore::append(const LedgerRowView& row)
@@ -67,6 +123,7 @@ void GridRowStore::append(const LedgerRowView& row)
         copy.direction = QString::fromUtf8(row.direction);
         copy.name = QString::fromUtf8(row.name);
         copy.date = row.date;
+        copy.secondOfDay = row.secondOfDay;
         copy.relation = QString::fromUtf8(row.relation);
         copy.kind = QString::fromUtf8(row.kind);
         copy.amountTicks = row.amountTicks;
@@ -75,7 +132,7 @@ void GridRowStore::append(const LedgerRowView& row)
         append(copy);
         return;
     }
-    setCommon(s, row.id, row.amountTicks, row.hasAmount, row.date);
+    setCommon(s, row.id, row.amountTicks, row.hasAmount, row.date, row.secondOfDay);
     quint32 offset = 0, nameLength = 0, noteLength = 0;
     s.page = storeUtf8(row.name, row.note, offset, nameLength, noteLength);
     s.offset = offset;
@@ -87,7 +144,7 @@ void GridRowStore::append(const LedgerRowView& row)
     ++m_size;
 }
 
-void GridRowStore::setCommon(Slot& s, qint64 id, qint64 amountTicks, bool hasAmount, const QDate& date)
+void GridRowStore::setCommon(Slot& s, qint64 id, qint64 amountTicks, bool hasAmount, const QDate& date, int secondOfDay)
 {
     s.id = id;
     s.amountTicks = amountTicks;
@@ -95,6 +152,7 @@ void GridRowStore::setCommon(Slot& s, qint64 id, qint64 amountTicks, bool hasAmo
     const qint64 jd = date.isValid() ? date.toJulianDay() : qint64(NoDate);
     // Dates whose day number does not fit are far outside any calendar the ledger can hold; they show empty.
     s.julianDay = (jd > std::numeric_limits<qint32>::max() || jd <= NoDate) ? NoDate : qint32(jd);
+    s.secondOfDay = s.julianDay == NoDate ? 0 : std::clamp(secondOfDay, 0, 86399);
 }
 
 QDate GridRowStore::date(int row) const

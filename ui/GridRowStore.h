@@ -15,10 +15,11 @@ namespace ovelta {
 struct LedgerRow;
 struct LedgerRowView;
 
-/// Compact storage of the ledger grid's records, built for a million rows: one fixed 48-byte slot per row in
+/// Compact storage of the ledger grid's records, built for a million rows: one fixed 56-byte slot per row in
 /// chunks (no reallocation of earlier rows while growing), names and notes packed into shared character
 /// pages, and the short repeated texts (收送, 关系, 类型) interned so that equal texts are kept once.
-/// Rows are only appended and cleared as a whole.
+/// Rows are appended in bulk, and single rows inserted, replaced or removed after an edit; the texts of a
+/// replaced or removed row stay in their page until the store is cleared.
 class GridRowStore
 {
 public:
@@ -33,6 +34,36 @@ public:
     void append(const LedgerRow& row);
     /// The same from UTF-8 texts, decoded straight into the store's pages (as QString::fromUtf8 would).
     void append(const LedgerRowView& row);
+    /// Inserts the row before row at (0 to size()); the rows from at on move down by one.
+    void insert(int at, const LedgerRow& row);
+    /// Puts the row in place of row at.
+    void replace(int at, const LedgerRow& row);
+    /// Removes row at; the rows after it move up by one.
+    void remove(int at);
+
+    /// The ledger's order of records: newest 时间 first (day, then time of day), equal times by ascending ID,
+    /// records without a date last.
+    struct SortKey
+    {
+        qint32 day;
+        qint32 second;
+        qint64 id;
+        /// True when a record with this key comes before one with other.
+        bool before(const SortKey& other) const
+        {
+            if (day != other.day)
+                return day > other.day;
+            if (second != other.second)
+                return second > other.second;
+            return id < other.id;
+        }
+    };
+    SortKey sortKey(int row) const
+    {
+        const Slot& s = slot(row);
+        return {s.julianDay, s.secondOfDay, s.id};
+    }
+    static SortKey sortKey(const LedgerRow& row);
 
     qint64 id(int row) const { return slot(row).id; }
     qint64 amountTicks(int row) const { return slot(row).amountTicks; }
@@ -55,6 +86,7 @@ private:
         quint32 noteLength : 31;
         quint32 hasAmount : 1;
         qint32 julianDay;
+        qint32 secondOfDay;
         quint32 direction;
         quint32 relation;
         quint32 kind;
@@ -82,7 +114,10 @@ private:
                       quint32& secondLength);
     /// Makes room for needed more characters in the last page; returns it.
     Page& reserve(quint64 needed);
-    void setCommon(Slot& s, qint64 id, qint64 amountTicks, bool hasAmount, const QDate& date);
+    static void setCommon(Slot& s, qint64 id, qint64 amountTicks, bool hasAmount, const QDate& date, int secondOfDay);
+    /// Writes the row into slot s, its texts appended to the pages.
+    void fill(Slot& s, const LedgerRow& row);
+    Slot& slotAt(size_t row) { return m_chunks[row >> SlotsPerChunkShift][row & (SlotsPerChunk - 1)]; }
 
     std::vector<std::unique_ptr<Slot[]>> m_chunks;
     std::vector<Page> m_pages;

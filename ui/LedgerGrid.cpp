@@ -70,6 +70,11 @@ void LedgerGrid::prepare()
 {
     // The model reset also drops the focused cell and makes the header forget its sections.
     m_model->clear();
+    resetView();
+}
+
+void LedgerGrid::resetView()
+{
     QHeaderView* header = horizontalHeader();
     header->setSectionHidden(0, true);
     const int w = width();
@@ -80,6 +85,28 @@ void LedgerGrid::prepare()
         header->resizeSection(c, widths[c]);
     scrollToTop();
     horizontalScrollBar()->setValue(0);
+}
+
+void LedgerGrid::placeRecord(const LedgerRow& row)
+{
+    m_model->placeRecord(row);
+}
+
+bool LedgerGrid::removeRecord(qint64 id)
+{
+    return m_model->removeRecord(id);
+}
+
+bool LedgerGrid::isInRecordOrder() const
+{
+    return m_model->isInRecordOrder();
+}
+
+void LedgerGrid::settle()
+{
+    selectionModel()->clear();
+    resetView();
+    repaintNow();
 }
 
 void LedgerGrid::appendRow(const LedgerRow& row)

@@ -27,6 +27,7 @@ struct LedgerRow
     qint64 amountTicks = 0; ///< ten-thousandths of a yuan
     bool hasAmount = true;
     QString note;
+    int secondOfDay = 0; ///< the time of day of 时间 in seconds; orders the records of one day
 };
 
 /// One ledger record with its texts as UTF-8 bytes, as a record set holds them: what a refill hands the grid
@@ -43,6 +44,7 @@ struct LedgerRowView
     qint64 amountTicks = 0;
     bool hasAmount = true;
     QByteArrayView note;
+    int secondOfDay = 0; ///< the time of day of 时间 in seconds
 };
 
 /// The ledger grid: two fixed rows (a title merged over the nine columns, and the column headers) that never
@@ -70,6 +72,17 @@ public:
     void appendRowViews(std::span<const LedgerRowView> rows);
     /// Repaints at once (after a batch of appends).
     void repaintNow();
+
+    /// Puts one record at its place in the ledger's order (newest 时间 first, equal times by ascending ID,
+    /// records without a date last): in place of the row with its ID, or inserted when there is none.
+    void placeRecord(const LedgerRow& row);
+    /// Removes the row of the record with that ID; false when no row holds it.
+    bool removeRecord(qint64 id);
+    /// True when the data rows are in the ledger's order, so that placeRecord() keeps the order a refill gives.
+    bool isInRecordOrder() const;
+    /// Leaves the grid as a refill does, its rows kept: no cell focused, column widths from the current width,
+    /// scrolled to the top, repainted.
+    void settle();
 
     /// Rows including the two fixed ones.
     int rowCount() const;
@@ -123,6 +136,8 @@ protected:
 
 private:
     QList<int> columnWidths() const;
+    /// Column widths from the grid's current width, ID column hidden, scrolled to the top left.
+    void resetView();
 
     LedgerGridModel* m_model;
 };

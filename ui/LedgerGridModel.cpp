@@ -3,6 +3,7 @@
 #include "ui/LedgerGrid.h"
 
 #include <QBrush>
+#include <algorithm>
 
 using namespace Qt::StringLiterals;
 
@@ -83,6 +84,76 @@ void LedgerGridModel::append(std::span<const LedgerRowView> rows)
     for (const LedgerRowView& row : rows)
         m_rows.append(row);
     endInsertRows();
+}
+
+int LedgerGridModel::rowOfId(qint64 id) const
+{
+    for (int row = 0; row < m_rows.size(); ++row)
+        if (m_rows.id(row) == id)
+            return row;
+    return -1;
+}
+
+bool LedgerGridModel::isInRecordOrder() const
+{
+    for (int row = 1; row < m_rows.size(); ++row)
+        if (!m_rows.sortKey(row - 1).before(m_rows.sortKey(row)))
+            return false;
+    return true;
+}
+
+int LedgerGridModel::placeRecord(const LedgerRow& record)
+{
+    const GridRowStore::SortKey key = GridRowStore::sortKey(record);
+    const int old = rowOfId(record.id);
+    // The first row that does not come before the record, the record's own old row left out.
+    int low = 0, high = m_rows.size();
+    while (low < high) {
+        const int middle = low + (high - low) / 2;
+        if (m_rows.sortKey(middle).before(key))
+            low = middle + 1;
+        else
+            high = middle;
+    }
+    int place = low;
+    if (old >= 0 && old < low)
+        --place;
+    if (old >= 0 && place == old) {
+        m_rows.replace(old, record);
+        Q_EMIT dataChanged(index(old, 0), index(old, Columns - 1));
+        return old;
+    }
+    int firstMoved = place;
+    if (old >= 0) {
+        beginRemoveRows(QModelIndex(), old, old);
+        m_rows.remove(old);
+        endRemoveRows();
+        firstMoved = std::min(old, place);
+    }
+    beginInsertRows(QModelIndex(), place, place);
+    m_rows.insert(place, record);
+    endInsertRows();
+    renumberFrom(firstMoved);
+    return place;
+}
+
+bool LedgerGridModel::removeRecord(qint64 id)
+{
+    const int row = rowOfId(id);
+    if (row < 0)
+        return false;
+    beginRemoveRows(QModelIndex(), row, row);
+    m_rows.remove(row);
+    endRemoveRows();
+    renumberFrom(row);
+    return true;
+}
+
+void LedgerGridModel::renumberFrom(int row)
+{
+    // The running numbers and the colours of the rows below follow their new row index.
+    if (row < m_rows.size())
+        Q_EMIT dataChanged(index(row, 0), index(m_rows.size() - 1, Columns - 1));
 }
 
 QString LedgerGridModel::cellText(int row, int column) const

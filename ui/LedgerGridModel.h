@@ -42,6 +42,16 @@ public:
     /// Appends the rows in one insertion, copying their texts.
     void append(std::span<const LedgerRowView> rows);
 
+    /// Puts one record at its place in the ledger's order (GridRowStore::SortKey): in place of the row with its
+    /// ID when there is one, moved when its place changed, otherwise inserted. Returns its model row.
+    int placeRecord(const LedgerRow& row);
+    /// Removes the row of the record with that ID; false when no row holds it.
+    bool removeRecord(qint64 id);
+    /// The model row of the record with that ID, or -1.
+    int rowOfId(qint64 id) const;
+    /// True when every row comes after the one above it in the ledger's order.
+    bool isInRecordOrder() const;
+
     /// The cell's own text; empty outside the data.
     QString cellText(int row, int column) const;
     /// The cell's text as drawn: the money column gets "￥" in front unless it is empty.
@@ -51,6 +61,9 @@ public:
     void setRowColours(const QColor& even, const QColor& odd);
 
 private:
+    /// Tells the views that the rows from row on have new running numbers and colours.
+    void renumberFrom(int row);
+
     GridRowStore m_rows;
     QColor m_even;
     QColor m_odd;

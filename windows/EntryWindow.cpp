@@ -13,6 +13,7 @@
 #include "ui/Program.h"
 #include "ui/SharedState.h"
 #include "windows/LedgerHost.h"
+#include "windows/LedgerUpdate.h"
 
 #include <QComboBox>
 #include <QCoreApplication>
@@ -216,7 +217,7 @@ void EntryWindow::save()
             return;
         }
         MessageBox::show(u"成功添加账目信息。"_s, u"添加账目成功"_s, MessageBox::OkOnly, MessageBox::Information);
-        m_host.ledgerRefill();
+        LedgerUpdate::afterAdd(m_host);
         reopenForNextRecord();
     } else if (m_mode == ModifyMode) {
         const MessageBox::Answer answer = MessageBox::show(u"确定要修改选定的账目吗？"_s, u"修改账目信息提示"_s,
@@ -230,7 +231,7 @@ void EntryWindow::save()
             return;
         }
         MessageBox::show(u"成功修改账目信息。"_s, u"修改账目成功"_s, MessageBox::OkOnly, MessageBox::Information);
-        m_host.ledgerRefill();
+        LedgerUpdate::afterModify(m_host, SharedState::instance().selectedRecordId);
         requestClose();
     }
 }

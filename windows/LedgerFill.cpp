@@ -34,7 +34,7 @@ LedgerRowView readRow(const RecordSet& records, std::deque<QByteArray>& kept)
     };
     LedgerRowView row;
     // The date alone: a date-time of the local zone would ask the system for its time zone on every row.
-    records.readDate(Time, row.date);
+    records.readDate(Time, row.date, row.secondOfDay);
     records.readInteger(Id, row.id);
     text(Direction, row.direction);
     text(Name, row.name);

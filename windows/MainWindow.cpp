@@ -13,6 +13,7 @@
 #include "windows/EntryWindow.h"
 #include "windows/GridCommands.h"
 #include "windows/LedgerFill.h"
+#include "windows/LedgerUpdate.h"
 #include "windows/ListWindow.h"
 #include "windows/PasswordWindow.h"
 #include "windows/SearchWindow.h"
@@ -68,6 +69,7 @@ LedgerGrid& MainWindow::grid()
 void MainWindow::ledgerRefill()
 {
     LedgerFill::refill(*m_records, *m_grid);
+    LedgerUpdate::refilled(*this);
 }
 
 void MainWindow::bringLedgerToFront()
@@ -185,7 +187,7 @@ void MainWindow::deleteRecord()
         return;
     }
     MessageBox::show(u"成功删除账目信息。"_s, u"提示"_s, MessageBox::OkOnly, MessageBox::Information);
-    ledgerRefill();
+    LedgerUpdate::afterDelete(*this, id);
 }
 
 void MainWindow::confirmExit()
