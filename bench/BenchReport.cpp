@@ -1,36 +1,23 @@
 #include "BenchReport.h"
 
+#include "BenchFormat.h"
+
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QLocale>
 
 using namespace Qt::StringLiterals;
+using namespace ovelta::bench::format;
 
 namespace ovelta::bench {
 
 namespace {
 
-constexpr int LabelWidth = 44;
-constexpr int ValueWidth = 15;
-
-QString count(qint64 n)
+/// A figure of the main table: every size measures it, so a missing one failed.
+QString measured(double value)
 {
-    return QLocale(QLocale::English).toString(n);
-}
-
-QString ms(double value)
-{
-    if (value < 0)
-        return u"failed"_s;
-    return QString::number(value, 'f', value < 100 ? 1 : 0) + u" ms"_s;
-}
-
-QString ratio(double numerator, double denominator)
-{
-    if (numerator < 0 || denominator <= 0)
-        return u"-"_s;
-    return QString::number(numerator / denominator, 'f', 2) + u"x"_s;
+    return ms(value, u"failed"_s);
 }
 
 QString perRecord(double ms, qint64 records)
@@ -38,22 +25,6 @@ QString perRecord(double ms, qint64 records)
     if (ms < 0 || records <= 0)
         return u"-"_s;
     return QString::number(ms * 1000 / double(records), 'f', 2) + u" us"_s;
-}
-
-QString line(const QString& label, const QStringList& values)
-{
-    QString text = label.leftJustified(LabelWidth);
-    for (const QString& v : values)
-        text += v.rightJustified(ValueWidth);
-    return text + u'\n';
-}
-
-QJsonObject samples(const Samples& s)
-{
-    QJsonArray values;
-    for (double v : s.values())
-        values.append(v);
-    return QJsonObject{{u"median_ms"_s, s.median()}, {u"runs_ms"_s, values}};
 }
 
 QString verdict(bool met)
@@ -80,9 +51,9 @@ QString BenchReport::table() const
             values << value(s);
         t += line(label, values);
     };
-    row(u"(a) floor: engine alone, order by time"_s, [](const SizeResults& s) { return ms(s.floor.median()); });
-    row(u"(a2) floor: engine alone, unsorted"_s, [](const SizeResults& s) { return ms(s.plainFloor.median()); });
-    row(u"(b) ledger refill, record set + grid"_s, [](const SizeResults& s) { return ms(s.refill.median()); });
+    row(u"(a) floor: engine alone, order by time"_s, [](const SizeResults& s) { return measured(s.floor.median()); });
+    row(u"(a2) floor: engine alone, unsorted"_s, [](const SizeResults& s) { return measured(s.plainFloor.median()); });
+    row(u"(b) ledger refill, record set + grid"_s, [](const SizeResults& s) { return measured(s.refill.median()); });
     row(u"    (b)/(a)"_s, [](const SizeResults& s) { return ratio(s.refill.median(), s.floor.median()); });
     row(u"    (b)/(a2)"_s, [](const SizeResults& s) { return ratio(s.refill.median(), s.plainFloor.median()); });
     row(u"    (a) per record"_s, [](const SizeResults& s) { return perRecord(s.floor.median(), s.records); });
@@ -91,20 +62,21 @@ QString BenchReport::table() const
         const double a = s.floor.median(), b = s.refill.median();
         return a < 0 || b < 0 ? u"-"_s : perRecord(b - a, s.records);
     });
-    row(u"(c) search, part of a name"_s, [](const SizeResults& s) { return ms(s.searchName.median()); });
+    row(u"(c) search, part of a name"_s, [](const SizeResults& s) { return measured(s.searchName.median()); });
     row(u"    (c)/(a)"_s, [](const SizeResults& s) { return ratio(s.searchName.median(), s.floor.median()); });
     row(u"    records found"_s, [](const SizeResults& s) { return count(s.foundByName); });
-    row(u"(c) search, date range of one year"_s, [](const SizeResults& s) { return ms(s.searchDates.median()); });
+    row(u"(c) search, date range of one year"_s, [](const SizeResults& s) { return measured(s.searchDates.median()); });
     row(u"    (c)/(a)"_s, [](const SizeResults& s) { return ratio(s.searchDates.median(), s.floor.median()); });
     row(u"    records found"_s, [](const SizeResults& s) { return count(s.foundByDates); });
-    row(u"(d) entry window open, add"_s, [](const SizeResults& s) { return ms(s.entryAdd.median()); });
-    row(u"(d) entry window open, modify (last ID)"_s, [](const SizeResults& s) { return ms(s.entryModify.median()); });
-    row(u"    creating the ledger (not timed above)"_s, [](const SizeResults& s) { return ms(s.creationMs); });
+    row(u"(d) entry window open, add"_s, [](const SizeResults& s) { return measured(s.entryAdd.median()); });
+    row(u"(d) entry window open, modify (last ID)"_s,
+        [](const SizeResults& s) { return measured(s.entryModify.median()); });
+    row(u"    creating the ledger (not timed above)"_s, [](const SizeResults& s) { return measured(s.creationMs); });
     t += u'\n';
     const QString records = count(processRecords);
-    t += line(u"(e) start to login window shown (%1)"_s.arg(startToLogin.count()), {ms(startToLogin.median())});
+    t += line(u"(e) start to login window shown (%1)"_s.arg(startToLogin.count()), {measured(startToLogin.median())});
     t += line(u"(e) login to main window shown, %1 (%2)"_s.arg(records).arg(loginToMain.count()),
-              {ms(loginToMain.median())});
+              {measured(loginToMain.median())});
     t += line(u"(f) peak memory after refill of %1"_s.arg(count(memoryRecords)),
               {peakKiB < 0 ? u"failed"_s : QString::number(double(peakKiB) / 1024, 'f', 0) + u" MiB"_s});
 

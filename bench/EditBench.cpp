@@ -1,5 +1,6 @@
 #include "EditBench.h"
 
+#include "BenchFormat.h"
 #include "store/DatabaseConnection.h"
 #include "store/EngineConnection.h"
 #include "store/LedgerFile.h"
@@ -16,49 +17,13 @@
 #include <QLocale>
 
 using namespace Qt::StringLiterals;
+using namespace ovelta::bench::format;
 
 namespace ovelta::bench {
 
 namespace {
 
-constexpr int LabelWidth = 44;
-constexpr int ValueWidth = 15;
 constexpr double EditTargetMs = 50;
-
-QString count(qint64 n)
-{
-    return QLocale(QLocale::English).toString(n);
-}
-
-QString ms(double value)
-{
-    if (value < 0)
-        return u"-"_s;
-    return QString::number(value, 'f', value < 100 ? 1 : 0) + u" ms"_s;
-}
-
-QString ratio(double numerator, double denominator)
-{
-    if (numerator < 0 || denominator <= 0)
-        return u"-"_s;
-    return QString::number(numerator / denominator, 'f', 2) + u"x"_s;
-}
-
-QString line(const QString& label, const QStringList& values)
-{
-    QString text = label.leftJustified(LabelWidth);
-    for (const QString& v : values)
-        text += v.rightJustified(ValueWidth);
-    return text + u'\n';
-}
-
-QJsonObject samples(const Samples& s)
-{
-    QJsonArray values;
-    for (double v : s.values())
-        values.append(v);
-    return QJsonObject{{u"median_ms"_s, s.median()}, {u"runs_ms"_s, values}};
-}
 
 LedgerStatements::EntryValues entry(const QString& name, const QDate& date)
 {

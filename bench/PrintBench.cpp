@@ -1,5 +1,6 @@
 #include "PrintBench.h"
 
+#include "BenchFormat.h"
 #include "store/DatabaseConnection.h"
 #include "store/LedgerFile.h"
 #include "store/RecordSet.h"
@@ -19,13 +20,12 @@
 #include <sys/resource.h>
 
 using namespace Qt::StringLiterals;
+using namespace ovelta::bench::format;
 
 namespace ovelta::bench {
 
 namespace {
 
-constexpr int LabelWidth = 44;
-constexpr int ValueWidth = 15;
 constexpr double PreviewTargetMs = 300;
 constexpr double PreviewMemoryTargetMiB = 50;
 constexpr double PdfTargetMs = 4000;
@@ -97,46 +97,6 @@ private:
     bool m_painted = false;
     bool m_wasShown = false;
 };
-
-QString count(qint64 n)
-{
-    return QLocale(QLocale::English).toString(n);
-}
-
-QString ms(double value)
-{
-    if (value < 0)
-        return u"-"_s;
-    return QString::number(value, 'f', value < 100 ? 1 : 0) + u" ms"_s;
-}
-
-QString mib(qint64 kib)
-{
-    return kib < 0 ? u"-"_s : QString::number(double(kib) / 1024, 'f', 1) + u" MiB"_s;
-}
-
-QString ratio(double numerator, double denominator)
-{
-    if (numerator < 0 || denominator <= 0)
-        return u"-"_s;
-    return QString::number(numerator / denominator, 'f', 2) + u"x"_s;
-}
-
-QString line(const QString& label, const QStringList& values)
-{
-    QString text = label.leftJustified(LabelWidth);
-    for (const QString& v : values)
-        text += v.rightJustified(ValueWidth);
-    return text + u'\n';
-}
-
-QJsonObject samples(const Samples& s)
-{
-    QJsonArray values;
-    for (double v : s.values())
-        values.append(v);
-    return QJsonObject{{u"median_ms"_s, s.median()}, {u"runs_ms"_s, values}};
-}
 
 } // namespace
 
