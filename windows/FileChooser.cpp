@@ -2,6 +2,7 @@
 
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QRegularExpression>
 
 using namespace Qt::StringLiterals;
 
@@ -48,8 +49,11 @@ QString FileChooser::saveFile(const QString& caption, const QString& suggested, 
     QString path = seam().recording
         ? answer(Request{true, caption, suggested, filter})
         : QFileDialog::getSaveFileName(nullptr, caption, suggested, filter, nullptr, dialogOptions());
-    if (!path.isEmpty() && QFileInfo(path).suffix().isEmpty())
-        path += u".csv"_s;
+    // The suffix of the filter's first pattern: "CSV文件 (*.csv)" gives ".csv".
+    static const QRegularExpression pattern(u"\\*(\\.\\w+)"_s);
+    const QRegularExpressionMatch suffix = pattern.match(filter);
+    if (!path.isEmpty() && QFileInfo(path).suffix().isEmpty() && suffix.hasMatch())
+        path += suffix.captured(1);
     return path;
 }
 

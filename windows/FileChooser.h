@@ -23,7 +23,8 @@ public:
 
     /// The chosen file, or the empty text when the user cancelled.
     static QString openFile(const QString& caption, const QString& filter);
-    /// As openFile(); the dialog asks before replacing an existing file. A name without a suffix gets ".csv".
+    /// As openFile(); the dialog asks before replacing an existing file. A name without a suffix gets the
+    /// suffix of the filter's first pattern (".csv" for "CSV文件 (*.csv)").
     static QString saveFile(const QString& caption, const QString& suggested, const QString& filter);
 
     // Test seam.

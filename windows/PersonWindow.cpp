@@ -109,9 +109,8 @@ PersonWindow::PersonWindow(LedgerHost& host, const QString& name, QWidget* paren
     layout->addLayout(buttons);
 
     connect(copy, &QPushButton::clicked, this, [this] { TableExport::copyToClipboard(*m_model); });
-    connect(save, &QPushButton::clicked, this, [this] {
-        TableExport::saveCsv(this, *m_model, u"往来明细-%1.csv"_s.arg(LedgerTotals::personKey(m_name)));
-    });
+    connect(save, &QPushButton::clicked, this,
+            [this] { TableExport::saveCsv(*m_model, u"往来明细-%1.csv"_s.arg(LedgerTotals::personKey(m_name))); });
     connect(closeButton, &QPushButton::clicked, this, &QWidget::close);
 }
 

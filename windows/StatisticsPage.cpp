@@ -130,9 +130,9 @@ StatisticsPage::StatisticsPage(Grouping grouping, QWidget* parent)
 
     connect(copy, &QPushButton::clicked, this, [this] { TableExport::copyToClipboard(*m_model); });
     connect(saveCsv, &QPushButton::clicked, this,
-            [this] { TableExport::saveCsv(this, *m_model, u"人情统计-%1.csv"_s.arg(prefix(m_grouping))); });
+            [this] { TableExport::saveCsv(*m_model, u"人情统计-%1.csv"_s.arg(prefix(m_grouping))); });
     connect(savePng, &QPushButton::clicked, this,
-            [this] { TableExport::savePng(this, *m_chartView, u"人情统计-%1.png"_s.arg(prefix(m_grouping))); });
+            [this] { TableExport::savePng(*m_chartView, u"人情统计-%1.png"_s.arg(prefix(m_grouping))); });
 }
 
 QChart& StatisticsPage::chart() const

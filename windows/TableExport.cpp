@@ -1,15 +1,16 @@
 #include "windows/TableExport.h"
 
+#include "store/CsvTable.h"
+#include "store/LedgerTransfer.h"
 #include "ui/MessageBox.h"
+#include "windows/FileChooser.h"
 
 #include <QAbstractItemModel>
 #include <QBuffer>
 #include <QClipboard>
-#include <QFileDialog>
 #include <QGuiApplication>
 #include <QPixmap>
 #include <QRegularExpression>
-#include <QSaveFile>
 #include <QWidget>
 
 using namespace Qt::StringLiterals;
@@ -17,20 +18,6 @@ using namespace Qt::StringLiterals;
 namespace ovelta::TableExport {
 
 namespace {
-
-FileChooser& chooser()
-{
-    static FileChooser c;
-    return c;
-}
-
-QString choose(QWidget* parent, const QString& title, const QString& suggested, const QString& filter)
-{
-    if (chooser())
-        return chooser()(title, suggested, filter);
-    // The dialog asks before it lets an existing file be replaced.
-    return QFileDialog::getSaveFileName(parent, title, suggested, filter);
-}
 
 /// Rows of cells: the header, then the model's rows, as the model shows them.
 QList<QStringList> cells(const QAbstractItemModel& model)
@@ -60,20 +47,8 @@ bool isNumber(const QString& text)
 
 QString csvCell(const QString& text)
 {
-    QString cell = text;
-    if (!cell.isEmpty() && QStringView(u"=+-@").contains(cell.front()) && !isNumber(cell))
-        cell.prepend(u'\'');
-    if (cell.contains(u',') || cell.contains(u'"') || cell.contains(u'\n') || cell.contains(u'\r')) {
-        cell.replace(u"\""_s, u"\"\""_s);
-        cell = u'"' + cell + u'"';
-    }
-    return cell;
-}
-
-bool write(const QString& path, const QByteArray& bytes)
-{
-    QSaveFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size() && file.commit();
+    // Numbers stay numbers (a negative balance too); any other text that a spreadsheet would run stays text.
+    return CsvTable::quoted(isNumber(text) ? text : CsvTable::guarded(text));
 }
 
 } // namespace
@@ -108,21 +83,21 @@ void copyToClipboard(const QAbstractItemModel& model)
         clipboard->setText(tabText(model));
 }
 
-bool saveCsv(QWidget* parent, const QAbstractItemModel& model, const QString& suggested)
+bool saveCsv(const QAbstractItemModel& model, const QString& suggested)
 {
-    const QString path = choose(parent, u"保存为CSV文件"_s, suggested, u"CSV 文件 (*.csv)"_s);
+    const QString path = FileChooser::saveFile(u"保存为CSV文件"_s, suggested, u"CSV 文件 (*.csv)"_s);
     if (path.isEmpty())
         return false;
-    if (!write(path, QByteArray("\xEF\xBB\xBF") + csvText(model).toUtf8())) {
+    if (!LedgerTransfer::writeWhole(path, QByteArray("\xEF\xBB\xBF") + csvText(model).toUtf8(), nullptr)) {
         MessageBox::show(u"保存CSV文件失败。"_s, u"错误"_s, MessageBox::OkOnly, MessageBox::Stop);
         return false;
     }
     return true;
 }
 
-bool savePng(QWidget* parent, QWidget& widget, const QString& suggested)
+bool savePng(QWidget& widget, const QString& suggested)
 {
-    const QString path = choose(parent, u"保存图表"_s, suggested, u"PNG 图片 (*.png)"_s);
+    const QString path = FileChooser::saveFile(u"保存图表"_s, suggested, u"PNG 图片 (*.png)"_s);
     if (path.isEmpty())
         return false;
     QByteArray bytes;
@@ -131,16 +106,11 @@ bool savePng(QWidget* parent, QWidget& widget, const QString& suggested)
         if (!buffer.open(QIODevice::WriteOnly) || !widget.grab().save(&buffer, "PNG"))
             bytes.clear();
     }
-    if (bytes.isEmpty() || !write(path, bytes)) {
+    if (bytes.isEmpty() || !LedgerTransfer::writeWhole(path, bytes, nullptr)) {
         MessageBox::show(u"保存图表失败。"_s, u"错误"_s, MessageBox::OkOnly, MessageBox::Stop);
         return false;
     }
     return true;
-}
-
-void setFileChooser(FileChooser c)
-{
-    chooser() = std::move(c);
 }
 
 } // namespace ovelta::TableExport

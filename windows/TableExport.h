@@ -2,7 +2,6 @@
 
 #include <QString>
 #include <Qt>
-#include <functional>
 
 class QAbstractItemModel;
 class QWidget;
@@ -12,16 +11,12 @@ namespace ovelta {
 /// Copies a table to the clipboard and saves tables and charts as files, for the people and statistics
 /// windows. A table goes out as its model shows it (headers, then every row); CSV files are UTF-8 with a byte
 /// order mark, so that spreadsheet programs read the Chinese texts.
-///
-/// Test seam: setFileChooser() replaces the save dialog; the chooser gets the dialog's title, suggested
-/// name and filter and answers a path, or nothing for cancel.
+/// Files are chosen through FileChooser, whose test seam answers for the dialog.
 namespace TableExport {
 
 /// A cell's text for the clipboard and files where it differs from the shown one: amounts as exact numbers
 /// without the yuan sign. Cells without it go out as shown.
 constexpr int ExportRole = Qt::UserRole + 1;
-
-using FileChooser = std::function<QString(const QString& title, const QString& suggested, const QString& filter)>;
 
 /// The table as lines of tab-separated cells, as spreadsheet programs paste it.
 QString tabText(const QAbstractItemModel& model);
@@ -32,11 +27,9 @@ QString csvText(const QAbstractItemModel& model);
 void copyToClipboard(const QAbstractItemModel& model);
 /// Asks for a file and writes the CSV to it whole or not at all. A failure is told with a message box.
 /// False when nothing was written (cancelled or failed).
-bool saveCsv(QWidget* parent, const QAbstractItemModel& model, const QString& suggested);
+bool saveCsv(const QAbstractItemModel& model, const QString& suggested);
 /// Asks for a file and saves a picture of the widget as PNG. False when nothing was written.
-bool savePng(QWidget* parent, QWidget& widget, const QString& suggested);
-
-void setFileChooser(FileChooser chooser);
+bool savePng(QWidget& widget, const QString& suggested);
 
 } // namespace TableExport
 

@@ -9,12 +9,12 @@
 #include "store/LedgerSchema.h"
 #include "store/LedgerTotals.h"
 #include "ui/LedgerGrid.h"
+#include "windows/FileChooser.h"
 #include "windows/GridCommands.h"
 #include "windows/MainWindow.h"
 #include "windows/PeopleModel.h"
 #include "windows/PeopleWindow.h"
 #include "windows/PersonWindow.h"
-#include "windows/TableExport.h"
 
 #include "GuiSupport.h"
 #include "KnownLedger.h"
@@ -145,7 +145,7 @@ private Q_SLOTS:
     }
     void cleanup()
     {
-        TableExport::setFileChooser({});
+        FileChooser::stopRecording();
         m_boxes.reset();
         m_host.reset();
         m_folder.reset();
@@ -353,18 +353,16 @@ private Q_SLOTS:
         addKnown({{u"收礼"_s, u"=1+1"_s, u"2023-05-01 00:00:00"_s, u"朋友"_s, u"结婚"_s, 1234567, u"a,\"b\""_s},
                   {u"送礼"_s, u"=1+1"_s, u"2023-06-01 00:00:00"_s, u"朋友"_s, u"结婚"_s, 2000000, {}}});
         const QString path = m_folder->file(u"明细.csv"_s);
-        QString suggested;
-        TableExport::setFileChooser([&](const QString&, const QString& name, const QString&) {
-            suggested = name;
-            return path;
-        });
+        FileChooser::startRecording();
+        FileChooser::setNextAnswer(path);
         QVERIFY(whileOpen(
             u"person"_s, [&] { (new PersonWindow(*m_host, u"=1+1"_s))->openModal(); },
             [&](ReportWindow& w) {
                 findControl<QPushButton>(&w, u"保存CSV按钮"_s)->click();
                 findControl<QPushButton>(&w, u"复制按钮"_s)->click();
             }));
-        QCOMPARE(suggested, u"往来明细-=1+1.csv"_s);
+        QCOMPARE(FileChooser::requests().size(), 1);
+        QCOMPARE(FileChooser::requests().front().suggested, u"往来明细-=1+1.csv"_s);
         QFile file(path);
         QVERIFY(file.open(QIODevice::ReadOnly));
         const QByteArray bytes = file.readAll();
@@ -383,8 +381,8 @@ private Q_SLOTS:
 
     void savingAFileThatCannotBeWrittenSaysSo()
     {
-        TableExport::setFileChooser(
-            [&](const QString&, const QString&, const QString&) { return m_folder->file(u"无此文件夹/明细.csv"_s); });
+        FileChooser::startRecording();
+        FileChooser::setNextAnswer(m_folder->file(u"无此文件夹/明细.csv"_s));
         QVERIFY(whileOpen(
             u"person"_s, [&] { (new PersonWindow(*m_host, u"张三"_s))->openModal(); },
             [&](ReportWindow& w) { findControl<QPushButton>(&w, u"保存CSV按钮"_s)->click(); }));
@@ -395,7 +393,6 @@ private Q_SLOTS:
         QCOMPARE(m_boxes->last().icon, MessageBox::Stop);
         QCOMPARE(m_boxes->last().defaultButton, MessageBox::Ok);
         // Cancelled: nothing is written and nothing is said.
-        TableExport::setFileChooser([](const QString&, const QString&, const QString&) { return QString(); });
         QVERIFY(whileOpen(
             u"person"_s, [&] { (new PersonWindow(*m_host, u"张三"_s))->openModal(); },
             [&](ReportWindow& w) { findControl<QPushButton>(&w, u"保存CSV按钮"_s)->click(); }));

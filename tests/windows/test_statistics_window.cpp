@@ -7,11 +7,11 @@
 #include "store/LedgerFile.h"
 #include "store/LedgerSchema.h"
 #include "ui/LedgerGrid.h"
+#include "windows/FileChooser.h"
 #include "windows/GridCommands.h"
 #include "windows/MainWindow.h"
 #include "windows/StatisticsPage.h"
 #include "windows/StatisticsWindow.h"
-#include "windows/TableExport.h"
 
 #include "GuiSupport.h"
 #include "KnownLedger.h"
@@ -86,7 +86,7 @@ private Q_SLOTS:
     }
     void cleanup()
     {
-        TableExport::setFileChooser({});
+        FileChooser::stopRecording();
         m_boxes.reset();
         m_host.reset();
         m_folder.reset();
@@ -198,15 +198,16 @@ private Q_SLOTS:
     {
         const QString png = m_folder->file(u"图表.png"_s);
         const QString csv = m_folder->file(u"年份.csv"_s);
-        QStringList suggested;
-        TableExport::setFileChooser([&](const QString&, const QString& name, const QString& filter) {
-            suggested << name;
-            return filter.contains(u"png"_s) ? png : csv;
-        });
+        FileChooser::startRecording();
+        FileChooser::setNextAnswer(png);
+        FileChooser::setNextAnswer(csv);
         withWindow([&](StatisticsWindow& w) {
             findControl<QPushButton>(&w, u"年份保存图表按钮"_s)->click();
             findControl<QPushButton>(&w, u"年份保存CSV按钮"_s)->click();
         });
+        QStringList suggested;
+        for (const FileChooser::Request& request : FileChooser::requests())
+            suggested << request.suggested;
         QCOMPARE(suggested, (QStringList{u"人情统计-年份.png"_s, u"人情统计-年份.csv"_s}));
         QImage image;
         QVERIFY(image.load(png, "PNG"));
