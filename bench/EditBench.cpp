@@ -1,6 +1,7 @@
 #include "EditBench.h"
 
 #include "BenchFormat.h"
+#include "BenchMainWindow.h"
 #include "store/DatabaseConnection.h"
 #include "store/EngineConnection.h"
 #include "store/LedgerFile.h"
@@ -42,14 +43,7 @@ LedgerStatements::EntryValues entry(const QString& name, const QDate& date)
 
 EditBench::EditBench(const QString& folder)
 {
-    QDir::setCurrent(folder);
-    m_main = new MainWindow;
-    MainWindow* main = m_main;
-    main->setStartupStep([main] {
-        const DatabaseObjects db = main->database();
-        return db.connection.connect(LedgerFile::name(), LedgerFile::password()) && db.recordSet.bind(&db.connection);
-    });
-    main->openModeless();
+    m_main = openMainWindow(folder);
     settle();
     for (const MessageBox::Record& box : MessageBox::shown())
         m_errors << u"opening the main window: box \""_s + box.text + u"\""_s;

@@ -1,5 +1,6 @@
 #include "WindowBench.h"
 
+#include "BenchMainWindow.h"
 #include "BenchStats.h"
 
 #include "store/DatabaseConnection.h"
@@ -92,14 +93,7 @@ QDate day(const QString& text)
 
 WindowBench::WindowBench(const QString& folder)
 {
-    QDir::setCurrent(folder);
-    m_main = new MainWindow;
-    MainWindow* main = m_main;
-    main->setStartupStep([main] {
-        const DatabaseObjects db = main->database();
-        return db.connection.connect(LedgerFile::name(), LedgerFile::password()) && db.recordSet.bind(&db.connection);
-    });
-    main->openModeless();
+    m_main = openMainWindow(folder);
     noteBoxes(u"opening the main window"_s);
 }
 
