@@ -1,5 +1,6 @@
 // The print preview: its buttons, its pages against the printed PDF, printing with progress and cancelling.
 
+#include "DrawnText.h"
 #include "TempFolder.h"
 #include "ui/GridPrinter.h"
 #include "ui/LedgerGrid.h"
@@ -12,7 +13,6 @@
 #include <QFile>
 #include <QInputDialog>
 #include <QLabel>
-#include <QPaintEngine>
 #include <QPrinter>
 #include <QProcess>
 #include <QProgressDialog>
@@ -92,71 +92,18 @@ int pdfPages(const QString& path)
     return -1;
 }
 
-/// A paint device that keeps the texts drawn on it, in the order drawn, and nothing else.
-class TextRecorder : public QPaintDevice
-{
-public:
-    QPaintEngine* paintEngine() const override { return &m_engine; }
-    QString text() const { return m_engine.texts.join(QString()); }
-
-protected:
-    int metric(PaintDeviceMetric metric) const override
-    {
-        switch (metric) {
-        case PdmWidth:
-        case PdmHeight:
-            return 4000;
-        case PdmWidthMM:
-        case PdmHeightMM:
-            return 4000 * 254 / 960;
-        case PdmDpiX:
-        case PdmDpiY:
-        case PdmPhysicalDpiX:
-        case PdmPhysicalDpiY:
-            return 96;
-        case PdmDepth:
-            return 32;
-        case PdmDevicePixelRatio:
-            return 1;
-        case PdmDevicePixelRatioScaled:
-            return int(devicePixelRatioFScale());
-        default:
-            return 0;
-        }
-    }
-
-private:
-    class Engine : public QPaintEngine
-    {
-    public:
-        Engine()
-            : QPaintEngine(AllFeatures)
-        {
-        }
-        bool begin(QPaintDevice*) override { return true; }
-        bool end() override { return true; }
-        void updateState(const QPaintEngineState&) override { }
-        void drawPixmap(const QRectF&, const QPixmap&, const QRectF&) override { }
-        void drawTextItem(const QPointF&, const QTextItem& item) override { texts.append(item.text()); }
-        // The engine's own fallbacks for shapes call one another; shapes are not recorded.
-        void drawPolygon(const QPointF*, int, PolygonDrawMode) override { }
-        void drawPolygon(const QPoint*, int, PolygonDrawMode) override { }
-        void drawPath(const QPainterPath&) override { }
-        Type type() const override { return User; }
-        QStringList texts;
-    };
-    mutable Engine m_engine;
-};
-
 /// The texts the preview shows on screen, in the order painted.
 QString textOnScreen(PrintPreview& preview)
 {
     auto* view = preview.findChild<QAbstractScrollArea*>(u"预览页面"_s);
     if (view == nullptr)
         return u"<no page view>"_s;
-    TextRecorder recorder;
-    view->viewport()->render(&recorder);
-    return withoutBlanks(recorder.text());
+    ovelta::test::DrawnTextDevice device(QSize(4000, 4000));
+    view->viewport()->render(&device);
+    QString text;
+    for (const ovelta::test::DrawnText& drawn : device.texts())
+        text += drawn.text;
+    return withoutBlanks(text);
 }
 
 QAbstractButton* button(PrintPreview& preview, const QString& name)
