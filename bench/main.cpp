@@ -25,6 +25,7 @@
 #include <QTemporaryDir>
 #include <QThread>
 #include <cstdio>
+#include <optional>
 
 using namespace Qt::StringLiterals;
 using namespace ovelta;
@@ -100,7 +101,9 @@ qint64 measureMemory(const QString& folder, QStringList& errors)
     return ok ? kib : -1;
 }
 
-void measureSize(const QString& folder, SizeResults& r, QStringList& errors)
+/// Makes the ledger of r.records records in folder and, when measure is set, measures the floors, the refill and
+/// the entry and search windows on it.
+void measureSize(const QString& folder, SizeResults& r, bool measure, QStringList& errors)
 {
     const QString path = QDir(folder).filePath(LedgerFile::name());
     QElapsedTimer timer;
@@ -110,6 +113,8 @@ void measureSize(const QString& folder, SizeResults& r, QStringList& errors)
         return;
     }
     r.creationMs = millisecondsSince(timer);
+    if (!measure)
+        return;
 
     FloorQuery floor(path, LedgerFile::password());
     if (!floor.isValid()) {
@@ -162,6 +167,9 @@ int main(int argc, char** argv)
 
     QList<qint64> sizes = {10000, 100000, 1000000};
     QString output = u"ovelta-bench.json"_s;
+    // Parts of the run to measure; all by default. The ledgers are made whatever is chosen.
+    const QStringList allParts = {u"ledger"_s, u"print"_s, u"people"_s, u"edit"_s, u"process"_s, u"memory"_s};
+    QStringList parts = allParts;
     for (qsizetype i = 1; i < args.size(); ++i) {
         if (args[i] == u"--sizes"_s && i + 1 < args.size()) {
             sizes.clear();
@@ -169,8 +177,11 @@ int main(int argc, char** argv)
                 sizes << n.toLongLong();
         } else if (args[i] == u"--output"_s && i + 1 < args.size()) {
             output = args[++i];
+        } else if (args[i] == u"--only"_s && i + 1 < args.size()) {
+            parts = args[++i].split(u',');
         } else {
-            say(u"usage: ovelta_bench [--sizes 10000,100000,1000000] [--output ovelta-bench.json]"_s);
+            say(u"usage: ovelta_bench [--sizes 10000,100000,1000000] [--only %1] [--output ovelta-bench.json]"_s.arg(
+                allParts.join(u',')));
             return 2;
         }
     }
@@ -195,24 +206,25 @@ int main(int argc, char** argv)
         say(u"%1 records ..."_s.arg(records));
         SizeResults r;
         r.records = records;
-        measureSize(folder, r, report.errors);
+        measureSize(folder, r, parts.contains(u"ledger"_s), report.errors);
         report.sizes << r;
-        say(u"%1 records, printing ..."_s.arg(records));
         PrintResults& p = printing.emplace_back();
         p.records = records;
         p.floorMs = r.floor.median();
-        {
+        if (parts.contains(u"print"_s)) {
+            say(u"%1 records, printing ..."_s.arg(records));
             PrintBench print(folder);
             print.measure(p, runsFor(records), records == PrintBench::PdfRecords ? 3 : 0);
             for (const QString& e : print.errors())
                 report.errors << u"%1 records: %2"_s.arg(records).arg(e);
         }
-        people << PeopleBench::measure(folder, records, runsFor(records), report.errors);
-        say(u"%1 records, editing ..."_s.arg(records));
+        if (parts.contains(u"people"_s))
+            people << PeopleBench::measure(folder, records, runsFor(records), report.errors);
         EditResults& e = editing.emplace_back();
         e.records = records;
         e.floorMs = r.floor.median();
-        {
+        if (parts.contains(u"edit"_s)) {
+            say(u"%1 records, editing ..."_s.arg(records));
             EditBench edit(folder);
             edit.measure(e, runsFor(records));
             for (const QString& error : edit.errors())
@@ -228,15 +240,20 @@ int main(int argc, char** argv)
         }
     }
 
-    say(u"the program under Xvfb ..."_s);
-    ProcessBench process;
-    if (!process.isValid() || !QFile::copy(QStringLiteral(OVELTA_PROGRAM), QDir(processFolder).filePath(u"ovelta"_s))) {
-        report.errors << u"the program cannot be started under Xvfb: "_s + process.error();
-    } else {
+    std::optional<ProcessBench> process;
+    if (parts.contains(u"process"_s)) {
+        say(u"the program under Xvfb ..."_s);
+        process.emplace();
+    }
+    const bool started = process && process->isValid()
+        && QFile::copy(QStringLiteral(OVELTA_PROGRAM), QDir(processFolder).filePath(u"ovelta"_s));
+    if (process && !started) {
+        report.errors << u"the program cannot be started under Xvfb: "_s + process->error();
+    } else if (started) {
         for (int i = 0; i < 5; ++i) {
-            const auto start = process.run(processFolder);
+            const auto start = process->run(processFolder);
             if (!start) {
-                report.errors << process.error();
+                report.errors << process->error();
                 break;
             }
             report.startToLogin.add(start->toLogin);
@@ -244,7 +261,7 @@ int main(int argc, char** argv)
         }
     }
 
-    if (process.isValid()) {
+    if (process && process->isValid()) {
         say(u"the program under Xvfb, login at every size ..."_s);
         for (qsizetype i = 0; i < sizes.size(); ++i) {
             const QString folder = QDir(root.path()).filePath(QString::number(sizes[i]));
@@ -254,9 +271,9 @@ int main(int argc, char** argv)
                 break;
             }
             for (int run = 0; run < 3; ++run) {
-                const auto start = process.run(folder);
+                const auto start = process->run(folder);
                 if (!start) {
-                    report.errors << process.error();
+                    report.errors << process->error();
                     break;
                 }
                 editing[i].loginToGrid.add(start->loginToMain);
@@ -264,8 +281,10 @@ int main(int argc, char** argv)
         }
     }
 
-    say(u"peak memory ..."_s);
-    report.peakKiB = measureMemory(memoryFolder, report.errors);
+    if (parts.contains(u"memory"_s)) {
+        say(u"peak memory ..."_s);
+        report.peakKiB = measureMemory(memoryFolder, report.errors);
+    }
 
     report.loadAfter = loadAverage();
     report.totalSeconds = double(total.elapsed()) / 1000;
