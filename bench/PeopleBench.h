@@ -17,8 +17,9 @@ struct PeopleResults
     qint64 people = 0; ///< rows of the overview
     qint64 personRecords = 0; ///< records of the person measured
     double personIndexMs = -1; ///< making the index that finds a person, once per ledger
-    double peopleIndexMs = -1; ///< making the index the overview is read from, once per ledger
-    double statisticsIndexMs = -1; ///< making the index the statistics are read from, once per ledger
+    Samples scanFloor; ///< the columns the overview reads, stepped through once without adding anything up
+    Samples peopleSums; ///< the store's totalsByPerson() alone, part of the overview
+    Samples statisticsSums; ///< the store's statisticsCells() alone, part of the statistics
     Samples overview; ///< 往来汇总 opened and painted
     Samples person; ///< 往来明细 of one person opened and painted
     Samples statistics; ///< 人情统计 opened and painted

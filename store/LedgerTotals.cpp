@@ -4,7 +4,19 @@
 
 #include <QHash>
 #include <algorithm>
+#include <atomic>
+#include <condition_variable>
+#include <deque>
+#include <functional>
+#include <limits>
+#include <mutex>
 #include <sqlcipher/sqlite3.h>
+#include <string>
+#include <string_view>
+#include <thread>
+#include <unordered_map>
+#include <utility>
+#include <vector>
 
 using namespace Qt::StringLiterals;
 
@@ -17,15 +29,8 @@ namespace {
 // lower() folds ASCII only). The expression must read exactly as the index is written, so that the engine uses it.
 constexpr auto PersonExpression = "lower(trim(姓名,' 　'))";
 constexpr auto PersonIndex = "CREATE INDEX IF NOT EXISTS 收送礼_往来人 ON 收送礼(lower(trim(姓名,' 　')))";
-// Holds every column the statistics read, in the order they are grouped by, so that the engine walks the index
-// alone instead of sorting the table. 时间 is not its first column: the ledger's own "order by 时间" keeps
-// reading the table in its order.
-// Holds every column the overview reads, by name, so that the engine walks the index alone instead of sorting
-// the table; the names are grouped as the column compares them (ASCII case ignored).
-constexpr auto PeopleIndex = "CREATE INDEX IF NOT EXISTS 收送礼_往来汇总 ON 收送礼(姓名,时间,收送,金额,关系)";
-constexpr auto StatisticsIndex = "CREATE INDEX IF NOT EXISTS 收送礼_统计 ON 收送礼(类型,关系,时间,收送,金额)";
 
-// The four aggregates every statement here reads, with the directions bound as ?1 (received) and ?2 (given).
+// The four aggregates of one person's records, with the directions bound as ?1 (received) and ?2 (given).
 // sum() over integers fails the statement on overflow instead of turning to floating point.
 constexpr auto Sums = "count(CASE WHEN 收送=?1 THEN 1 END),coalesce(sum(CASE WHEN 收送=?1 THEN 金额 END),0),"
                       "count(CASE WHEN 收送=?2 THEN 1 END),coalesce(sum(CASE WHEN 收送=?2 THEN 金额 END),0)";
@@ -54,28 +59,266 @@ QString columnText(sqlite3_stmt* statement, int column)
     return text == nullptr ? QString() : QString::fromUtf8(text, sqlite3_column_bytes(statement, column));
 }
 
-/// The date of a stored date-time text 'YYYY-MM-DD HH:MM:SS'; null for anything else.
-QDate storedDate(const char* text, int bytes)
+/// The bytes of a column's text; empty for NULL.
+std::string_view columnBytes(sqlite3_stmt* statement, int column)
 {
-    if (text == nullptr || bytes < 10 || text[4] != '-' || text[7] != '-')
-        return {};
-    auto number = [text](int from, int count) {
-        int value = 0;
-        for (int i = from; i < from + count; ++i) {
+    const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(statement, column));
+    return text == nullptr ? std::string_view()
+                           : std::string_view(text, std::size_t(sqlite3_column_bytes(statement, column)));
+}
+
+/// A stored date-time text 'YYYY-MM-DD HH:MM:SS' (or its date alone) as the number YYYYMMDDHHMMSS, which orders as
+/// the text does; -1 for NULL and for anything that is not a valid date.
+qint64 storedTimeKey(std::string_view text)
+{
+    if (text.size() < 10 || text[4] != '-' || text[7] != '-')
+        return -1;
+    auto number = [text](std::size_t from, std::size_t count) {
+        qint64 value = 0;
+        for (std::size_t i = from; i < from + count; ++i) {
             if (text[i] < '0' || text[i] > '9')
-                return -1;
+                return qint64(-1);
             value = value * 10 + (text[i] - '0');
         }
         return value;
     };
-    return QDate(number(0, 4), number(5, 2), number(8, 2));
+    const qint64 year = number(0, 4), month = number(5, 2), day = number(8, 2);
+    if (!QDate::isValid(int(year), int(month), int(day)))
+        return -1;
+    qint64 seconds = 0;
+    if (text.size() >= 19 && text[10] == ' ' && text[13] == ':' && text[16] == ':') {
+        const qint64 h = number(11, 2), m = number(14, 2), s = number(17, 2);
+        if (h >= 0 && m >= 0 && s >= 0)
+            seconds = h * 10000 + m * 100 + s;
+    }
+    return ((year * 100 + month) * 100 + day) * 1000000 + seconds;
 }
 
-QDate columnDate(sqlite3_stmt* statement, int column)
+QDate dateOfTimeKey(qint64 key)
 {
-    return storedDate(reinterpret_cast<const char*>(sqlite3_column_text(statement, column)),
-                      sqlite3_column_bytes(statement, column));
+    if (key < 0)
+        return {};
+    const qint64 day = key / 1000000;
+    return QDate(int(day / 10000), int(day / 100 % 100), int(day % 100));
 }
+
+/// Texts kept once each, numbered in the order they were first met, and found again by their bytes: an
+/// open-addressing table of (hash, number) pairs over one buffer of the texts. A ledger of a million records and
+/// a few hundred thousand people looks every record's name up here; a table of nodes spends most of that time
+/// waiting for memory.
+class Spellings
+{
+public:
+    Spellings() { m_slots.resize(1024); }
+
+    /// The number of the text, and whether it was met now for the first time.
+    std::pair<qsizetype, bool> find(std::string_view bytes)
+    {
+        const quint32 hash = quint32(qHashBits(bytes.data(), bytes.size()));
+        const std::size_t mask = m_slots.size() - 1;
+        for (std::size_t i = hash & mask;; i = (i + 1) & mask) {
+            const Slot slot = m_slots[i];
+            if (slot.number < 0) {
+                m_slots[i] = Slot{hash, qint32(m_ends.size())};
+                m_texts.append(bytes);
+                m_ends.push_back(m_texts.size());
+                if (m_ends.size() * 2 > m_slots.size())
+                    grow();
+                return {qsizetype(m_ends.size()) - 1, true};
+            }
+            if (slot.hash == hash && at(slot.number) == bytes)
+                return {slot.number, false};
+        }
+    }
+    std::string_view at(qsizetype number) const
+    {
+        const std::size_t begin = number == 0 ? 0 : m_ends[std::size_t(number) - 1];
+        return std::string_view(m_texts).substr(begin, m_ends[std::size_t(number)] - begin);
+    }
+    QString text(qsizetype number) const
+    {
+        const std::string_view bytes = at(number);
+        return QString::fromUtf8(bytes.data(), qsizetype(bytes.size()));
+    }
+    qsizetype size() const { return qsizetype(m_ends.size()); }
+
+private:
+    struct Slot
+    {
+        quint32 hash = 0;
+        qint32 number = -1; ///< -1: empty
+    };
+    void grow()
+    {
+        std::vector<Slot> slots(m_slots.size() * 2);
+        const std::size_t mask = slots.size() - 1;
+        for (const Slot& slot : m_slots) {
+            if (slot.number < 0)
+                continue;
+            std::size_t i = slot.hash & mask;
+            while (slots[i].number >= 0)
+                i = (i + 1) & mask;
+            slots[i] = slot;
+        }
+        m_slots = std::move(slots);
+    }
+
+    std::vector<Slot> m_slots; ///< a power of two in size, at most half full
+    std::string m_texts; ///< every text, one after the other
+    std::vector<std::size_t> m_ends; ///< per number: where its text ends in m_texts
+};
+
+/// The bytes of the person a name stands for, as personKey() makes it of the decoded text: without the ASCII and
+/// full-width blanks at both ends, ASCII letters in lower case. Uses buffer only when a letter must change.
+std::string_view personBytes(std::string_view name, std::string& buffer)
+{
+    constexpr std::string_view wideBlank = "\xE3\x80\x80"; // U+3000
+    for (bool trimmed = false; !trimmed;) {
+        trimmed = true;
+        if (!name.empty() && name.front() == ' ') {
+            name.remove_prefix(1);
+            trimmed = false;
+        } else if (name.substr(0, 3) == wideBlank) {
+            name.remove_prefix(3);
+            trimmed = false;
+        }
+        if (!name.empty() && name.back() == ' ') {
+            name.remove_suffix(1);
+            trimmed = false;
+        } else if (name.size() >= 3 && name.substr(name.size() - 3) == wideBlank) {
+            name.remove_suffix(3);
+            trimmed = false;
+        }
+    }
+    const auto upper = [](char c) { return c >= 'A' && c <= 'Z'; };
+    if (std::none_of(name.begin(), name.end(), upper))
+        return name;
+    buffer.assign(name);
+    for (char& c : buffer) {
+        if (upper(c))
+            c = char(c - 'A' + 'a');
+    }
+    return buffer;
+}
+
+/// Steps a statement on this thread and hands its rows, copied in batches, to a consumer on a second thread: over
+/// a large ledger the engine's reading is mostly decrypting pages and the adding up mostly waiting for memory,
+/// and the two overlap. Each column is read as text or as an integer, as kinds says ('t' or 'i').
+class RowPipe
+{
+public:
+    using Consumer = std::function<bool(const std::string_view* texts, const qint64* numbers)>;
+
+    /// The engine's result of the last step (SQLITE_DONE when every row was read); consumed is false when the
+    /// consumer refused a row, after which the rest are not read.
+    struct Outcome
+    {
+        int rc = SQLITE_DONE;
+        bool consumed = true;
+    };
+
+    static Outcome run(sqlite3_stmt* statement, std::string_view kinds, const Consumer& consume)
+    {
+        RowPipe pipe(kinds);
+        std::thread adder([&pipe, &consume] { pipe.drain(consume); });
+        Outcome outcome;
+        Batch batch;
+        while (!pipe.refused() && (outcome.rc = sqlite3_step(statement)) == SQLITE_ROW) {
+            for (int column = 0; column < int(kinds.size()); ++column) {
+                if (kinds[std::size_t(column)] == 'i') {
+                    batch.numbers.push_back(sqlite3_column_int64(statement, column));
+                    continue;
+                }
+                const std::string_view text = columnBytes(statement, column);
+                batch.texts.emplace_back(batch.bytes.size(), text.size());
+                batch.bytes.append(text);
+            }
+            if (++batch.rows == BatchRows) {
+                pipe.push(std::move(batch));
+                batch = Batch();
+            }
+        }
+        pipe.push(std::move(batch));
+        pipe.finish();
+        adder.join();
+        outcome.consumed = !pipe.refused();
+        return outcome;
+    }
+
+private:
+    static constexpr std::size_t BatchRows = 4096;
+    static constexpr std::size_t MaxQueued = 8;
+
+    struct Batch
+    {
+        std::string bytes;
+        std::vector<std::pair<std::size_t, std::size_t>> texts; ///< per text cell: where it is in bytes
+        std::vector<qint64> numbers;
+        std::size_t rows = 0;
+    };
+
+    explicit RowPipe(std::string_view kinds)
+    {
+        for (const char kind : kinds)
+            (kind == 'i' ? m_numberColumns : m_textColumns)++;
+    }
+
+    bool refused() const { return m_refused.load(std::memory_order_relaxed); }
+
+    void push(Batch batch)
+    {
+        std::unique_lock lock(m_mutex);
+        m_changed.wait(lock, [this] { return m_queue.size() < MaxQueued || refused(); });
+        if (!refused())
+            m_queue.push_back(std::move(batch));
+        m_changed.notify_all();
+    }
+
+    void finish()
+    {
+        const std::lock_guard lock(m_mutex);
+        m_finished = true;
+        m_changed.notify_all();
+    }
+
+    void drain(const Consumer& consume)
+    {
+        std::vector<std::string_view> texts(m_textColumns);
+        for (;;) {
+            Batch batch;
+            {
+                std::unique_lock lock(m_mutex);
+                m_changed.wait(lock, [this] { return !m_queue.empty() || m_finished; });
+                if (m_queue.empty())
+                    return;
+                batch = std::move(m_queue.front());
+                m_queue.pop_front();
+                m_changed.notify_all();
+            }
+            for (std::size_t row = 0; row < batch.rows; ++row) {
+                for (std::size_t t = 0; t < m_textColumns; ++t) {
+                    const auto [at, size] = batch.texts[row * m_textColumns + t];
+                    texts[t] = std::string_view(batch.bytes).substr(at, size);
+                }
+                if (!consume(texts.data(), batch.numbers.data() + row * m_numberColumns)) {
+                    const std::lock_guard lock(m_mutex);
+                    m_refused = true;
+                    m_queue.clear();
+                    m_changed.notify_all();
+                    return;
+                }
+            }
+        }
+    }
+
+    std::size_t m_textColumns = 0;
+    std::size_t m_numberColumns = 0;
+    std::mutex m_mutex;
+    std::condition_variable m_changed;
+    std::deque<Batch> m_queue;
+    bool m_finished = false;
+    std::atomic<bool> m_refused = false;
+};
 
 /// The four aggregates from column first on.
 void readSums(sqlite3_stmt* statement, int first, GiftSum& in, GiftSum& out)
@@ -177,8 +420,12 @@ QString LedgerTotals::withoutBlanks(const QString& text)
 QString LedgerTotals::personKey(const QString& name)
 {
     QString key = withoutBlanks(name);
+    const auto upper = [](QChar c) { return c >= u'A' && c <= u'Z'; };
+    // Most names have no ASCII capital: they keep sharing the text they came in.
+    if (std::none_of(key.cbegin(), key.cend(), upper))
+        return key;
     for (QChar& c : key) {
-        if (c >= u'A' && c <= u'Z')
+        if (upper(c))
             c = QChar(c.unicode() + (u'a' - u'A'));
     }
     return key;
@@ -191,20 +438,6 @@ bool LedgerTotals::ensurePersonIndex()
     return m_engine->executeNative(PersonIndex);
 }
 
-bool LedgerTotals::ensurePeopleIndex()
-{
-    if (m_engine == nullptr)
-        return fail(Failure::NoConnection, u"No connection."_s);
-    return m_engine->executeNative(PeopleIndex);
-}
-
-bool LedgerTotals::ensureStatisticsIndex()
-{
-    if (m_engine == nullptr)
-        return fail(Failure::NoConnection, u"No connection."_s);
-    return m_engine->executeNative(StatisticsIndex);
-}
-
 std::optional<QList<PersonTotals>> LedgerTotals::totalsByPerson()
 {
     m_failure = Failure::None;
@@ -212,63 +445,92 @@ std::optional<QList<PersonTotals>> LedgerTotals::totalsByPerson()
         fail(Failure::NoConnection, u"No connection."_s);
         return std::nullopt;
     }
-    // With a single max() the engine takes the other plain columns from the row that holds the maximum: the
-    // latest record, by date and then by ID, records without a date before all others. The engine groups the
-    // names as the column compares them; names that differ only by blanks at both ends are added up here.
-    const QByteArray sql = QByteArray("SELECT max(coalesce(时间,'')||printf('%020d',ID)),姓名,关系,") + Sums
-        + " FROM 收送礼 GROUP BY 姓名";
+    // One pass over the table in its stored order, added up here: grouping by name in the engine would sort every
+    // record first, or need an index of the whole table in the user's file. The latest record of a person is the
+    // one of the latest date and then the highest ID, records without a date before all others.
+    constexpr auto sql = "SELECT 姓名,时间,ID,收送,金额,关系 FROM 收送礼";
     sqlite3_stmt* raw = nullptr;
-    if (sqlite3_prepare_v2(m_engine->handle(), sql.constData(), int(sql.size()), &raw, nullptr) != SQLITE_OK) {
+    if (sqlite3_prepare_v2(m_engine->handle(), sql, -1, &raw, nullptr) != SQLITE_OK) {
         failFromEngine();
         return std::nullopt;
     }
     const Statement statement(raw);
-    sqlite3_bind_text(raw, 1, received().constData(), int(received().size()), SQLITE_STATIC);
-    sqlite3_bind_text(raw, 2, given().constData(), int(given().size()), SQLITE_STATIC);
 
-    QList<PersonTotals> people;
-    std::vector<QByteArray> latestKeys; // per person: the max() of the latest group merged in
-    QHash<QString, qsizetype> at;
-    int rc = SQLITE_ROW;
-    while ((rc = sqlite3_step(raw)) == SQLITE_ROW) {
-        const QByteArray latestKey(reinterpret_cast<const char*>(sqlite3_column_text(raw, 0)),
-                                   sqlite3_column_bytes(raw, 0));
-        PersonTotals person;
-        person.name = withoutBlanks(columnText(raw, 1));
-        readSums(raw, 3, person.received, person.given);
-        const QString key = personKey(person.name);
-        const auto found = at.constFind(key);
-        if (found == at.constEnd()) {
-            person.latest = columnDate(raw, 0);
-            person.relation = columnText(raw, 2);
-            at.insert(key, people.size());
-            people.append(std::move(person));
-            latestKeys.push_back(latestKey);
-            continue;
+    struct Person
+    {
+        GiftSum received;
+        GiftSum given;
+        qint64 latestTime = -1; ///< storedTimeKey() of the latest record
+        qint64 latestId = std::numeric_limits<qint64>::min();
+        std::size_t nameBegin = 0; ///< the name as the latest record spells it, in names
+        std::size_t nameSize = 0;
+        qsizetype relation = -1; ///< the relation of the latest record, in relations
+    };
+    // People are found by the bytes of their folded name, without decoding a text per record. The spelling of a
+    // person's latest record is kept when it differs from the one kept before; relations are few and kept once.
+    std::vector<Person> people;
+    Spellings keys, relations;
+    std::string names;
+    std::string buffer;
+    QString overflowName;
+    const std::string_view in(received().constData(), std::size_t(received().size()));
+    const std::string_view out(given().constData(), std::size_t(given().size()));
+    // Texts: 姓名, 时间, 收送, 关系; numbers: ID, 金额.
+    const auto addRecord = [&](const std::string_view* texts, const qint64* numbers) {
+        const std::string_view name = texts[0];
+        const auto [number, isNew] = keys.find(personBytes(name, buffer));
+        if (isNew)
+            people.emplace_back();
+        Person& person = people[std::size_t(number)];
+        GiftSum* sum = texts[2] == in ? &person.received : texts[2] == out ? &person.given : nullptr;
+        if (sum != nullptr && !add(*sum, GiftSum{1, numbers[1]})) {
+            overflowName = QString::fromUtf8(name.data(), qsizetype(name.size()));
+            return false;
         }
-        PersonTotals& same = people[*found];
-        if (!add(same.received, person.received) || !add(same.given, person.given)) {
-            fail(Failure::Overflow, u"The sums of %1 are out of range."_s.arg(person.name));
-            return std::nullopt;
+        const qint64 time = storedTimeKey(texts[1]);
+        const qint64 id = numbers[0];
+        if (time > person.latestTime || (time == person.latestTime && id > person.latestId)) {
+            person.latestTime = time;
+            person.latestId = id;
+            if (isNew || std::string_view(names).substr(person.nameBegin, person.nameSize) != name) {
+                person.nameBegin = names.size();
+                person.nameSize = name.size();
+                names.append(name);
+            }
+            person.relation = relations.find(texts[3]).first;
         }
-        if (latestKey > latestKeys[std::size_t(*found)]) {
-            latestKeys[std::size_t(*found)] = latestKey;
-            same.name = person.name;
-            same.relation = columnText(raw, 2);
-            same.latest = columnDate(raw, 0);
-        }
+        return true;
+    };
+    const RowPipe::Outcome outcome = RowPipe::run(raw, "ttitit", addRecord);
+    if (!outcome.consumed) {
+        fail(Failure::Overflow, u"The sums of %1 are out of range."_s.arg(overflowName));
+        return std::nullopt;
     }
-    if (rc != SQLITE_DONE) {
+    if (outcome.rc != SQLITE_DONE) {
         failFromEngine();
         return std::nullopt;
     }
-    for (PersonTotals& person : people) {
-        if (!difference(person.received, person.given, person.balance)) {
-            fail(Failure::Overflow, u"The balance of %1 is out of range."_s.arg(person.name));
+
+    // Few relations are spelt differently: each is decoded once and shared by the people who have it.
+    QList<QString> relationTexts;
+    relationTexts.reserve(relations.size());
+    for (qsizetype i = 0; i < relations.size(); ++i)
+        relationTexts.append(relations.text(i));
+    QList<PersonTotals> totals;
+    totals.reserve(qsizetype(people.size()));
+    for (const Person& person : people) {
+        PersonTotals& t = totals.emplace_back();
+        t.name = withoutBlanks(QString::fromUtf8(names.data() + person.nameBegin, qsizetype(person.nameSize)));
+        t.relation = relationTexts.at(person.relation);
+        t.received = person.received;
+        t.given = person.given;
+        t.latest = dateOfTimeKey(person.latestTime);
+        if (!difference(t.received, t.given, t.balance)) {
+            fail(Failure::Overflow, u"The balance of %1 is out of range."_s.arg(t.name));
             return std::nullopt;
         }
     }
-    return people;
+    return totals;
 }
 
 std::optional<PersonHistory> LedgerTotals::recordsOfPerson(const QString& name)
@@ -327,7 +589,7 @@ std::optional<PersonHistory> LedgerTotals::recordsOfPerson(const QString& name)
         record.id = sqlite3_column_int64(raw, 0);
         record.direction = columnText(raw, 1);
         record.name = columnText(raw, 2);
-        record.date = columnDate(raw, 3);
+        record.date = dateOfTimeKey(storedTimeKey(columnBytes(raw, 3)));
         record.relation = columnText(raw, 4);
         record.kind = columnText(raw, 5);
         record.ticks = sqlite3_column_int64(raw, 6);
@@ -359,67 +621,69 @@ std::optional<QList<StatisticsCell>> LedgerTotals::statisticsCells()
         fail(Failure::NoConnection, u"No connection."_s);
         return std::nullopt;
     }
-    // One pass for all three views. The engine groups by the columns as they are (with the index, in the index's
-    // order and without a sort); the days of a year and the spellings of one occasion or relation that differ
-    // only by blanks at both ends or by ASCII case are added up here.
-    const QByteArray sql
-        = QByteArray("SELECT substr(时间,1,4),类型,关系,") + Sums + " FROM 收送礼 GROUP BY 类型,关系,时间";
+    // One pass over the table in its stored order for all three views, added up here: grouping in the engine would
+    // sort every record first, or need an index of the whole table in the user's file. The spellings of one
+    // occasion or relation that differ only by blanks at both ends or by ASCII case are added up together.
+    constexpr auto sql = "SELECT 时间,类型,关系,收送,金额 FROM 收送礼";
     sqlite3_stmt* raw = nullptr;
-    if (sqlite3_prepare_v2(m_engine->handle(), sql.constData(), int(sql.size()), &raw, nullptr) != SQLITE_OK) {
+    if (sqlite3_prepare_v2(m_engine->handle(), sql, -1, &raw, nullptr) != SQLITE_OK) {
         failFromEngine();
         return std::nullopt;
     }
     const Statement statement(raw);
-    sqlite3_bind_text(raw, 1, received().constData(), int(received().size()), SQLITE_STATIC);
-    sqlite3_bind_text(raw, 2, given().constData(), int(given().size()), SQLITE_STATIC);
 
+    // A pair of spellings (occasion, relation) is looked up by its bytes; only a new pair is decoded and folded.
+    struct Pair
+    {
+        QString kind;
+        QString relation;
+        QString key; ///< the folded pair, which names the cells
+    };
+    std::vector<Pair> pairs;
+    Spellings pairSpellings;
+    std::string spelling;
     QList<StatisticsCell> cells;
-    QHash<QString, qsizetype> at;
-    // Rows come grouped by occasion and relation, so the texts of one row are mostly those of the row before:
-    // they are decoded once per run, and the days of one year go straight into the cell of the row before.
-    QByteArray runKind, runRelation;
-    QString kind, relation, runKey;
-    qsizetype last = -1;
-    int rc = SQLITE_ROW;
-    while ((rc = sqlite3_step(raw)) == SQLITE_ROW) {
-        const int year = sqlite3_column_type(raw, 0) == SQLITE_NULL ? 0 : sqlite3_column_int(raw, 0);
-        const QByteArrayView kindBytes(reinterpret_cast<const char*>(sqlite3_column_text(raw, 1)),
-                                       sqlite3_column_bytes(raw, 1));
-        const QByteArrayView relationBytes(reinterpret_cast<const char*>(sqlite3_column_text(raw, 2)),
-                                           sqlite3_column_bytes(raw, 2));
-        const bool sameRun = last >= 0 && kindBytes == runKind && relationBytes == runRelation;
-        if (!sameRun) {
-            runKind = kindBytes.toByteArray();
-            runRelation = relationBytes.toByteArray();
-            kind = withoutBlanks(QString::fromUtf8(runKind));
-            relation = withoutBlanks(QString::fromUtf8(runRelation));
-            runKey = personKey(kind) + QChar(0) + personKey(relation);
+    QHash<QString, qsizetype> cellByKey; // the year and the folded pair
+    std::unordered_map<quint64, qsizetype> cellByYearAndPair;
+    const std::string_view in(received().constData(), std::size_t(received().size()));
+    const std::string_view out(given().constData(), std::size_t(given().size()));
+    // Texts: 时间, 类型, 关系, 收送; number: 金额.
+    const auto addRecord = [&](const std::string_view* texts, const qint64* numbers) {
+        const qint64 time = storedTimeKey(texts[0]);
+        const int year = time < 0 ? 0 : int(time / 10000000000);
+        spelling.assign(texts[1]);
+        spelling.push_back('\0');
+        spelling.append(texts[2]);
+        const auto [pair, isNew] = pairSpellings.find(spelling);
+        if (isNew) {
+            Pair p;
+            p.kind = withoutBlanks(QString::fromUtf8(texts[1].data(), qsizetype(texts[1].size())));
+            p.relation = withoutBlanks(QString::fromUtf8(texts[2].data(), qsizetype(texts[2].size())));
+            p.key = personKey(p.kind) + QChar(0) + personKey(p.relation);
+            pairs.push_back(std::move(p));
         }
-        GiftSum in, out;
-        readSums(raw, 3, in, out);
-        qsizetype target = -1;
-        if (sameRun && cells.at(last).year == year) {
-            target = last;
-        } else {
-            const QString key = QString::number(year) + QChar(0) + runKey;
-            const auto found = at.constFind(key);
-            if (found != at.constEnd()) {
-                target = *found;
-            } else {
-                at.insert(key, cells.size());
-                cells.append(StatisticsCell{year, kind, relation, in, out});
-                last = cells.size() - 1;
-                continue;
+        const quint64 yearAndPair = (quint64(pair) << 32) | quint32(year);
+        auto cell = cellByYearAndPair.find(yearAndPair);
+        if (cell == cellByYearAndPair.end()) {
+            const Pair& p = pairs[std::size_t(pair)];
+            const QString key = QString::number(year) + QChar(0) + p.key;
+            auto known = cellByKey.constFind(key);
+            if (known == cellByKey.constEnd()) {
+                known = cellByKey.insert(key, cells.size());
+                cells.append(StatisticsCell{year, p.kind, p.relation, {}, {}});
             }
+            cell = cellByYearAndPair.emplace(yearAndPair, *known).first;
         }
-        StatisticsCell& same = cells[target];
-        if (!add(same.received, in) || !add(same.given, out)) {
-            fail(Failure::Overflow, u"A sum is out of range."_s);
-            return std::nullopt;
-        }
-        last = target;
+        StatisticsCell& target = cells[cell->second];
+        GiftSum* sum = texts[3] == in ? &target.received : texts[3] == out ? &target.given : nullptr;
+        return sum == nullptr || add(*sum, GiftSum{1, numbers[0]});
+    };
+    const RowPipe::Outcome outcome = RowPipe::run(raw, "tttti", addRecord);
+    if (!outcome.consumed) {
+        fail(Failure::Overflow, u"A sum is out of range."_s);
+        return std::nullopt;
     }
-    if (rc != SQLITE_DONE) {
+    if (outcome.rc != SQLITE_DONE) {
         failFromEngine();
         return std::nullopt;
     }

@@ -72,9 +72,10 @@ struct StatisticsCell
     GiftSum given;
 };
 
-/// Counts and sums over the ledger table 收送礼, each from an aggregate statement of the engine's own SQL with
-/// its values bound. Amounts are added as integers of ten-thousandths: an amount beyond the range of a 64-bit
-/// count fails the call (Overflow) rather than being rounded. Only 收礼 and 送礼 records count in the sums;
+/// Counts and sums over the ledger table 收送礼, read with statements of the engine's own SQL, values bound. The
+/// overview and the statistics add up one pass over the table here; one person's sums are an aggregate statement.
+/// Amounts are added as integers of ten-thousandths: an amount beyond the range of a 64-bit count fails the call
+/// (Overflow) rather than being rounded. Only 收礼 and 送礼 records count in the sums;
 /// records without an amount count as gifts of nothing.
 ///
 /// Every function returns nothing on failure and sets failure() and lastError(); nothing is shown.
@@ -108,15 +109,10 @@ public:
     /// The text without the ASCII and full-width blanks at both ends.
     static QString withoutBlanks(const QString& text);
 
-    /// Makes sure the index that finds a person's records at once exists; false when it cannot be made (a
-    /// read-only file), which only makes recordsOfPerson() slower.
+    /// Makes sure the index that finds a person's records at once exists: the one index the program adds to a
+    /// ledger, small (the folded name of each record), made the first time a person's records are asked for.
+    /// False when it cannot be made (a read-only file), which only makes recordsOfPerson() slower.
     bool ensurePersonIndex();
-    /// Makes sure the index from which the statistics are read without sorting the ledger exists; false when it
-    /// cannot be made, which only makes statisticsCells() slower.
-    bool ensureStatisticsIndex();
-    /// Makes sure the index from which the overview per person is read without sorting the ledger exists; false
-    /// when it cannot be made, which only makes totalsByPerson() slower.
-    bool ensurePeopleIndex();
 
     Failure failure() const { return m_failure; }
     QString lastError() const { return m_lastError; }

@@ -112,8 +112,6 @@ PeopleWindow::PeopleWindow(LedgerHost& host, QWidget* parent)
 bool PeopleWindow::load()
 {
     LedgerTotals totals(m_host.database().connection.engine().get());
-    // Without the index (a read-only file) the same figures come, only more slowly.
-    totals.ensurePeopleIndex();
     auto people = totals.totalsByPerson();
     if (!people) {
         ReportText::showFailure(totals);

@@ -47,8 +47,6 @@ StatisticsPage& StatisticsWindow::page(int grouping) const
 bool StatisticsWindow::load()
 {
     LedgerTotals totals(m_host.database().connection.engine().get());
-    // Without the index (a read-only file) the same figures come, only more slowly.
-    totals.ensureStatisticsIndex();
     const auto cells = totals.statisticsCells();
     if (!cells) {
         ReportText::showFailure(totals);
