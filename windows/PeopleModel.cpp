@@ -38,8 +38,17 @@ void PeopleModel::setPeople(QList<PersonTotals> people)
     m_people = std::move(people);
     m_keys.clear();
     m_keys.reserve(std::size_t(m_people.size()));
-    for (const PersonTotals& p : m_people)
+    m_prefixes.clear();
+    m_prefixes.reserve(std::size_t(m_people.size()));
+    for (const PersonTotals& p : m_people) {
         m_keys.push_back(LedgerTotals::personKey(p.name));
+        // The first four UTF-16 units, the first in the highest bits: ordered as the texts are, up to ties.
+        quint64 prefix = 0;
+        const QString& key = m_keys.back();
+        for (qsizetype i = 0; i < 4; ++i)
+            prefix = (prefix << 16) | (i < key.size() ? key.at(i).unicode() : 0);
+        m_prefixes.push_back(prefix);
+    }
     m_nameRank.clear();
     rebuild();
     endResetModel();
@@ -124,45 +133,63 @@ void PeopleModel::ensureNameOrder()
         m_nameRank[std::size_t(order[rank])] = int(rank);
 }
 
+qint64 PeopleModel::sortValue(int person) const
+{
+    const PersonTotals& p = m_people.at(person);
+    switch (m_sortColumn) {
+    case Name:
+        return m_nameRank[std::size_t(person)];
+    case ReceivedCount:
+        return p.received.count;
+    case ReceivedSum:
+        return p.received.ticks;
+    case GivenCount:
+        return p.given.count;
+    case GivenSum:
+        return p.given.ticks;
+    case Balance:
+        return p.balance;
+    case Latest:
+        // A null date (no dated record) is older than every date.
+        return p.latest.isValid() ? p.latest.toJulianDay() : std::numeric_limits<qint64>::min();
+    default:
+        return 0;
+    }
+}
+
 void PeopleModel::sortRows()
 {
     if (m_sortColumn == Name)
         ensureNameOrder();
     const bool descending = m_sortOrder == Qt::DescendingOrder;
-    auto compare = [&](int a, int b) -> int {
-        const PersonTotals& x = m_people.at(a);
-        const PersonTotals& y = m_people.at(b);
-        auto three = [](auto u, auto v) { return u < v ? -1 : (v < u ? 1 : 0); };
-        switch (m_sortColumn) {
-        case Name:
-            return three(m_nameRank[std::size_t(a)], m_nameRank[std::size_t(b)]);
-        case Relation:
-            return QString::compare(x.relation, y.relation);
-        case ReceivedCount:
-            return three(x.received.count, y.received.count);
-        case ReceivedSum:
-            return three(x.received.ticks, y.received.ticks);
-        case GivenCount:
-            return three(x.given.count, y.given.count);
-        case GivenSum:
-            return three(x.given.ticks, y.given.ticks);
-        case Balance:
-            return three(x.balance, y.balance);
-        case Latest:
-            // A null date (no dated record) is older than every date.
-            return three(x.latest.isValid() ? x.latest.toJulianDay() : std::numeric_limits<qint64>::min(),
-                         y.latest.isValid() ? y.latest.toJulianDay() : std::numeric_limits<qint64>::min());
-        default:
-            return 0;
-        }
+    // Equal values keep one order of the names whichever way the column is sorted. The values and the first
+    // characters of the names are laid out side by side, so that sorting a few hundred thousand people compares
+    // numbers and reaches for the names themselves only when their first four characters are the same.
+    struct Item
+    {
+        qint64 value;
+        quint64 prefix;
+        int person;
     };
-    // Equal values keep one order of the names whichever way the column is sorted.
-    std::sort(m_rows.begin(), m_rows.end(), [&](int a, int b) {
-        const int c = compare(a, b);
-        if (c != 0)
-            return descending ? c > 0 : c < 0;
-        return m_keys[std::size_t(a)] < m_keys[std::size_t(b)];
+    std::vector<Item> items;
+    items.reserve(m_rows.size());
+    for (const int person : m_rows)
+        items.push_back(
+            Item{m_sortColumn == Relation ? 0 : sortValue(person), m_prefixes[std::size_t(person)], person});
+    std::sort(items.begin(), items.end(), [&](const Item& a, const Item& b) {
+        if (m_sortColumn == Relation) {
+            const int c = QString::compare(m_people.at(a.person).relation, m_people.at(b.person).relation);
+            if (c != 0)
+                return descending ? c > 0 : c < 0;
+        } else if (a.value != b.value) {
+            return descending ? a.value > b.value : a.value < b.value;
+        }
+        if (a.prefix != b.prefix)
+            return a.prefix < b.prefix;
+        return m_keys[std::size_t(a.person)] < m_keys[std::size_t(b.person)];
     });
+    for (std::size_t i = 0; i < items.size(); ++i)
+        m_rows[i] = items[i].person;
 }
 
 void PeopleModel::sort(int column, Qt::SortOrder order)

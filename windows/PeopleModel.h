@@ -47,11 +47,14 @@ public:
 private:
     void rebuild();
     void sortRows();
+    /// The number person is sorted by in the sorted column (not the relation's).
+    qint64 sortValue(int person) const;
     /// Name order of the Chinese locale (pinyin), made once when first needed.
     void ensureNameOrder();
 
     QList<PersonTotals> m_people;
     std::vector<QString> m_keys; ///< per person: LedgerTotals::personKey of the name
+    std::vector<quint64> m_prefixes; ///< per person: the first four characters of the key, for sorting
     std::vector<int> m_nameRank; ///< per person: position in name order; empty until needed
     std::vector<int> m_rows; ///< shown rows: indices into m_people
     QString m_filter;
