@@ -5,6 +5,8 @@
 #include "ui/LedgerGrid.h"
 #include "ui/MessageBox.h"
 
+#include <QGuiApplication>
+
 using namespace Qt::StringLiterals;
 
 namespace ovelta::ReportText {
@@ -36,7 +38,13 @@ void showFailure(const LedgerTotals& totals)
     const QString text = totals.failure() == LedgerTotals::Failure::Overflow
         ? u"金额合计超出了可以计算的范围，无法汇总。"_s
         : u"读取账目失败，无法汇总。"_s;
+    // The box comes while a window is still loading, under its wait cursor: the box itself shows the arrow.
+    const bool waiting = QGuiApplication::overrideCursor() != nullptr;
+    if (waiting)
+        QGuiApplication::setOverrideCursor(Qt::ArrowCursor);
     MessageBox::show(text, u"错误"_s, MessageBox::OkOnly, MessageBox::Stop);
+    if (waiting)
+        QGuiApplication::restoreOverrideCursor();
 }
 
 } // namespace ovelta::ReportText

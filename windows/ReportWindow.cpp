@@ -4,6 +4,7 @@
 
 #include <QApplication>
 #include <QEventLoop>
+#include <QGuiApplication>
 #include <QScreen>
 #include <QShortcut>
 
@@ -80,7 +81,11 @@ void ReportWindow::openModal()
     // The window owns itself from now on, like the program's other modal windows.
     if (parentWidget() != nullptr)
         setParent(nullptr, windowFlags());
-    if (!load()) {
+    // Adding up a large ledger takes a moment: the pointer says so meanwhile.
+    QGuiApplication::setOverrideCursor(Qt::WaitCursor);
+    const bool loaded = load();
+    QGuiApplication::restoreOverrideCursor();
+    if (!loaded) {
         deleteLater();
         return;
     }
