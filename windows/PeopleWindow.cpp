@@ -118,6 +118,7 @@ bool PeopleWindow::load()
         return false;
     }
     m_model->setPeople(std::move(*people));
+    ReportText::widenToContents(*m_table);
     if (m_model->rowCount() > 0)
         m_table->setCurrentIndex(m_model->index(0, 0));
     showTotals();

@@ -153,6 +153,7 @@ bool PersonWindow::load()
             cell(r.note),
         });
     }
+    ReportText::widenToContents(*m_table);
     if (m_model->rowCount() > 0)
         m_table->setCurrentIndex(m_model->index(m_model->rowCount() - 1, 0));
     m_table->scrollToBottom();

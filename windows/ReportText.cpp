@@ -6,6 +6,9 @@
 #include "ui/MessageBox.h"
 
 #include <QGuiApplication>
+#include <QHeaderView>
+#include <QTableView>
+#include <algorithm>
 
 using namespace Qt::StringLiterals;
 
@@ -31,6 +34,25 @@ QString exact(qint64 ticks)
 {
     // Whole cents keep the two decimals people expect; finer amounts keep every digit.
     return ticks % 100 == 0 ? Money::toTwoDecimals(ticks) : Money::toLiteral(ticks);
+}
+
+void widenToContents(QTableView& table)
+{
+    const QAbstractItemModel* model = table.model();
+    if (model == nullptr)
+        return;
+    QHeaderView* header = table.horizontalHeader();
+    // The first rows only of a very long list, so that this stays quick.
+    const int rows = std::min(model->rowCount(), 1000);
+    for (int c = 0; c + 1 < model->columnCount(); ++c) {
+        int wanted = header->sectionSizeHint(c);
+        for (int r = 0; r < rows; ++r)
+            wanted = std::max(wanted, table.sizeHintForIndex(model->index(r, c)).width());
+        // The grid line and a little air beside the text.
+        wanted += (table.showGrid() ? 1 : 0) + 4;
+        if (wanted > table.columnWidth(c))
+            table.setColumnWidth(c, wanted);
+    }
 }
 
 void showFailure(const LedgerTotals& totals)

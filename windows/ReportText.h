@@ -3,6 +3,8 @@
 #include <QDate>
 #include <QString>
 
+class QTableView;
+
 namespace ovelta {
 
 class LedgerTotals;
@@ -18,6 +20,10 @@ QString amount(qint64 ticks);
 QString date(const QDate& date);
 /// An amount as exact decimal text for a file: two decimals, more when the amount has them (100.0001).
 QString exact(qint64 ticks);
+
+/// Widens each column of the table but the last (which takes the rest) to its widest text in view, header
+/// included, so that a large sum is never cut; a column is never made narrower than it is.
+void widenToContents(QTableView& table);
 
 /// Tells the user why the sums could not be read, after a failed call of totals.
 void showFailure(const LedgerTotals& totals);

@@ -208,6 +208,7 @@ bool StatisticsPage::refresh()
     bold.setBold(true);
     for (int c = 0; c < ColumnCount; ++c)
         m_model->item(m_model->rowCount() - 1, c)->setFont(bold);
+    ReportText::widenToContents(*m_table);
 
     auto* series = new QBarSeries;
     series->append(received);

@@ -1,0 +1,146 @@
+// The people, person and statistics windows over a household's ledger of some years: every text of their tables
+// is drawn whole (amounts of six digits and more, dates, names), and each window fits a 1280×800 screen. With
+// OVELTA_SCREENSHOT_DIR set, a picture of each window is kept there for a look by eye.
+
+#include "DrawnText.h"
+#include "GuiSupport.h"
+#include "KnownLedger.h"
+#include "ReportSteps.h"
+#include "TempFolder.h"
+#include "TestHost.h"
+#include "windows/PeopleWindow.h"
+#include "windows/PersonWindow.h"
+#include "windows/StatisticsWindow.h"
+
+#include <QDir>
+#include <QTabWidget>
+#include <QTableView>
+#include <QtTest>
+
+#include <memory>
+
+using namespace Qt::StringLiterals;
+using namespace ovelta;
+using namespace ovelta::test;
+
+namespace {
+
+/// Six years of a family's gifts: relatives and friends at weddings, births, birthdays and funerals, a few large
+/// sums, a few with jiao and fen, one without a date.
+QList<KnownRecord> householdLedger()
+{
+    const QStringList names
+        = {u"张建国"_s, u"李秀英"_s, u"王志强"_s,   u"刘桂兰"_s, u"陈晓明"_s,   u"杨丽"_s,   u"赵德胜"_s, u"黄海燕"_s,
+           u"周文华"_s, u"吴敏"_s,   u"欧阳春梅"_s, u"孙立"_s,   u"Tom Wang"_s, u"马玉兰"_s, u"朱国庆"_s, u"胡晓燕"_s};
+    const QStringList relations = {u"亲戚"_s, u"朋友"_s, u"同学"_s, u"同事"_s, u"邻居"_s};
+    const QStringList kinds = {u"结婚"_s, u"满月"_s, u"生日"_s, u"乔迁"_s, u"丧事"_s, u"升学"_s};
+    const qint64 amounts[] = {200, 500, 600, 800, 1000, 1200, 2000, 6666, 8888, 10000, 66666, 88888};
+    QList<KnownRecord> records;
+    for (int i = 0; i < 150; ++i) {
+        const int person = (i * 7) % int(names.size());
+        const QDate date = QDate(2019, 1, 1).addDays((i * 53) % 2190);
+        qint64 ticks = amounts[(i * 5) % std::size(amounts)] * 10000;
+        if (i % 17 == 0)
+            ticks += 8800; // 0.88
+        records.append({i % 3 == 0 ? u"送礼"_s : u"收礼"_s,
+                        names.at(person),
+                        date.toString(u"yyyy-MM-dd 00:00:00"_s),
+                        relations.at(person % relations.size()),
+                        kinds.at((i * 11) % kinds.size()),
+                        ticks,
+                        {}});
+    }
+    records.append({u"收礼"_s, u"张建国"_s, std::nullopt, u"亲戚"_s, u"结婚"_s, 999999990000, u"补记"_s});
+    return records;
+}
+
+/// The texts of the table that are not drawn whole, with the column they are in.
+QStringList cutTexts(QTableView* table)
+{
+    QStringList cut;
+    for (const DrawnText& t : drawnTexts(table)) {
+        if (t.elided() || !t.shownWhole())
+            cut << t.text;
+    }
+    return cut;
+}
+
+void keepPicture(QWidget& window, const QString& name)
+{
+    const QString folder = qEnvironmentVariable("OVELTA_SCREENSHOT_DIR");
+    if (!folder.isEmpty())
+        window.grab().save(QDir(folder).filePath(name + u".png"_s));
+}
+
+} // namespace
+
+class TestReportDisplay : public QObject
+{
+    Q_OBJECT
+
+    std::unique_ptr<TempFolder> m_folder;
+    std::unique_ptr<TestHost> m_host;
+
+    void checkWindow(ReportWindow& w, const QString& tableName, const QString& picture)
+    {
+        QVERIFY(w.width() <= 1280 && w.height() <= 800);
+        // The size the window takes on a 1280×800 screen (the offscreen screen here is smaller).
+        w.resize(1200, 700);
+        QCoreApplication::processEvents();
+        auto* table = findControl<QTableView>(&w, tableName);
+        QVERIFY(table != nullptr);
+        QVERIFY(table->model()->rowCount() > 0);
+        keepPicture(w, picture);
+        const QStringList cut = cutTexts(table);
+        QVERIFY2(cut.isEmpty(), qPrintable(cut.join(u" | "_s)));
+    }
+
+private Q_SLOTS:
+    void init()
+    {
+        m_folder = std::make_unique<TempFolder>();
+        QVERIFY(m_folder->isValid());
+        m_host = std::make_unique<TestHost>();
+        QVERIFY(m_host->createAndConnect());
+        QVERIFY(addRecords(*m_host->connection.engine(), householdLedger()));
+    }
+    void cleanup()
+    {
+        m_host.reset();
+        m_folder.reset();
+    }
+
+    void overviewShowsEveryTextWhole()
+    {
+        QVERIFY(whileOpen(
+            u"people"_s, [&] { (new PeopleWindow(*m_host))->openModal(); },
+            [&](ReportWindow& w) { checkWindow(w, u"往来汇总表"_s, u"people"_s); }));
+    }
+
+    void personShowsEveryTextWhole()
+    {
+        QVERIFY(whileOpen(
+            u"person"_s, [&] { (new PersonWindow(*m_host, u"张建国"_s))->openModal(); },
+            [&](ReportWindow& w) { checkWindow(w, u"往来明细表"_s, u"person"_s); }));
+    }
+
+    void statisticsShowEveryTextWhole()
+    {
+        QVERIFY(whileOpen(
+            u"statistics"_s, [&] { (new StatisticsWindow(*m_host))->openModal(); },
+            [&](ReportWindow& w) {
+                auto* tabs = findControl<QTabWidget>(&w, u"统计分页"_s);
+                QVERIFY(tabs != nullptr);
+                for (int i = 0; i < tabs->count(); ++i) {
+                    tabs->setCurrentIndex(i);
+                    QCoreApplication::processEvents();
+                    const QList<QTableView*> tables = tabs->widget(i)->findChildren<QTableView*>();
+                    QCOMPARE(tables.size(), 1);
+                    checkWindow(w, tables.first()->objectName(), u"statistics-%1"_s.arg(i));
+                }
+            }));
+    }
+};
+
+QTEST_MAIN(TestReportDisplay)
+#include "test_report_display.moc"
