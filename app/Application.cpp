@@ -4,6 +4,8 @@
 #include "app/LedgerFolder.h"
 #include "app/LoginWindow.h"
 #include "app/SingleInstance.h"
+#include "store/LedgerFile.h"
+#include "store/PageKeys.h"
 #include "ui/Program.h"
 #include "windows/MainWindow.h"
 
@@ -49,6 +51,10 @@ int Application::run(int argc, char** argv)
     // The database file name is relative: from here on it resolves in the ledger's folder.
     if (!LedgerFolder::enter())
         EndRoutine::run(0);
+    // The ledger's key takes some 40 ms to derive; a worker thread derives it while the windows are built, and
+    // the database check's connect takes it from there (or waits for the rest). Nothing else changes: a missing
+    // file is not prefetched, and a key that does not open the file fails as the password would.
+    PageKeys::prefetch(LedgerFile::name(), LedgerFile::password());
 
     auto* mainWindow = new MainWindow;
     mainWindow->setStartupStep([mainWindow] {

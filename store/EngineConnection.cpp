@@ -4,12 +4,11 @@
 #include "JetDateTime.h"
 #include "LedgerStatements.h"
 #include "Money.h"
+#include "PageKeys.h"
 #include "RowSnapshot.h"
 
 #include <QFile>
-#include <QHash>
 #include <algorithm>
-#include <openssl/evp.h>
 #include <sqlcipher/sqlite3.h>
 #include <vector>
 
@@ -80,72 +79,12 @@ void currencyFunction(sqlite3_context* context, int, sqlite3_value** arguments)
     resultError(context, u"Data type mismatch: the value is not an amount of the Currency range."_s);
 }
 
-// The engine turns a password into the key of a file's pages with PBKDF2-HMAC-SHA1 over the file's salt (its
-// first 16 bytes): 64,000 rounds, some 40 ms, on every connect. The windows that reconnect each time they open
-// (record entry, password) would pay that every time; so the store derives the key once per password and salt
-// itself, with the same function of the crypto library the engine is built on (libcrypto), and hands the
-// engine the raw key, which the engine then uses as it stands.
-constexpr qsizetype SaltBytes = 16;
-constexpr int KeyBytes = 32;
-constexpr int KeyRounds = 64000;
-
-/// The first value of a statement's first row, as text; empty when there is none.
-QByteArray firstValue(sqlite3* db, const char* sql)
-{
-    sqlite3_stmt* statement = nullptr;
-    QByteArray value;
-    if (sqlite3_prepare_v2(db, sql, -1, &statement, nullptr) == SQLITE_OK && sqlite3_step(statement) == SQLITE_ROW)
-        value = QByteArray(reinterpret_cast<const char*>(sqlite3_column_text(statement, 0)));
-    sqlite3_finalize(statement);
-    return value;
-}
-
-/// True when the engine derives keys as rawKey() does (SQLCipher 3 and its 64,000 rounds); asked once.
-bool derivesAsExpected(sqlite3* db)
-{
-    static const bool expected = firstValue(db, "PRAGMA cipher_version").startsWith("3.")
-        && firstValue(db, "PRAGMA cipher_default_kdf_iter") == QByteArray::number(KeyRounds);
-    return expected;
-}
-
-/// Raw keys ("x'...'" as the engine takes them) by salt and password, of files that opened with them.
-QHash<QByteArray, QByteArray>& derivedKeys()
-{
-    static QHash<QByteArray, QByteArray> keys;
-    return keys;
-}
-
-QByteArray fileSalt(const QString& path)
-{
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly))
-        return {};
-    const QByteArray salt = f.read(SaltBytes);
-    return salt.size() == SaltBytes ? salt : QByteArray();
-}
-
-/// The raw key of the password for that salt: remembered, or derived now; empty when it cannot be derived
-/// as the engine of db would derive it.
-QByteArray rawKey(sqlite3* db, const QByteArray& password, const QByteArray& salt)
-{
-    if (const auto known = derivedKeys().constFind(salt + password); known != derivedKeys().constEnd())
-        return *known;
-    unsigned char key[KeyBytes];
-    if (!derivesAsExpected(db)
-        || PKCS5_PBKDF2_HMAC_SHA1(password.constData(), int(password.size()),
-                                  reinterpret_cast<const unsigned char*>(salt.constData()), int(salt.size()), KeyRounds,
-                                  KeyBytes, key)
-            != 1)
-        return {};
-    return "x'" + QByteArray(reinterpret_cast<const char*>(key), KeyBytes).toHex() + '\'';
-}
-
 /// Sets the cipher settings a ledger file is written in, on a keyed connection before its first read. They are
 /// SQLCipher 3's defaults: 1024-byte pages, the key derived with 64,000 rounds of PBKDF2-HMAC-SHA1, pages
 /// authenticated with HMAC-SHA1. SQLCipher 4 defaults to others and would take every existing ledger for no
 /// database; pinned, the same file opens whichever major version the program is built with, and a new file is
 /// written so that both read it. SQLCipher 3 ignores the two algorithm settings it does not know, which are its
-/// only ones anyway. A raw key (rawKey()) is the page key under these settings in both versions.
+/// only ones anyway. A raw key (PageKeys) is the page key under these settings in both versions.
 bool pinCipherSettings(sqlite3* db)
 {
     static const char* const settings[] = {
@@ -263,8 +202,9 @@ std::shared_ptr<EngineConnection> EngineConnection::open(const QString& path, co
     sqlite3_busy_timeout(db, busyWait());
     const QByteArray secret = key.toUtf8();
     // A file without its salt yet (being created) is keyed with the password, and the engine makes the salt.
-    const QByteArray salt = key.isEmpty() ? QByteArray() : fileSalt(path);
-    const QByteArray raw = salt.isEmpty() ? QByteArray() : rawKey(db, secret, salt);
+    // The raw key is remembered, or being derived by the start-up's prefetch (then waited for), or derived now.
+    const QByteArray salt = key.isEmpty() ? QByteArray() : PageKeys::fileSalt(path);
+    const QByteArray raw = salt.isEmpty() ? QByteArray() : PageKeys::rawKey(secret, salt);
     if (!key.isEmpty()) {
         const QByteArray& keying = raw.isEmpty() ? secret : raw;
         if (sqlite3_key(db, keying.constData(), int(keying.size())) != SQLITE_OK || !pinCipherSettings(db)) {
@@ -314,7 +254,7 @@ std::shared_ptr<EngineConnection> EngineConnection::open(const QString& path, co
         return failed();
     }
     if (!raw.isEmpty())
-        derivedKeys().insert(salt + secret, raw);
+        PageKeys::remember(secret, salt, raw);
     why = Failure();
     return connection;
 }
