@@ -505,6 +505,11 @@ bool RecordSet::openOrdered(const QString& table, const QString& order)
         return open(statement);
     if (!openSource(unsorted, false))
         return false;
+    // The whole table is in the snapshot now; the engine's page cache holds only the table's last pages, which
+    // nothing reads again soon. Released, its memory serves the rows built from the snapshot next: at a million
+    // records that is some 2 MB off the peak of a refill, when the snapshot and the grid's rows are both held.
+    if (const auto engine = d->connection->engine())
+        sqlite3_db_release_memory(engine->handle());
     const int column = d->rows->columnIndex(key->column);
     if (column < 0 || d->rows->rowCount() > qsizetype(std::numeric_limits<quint32>::max())) {
         // Not a column of the table: the engine names the fault.
