@@ -33,10 +33,10 @@ struct BenchReport
     double totalSeconds = 0;
     QList<SizeResults> sizes;
     qint64 processRecords = 0;
-    Samples startToLogin; ///< (e)
-    Samples loginToMain; ///< (e)
+    Samples startToLogin; ///< (e) to the login window painted
+    Samples loginToGrid; ///< (e) to the main window's grid painted
     qint64 memoryRecords = 0;
-    qint64 peakKiB = -1; ///< (f) VmHWM
+    qint64 peakKiB = -1; ///< (f) VmHWM over a session of refill, preview, print and three edits
     QStringList errors;
 
     QString table() const;

@@ -50,8 +50,16 @@ EditBench::EditBench(const QString& folder)
     MessageBox::clearShown();
 }
 
+EditBench::EditBench(MainWindow& main)
+    : m_main(&main)
+    , m_ownsMain(false)
+{
+}
+
 EditBench::~EditBench()
 {
+    if (!m_ownsMain)
+        return;
     m_main->requestClose();
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
 }
@@ -142,8 +150,7 @@ QString editTable(const QList<EditResults>& results)
             values << value(r);
         t += line(label, values);
     };
-    row(u"(e) login to the main window with its grid"_s,
-        [](const EditResults& r) { return ms(r.loginToGrid.median()); });
+    row(u"(e) login to grid painted"_s, [](const EditResults& r) { return ms(r.loginToGrid.median()); });
     row(u"    (e)/(a)"_s, [](const EditResults& r) { return ratio(r.loginToGrid.median(), r.floorMs); });
     row(u"(i) after an add"_s, [](const EditResults& r) { return ms(r.add.median()); });
     row(u"    (i)/(a)"_s, [](const EditResults& r) { return ratio(r.add.median(), r.floorMs); });

@@ -18,7 +18,7 @@ struct EditResults
 {
     qint64 records = 0;
     double floorMs = -1; ///< the size's floor, for the ratios
-    Samples loginToGrid; ///< (e) the real program under Xvfb: from the login's Enter to the main window shown
+    Samples loginToGrid; ///< (e) the real program under Xvfb: from the login's Enter to the grid painted
     Samples add; ///< (i) from the add statement to the grid consistent and the event loop idle
     Samples modify; ///< (i) the same for a modify that moves the record to another day
     Samples remove; ///< (i) the same for a delete
@@ -35,6 +35,8 @@ class EditBench
 public:
     /// Makes folder the current directory and opens the main window over its ledger.
     explicit EditBench(const QString& folder);
+    /// Edits in main, which stays open and the caller's.
+    explicit EditBench(MainWindow& main);
     ~EditBench();
     EditBench(const EditBench&) = delete;
     EditBench& operator=(const EditBench&) = delete;
@@ -50,6 +52,7 @@ private:
     void check(qint64 records, qint64 id, const QString& where);
 
     MainWindow* m_main = nullptr;
+    bool m_ownsMain = true;
     QStringList m_errors;
 };
 

@@ -115,18 +115,15 @@ PrintBench::~PrintBench()
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
 }
 
-double PrintBench::openPreview(qint64& peakRiseKiB)
+double previewUntilPainted(MainWindow& main, const std::function<void()>& whenPainted)
 {
-    GridPrinter::releaseFreedMemory();
-    const qint64 before = statusKiB("VmRSS:");
-    const bool peakFresh = resetPeak();
     PaintClock clock(u"预览页面"_s, QString());
     QElapsedTimer timer;
     double elapsed = -1;
     clock.afterPaint = [&] {
         elapsed = millisecondsSince(timer);
-        const qint64 now = peakFresh ? statusKiB("VmHWM:") : statusKiB("VmRSS:");
-        peakRiseKiB = before < 0 || now < 0 ? -1 : now - before;
+        if (whenPainted)
+            whenPainted();
         if (auto* preview = qobject_cast<QDialog*>(QApplication::activeModalWidget()))
             preview->reject();
     };
@@ -136,7 +133,34 @@ double PrintBench::openPreview(qint64& peakRiseKiB)
             preview->reject();
     });
     timer.start();
-    m_main->runCommand(MainWindow::Print);
+    main.runCommand(MainWindow::Print);
+    return elapsed;
+}
+
+double writePdf(MainWindow& main, const QString& path, bool& progressShown, double& cpuMs)
+{
+    PaintClock clock(QString(), u"打印进度"_s);
+    QElapsedTimer timer;
+    const double cpuBefore = processorMs();
+    timer.start();
+    const bool written = main.grid().printToPdf(path);
+    const double elapsed = millisecondsSince(timer);
+    cpuMs = processorMs() - cpuBefore;
+    progressShown = clock.wasShown();
+    const qint64 size = QFileInfo(path).size();
+    QFile::remove(path);
+    return written && size > 0 ? elapsed : -1;
+}
+
+double PrintBench::openPreview(qint64& peakRiseKiB)
+{
+    GridPrinter::releaseFreedMemory();
+    const qint64 before = statusKiB("VmRSS:");
+    const bool peakFresh = resetPeak();
+    const double elapsed = previewUntilPainted(*m_main, [&] {
+        const qint64 now = peakFresh ? statusKiB("VmHWM:") : statusKiB("VmRSS:");
+        peakRiseKiB = before < 0 || now < 0 ? -1 : now - before;
+    });
     if (elapsed < 0)
         m_errors << u"print preview: no page was painted"_s;
     return elapsed;
@@ -144,20 +168,9 @@ double PrintBench::openPreview(qint64& peakRiseKiB)
 
 double PrintBench::writePdf(const QString& path, bool& progressShown, double& cpuMs)
 {
-    PaintClock clock(QString(), u"打印进度"_s);
-    QElapsedTimer timer;
-    const double cpuBefore = processorMs();
-    timer.start();
-    const bool written = m_main->grid().printToPdf(path);
-    const double elapsed = millisecondsSince(timer);
-    cpuMs = processorMs() - cpuBefore;
-    progressShown = clock.wasShown();
-    const qint64 size = QFileInfo(path).size();
-    QFile::remove(path);
-    if (!written || size <= 0) {
+    const double elapsed = bench::writePdf(*m_main, path, progressShown, cpuMs);
+    if (elapsed < 0)
         m_errors << u"PDF output failed"_s;
-        return -1;
-    }
     return elapsed;
 }
 

@@ -6,6 +6,7 @@
 #include <QList>
 #include <QString>
 #include <QStringList>
+#include <functional>
 
 namespace ovelta {
 class MainWindow;
@@ -54,6 +55,15 @@ private:
     MainWindow* m_main = nullptr;
     QStringList m_errors;
 };
+
+/// Opens the print preview of main's ledger and closes it once its first page is painted; whenPainted runs right
+/// after that paint, with the preview still open. The milliseconds from the print command to the paint; -1 when
+/// no page was painted.
+double previewUntilPainted(MainWindow& main, const std::function<void()>& whenPainted = {});
+/// Writes main's whole ledger as a PDF file at path (through the grid's print path, with its progress dialog) and
+/// removes the file again. The milliseconds it took, -1 when no file was written; progressShown tells whether
+/// the progress dialog was shown, cpuMs the processor time of this process meanwhile.
+double writePdf(MainWindow& main, const QString& path, bool& progressShown, double& cpuMs);
 
 /// The table rows of the printing figures, in the layout of the main table, with the targets met or not.
 QString printTable(const QList<PrintResults>& results);

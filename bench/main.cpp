@@ -2,6 +2,7 @@
 // ledger's paths against the engine's own floor. See the "Benchmark" section of the README.
 
 #include "BenchLedger.h"
+#include "BenchMainWindow.h"
 #include "BenchReport.h"
 #include "EditBench.h"
 #include "FloorQuery.h"
@@ -11,7 +12,9 @@
 #include "WindowBench.h"
 
 #include "store/LedgerFile.h"
+#include "ui/LedgerGrid.h"
 #include "ui/MessageBox.h"
+#include "windows/MainWindow.h"
 
 #include <QApplication>
 #include <QDir>
@@ -76,24 +79,61 @@ int runsFor(qint64 records)
 }
 
 /// The child that measures the peak memory: a fresh process, so that nothing of the other measurements counts.
-/// Opens the main window over the ledger of folder (which refills it), refreshes once more and prints VmHWM.
-int memoryChild(const QString& folder)
+/// A whole session over the ledger of folder, which holds records records, as a user has it: the main window
+/// opens (its refill), is refreshed once more, opens the print preview and closes it, prints the ledger as a PDF
+/// file (into a temporary folder) and takes three edits (an add, a modify and a delete, each its statement and
+/// the grid's update). Prints VmHWM, the peak of the whole session; the resident memory after each step goes to
+/// the error channel, which tells where the peak comes from.
+int memoryChild(const QString& folder, qint64 records)
 {
     MessageBox::startRecording();
-    WindowBench windows(folder);
-    windows.refill(-1);
+    QStringList errors;
+    auto step = [](const QString& what) {
+        say(u"  %1: resident %2, peak %3"_s.arg(what, procLine(u"/proc/self/status"_s, "VmRSS:"),
+                                                procLine(u"/proc/self/status"_s, "VmHWM:")));
+    };
+    MainWindow* main = openMainWindow(folder);
+    step(u"main window open"_s);
+    main->runCommand(MainWindow::Refresh);
+    if (main->grid().rowCount() - LedgerGrid::FixedRows != records)
+        errors << u"the refresh did not fill the grid"_s;
+    step(u"refreshed"_s);
+    if (previewUntilPainted(*main) < 0)
+        errors << u"the print preview painted no page"_s;
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    step(u"print preview opened and closed"_s);
+    const QTemporaryDir pdfFolder;
+    bool progressShown = false;
+    double cpuMs = -1;
+    if (writePdf(*main, pdfFolder.filePath(u"ledger.pdf"_s), progressShown, cpuMs) < 0)
+        errors << u"no PDF was written"_s;
+    step(u"printed to PDF"_s);
+    {
+        EditBench edit(*main);
+        EditResults edits;
+        edits.records = records;
+        edit.measure(edits, 1);
+        errors << edit.errors();
+    }
+    step(u"three edits"_s);
+    for (const MessageBox::Record& box : MessageBox::shown())
+        errors << u"box \""_s + box.text + u"\""_s;
     const QString peak = procLine(u"/proc/self/status"_s, "VmHWM:").section(u' ', 0, 0);
+    main->requestClose();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    for (const QString& e : errors)
+        say(u"memory session: "_s + e);
     std::printf("%s\n", qPrintable(peak));
-    return 0;
+    return errors.isEmpty() ? 0 : 1;
 }
 
-qint64 measureMemory(const QString& folder, QStringList& errors)
+qint64 measureMemory(const QString& folder, qint64 records, QStringList& errors)
 {
     QProcess child;
     child.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    child.start(QCoreApplication::applicationFilePath(), {u"--memory-child"_s, folder});
-    if (!child.waitForFinished(300000) || child.exitCode() != 0) {
-        errors << u"the memory measurement did not finish"_s;
+    child.start(QCoreApplication::applicationFilePath(), {u"--memory-child"_s, folder, QString::number(records)});
+    if (!child.waitForFinished(900000) || child.exitCode() != 0) {
+        errors << u"the memory session did not finish"_s;
         return -1;
     }
     bool ok = false;
@@ -162,8 +202,8 @@ int main(int argc, char** argv)
     QApplication app(argc, argv);
     QLocale::setDefault(QLocale(QLocale::Chinese, QLocale::China));
     const QStringList args = QCoreApplication::arguments();
-    if (args.size() == 3 && args[1] == u"--memory-child"_s)
-        return memoryChild(args[2]);
+    if (args.size() == 4 && args[1] == u"--memory-child"_s)
+        return memoryChild(args[2], args[3].toLongLong());
 
     QList<qint64> sizes = {10000, 100000, 1000000};
     QString output = u"ovelta-bench.json"_s;
@@ -257,7 +297,7 @@ int main(int argc, char** argv)
                 break;
             }
             report.startToLogin.add(start->toLogin);
-            report.loginToMain.add(start->loginToMain);
+            report.loginToGrid.add(start->loginToGrid);
         }
     }
 
@@ -276,14 +316,14 @@ int main(int argc, char** argv)
                     report.errors << process->error();
                     break;
                 }
-                editing[i].loginToGrid.add(start->loginToMain);
+                editing[i].loginToGrid.add(start->loginToGrid);
             }
         }
     }
 
     if (parts.contains(u"memory"_s)) {
-        say(u"peak memory ..."_s);
-        report.peakKiB = measureMemory(memoryFolder, report.errors);
+        say(u"peak memory over a session ..."_s);
+        report.peakKiB = measureMemory(memoryFolder, report.memoryRecords, report.errors);
     }
 
     report.loadAfter = loadAverage();

@@ -15,6 +15,8 @@ packages=(
     libsqlcipher-dev sqlcipher libssl-dev
     # tests: a real X server driven from outside, and PDF text extraction
     xvfb xdotool poppler-utils
+    # benchmark: the first paint of the program's windows, seen through the X DAMAGE extension
+    libxdamage-dev
     # tests: the store over SQLCipher 4 (its amalgamation comes from the npm registry, built with OpenSSL)
     libssl-dev
     # install and package: icons rendered from SVG, the .deb's library dependencies, the checks of the
