@@ -51,6 +51,8 @@ int Application::run(int argc, char** argv)
     // The database file name is relative: from here on it resolves in the ledger's folder.
     if (!LedgerFolder::enter())
         EndRoutine::run(0);
+    // The file name resolved in the folder the program was started from until now.
+    EndRoutine::noteLedgerAtStart();
     // The ledger's key takes some 40 ms to derive; a worker thread derives it while the windows are built, and
     // the database check's connect takes it from there (or waits for the rest). Nothing else changes: a missing
     // file is not prefetched, and a key that does not open the file fails as the password would.

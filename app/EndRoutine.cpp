@@ -26,8 +26,13 @@ QByteArray& stampAtStart()
 
 void EndRoutine::install()
 {
-    stampAtStart() = LedgerBackup::stampOf(LedgerFile::name());
+    noteLedgerAtStart();
     Program::setEndHandler([](int exitCode) { run(exitCode); });
+}
+
+void EndRoutine::noteLedgerAtStart()
+{
+    stampAtStart() = LedgerBackup::stampOf(LedgerFile::name());
 }
 
 void EndRoutine::run(int exitCode)

@@ -9,8 +9,12 @@ namespace ovelta {
 class EndRoutine
 {
 public:
-    /// Installs the production end routine as the program's end handler.
+    /// Installs the production end routine as the program's end handler, and notes the ledger file of the
+    /// current folder as the session found it.
     static void install();
+    /// Notes the ledger file as the session found it again, once the program is in the ledger's folder: a
+    /// session that leaves it as it was makes no backup.
+    static void noteLedgerAtStart();
     [[noreturn]] static void run(int exitCode);
 };
 

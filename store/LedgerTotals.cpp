@@ -511,16 +511,17 @@ std::optional<QList<PersonTotals>> LedgerTotals::totalsByPerson()
         return std::nullopt;
     }
 
-    // Few relations are spelt differently: each is decoded once and shared by the people who have it.
-    QList<QString> relationTexts;
-    relationTexts.reserve(relations.size());
-    for (qsizetype i = 0; i < relations.size(); ++i)
-        relationTexts.append(relations.text(i));
-    // The names are decoded by two threads, each filling its half of the list.
+    // The names are decoded by two threads, each filling its half of the list. Few relations are spelt
+    // differently: each thread decodes each once and shares it among its people (sharing one text between the
+    // threads would make them take turns at its reference count).
     QList<PersonTotals> totals(qsizetype(people.size()));
     PersonTotals* const first = totals.data();
     std::atomic<bool> overflow = false;
     const auto fill = [&](std::size_t begin, std::size_t end) {
+        QList<QString> relationTexts;
+        relationTexts.reserve(relations.size());
+        for (qsizetype i = 0; i < relations.size(); ++i)
+            relationTexts.append(relations.text(i));
         for (std::size_t i = begin; i < end; ++i) {
             const Person& person = people[i];
             PersonTotals& t = first[i];
