@@ -1,10 +1,16 @@
 #include "ui/Pictures.h"
 
+#include <QApplication>
 #include <QGuiApplication>
+#include <QHash>
+#include <QIconEngine>
 #include <QImage>
 #include <QPainter>
+#include <QStyle>
+#include <QStyleOption>
 #include <QSvgRenderer>
 #include <QtMath>
+#include <algorithm>
 
 using namespace Qt::StringLiterals;
 
@@ -69,12 +75,84 @@ QPixmap Pictures::render(const QString& path, int size)
     return pixmap;
 }
 
+namespace {
+
+/// Draws a picture resource at the sizes it is asked for, each once, when it is first asked for.
+class PictureIconEngine : public QIconEngine
+{
+public:
+    PictureIconEngine(const QString& path, QList<int> sizes)
+        : m_path(path)
+        , m_sizes(std::move(sizes))
+    {
+    }
+
+    QIconEngine* clone() const override { return new PictureIconEngine(*this); }
+    QString key() const override { return u"ovelta-picture"_s; }
+    QList<QSize> availableSizes(QIcon::Mode, QIcon::State) override
+    {
+        QList<QSize> sizes;
+        for (const int size : m_sizes)
+            sizes << QSize(size, size);
+        return sizes;
+    }
+    QSize actualSize(const QSize& size, QIcon::Mode, QIcon::State) override
+    {
+        const int side = fitting(std::min(size.width(), size.height()));
+        return QSize(side, side);
+    }
+    QPixmap pixmap(const QSize& size, QIcon::Mode mode, QIcon::State) override
+    {
+        const int side = fitting(std::min(size.width(), size.height()));
+        QPixmap& drawn = m_drawn[side];
+        if (drawn.isNull())
+            drawn = Pictures::render(m_path, side);
+        if (mode == QIcon::Normal || drawn.isNull())
+            return drawn;
+        QStyleOption option;
+        option.palette = QGuiApplication::palette();
+        return QApplication::style()->generatedIconPixmap(mode, drawn, &option);
+    }
+    void paint(QPainter* painter, const QRect& rect, QIcon::Mode mode, QIcon::State state) override
+    {
+        const QPixmap picture = pixmap(rect.size(), mode, state);
+        const QSize shown = picture.deviceIndependentSize().toSize();
+        painter->drawPixmap(
+            QRect(rect.topLeft() + QPoint((rect.width() - shown.width()) / 2, (rect.height() - shown.height()) / 2),
+                  shown),
+            picture);
+    }
+
+private:
+    /// The largest of the sizes that fits side, or the smallest when none does.
+    int fitting(int side) const
+    {
+        int best = 0;
+        for (const int size : m_sizes) {
+            if (size <= side && size > best)
+                best = size;
+        }
+        return best > 0 ? best : *std::min_element(m_sizes.begin(), m_sizes.end());
+    }
+
+    QString m_path;
+    QList<int> m_sizes;
+    QHash<int, QPixmap> m_drawn;
+};
+
+} // namespace
+
+QIcon Pictures::icon(const QString& path, int size)
+{
+    return QIcon(new PictureIconEngine(path, {size}));
+}
+
 QIcon Pictures::programIcon()
 {
-    QIcon icon;
-    for (int size : {128, 64, 48, 32, 16})
-        icon.addPixmap(render(programIconPath(), size));
-    return icon;
+    // One icon for every window: whatever size one of them had drawn, the others find drawn. It lives as long as
+    // the process, so that no picture outlives the application object at exit.
+    static const QIcon* const icon = new QIcon(new PictureIconEngine(programIconPath(), {128, 64, 48, 32, 16}));
+    return *icon;
 }
 
 QPixmap Pictures::toolbarImage(int index)

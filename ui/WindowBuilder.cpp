@@ -227,7 +227,7 @@ QWidget* buildToolBar(const ControlDef& c, QWidget* parent)
     bar->setFocusPolicy(Qt::NoFocus);
     for (int i = 0; i < int(c.toolButtons.size()); ++i) {
         const ToolButtonDef& def = c.toolButtons.at(std::size_t(i));
-        QAction* action = bar->addAction(QIcon(Pictures::render(def.picture, PictureSize)), def.caption);
+        QAction* action = bar->addAction(Pictures::icon(def.picture, PictureSize), def.caption);
         const QString name = c.name + u'_' + QString::number(i);
         action->setObjectName(name);
         action->setData(i);
