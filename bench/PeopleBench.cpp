@@ -1,5 +1,7 @@
 #include "PeopleBench.h"
 
+#include "PaintWatcher.h"
+
 #include "store/DatabaseConnection.h"
 #include "store/EngineConnection.h"
 #include "store/ExternalDatabase.h"
@@ -46,34 +48,6 @@ public:
 
 private:
     LedgerGrid m_grid;
-};
-
-/// Counts the paint events of one window and of its children.
-class PaintWatcher : public QObject
-{
-public:
-    explicit PaintWatcher(const QString& windowId)
-        : m_windowId(windowId)
-    {
-        QCoreApplication::instance()->installEventFilter(this);
-    }
-    ~PaintWatcher() override { QCoreApplication::instance()->removeEventFilter(this); }
-    int paints() const { return m_paints; }
-
-protected:
-    bool eventFilter(QObject* watched, QEvent* event) override
-    {
-        if (event->type() == QEvent::Paint) {
-            auto* widget = qobject_cast<QWidget*>(watched);
-            if (widget != nullptr && widget->window()->objectName() == m_windowId)
-                ++m_paints;
-        }
-        return false;
-    }
-
-private:
-    QString m_windowId;
-    int m_paints = 0;
 };
 
 /// Milliseconds from opener() to the first paint of the window with that id; -1 when it never opened.

@@ -2,6 +2,7 @@
 
 #include "BenchMainWindow.h"
 #include "BenchStats.h"
+#include "PaintWatcher.h"
 
 #include "store/DatabaseConnection.h"
 #include "store/LedgerFile.h"
@@ -25,35 +26,6 @@ using namespace Qt::StringLiterals;
 namespace ovelta::bench {
 
 namespace {
-
-/// Counts the paint events of one window and of its controls.
-class PaintWatcher : public QObject
-{
-public:
-    explicit PaintWatcher(const QString& windowId)
-        : m_windowId(windowId)
-    {
-        QCoreApplication::instance()->installEventFilter(this);
-    }
-    ~PaintWatcher() override { QCoreApplication::instance()->removeEventFilter(this); }
-
-    int paints() const { return m_paints; }
-
-protected:
-    bool eventFilter(QObject* watched, QEvent* event) override
-    {
-        if (event->type() == QEvent::Paint) {
-            auto* widget = qobject_cast<QWidget*>(watched);
-            if (widget && widget->window()->objectName() == m_windowId)
-                ++m_paints;
-        }
-        return false;
-    }
-
-private:
-    QString m_windowId;
-    int m_paints = 0;
-};
 
 /// Lets callbacks posted for one command run only while that command runs: once it has returned, a callback
 /// still waiting (a window that never opened) does nothing.
