@@ -247,6 +247,36 @@ private Q_SLOTS:
                  QFile::Permissions());
     }
 
+    // A session that changes nothing in the ledger leaves no backup, wherever the program was started from.
+    void aSessionStartedElsewhereThatChangesNothingLeavesNoBackup()
+    {
+        {
+            ProgramCopy first(*m_x, folder(), m_runtime->path());
+            QVERIFY(!createDatabaseAndReachLogin(first).isEmpty());
+            first.kill(); // the new ledger's own backup is not the point here
+        }
+        const QDir backups(QDir(folder()).filePath(u"备份"_s));
+        const QStringList before = backups.entryList(QDir::Files);
+        QTemporaryDir elsewhere;
+        ProgramCopy copy(*m_x, folder(), m_runtime->path(), elsewhere.path());
+        const QString login = m_x->waitForWindow(copy.pid(), u"Ovelta"_s);
+        QVERIFY(!login.isEmpty());
+        // Three wrong passwords end the program through its end routine, which makes the backups.
+        for (int attempt = 1; attempt <= 3; ++attempt) {
+            m_x->typeText(login, u"wrong"_s);
+            m_x->pressKeys(login, {u"Return"_s});
+            const QString box = m_x->waitForWindow(copy.pid(), u"错误"_s);
+            QVERIFY(!box.isEmpty());
+            m_x->pressKeys(box, {u"Return"_s});
+            if (attempt < 3)
+                QTRY_VERIFY_WITH_TIMEOUT(m_x->waitForWindow(copy.pid(), u"错误"_s, 200).isEmpty(), 10000);
+        }
+        QVERIFY(copy.waitForExit());
+        QCOMPARE(copy.exitCode(), 0);
+        QCOMPARE(backups.entryList(QDir::Files), before);
+        QVERIFY(QDir(elsewhere.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot).isEmpty());
+    }
+
     void escapeLeavesTheQuestionAndNoDeclinesIt()
     {
         ProgramCopy copy(*m_x, folder(), m_runtime->path());
