@@ -1,5 +1,6 @@
 #include "PeopleBench.h"
 
+#include "BenchFormat.h"
 #include "PaintWatcher.h"
 
 #include "store/DatabaseConnection.h"
@@ -19,15 +20,14 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QJsonArray>
-#include <QJsonDocument>
 #include <QJsonObject>
-#include <QLocale>
 #include <QTimer>
 #include <functional>
 #include <memory>
 #include <sqlcipher/sqlite3.h>
 
 using namespace Qt::StringLiterals;
+using namespace ovelta::bench::format;
 
 namespace ovelta::bench {
 
@@ -80,24 +80,6 @@ QString lastRecordName(EngineConnection& engine)
     if (!statement || sqlite3_step(statement.get()) != SQLITE_ROW)
         return {};
     return QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(statement.get(), 0)));
-}
-
-QString count(qint64 n)
-{
-    return QLocale(QLocale::English).toString(n);
-}
-
-QString ms(double value)
-{
-    return value < 0 ? u"failed"_s : QString::number(value, 'f', value < 100 ? 1 : 0) + u" ms"_s;
-}
-
-QJsonObject samples(const Samples& s)
-{
-    QJsonArray values;
-    for (double v : s.values())
-        values.append(v);
-    return QJsonObject{{u"median_ms"_s, s.median()}, {u"runs_ms"_s, values}};
 }
 
 } // namespace
@@ -167,12 +149,7 @@ PeopleResults PeopleBench::measure(const QString& folder, qint64 records, int ru
 
 QString PeopleBench::table(const QList<PeopleResults>& results)
 {
-    auto line = [](const QString& label, const QStringList& values) {
-        QString text = label.leftJustified(44);
-        for (const QString& v : values)
-            text += v.rightJustified(15);
-        return text + u'\n';
-    };
+    const auto ms = [](double value) { return format::ms(value, u"failed"_s); };
     QStringList sizes, people, personRecords, index, scanFloor, peopleSums, statisticsSums, overview, person,
         statistics;
     for (const PeopleResults& r : results) {
@@ -209,7 +186,7 @@ QString PeopleBench::table(const QList<PeopleResults>& results)
     return text;
 }
 
-QByteArray PeopleBench::json(const QList<PeopleResults>& results)
+QJsonArray PeopleBench::json(const QList<PeopleResults>& results)
 {
     QJsonArray sizes;
     for (const PeopleResults& r : results) {
@@ -226,7 +203,7 @@ QByteArray PeopleBench::json(const QList<PeopleResults>& results)
             {u"statistics"_s, samples(r.statistics)},
         });
     }
-    return QJsonDocument(QJsonObject{{u"people_windows"_s, sizes}}).toJson();
+    return sizes;
 }
 
 } // namespace ovelta::bench

@@ -2,7 +2,7 @@
 
 #include "BenchStats.h"
 
-#include <QByteArray>
+#include <QJsonArray>
 #include <QList>
 #include <QString>
 #include <QStringList>
@@ -35,7 +35,7 @@ public:
     /// The figures as a table beside the targets at 1,000,000 records (overview and statistics under 1 s, one
     /// person under 100 ms), and as JSON.
     static QString table(const QList<PeopleResults>& results);
-    static QByteArray json(const QList<PeopleResults>& results);
+    static QJsonArray json(const QList<PeopleResults>& results);
 };
 
 } // namespace ovelta::bench
