@@ -26,8 +26,8 @@ namespace {
 
 /// While a long printout is written, freed memory stays with the process: every page builds and drops buffers
 /// of some hundred kilobytes, and handing each back to the system only to ask for it again on the next page
-/// costs a quarter of the time. The usual settings come back afterwards, and releaseFreedMemory() then hands
-/// everything freed back at once.
+/// costs a quarter of the time. The usual settings come back afterwards, and everything freed is handed back at
+/// once.
 class KeepFreedMemory
 {
 public:
@@ -45,6 +45,7 @@ public:
         mallopt(M_TRIM_THRESHOLD, 128 * 1024);
         mallopt(M_TOP_PAD, 128 * 1024);
 #endif
+        GridPrinter::releaseFreedMemory();
     }
     KeepFreedMemory(const KeepFreedMemory&) = delete;
     KeepFreedMemory& operator=(const KeepFreedMemory&) = delete;
@@ -175,7 +176,7 @@ GridPrinter::Outcome GridPrinter::printWithProgress(QPrinter* printer) const
 
     const int pages = pageCount(printer->pageLayout());
     const int shown = std::clamp(last, 1, pages) - std::clamp(first, 1, pages) + 1;
-    std::optional<KeepFreedMemory> keep(std::in_place);
+    const KeepFreedMemory keep;
     const Outcome outcome = runWithDialog(
         [&](const Progress& progress) {
             return print(printer, first, last, [&](int done, int total) {
@@ -186,8 +187,6 @@ GridPrinter::Outcome GridPrinter::printWithProgress(QPrinter* printer) const
             });
         },
         std::max(1, shown));
-    keep.reset();
-    releaseFreedMemory();
     return outcome;
 }
 
@@ -196,12 +195,10 @@ GridPrinter::Outcome GridPrinter::writePdf(const QString& path, const QPageLayou
 {
     const int pages = pageCount(layout);
     const int shown = std::clamp(lastPage, 1, pages) - std::clamp(firstPage, 1, pages) + 1;
-    std::optional<KeepFreedMemory> keep(std::in_place);
+    const KeepFreedMemory keep;
     const Outcome outcome
         = runWithDialog([&](const Progress& progress) { return writePdf(path, layout, firstPage, lastPage, progress); },
                         std::max(1, shown));
-    keep.reset();
-    releaseFreedMemory();
     return outcome;
 }
 
