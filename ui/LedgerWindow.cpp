@@ -49,7 +49,7 @@ Qt::WindowFlags flagsFor(const WindowDef& def)
 
 } // namespace
 
-LedgerWindow::LedgerWindow(const WindowDef& def, QWidget* parent)
+LedgerWindow::LedgerWindow(const WindowDef& def, QWidget* parent, Build build)
     : QWidget(parent, flagsFor(def))
     , m_def(def)
 {
@@ -59,11 +59,8 @@ LedgerWindow::LedgerWindow(const WindowDef& def, QWidget* parent)
     setFixedSize(def.clientSize());
     if (def.programIcon)
         setWindowIcon(Pictures::programIcon());
-    WindowBuilder::build(def, this);
-
-    const QList<QWidget*> stops = orderedTabStops(false);
-    for (qsizetype i = 0; i + 1 < stops.size(); ++i)
-        QWidget::setTabOrder(stops.at(i), stops.at(i + 1));
+    if (build == Build::Now)
+        buildControls();
 
     if (const QScreen* screen = QGuiApplication::primaryScreen()) {
         const QRect area = screen->geometry();
@@ -73,6 +70,17 @@ LedgerWindow::LedgerWindow(const WindowDef& def, QWidget* parent)
 
     KeyRouter::install();
     registry().append(this);
+}
+
+void LedgerWindow::buildControls()
+{
+    if (m_controlsBuilt)
+        return;
+    m_controlsBuilt = true;
+    WindowBuilder::build(m_def, this);
+    const QList<QWidget*> stops = orderedTabStops(false);
+    for (qsizetype i = 0; i + 1 < stops.size(); ++i)
+        QWidget::setTabOrder(stops.at(i), stops.at(i + 1));
 }
 
 LedgerWindow::~LedgerWindow()

@@ -24,7 +24,12 @@ class LedgerWindow : public QWidget
 {
     Q_OBJECT
 public:
-    explicit LedgerWindow(const WindowDef& def, QWidget* parent = nullptr);
+    /// When the controls are built: with the window, or later, by the window's own created() calling
+    /// buildControls() before the window is first shown. A window that stays hidden for a while, such as the main
+    /// window during the login, can leave that work until it is needed.
+    enum class Build { Now, Later };
+
+    explicit LedgerWindow(const WindowDef& def, QWidget* parent = nullptr, Build build = Build::Now);
     ~LedgerWindow() override;
 
     const WindowDef& def() const { return m_def; }
@@ -73,8 +78,11 @@ Q_SIGNALS:
     void destroying();
 
 protected:
-    /// Runs once after the controls exist and before the window is first shown.
+    /// Runs once before the window is first shown; the controls exist by then, unless the window builds them here.
     virtual void created() { }
+    /// Builds the controls from the layout data and sets their tab order, once; does nothing when they exist.
+    void buildControls();
+    bool controlsBuilt() const { return m_controlsBuilt; }
     /// A close asked for by the user (close box, Alt+F4, Esc where it closes). False keeps the window open.
     virtual bool closeQuery() { return true; }
     /// Runs while the window is being destroyed, however the close came about.
@@ -112,6 +120,7 @@ private:
     WindowDef m_def;
     bool m_opened = false;
     bool m_created = false;
+    bool m_controlsBuilt = false;
     bool m_closeRequested = false;
     bool m_closing = false;
     bool m_destroyed = false;

@@ -26,12 +26,11 @@ using namespace Qt::StringLiterals;
 
 namespace ovelta {
 
-MainWindow::MainWindow(QWidget* parent)
-    : LedgerWindow(Catalogue::mainWindow(), parent)
+MainWindow::MainWindow(QWidget* parent, Build build)
+    : LedgerWindow(Catalogue::mainWindow(), parent, build)
     , m_connection(new DatabaseConnection(this))
     , m_records(new RecordSet(this))
     , m_external(new ExternalDatabase(this))
-    , m_grid(control<LedgerGrid>(u"高级表格"_s))
 {
     m_connection->setObjectName(u"数据库连接"_s);
     m_records->setObjectName(u"记录集"_s);
@@ -41,15 +40,21 @@ MainWindow::MainWindow(QWidget* parent)
     // The data layer's only message: a refused open of the record set shows the engine's own text under the
     // system's own title for such boxes, not the program's "信息：".
     RecordSet::setErrorReporter([](const QString& engineMessage) { MessageBox::show(engineMessage, u"错误"_s); });
+    if (controlsBuilt())
+        wireControls();
+}
 
+MainWindow::~MainWindow() = default;
+
+void MainWindow::wireControls()
+{
+    m_grid = control<LedgerGrid>(u"高级表格"_s);
     // Each toolbar action carries the 0-based index of its button.
     connect(control<QToolBar>(u"工具条1"_s), &QToolBar::actionTriggered, this,
             [this](QAction* action) { runCommand(action->data().toInt()); });
     connect(m_grid, &LedgerGrid::cellDoubleClicked, this, &MainWindow::openDetails);
     installGridCommands(*this);
 }
-
-MainWindow::~MainWindow() = default;
 
 void MainWindow::setStartupStep(std::function<bool()> step)
 {
@@ -86,6 +91,10 @@ void MainWindow::created()
 {
     if (m_startupStep && !m_startupStep())
         return;
+    if (!controlsBuilt()) {
+        buildControls();
+        wireControls();
+    }
     m_grid->setRowColours(QColor(236, 236, 236), QColor(192, 192, 192));
     ledgerRefill();
     setStatusPane(0, productLine());

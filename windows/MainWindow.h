@@ -30,7 +30,9 @@ public:
         Exit = 9,
     };
 
-    explicit MainWindow(QWidget* parent = nullptr);
+    /// With Build::Later the controls are built, and their handlers wired, once the start-up step has let the
+    /// program go on: the window stays hidden until then, and the login window shows sooner.
+    explicit MainWindow(QWidget* parent = nullptr, Build build = Build::Now);
     ~MainWindow() override;
 
     /// The first step of the creation handler, before the grid is coloured and filled: the single-instance
@@ -58,6 +60,8 @@ protected:
     void aboutToBeDestroyed() override;
 
 private:
+    /// Connects the toolbar, the grid and the grid's commands to their handlers.
+    void wireControls();
     void addRecord();
     void modifyRecord();
     void deleteRecord();
@@ -69,7 +73,7 @@ private:
     DatabaseConnection* m_connection;
     RecordSet* m_records;
     ExternalDatabase* m_external;
-    LedgerGrid* m_grid;
+    LedgerGrid* m_grid = nullptr;
     std::function<bool()> m_startupStep;
 };
 

@@ -76,13 +76,16 @@ private:
         return records.rowCount();
     }
 
-    /// Opens the main window as the program does, with a start-up step that only connects its objects to the
-    /// ledger file (the login has its own tests).
-    MainWindow* openMain()
+    /// Opens the main window as the program does (its controls built once the start-up step has passed), with a
+    /// start-up step that only connects its objects to the ledger file (the login has its own tests).
+    MainWindow* openMain(LedgerWindow::Build build = LedgerWindow::Build::Later,
+                         const std::function<void(MainWindow&)>& duringStep = {})
     {
-        auto* window = new MainWindow;
+        auto* window = new MainWindow(nullptr, build);
         m_main = window;
-        window->setStartupStep([window] {
+        window->setStartupStep([window, duringStep] {
+            if (duringStep)
+                duringStep(*window);
             DatabaseObjects db = window->database();
             return db.connection.connect(LedgerFile::name(), LedgerFile::password())
                 && db.recordSet.bind(&db.connection)
@@ -90,6 +93,23 @@ private:
         });
         window->openModeless();
         return window;
+    }
+
+    /// Every named widget of the window with its place, in a fixed order.
+    static QStringList controlsOf(const QWidget& window)
+    {
+        QStringList controls;
+        for (const QWidget* w : window.findChildren<QWidget*>()) {
+            if (!w->objectName().isEmpty())
+                controls << u"%1 %2,%3 %4x%5 %6"_s.arg(w->objectName())
+                                .arg(w->x())
+                                .arg(w->y())
+                                .arg(w->width())
+                                .arg(w->height())
+                                .arg(w->isVisibleTo(&window));
+        }
+        controls.sort();
+        return controls;
     }
 
     /// Runs an action that opens a modal window, and the script inside that window's loop. A window the script
@@ -233,6 +253,44 @@ private Q_SLOTS:
         QCOMPARE(statusPane(w, 1), u" 2024年3月5日"_s);
     }
 
+    /// The program builds the hidden main window's controls only after the login: the window it then shows is the
+    /// one built at once, control for control, with its handlers wired.
+    void controlsBuiltAfterTheLoginAreTheSameAsBuiltAtOnce()
+    {
+        addGifts(m_three);
+        QStringList atOnce;
+        QList<QWidget*> atOnceTabs;
+        {
+            MainWindow& w = *openMain(LedgerWindow::Build::Now);
+            atOnce = controlsOf(w);
+            for (QWidget* stop : w.tabSequence())
+                atOnceTabs << stop;
+            QCOMPARE(atOnceTabs.size(), 1);
+            QCOMPARE(atOnceTabs.first()->objectName(), u"高级表格"_s);
+            delete m_main.data();
+        }
+
+        bool bareDuringTheStep = false;
+        MainWindow& w = *openMain(LedgerWindow::Build::Later, [&bareDuringTheStep](MainWindow& hidden) {
+            bareDuringTheStep = hidden.findChildren<QWidget*>().isEmpty();
+        });
+        QVERIFY(bareDuringTheStep);
+        QCOMPARE(controlsOf(w), atOnce);
+        QCOMPARE(w.grid().rowCount(), 5);
+        QCOMPARE(statusPane(w, 0), u"Ovelta V1.3"_s);
+
+        // The toolbar, the grid and the grid's commands answer as in a window built at once.
+        QCOMPARE(w.tabSequence().size(), 1);
+        QCOMPARE(w.tabSequence().first(), static_cast<QWidget*>(&w.grid()));
+        findControl<QToolBar>(&w, u"工具条1"_s)->actions().at(MainWindow::ModifyRecord)->trigger();
+        doubleClickGrid(w.grid());
+        QCOMPARE(m_boxes->count(), 2);
+        checkBox(m_boxes->shown().at(0), u"请选择要修改的账目。"_s, u"系统提示"_s, MessageBox::OkOnly,
+                 MessageBox::Warning, MessageBox::Ok);
+        checkBox(m_boxes->shown().at(1), u"没有选择数据！"_s, u"系统提示"_s, MessageBox::OkOnly, MessageBox::Warning,
+                 MessageBox::Ok);
+    }
+
     void refusedStartupLeavesTheWindowUntouched()
     {
         addGifts(m_three);
@@ -247,6 +305,14 @@ private Q_SLOTS:
         QCOMPARE(steps, 1);
         QCOMPARE(statusPane(*window, 0), QString());
         QVERIFY(window->grid().rowCount() < 3);
+        QCOMPARE(m_boxes->count(), 0);
+        // Built after the step, as the program builds it: a refused start-up builds nothing at all.
+        delete m_main.data();
+        window = new MainWindow(nullptr, LedgerWindow::Build::Later);
+        m_main = window;
+        window->setStartupStep([] { return false; });
+        window->openModeless();
+        QVERIFY(window->findChildren<QWidget*>().isEmpty());
         QCOMPARE(m_boxes->count(), 0);
     }
 
