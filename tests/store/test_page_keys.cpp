@@ -7,6 +7,7 @@
 
 #include <QFile>
 #include <QTest>
+#include <openssl/evp.h>
 #include <sqlcipher/sqlite3.h>
 
 using namespace Qt::StringLiterals;
@@ -38,6 +39,23 @@ QString valueInside(const QString& path, const QString& password)
     if (!statement || sqlite3_step(statement.get()) != SQLITE_ROW)
         return {};
     return QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(statement.get(), 0)));
+}
+
+/// The row of the file's table, read by the engine alone with a raw key; empty when the key does not open it.
+QString valueInsideWithRawKey(const QString& path, const QByteArray& rawKey)
+{
+    sqlite3* db = nullptr;
+    sqlite3_stmt* statement = nullptr;
+    QString value;
+    const QByteArray file = QFile::encodeName(path);
+    if (sqlite3_open_v2(file.constData(), &db, SQLITE_OPEN_READONLY, nullptr) == SQLITE_OK
+        && sqlite3_key(db, rawKey.constData(), int(rawKey.size())) == SQLITE_OK
+        && sqlite3_prepare_v2(db, "SELECT v FROM t", -1, &statement, nullptr) == SQLITE_OK
+        && sqlite3_step(statement) == SQLITE_ROW)
+        value = QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(statement, 0)));
+    sqlite3_finalize(statement);
+    sqlite3_close_v2(db);
+    return value;
 }
 
 } // namespace
@@ -72,6 +90,31 @@ private Q_SLOTS:
         QVERIFY(!PageKeys::prefetch(path, u"right"_s));
         PageKeys::waitForPrefetch();
         QCOMPARE(PageKeys::derivations(), derived);
+    }
+
+    /// The store derives keys itself, faster than the crypto library's own function: the key must be the one the
+    /// engine derives from the password, for short and long passwords alike (one longer than the hash's 64-byte
+    /// block is hashed first).
+    void theDerivedKeyIsTheEnginesForPasswordsOfEveryLength()
+    {
+        test::TempFolder folder;
+        const QList<QByteArray> passwords = {"x", "Qm_4Rtwpz8-2HsK", QByteArray(64, 'k'), QByteArray(65, 'k'),
+                                             u"人情往来账簿的密码"_s.toUtf8().repeated(12)};
+        for (const QByteArray& password : passwords) {
+            const QString path = folder.file(u"keyed-%1.xc"_s.arg(password.size()));
+            QVERIFY(makeKeyedFile(path, password));
+            const QByteArray salt = PageKeys::fileSalt(path);
+            const QByteArray key = PageKeys::derive(password, salt);
+
+            unsigned char expected[32];
+            QVERIFY(PKCS5_PBKDF2_HMAC_SHA1(password.constData(), int(password.size()),
+                                           reinterpret_cast<const unsigned char*>(salt.constData()), int(salt.size()),
+                                           64000, 32, expected)
+                    == 1);
+            QCOMPARE(key, "x'" + QByteArray(reinterpret_cast<const char*>(expected), 32).toHex() + '\'');
+            QCOMPARE(valueInsideWithRawKey(path, key), u"inside"_s);
+            QVERIFY(valueInsideWithRawKey(path, PageKeys::derive(password + "!", salt)).isEmpty());
+        }
     }
 
     void aConnectRacingThePrefetchWaitsForItsKey()
