@@ -117,6 +117,31 @@ void LedgerFolder::removeUnusedFolders()
     made.clear();
 }
 
+namespace {
+
+/// True when folder holds the ledger file, or something of its name that must not be taken for a missing one.
+bool holdsLedger(const QByteArray& folder)
+{
+    struct stat info;
+    const QByteArray ledger = folder + '/' + QFile::encodeName(LedgerFile::name());
+    return ::lstat(ledger.constData(), &info) == 0 || errno != ENOENT;
+}
+
+} // namespace
+
+QByteArray LedgerFolder::ledgerFolder()
+{
+    return ledgerFolder(programFolder(), userDataFolder());
+}
+
+QByteArray LedgerFolder::ledgerFolder(const QByteArray& programFolder, const QByteArray& dataFolder,
+                                      const WritableCheck& writable)
+{
+    if (programFolder.isEmpty() || dataFolder.isEmpty() || holdsLedger(programFolder) || writable(programFolder))
+        return programFolder;
+    return dataFolder;
+}
+
 bool LedgerFolder::enter()
 {
     return enter(programFolder(), userDataFolder());
@@ -129,15 +154,13 @@ bool LedgerFolder::enter(const QByteArray& programFolder, const QByteArray& data
         Program::end(0);
         return false;
     }
-    struct stat info;
-    const QByteArray ledger = QFile::encodeName(LedgerFile::name());
-    const bool holdsLedger = ::lstat(ledger.constData(), &info) == 0 || errno != ENOENT;
-    if (holdsLedger || writable(programFolder))
+    const QByteArray folder = ledgerFolder(programFolder, dataFolder, writable);
+    if (folder == programFolder)
         return true;
     // When the data folder cannot be made or entered, the program's folder stays current, and the database check
     // tells the user what cannot be done there.
-    if (makeFolder(dataFolder))
-        (void)!::chdir(dataFolder.constData());
+    if (makeFolder(folder))
+        (void)!::chdir(folder.constData());
     return true;
 }
 

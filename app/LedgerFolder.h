@@ -33,6 +33,11 @@ public:
     /// all above it.
     static void removeUnusedFolders();
 
+    /// The folder that enter() makes current when nothing fails, found without making or entering anything.
+    static QByteArray ledgerFolder();
+    static QByteArray ledgerFolder(const QByteArray& programFolder, const QByteArray& dataFolder,
+                                   const WritableCheck& writable = isWritable);
+
     /// Start-up: enters the program's folder, and from there the user's data folder when the ledger does not
     /// belong beside the program. When the program's folder cannot be entered it shows "无法进入程序所在的
     /// 文件夹,系统即将退出!", creates nothing and ends the program with exit code 0; false then. A data folder

@@ -171,6 +171,10 @@ private Q_SLOTS:
         }
         test::BoxRecorder boxes;
         test::EndRecorder end;
+        // Start-up asks where the ledger lies before it enters anything: the answer makes nothing.
+        QCOMPARE(LedgerFolder::ledgerFolder(program, data, writable ? writableFolder : readOnlyFolder),
+                 beside ? program : data);
+        QVERIFY(!exists(native(root.filePath(u"home"_s))));
         QVERIFY(LedgerFolder::enter(program, data, writable ? writableFolder : readOnlyFolder));
         QCOMPARE(boxes.count(), 0);
         QVERIFY(!end.ended());
