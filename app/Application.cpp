@@ -6,10 +6,12 @@
 #include "app/SingleInstance.h"
 #include "store/LedgerFile.h"
 #include "store/PageKeys.h"
+#include "ui/Fonts.h"
 #include "ui/Program.h"
 #include "windows/MainWindow.h"
 
 #include <QApplication>
+#include <QFile>
 #include <QLibraryInfo>
 #include <QLocale>
 #include <QTranslator>
@@ -37,6 +39,13 @@ void loadTranslations(QApplication& app)
 
 int Application::run(int argc, char** argv)
 {
+    // The ledger's key takes tens of milliseconds to derive: a worker thread derives it from the first moment,
+    // while Qt starts and the login window is built, and the database check's connect takes it from there (or
+    // waits for the rest). Nothing else changes: a missing file is not prefetched, and a key that does not open
+    // the file fails as the password would.
+    PageKeys::prefetch(QFile::decodeName(LedgerFolder::ledgerFolder() + '/' + QFile::encodeName(LedgerFile::name())),
+                       LedgerFile::password());
+    Fonts::prepareInBackground();
     QApplication app(argc, argv);
     QApplication::setApplicationName(u"Ovelta"_s);
     QApplication::setApplicationVersion(u"1.3"_s);
@@ -53,12 +62,9 @@ int Application::run(int argc, char** argv)
         EndRoutine::run(0);
     // The file name resolved in the folder the program was started from until now.
     EndRoutine::noteLedgerAtStart();
-    // The ledger's key takes some 40 ms to derive; a worker thread derives it while the windows are built, and
-    // the database check's connect takes it from there (or waits for the rest). Nothing else changes: a missing
-    // file is not prefetched, and a key that does not open the file fails as the password would.
-    PageKeys::prefetch(LedgerFile::name(), LedgerFile::password());
-
-    auto* mainWindow = new MainWindow;
+    // The main window stays hidden until the login succeeds; its controls are built then, after the login
+    // window has been shown.
+    auto* mainWindow = new MainWindow(nullptr, LedgerWindow::Build::Later);
     mainWindow->setStartupStep([mainWindow] {
         SingleInstance::check();
         if (Program::hasEnded())

@@ -10,7 +10,7 @@ packages=(
     qt6-base-dev qt6-base-dev-tools libqt6svg6-dev qt6-qpa-plugins qt6-translations-l10n libgl-dev
     # the statistics window's charts
     qt6-charts-dev libqt6opengl6-dev
-    fonts-wqy-microhei
+    fonts-wqy-microhei libfontconfig-dev
     # encrypted database engine, its shell, and the crypto library it is built on (key derivation)
     libsqlcipher-dev sqlcipher libssl-dev
     # tests: a real X server driven from outside, and PDF text extraction

@@ -1,8 +1,41 @@
 #include "ui/Fonts.h"
 
+#include <fontconfig/fontconfig.h>
+#include <system_error>
+#include <thread>
+
 using namespace Qt::StringLiterals;
 
 namespace ovelta {
+
+namespace {
+
+/// The worker that reads the font configuration; joined at the end of the process.
+struct Preparation
+{
+    ~Preparation()
+    {
+        if (worker.joinable())
+            worker.join();
+    }
+    std::thread worker;
+};
+
+} // namespace
+
+void Fonts::prepareInBackground()
+{
+    static Preparation preparation;
+    if (preparation.worker.joinable())
+        return;
+    try {
+        // The library keeps the configuration it reads first; a second reader at the same moment reads its own and
+        // drops it.
+        preparation.worker = std::thread([] { FcInit(); });
+    } catch (const std::system_error&) {
+        // Without a thread the toolkit reads the configuration itself, as it always can.
+    }
+}
 
 QStringList Fonts::families()
 {

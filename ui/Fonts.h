@@ -17,6 +17,11 @@ public:
     static constexpr int GuiPixelSize = 12;
     static constexpr int LargePixelSize = 14;
 
+    /// Reads the system's font configuration on a worker thread, which takes a few milliseconds that the first
+    /// window's text would otherwise wait for. To be called before the application object exists; the toolkit
+    /// takes the configuration read here, or waits for the rest.
+    static void prepareInBackground();
+
     /// The faces asked for, in order of preference.
     static QStringList families();
     /// The windows' default font: the CJK face at 12 pixels, normal weight.
