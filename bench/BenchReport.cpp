@@ -74,7 +74,9 @@ QString BenchReport::table() const
     row(u"    creating the ledger (not timed above)"_s, [](const SizeResults& s) { return measured(s.creationMs); });
     t += u'\n';
     const QString records = count(processRecords);
-    t += line(u"(e) start to login window painted (%1)"_s.arg(startToLogin.count()), {measured(startToLogin.median())});
+    t += line(u"(e) start to login window painted (%1%2)"_s.arg(startToLogin.count())
+                  .arg(sessionBus ? u", session bus"_s : u", no session bus"_s),
+              {measured(startToLogin.median())});
     t += line(u"(e) login to grid painted, %1 (%2)"_s.arg(records).arg(loginToGrid.count()),
               {measured(loginToGrid.median())});
     t += line(
@@ -145,6 +147,7 @@ QByteArray BenchReport::json() const
         {u"process"_s,
          QJsonObject{{u"records"_s, processRecords},
                      {u"start_to_login_painted"_s, samples(startToLogin)},
+                     {u"session_bus"_s, sessionBus},
                      {u"login_to_grid_painted"_s, samples(loginToGrid)}}},
         {u"memory"_s, QJsonObject{{u"records"_s, memoryRecords}, {u"session_peak_kib"_s, peakKiB}}},
         {u"errors"_s, errorList},

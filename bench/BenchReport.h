@@ -34,6 +34,7 @@ struct BenchReport
     QList<SizeResults> sizes;
     qint64 processRecords = 0;
     Samples startToLogin; ///< (e) to the login window painted
+    bool sessionBus = false; ///< the program ran with a session bus
     Samples loginToGrid; ///< (e) to the main window's grid painted
     qint64 memoryRecords = 0;
     qint64 peakKiB = -1; ///< (f) VmHWM over a session of refill, preview, print and three edits

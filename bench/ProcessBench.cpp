@@ -122,12 +122,32 @@ ProcessBench::ProcessBench()
     XDamageCreate(m_display, root, XDamageReportRawRectangles);
     XFlush(m_display);
     m_runtimeDir = runtimeFolder().path();
+    startSessionBus();
+}
+
+bool ProcessBench::startSessionBus()
+{
+    m_bus = std::make_unique<QProcess>();
+    m_bus->setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    // The bus prints its address on its first line once it accepts clients.
+    m_bus->start(u"dbus-daemon"_s, {u"--session"_s, u"--nofork"_s, u"--nopidfile"_s, u"--print-address"_s});
+    if (!m_bus->waitForStarted(10000))
+        return false;
+    QByteArray address;
+    while (!address.contains('\n') && m_bus->waitForReadyRead(10000))
+        address += m_bus->readAll();
+    m_busAddress = QString::fromLatin1(address.left(address.indexOf('\n')).trimmed());
+    return hasSessionBus();
 }
 
 ProcessBench::~ProcessBench()
 {
     if (m_display)
         XCloseDisplay(m_display);
+    if (m_bus && m_bus->state() == QProcess::Running) {
+        m_bus->terminate();
+        m_bus->waitForFinished(5000);
+    }
     if (m_server && m_server->state() == QProcess::Running) {
         m_server->terminate();
         if (!m_server->waitForFinished(5000))
@@ -206,6 +226,10 @@ std::optional<ProcessBench::Start> ProcessBench::run(const QString& folder)
     env.insert(u"DISPLAY"_s, m_displayName);
     env.insert(u"QT_QPA_PLATFORM"_s, u"xcb"_s);
     env.insert(u"XDG_RUNTIME_DIR"_s, m_runtimeDir);
+    if (hasSessionBus())
+        env.insert(u"DBUS_SESSION_BUS_ADDRESS"_s, m_busAddress);
+    else
+        env.remove(u"DBUS_SESSION_BUS_ADDRESS"_s);
     program.setProcessEnvironment(env);
     program.setWorkingDirectory(folder);
     program.setProcessChannelMode(QProcess::ForwardedChannels);

@@ -15,8 +15,9 @@ packages=(
     libsqlcipher-dev sqlcipher libssl-dev
     # tests: a real X server driven from outside, and PDF text extraction
     xvfb xdotool poppler-utils
-    # benchmark: the first paint of the program's windows, seen through the X DAMAGE extension
-    libxdamage-dev
+    # benchmark: the first paint of the program's windows, seen through the X DAMAGE extension, and a session bus
+    # for the program as a desktop session has one
+    libxdamage-dev dbus-daemon
     # tests: the store over SQLCipher 4 (its amalgamation comes from the npm registry, built with OpenSSL)
     libssl-dev
     # install and package: icons rendered from SVG, the .deb's library dependencies, the checks of the
