@@ -12,8 +12,10 @@
 #include <openssl/crypto.h>
 #include <openssl/evp.h>
 #include <sqlcipher/sqlite3.h>
+#include <sys/resource.h>
 #include <system_error>
 #include <thread>
+#include <unistd.h>
 
 namespace ovelta {
 
@@ -21,6 +23,8 @@ namespace {
 
 constexpr int KeyBytes = 32;
 constexpr int KeyRounds = 64000;
+/// The niceness of a prefetch's thread: behind the program's other threads, yet never starved.
+constexpr int AheadOfNeedNice = 5;
 constexpr int Sha1Bytes = 20;
 constexpr int Sha1Block = 64;
 
@@ -224,7 +228,11 @@ bool PageKeys::prefetch(const QString& path, const QString& password)
         keysNow.settled.notify_all();
     };
     try {
-        k.worker = std::thread([secret, salt, settle] { settle(derive(secret, salt)); });
+        k.worker = std::thread([secret, salt, settle] {
+            // Work ahead of need: the windows being built and the X server come first on a machine of few cores.
+            (void)::setpriority(PRIO_PROCESS, ::gettid(), AheadOfNeedNice);
+            settle(derive(secret, salt));
+        });
     } catch (const std::system_error&) {
         settle(QByteArray());
         return false;

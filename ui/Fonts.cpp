@@ -1,14 +1,19 @@
 #include "ui/Fonts.h"
 
 #include <fontconfig/fontconfig.h>
+#include <sys/resource.h>
 #include <system_error>
 #include <thread>
+#include <unistd.h>
 
 using namespace Qt::StringLiterals;
 
 namespace ovelta {
 
 namespace {
+
+/// The niceness of the worker: behind the program's other threads, yet never starved.
+constexpr int AheadOfNeedNice = 5;
 
 /// The worker that reads the font configuration; joined at the end of the process.
 struct Preparation
@@ -31,7 +36,11 @@ void Fonts::prepareInBackground()
     try {
         // The library keeps the configuration it reads first; a second reader at the same moment reads its own and
         // drops it.
-        preparation.worker = std::thread([] { FcInit(); });
+        preparation.worker = std::thread([] {
+            // Work ahead of need: the windows being built and the X server come first on a machine of few cores.
+            (void)::setpriority(PRIO_PROCESS, ::gettid(), AheadOfNeedNice);
+            FcInit();
+        });
     } catch (const std::system_error&) {
         // Without a thread the toolkit reads the configuration itself, as it always can.
     }
