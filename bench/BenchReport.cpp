@@ -77,6 +77,9 @@ QString BenchReport::table() const
     t += line(u"(e) start to login window painted (%1%2)"_s.arg(startToLogin.count())
                   .arg(sessionBus ? u", session bus"_s : u", no session bus"_s),
               {measured(startToLogin.median())});
+    t += line(u"    floor: a bare toolkit window painted (%1)"_s.arg(startFloor.count()),
+              {measured(startFloor.median())});
+    t += line(u"    (e)/floor"_s, {ratio(startToLogin.median(), startFloor.median())});
     t += line(u"(e) login to grid painted, %1 (%2)"_s.arg(records).arg(loginToGrid.count()),
               {measured(loginToGrid.median())});
     t += line(
@@ -148,6 +151,7 @@ QByteArray BenchReport::json() const
          QJsonObject{{u"records"_s, processRecords},
                      {u"start_to_login_painted"_s, samples(startToLogin)},
                      {u"session_bus"_s, sessionBus},
+                     {u"toolkit_floor_painted"_s, samples(startFloor)},
                      {u"login_to_grid_painted"_s, samples(loginToGrid)}}},
         {u"memory"_s, QJsonObject{{u"records"_s, memoryRecords}, {u"session_peak_kib"_s, peakKiB}}},
         {u"errors"_s, errorList},

@@ -35,6 +35,7 @@ struct BenchReport
     qint64 processRecords = 0;
     Samples startToLogin; ///< (e) to the login window painted
     bool sessionBus = false; ///< the program ran with a session bus
+    Samples startFloor; ///< a bare toolkit window started the same way, to its first paint
     Samples loginToGrid; ///< (e) to the main window's grid painted
     qint64 memoryRecords = 0;
     qint64 peakKiB = -1; ///< (f) VmHWM over a session of refill, preview, print and three edits
