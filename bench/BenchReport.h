@@ -40,6 +40,10 @@ struct BenchReport
     qint64 memoryRecords = 0;
     qint64 peakKiB = -1; ///< (f) VmHWM over a session of refill, preview, print and three edits
     QStringList errors;
+    /// The parts this run measured; the table shows the rows and verdicts of these alone.
+    bool ledgerMeasured = true;
+    bool processMeasured = true;
+    bool memoryMeasured = true;
 
     QString table() const;
     QByteArray json() const;

@@ -134,7 +134,7 @@ void EditBench::measure(EditResults& r, int runs)
     MessageBox::clearShown();
 }
 
-QString editTable(const QList<EditResults>& results)
+QString editTable(const QList<EditResults>& results, bool editsMeasured)
 {
     if (results.isEmpty())
         return {};
@@ -152,6 +152,8 @@ QString editTable(const QList<EditResults>& results)
     };
     row(u"(e) login to grid painted"_s, [](const EditResults& r) { return ms(r.loginToGrid.median()); });
     row(u"    (e)/(a)"_s, [](const EditResults& r) { return ratio(r.loginToGrid.median(), r.floorMs); });
+    if (!editsMeasured)
+        return t;
     row(u"(i) after an add"_s, [](const EditResults& r) { return ms(r.add.median()); });
     row(u"    (i)/(a)"_s, [](const EditResults& r) { return ratio(r.add.median(), r.floorMs); });
     row(u"(i) after a modify (to another day)"_s, [](const EditResults& r) { return ms(r.modify.median()); });

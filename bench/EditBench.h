@@ -57,7 +57,7 @@ private:
 };
 
 /// The table rows of the edit figures, in the layout of the main table, with the target met or not.
-QString editTable(const QList<EditResults>& results);
+QString editTable(const QList<EditResults>& results, bool editsMeasured = true);
 QJsonArray editJson(const QList<EditResults>& results);
 
 } // namespace ovelta::bench

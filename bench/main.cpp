@@ -346,14 +346,17 @@ int main(int argc, char** argv)
 
     report.loadAfter = loadAverage();
     report.totalSeconds = double(total.elapsed()) / 1000;
-    // Only the tables of the parts measured, so that a part left out shows no verdict.
+    // Only the tables and rows of the parts measured, so that a part left out shows no verdict.
+    report.ledgerMeasured = parts.contains(u"ledger"_s);
+    report.processMeasured = parts.contains(u"process"_s);
+    report.memoryMeasured = parts.contains(u"memory"_s);
     QString table;
     if (parts.contains(u"ledger"_s) || parts.contains(u"process"_s) || parts.contains(u"memory"_s))
         table += report.table();
     if (parts.contains(u"print"_s))
         table += printTable(printing);
     if (parts.contains(u"edit"_s) || parts.contains(u"process"_s))
-        table += editTable(editing);
+        table += editTable(editing, parts.contains(u"edit"_s));
     if (parts.contains(u"people"_s))
         table += PeopleBench::table(people);
     std::printf("%s", table.toLocal8Bit().constData());
