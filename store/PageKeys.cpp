@@ -73,7 +73,7 @@ bool startHmacHalf(EVP_MD_CTX* context, const unsigned char (&key)[Sha1Block], u
 
 /// PBKDF2-HMAC-SHA1 (RFC 8018) of KeyBytes, the function PKCS5_PBKDF2_HMAC_SHA1 of the crypto library computes.
 /// The states of the HMAC's inner and outer hash after its key block are made once and copied in every round;
-/// the library's function starts each round's HMAC afresh, which takes it twice as long.
+/// the library's function starts each round's HMAC afresh, which takes it half as long again.
 bool pbkdf2HmacSha1(const QByteArray& password, const QByteArray& salt, int rounds, unsigned char (&out)[KeyBytes])
 {
     unsigned char hmacKey[Sha1Block] = {};
