@@ -1,5 +1,6 @@
 #include "app/Application.h"
 
+#include "app/DamagedLedger.h"
 #include "app/EndRoutine.h"
 #include "app/LedgerFolder.h"
 #include "app/LoginWindow.h"
@@ -62,6 +63,7 @@ int Application::run(int argc, char** argv)
         EndRoutine::run(0);
     // The file name resolved in the folder the program was started from until now.
     EndRoutine::noteLedgerAtStart();
+    DamagedLedger::watch();
     // The main window stays hidden until the login succeeds; its controls are built then, after the login
     // window has been shown.
     auto* mainWindow = new MainWindow(nullptr, LedgerWindow::Build::Later);

@@ -1,5 +1,6 @@
 #include "app/DatabaseCheck.h"
 
+#include "app/SingleInstance.h"
 #include "store/DatabaseConnection.h"
 #include "store/ExternalDatabase.h"
 #include "store/LedgerFile.h"
@@ -67,6 +68,12 @@ bool DatabaseCheck::run(DatabaseObjects db)
                          MessageBox::Stop);
         Program::end(0);
         return false;
+    case LedgerProbe::State::NotAFile:
+        MessageBox::show(
+            u"数据库文件“%1”不是普通文件(可能是文件夹或管道),无法打开,未做任何改动,系统即将退出!"_s.arg(file),
+            u"错误"_s, MessageBox::OkOnly, MessageBox::Stop);
+        Program::end(0);
+        return false;
     case LedgerProbe::State::Missing:
         break;
     }
@@ -83,6 +90,10 @@ bool DatabaseCheck::run(DatabaseObjects db)
         Program::end(0);
         return false;
     }
+    // The new file is this copy's: a second copy that reached it through another path is refused from now on.
+    SingleInstance::lockLedgerFile();
+    if (Program::hasEnded())
+        return false;
     openedDatabase(db);
     MessageBox::show(u"成功创建数据库!"_s, u"提示"_s, MessageBox::OkOnly, MessageBox::Information);
     return true;

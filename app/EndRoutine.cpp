@@ -38,7 +38,9 @@ void EndRoutine::noteLedgerAtStart()
 void EndRoutine::run(int exitCode)
 {
     SharedState::instance().clear();
-    TransferCommands::backupAtSessionEnd(stampAtStart());
+    // A damaged ledger is never copied over the backups that may still restore it.
+    if (!EngineConnection::watchedFileDamaged())
+        TransferCommands::backupAtSessionEnd(stampAtStart());
     // Every connection closed cleanly: the ledger file alone then holds every record, whatever lay beside it.
     EngineConnection::closeAll();
     LedgerFolder::removeUnusedFolders();

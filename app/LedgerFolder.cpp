@@ -26,10 +26,18 @@ bool isFolder(const QByteArray& path)
     return ::stat(path.constData(), &info) == 0 && S_ISDIR(info.st_mode);
 }
 
+/// False when the administrator would keep a ledger in another user's folder: a HOME or XDG_DATA_HOME that sudo
+/// kept names the user's folders, and a file root made there would lock that user out of their own ledger.
+bool mayBeOwn(const QByteArray& path)
+{
+    struct stat info;
+    return ::geteuid() != 0 || ::stat(path.constData(), &info) != 0 || info.st_uid == 0;
+}
+
 QByteArray homeFolder()
 {
     QByteArray home = qgetenv("HOME");
-    if (home.startsWith('/'))
+    if (home.startsWith('/') && mayBeOwn(home))
         return home;
     if (const passwd* entry = ::getpwuid(::getuid()); entry != nullptr && entry->pw_dir != nullptr)
         home = entry->pw_dir;
@@ -78,7 +86,7 @@ QByteArray LedgerFolder::programFolder()
 QByteArray LedgerFolder::userDataFolder()
 {
     QByteArray base = qgetenv("XDG_DATA_HOME");
-    if (!base.startsWith('/')) {
+    if (!base.startsWith('/') || !mayBeOwn(base)) {
         const QByteArray home = homeFolder();
         if (home.isEmpty())
             return {};
@@ -119,12 +127,24 @@ void LedgerFolder::removeUnusedFolders()
 
 namespace {
 
-/// True when folder holds the ledger file, or something of its name that must not be taken for a missing one.
-bool holdsLedger(const QByteArray& folder)
+enum class Holds { Nothing, Own, Foreign };
+
+/// Whether folder holds the ledger file, or something of its name that must not be taken for a missing one,
+/// and whether that is the user's own or another user's (a ledger an administrator's run left there).
+Holds holdsLedger(const QByteArray& folder)
 {
     struct stat info;
     const QByteArray ledger = folder + '/' + QFile::encodeName(LedgerFile::name());
-    return ::lstat(ledger.constData(), &info) == 0 || errno != ENOENT;
+    if (::lstat(ledger.constData(), &info) != 0)
+        return errno == ENOENT ? Holds::Nothing : Holds::Own;
+    return info.st_uid == ::geteuid() ? Holds::Own : Holds::Foreign;
+}
+
+/// A program installed with the system (under /usr) keeps no ledger beside itself, whoever runs it: a run as
+/// the administrator would otherwise put one there for every user.
+bool isInstalled(const QByteArray& programFolder)
+{
+    return programFolder == "/usr" || programFolder.startsWith("/usr/");
 }
 
 } // namespace
@@ -137,9 +157,29 @@ QByteArray LedgerFolder::ledgerFolder()
 QByteArray LedgerFolder::ledgerFolder(const QByteArray& programFolder, const QByteArray& dataFolder,
                                       const WritableCheck& writable)
 {
-    if (programFolder.isEmpty() || dataFolder.isEmpty() || holdsLedger(programFolder) || writable(programFolder))
+    if (programFolder.isEmpty() || dataFolder.isEmpty())
         return programFolder;
-    return dataFolder;
+    if (isInstalled(programFolder))
+        return dataFolder;
+    switch (holdsLedger(programFolder)) {
+    case Holds::Own:
+        return programFolder;
+    case Holds::Foreign:
+        // Another user's ledger is never taken for this user's, also not where this user may write.
+        return dataFolder;
+    case Holds::Nothing:
+        break;
+    }
+    return writable(programFolder) ? programFolder : dataFolder;
+}
+
+QByteArray LedgerFolder::ignoredLedger(const QByteArray& programFolder, const QByteArray& dataFolder,
+                                       const WritableCheck& writable)
+{
+    const QByteArray folder = ledgerFolder(programFolder, dataFolder, writable);
+    if (folder == programFolder || holdsLedger(programFolder) == Holds::Nothing)
+        return {};
+    return programFolder + '/' + QFile::encodeName(LedgerFile::name());
 }
 
 bool LedgerFolder::enter()
@@ -161,6 +201,14 @@ bool LedgerFolder::enter(const QByteArray& programFolder, const QByteArray& data
     // tells the user what cannot be done there.
     if (makeFolder(folder))
         (void)!::chdir(folder.constData());
+    // A ledger beside the program that is not taken is named once, while the user has no ledger of their own: it
+    // explains why the program does not show it.
+    const QByteArray ignored = ignoredLedger(programFolder, dataFolder, writable);
+    if (!ignored.isEmpty() && holdsLedger(QByteArrayLiteral(".")) == Holds::Nothing) {
+        MessageBox::show(u"程序所在文件夹中的账簿文件“%1”属于已安装的程序或其他用户,本程序不会使用它。\n"
+                         u"您自己的账簿放在“%2”。"_s.arg(QFile::decodeName(ignored), QFile::decodeName(folder)),
+                         u"信息提示"_s, MessageBox::OkOnly, MessageBox::Information);
+    }
     return true;
 }
 

@@ -11,8 +11,10 @@ namespace ovelta {
 /// from a Windows archive keeps its GBK name).
 ///
 /// The ledger lies beside the program when the program's folder is writable by the user or already holds the
-/// file (portable use, a USB stick); otherwise in the user's data folder, $XDG_DATA_HOME/ovelta
-/// (~/.local/share/ovelta by default), which is created with mode 0700.
+/// user's own file (portable use, a USB stick); otherwise in the user's data folder, $XDG_DATA_HOME/ovelta
+/// (~/.local/share/ovelta by default), which is created with mode 0700. A program installed under /usr never
+/// keeps its ledger beside itself, and a file there owned by another user (an administrator's run) is never
+/// taken for the user's ledger: both go to the data folder, root's too.
 class LedgerFolder
 {
 public:
@@ -37,6 +39,11 @@ public:
     static QByteArray ledgerFolder();
     static QByteArray ledgerFolder(const QByteArray& programFolder, const QByteArray& dataFolder,
                                    const WritableCheck& writable = isWritable);
+
+    /// The ledger file beside the program that ledgerFolder() passes over (an installed program's, or another
+    /// user's), by its native path; empty when there is none or it is the one used.
+    static QByteArray ignoredLedger(const QByteArray& programFolder, const QByteArray& dataFolder,
+                                    const WritableCheck& writable = isWritable);
 
     /// Start-up: enters the program's folder, and from there the user's data folder when the ledger does not
     /// belong beside the program. When the program's folder cannot be entered it shows "无法进入程序所在的

@@ -8,8 +8,10 @@
 #include "RowSnapshot.h"
 
 #include <QFile>
+#include <QSet>
 #include <algorithm>
 #include <sqlcipher/sqlite3.h>
+#include <sys/stat.h>
 #include <vector>
 
 using namespace Qt::StringLiterals;
@@ -120,6 +122,47 @@ std::vector<EngineConnection*>& liveConnections()
     return connections;
 }
 
+using FileIdentity = std::pair<quint64, quint64>;
+
+std::optional<FileIdentity> identityOf(const QByteArray& path)
+{
+    struct stat info;
+    if (::stat(path.constData(), &info) != 0)
+        return std::nullopt;
+    return FileIdentity{quint64(info.st_dev), quint64(info.st_ino)};
+}
+
+/// The file's identity with its size and last change: an inode number used again for another file later in
+/// the process is not taken for the damaged one.
+QByteArray versionOf(const QByteArray& path)
+{
+    struct stat info;
+    if (::stat(path.constData(), &info) != 0)
+        return {};
+    return QByteArray::number(quint64(info.st_dev)) + ':' + QByteArray::number(quint64(info.st_ino)) + ':'
+        + QByteArray::number(qint64(info.st_size)) + ':' + QByteArray::number(qint64(info.st_mtim.tv_sec)) + '.'
+        + QByteArray::number(qint64(info.st_mtim.tv_nsec));
+}
+
+struct DamageWatch
+{
+    QByteArray path; ///< the watched file (the ledger), by its native name
+    std::function<void()> onDamage;
+    bool found = false;
+    QSet<QByteArray> damaged; ///< versionOf() each damaged file
+};
+
+DamageWatch& damageWatch()
+{
+    static DamageWatch watch;
+    return watch;
+}
+
+void makeReadOnly(sqlite3* db)
+{
+    sqlite3_exec(db, "PRAGMA query_only=1", nullptr, nullptr, nullptr);
+}
+
 } // namespace
 
 bool EngineConnection::Failure::isTransient() const
@@ -185,6 +228,10 @@ std::shared_ptr<EngineConnection> EngineConnection::open(const QString& path, co
         return nullptr;
     sqlite3* db = nullptr;
     const QByteArray file = QFile::encodeName(path);
+    // Only a regular file is a database: the engine would wait for ever on a named pipe of that name.
+    struct stat info;
+    if (::stat(file.constData(), &info) == 0 && !S_ISREG(info.st_mode))
+        return nullptr;
     const int flags = (options.readOnly ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE) | SQLITE_OPEN_PRIVATECACHE;
     if (sqlite3_open_v2(file.constData(), &db, flags, nullptr) != SQLITE_OK) {
         if (db)
@@ -255,8 +302,60 @@ std::shared_ptr<EngineConnection> EngineConnection::open(const QString& path, co
     }
     if (!raw.isEmpty())
         PageKeys::remember(secret, salt, raw);
+    // From here on a failure to read the file is damage, not a wrong key or no database.
+    connection->m_file = identityOf(file);
+    connection->m_path = file;
+    if (damageWatch().damaged.contains(versionOf(file)))
+        makeReadOnly(db);
+    EngineMessage::setFailureWatcher(&EngineConnection::noteFailure);
     why = Failure();
     return connection;
+}
+
+void EngineConnection::noteFailure(sqlite3* db, int resultCode)
+{
+    const int primary = resultCode & 0xFF;
+    if (primary != SQLITE_CORRUPT && primary != SQLITE_NOTADB)
+        return;
+    const auto& live = liveConnections();
+    const auto found
+        = std::find_if(live.begin(), live.end(), [db](const EngineConnection* c) { return c->m_db == db; });
+    if (found == live.end() || !(*found)->m_file)
+        return;
+    const FileIdentity file = *(*found)->m_file;
+    DamageWatch& watch = damageWatch();
+    const QByteArray version = versionOf((*found)->m_path);
+    if (version.isEmpty() || watch.damaged.contains(version))
+        return;
+    watch.damaged.insert(version);
+    for (EngineConnection* connection : live) {
+        if (connection->m_db && connection->m_file == file)
+            makeReadOnly(connection->m_db);
+    }
+    if (!watch.found && !watch.path.isEmpty() && identityOf(watch.path) == file) {
+        watch.found = true;
+        if (watch.onDamage)
+            watch.onDamage();
+    }
+}
+
+void EngineConnection::watchForDamage(const QString& path, std::function<void()> onDamage)
+{
+    DamageWatch& watch = damageWatch();
+    watch.path = QFile::encodeName(path);
+    watch.onDamage = std::move(onDamage);
+    watch.found = false;
+}
+
+bool EngineConnection::watchedFileDamaged()
+{
+    return damageWatch().found;
+}
+
+bool EngineConnection::isDamaged(const QString& path)
+{
+    const QByteArray version = versionOf(QFile::encodeName(path));
+    return !version.isEmpty() && damageWatch().damaged.contains(version);
 }
 
 bool EngineConnection::initialise(const QString& path, const QString& key)

@@ -7,6 +7,7 @@
 #include <QHash>
 #include <QList>
 #include <QString>
+#include <functional>
 #include <memory>
 #include <optional>
 
@@ -65,6 +66,17 @@ public:
     /// Writes an empty database keyed with key into the existing, empty file at path.
     static bool initialise(const QString& path, const QString& key);
 
+    /// A damaged file is never written again in this process. Once a read of an opened connection fails because
+    /// the file is damaged (the engine finds a page malformed or not its own), every connection of the process
+    /// to that file (the same device and inode, whatever its path) is made read-only, and so is every connection
+    /// opened to it later: a statement that would change it fails. The first time that happens to the file at
+    /// path (the ledger), onDamage runs once, on the thread that found the damage, from inside the failing call.
+    static void watchForDamage(const QString& path, std::function<void()> onDamage);
+    /// True when the file watchForDamage() names was found damaged in this process.
+    static bool watchedFileDamaged();
+    /// True when the file at path was found damaged in this process.
+    static bool isDamaged(const QString& path);
+
     ~EngineConnection();
     EngineConnection(const EngineConnection&) = delete;
     EngineConnection& operator=(const EngineConnection&) = delete;
@@ -110,6 +122,7 @@ public:
 
 private:
     explicit EngineConnection(sqlite3* db);
+    static void noteFailure(sqlite3* db, int resultCode);
     bool fail();
     void close();
     /// The engine's statement of a Jet query that yields rows; null with lastError() otherwise.
@@ -117,6 +130,9 @@ private:
     Statement prepareQuery(const QString& statement, bool withRowid, QString* table, RowSnapshot::KeyPlace& key);
 
     sqlite3* m_db;
+    /// The file's identity, once the connection is open and keyed (until then a failure says nothing of damage).
+    std::optional<std::pair<quint64, quint64>> m_file;
+    QByteArray m_path; ///< the file's native name as opened
     QString m_lastError;
     QHash<QString, QList<JetColumn>> m_columns;
     QHash<QString, int> m_rowidColumns;

@@ -34,9 +34,27 @@ QString text(int resultCode, const QString& engineText)
     return refused(engineText);
 }
 
+namespace {
+
+FailureWatcher& watcher()
+{
+    static FailureWatcher installed = nullptr;
+    return installed;
+}
+
+} // namespace
+
+void setFailureWatcher(FailureWatcher installed)
+{
+    watcher() = installed;
+}
+
 QString last(sqlite3* db)
 {
-    return text(sqlite3_extended_errcode(db), QString::fromUtf8(sqlite3_errmsg(db)));
+    const int code = sqlite3_extended_errcode(db);
+    if (watcher() != nullptr)
+        watcher()(db, code);
+    return text(code, QString::fromUtf8(sqlite3_errmsg(db)));
 }
 
 QString refused(const QString& reason)

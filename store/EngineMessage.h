@@ -24,5 +24,10 @@ QString cannotOpen();
 /// True for the failures that end by themselves once another program lets go of the file (locked, busy).
 bool isTransient(int resultCode);
 
+/// Called by last() with the connection and its result code, for every failure a text is made of: the store
+/// watches there for a file found damaged.
+using FailureWatcher = void (*)(sqlite3* db, int resultCode);
+void setFailureWatcher(FailureWatcher watcher);
+
 } // namespace EngineMessage
 } // namespace ovelta

@@ -14,6 +14,9 @@ LedgerProbe::State LedgerProbe::inspect(const QString& path)
     // A link that leads nowhere, a folder, a file we may not even look at: all of them are something.
     if (file.isEmpty() || (::lstat(file.constData(), &info) != 0 && errno == ENOENT))
         return State::Missing;
+    // A link is followed: what it leads to is what the engine would open.
+    if (::stat(file.constData(), &info) == 0 && !S_ISREG(info.st_mode))
+        return State::NotAFile;
 
     // The engine takes its shared lock before it reads a byte of the file, so an unkeyed, read-only look at
     // the schema tells a lock that keeps readers out from everything else without deriving the key: a free

@@ -1,5 +1,7 @@
 #include "LedgerTotals.h"
 
+#include "EngineMessage.h"
+
 #include "EngineConnection.h"
 
 #include <QHash>
@@ -402,7 +404,7 @@ bool LedgerTotals::failFromEngine()
     // The engine's sum() reports an overflow as a plain error with this text.
     if (code == SQLITE_ERROR && message.contains(u"integer overflow"_s))
         return fail(Failure::Overflow, message);
-    return fail(Failure::Engine, message);
+    return fail(Failure::Engine, EngineMessage::last(m_engine->handle()));
 }
 
 QString LedgerTotals::withoutBlanks(const QString& text)

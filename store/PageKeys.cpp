@@ -7,12 +7,14 @@
 #include <atomic>
 #include <condition_variable>
 #include <cstring>
+#include <fcntl.h>
 #include <memory>
 #include <mutex>
 #include <openssl/crypto.h>
 #include <openssl/evp.h>
 #include <sqlcipher/sqlite3.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <system_error>
 #include <thread>
 #include <unistd.h>
@@ -162,11 +164,17 @@ Keys& keys()
 
 QByteArray PageKeys::fileSalt(const QString& path)
 {
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly))
+    // Opened without waiting and read only when it is a regular file: a named pipe of that name would otherwise
+    // hold the reader until someone writes into it.
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0)
         return {};
-    const QByteArray salt = f.read(SaltBytes);
-    return salt.size() == SaltBytes ? salt : QByteArray();
+    QByteArray salt(SaltBytes, '\0');
+    struct stat info;
+    const bool read = ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode)
+        && ::pread(fd, salt.data(), size_t(SaltBytes), 0) == ssize_t(SaltBytes);
+    ::close(fd);
+    return read ? salt : QByteArray();
 }
 
 QByteArray PageKeys::derive(const QByteArray& password, const QByteArray& salt)

@@ -204,6 +204,7 @@ private Q_SLOTS:
         QTest::newRow("another key") << u"other key"_s;
         QTest::newRow("empty file") << u"empty"_s;
         QTest::newRow("a folder") << u"folder"_s;
+        QTest::newRow("a named pipe") << u"pipe"_s;
         QTest::newRow("a link that leads nowhere") << u"dangling"_s;
     }
     void anUnopenableFileIsNeverAskedAboutNorTouched()
@@ -224,10 +225,14 @@ private Q_SLOTS:
             QVERIFY(f.open(QIODevice::WriteOnly));
         } else if (kind == u"folder"_s) {
             QVERIFY(QDir::current().mkdir(LedgerFile::name()));
+        } else if (kind == u"pipe"_s) {
+            QCOMPARE(::mkfifo(QFile::encodeName(LedgerFile::name()).constData(), 0600), 0);
         } else {
             QVERIFY(QFile::link(u"elsewhere"_s, LedgerFile::name()));
         }
-        const QByteArray before = contentOf(LedgerFile::name());
+        // A pipe is never opened, here neither: it would wait for a writer.
+        const bool notAFile = kind == u"folder"_s || kind == u"pipe"_s;
+        const QByteArray before = kind == u"pipe"_s ? QByteArray() : contentOf(LedgerFile::name());
 
         test::BoxRecorder boxes;
         test::EndRecorder end;
@@ -237,8 +242,13 @@ private Q_SLOTS:
         QVERIFY(end.ended());
         QCOMPARE(end.code(), 0);
         QCOMPARE(boxes.count(), 1);
-        verifyEndingBox(boxes.last(), u"数据库文件已存在但无法打开,未做任何改动,系统即将退出!"_s, u"错误"_s);
-        QCOMPARE(contentOf(LedgerFile::name()), before);
+        verifyEndingBox(
+            boxes.last(),
+            notAFile ? u"数据库文件“lgbk.xc”不是普通文件(可能是文件夹或管道),无法打开,未做任何改动,系统即将退出!"_s
+                     : u"数据库文件已存在但无法打开,未做任何改动,系统即将退出!"_s,
+            u"错误"_s);
+        if (kind != u"pipe"_s)
+            QCOMPARE(contentOf(LedgerFile::name()), before);
         QCOMPARE(folderEntries(), QStringList{u"lgbk.xc"_s});
         QVERIFY(!db.connection.isOpen());
     }

@@ -152,6 +152,9 @@ private Q_SLOTS:
         QTest::newRow("read-only, with the ledger") << false << u"file"_s << true;
         QTest::newRow("read-only, with a broken link") << false << u"link"_s << true;
         QTest::newRow("read-only, empty") << false << QString() << false;
+        // A ledger another user left (an administrator's run) is never taken for this user's.
+        QTest::newRow("writable, with another user's ledger") << true << u"foreign"_s << false;
+        QTest::newRow("read-only, with another user's ledger") << false << u"foreign"_s << false;
     }
     void theLedgerLivesBesideTheProgramOrInTheDataFolder()
     {
@@ -168,7 +171,15 @@ private Q_SLOTS:
             QVERIFY(f.open(QIODevice::WriteOnly));
         } else if (inProgramFolder == u"link"_s) {
             QVERIFY(QFile::link(root.filePath(u"gone"_s), root.filePath(u"program/lgbk.xc"_s)));
+        } else if (inProgramFolder == u"foreign"_s) {
+            QFile f(root.filePath(u"program/lgbk.xc"_s));
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            f.close();
+            if (::geteuid() != 0)
+                QSKIP("needs to give a file to another user");
+            QCOMPARE(::chown(native(f.fileName()).constData(), 65534, 65534), 0);
         }
+        const bool foreign = inProgramFolder == u"foreign"_s;
         test::BoxRecorder boxes;
         test::EndRecorder end;
         // Start-up asks where the ledger lies before it enters anything: the answer makes nothing.
@@ -176,7 +187,14 @@ private Q_SLOTS:
                  beside ? program : data);
         QVERIFY(!exists(native(root.filePath(u"home"_s))));
         QVERIFY(LedgerFolder::enter(program, data, writable ? writableFolder : readOnlyFolder));
-        QCOMPARE(boxes.count(), 0);
+        // The ledger passed over is named, so that the user knows why it is not shown.
+        QCOMPARE(boxes.count(), foreign ? 1 : 0);
+        if (foreign) {
+            QVERIFY(boxes.last().text.contains(QFile::decodeName(program) + u"/lgbk.xc"_s));
+            QVERIFY(boxes.last().text.contains(QFile::decodeName(data)));
+            QCOMPARE(boxes.last().title, u"信息提示"_s);
+            QCOMPARE(boxes.last().icon, MessageBox::Information);
+        }
         QVERIFY(!end.ended());
         QCOMPARE(currentFolder(), realFolder(beside ? program : data));
         if (beside) {
@@ -189,6 +207,31 @@ private Q_SLOTS:
         // A run that ends without a ledger (the user declined) takes the folders it made with it.
         LedgerFolder::removeUnusedFolders();
         QVERIFY(!exists(native(root.filePath(u"home"_s))));
+    }
+
+    // An installed program keeps no ledger beside itself, whoever runs it and whatever lies there: the
+    // administrator gets a data folder of their own like everyone else.
+    void anInstalledProgramKeepsItsLedgerInTheDataFolder()
+    {
+        for (const QByteArray& program : {QByteArray("/usr/bin"), QByteArray("/usr/local/bin"), QByteArray("/usr")})
+            QCOMPARE(LedgerFolder::ledgerFolder(program, "/home/u/.local/share/ovelta", writableFolder),
+                     QByteArray("/home/u/.local/share/ovelta"));
+        QCOMPARE(LedgerFolder::ledgerFolder("/usrlocal/bin", "/data", writableFolder), QByteArray("/usrlocal/bin"));
+    }
+
+    // A home folder the environment names but another user owns (a HOME that sudo kept) is not this user's.
+    void aHomeFolderOfAnotherUserIsNotUsed()
+    {
+        if (::geteuid() != 0)
+            QSKIP("needs a folder of another user");
+        Restore restore;
+        QTemporaryDir home;
+        QCOMPARE(::chown(native(home.path()).constData(), 65534, 65534), 0);
+        qputenv("HOME", native(home.path()));
+        qunsetenv("XDG_DATA_HOME");
+        QVERIFY(!LedgerFolder::userDataFolder().startsWith(native(home.path())));
+        qputenv("XDG_DATA_HOME", native(home.path()));
+        QVERIFY(!LedgerFolder::userDataFolder().startsWith(native(home.path())));
     }
 
     void foldersThatReceivedAnythingStay()

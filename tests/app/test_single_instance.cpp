@@ -1,5 +1,6 @@
-// The single-instance guard: a lock on the ledger's folder, taken once per ledger, refused while another
-// process holds it whatever that process's environment, and free again when its holder dies.
+// The single-instance guard: locks on the ledger's folder and on the ledger file, taken once per ledger,
+// refused while another process holds them whatever that process's environment, and free again when their
+// holder dies.
 
 #include "GuiSupport.h"
 #include "TempFolder.h"
@@ -11,6 +12,7 @@
 #include <QTest>
 
 #include <csignal>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -26,7 +28,7 @@ QByteArray native(const QString& path)
 
 /// A child process that, with its own runtime and temporary folders, locks folder, reports on the pipe and
 /// then waits to be killed. Returns its id, or -1 when it did not get the lock.
-pid_t holder(const QByteArray& folder)
+pid_t holder(const QByteArray& folder, bool file = false)
 {
     int fds[2];
     if (::pipe(fds) != 0)
@@ -36,7 +38,8 @@ pid_t holder(const QByteArray& folder)
         ::close(fds[0]);
         ::setenv("XDG_RUNTIME_DIR", "/nonexistent/runtime", 1);
         ::setenv("TMPDIR", "/nonexistent/tmp", 1);
-        const char ok = SingleInstance::acquire(folder) == SingleInstance::Outcome::First ? '1' : '0';
+        const auto outcome = file ? SingleInstance::acquireFile(folder) : SingleInstance::acquire(folder);
+        const char ok = outcome == SingleInstance::Outcome::First ? '1' : '0';
         (void)!::write(fds[1], &ok, 1);
         for (;;)
             ::pause();
@@ -123,6 +126,48 @@ private Q_SLOTS:
         else if (reachedAs == u"other"_s)
             path = root.filePath(u"other"_s);
         const auto outcome = SingleInstance::acquire(native(path));
+        stop(pid);
+        QCOMPARE(int(outcome), expected);
+    }
+
+    // The ledger file itself is locked too: any path to the same file meets the lock, also from a folder that
+    // cannot be listed (whose own lock is then out of reach) or through a hard link in another folder.
+    void theLockFollowsTheLedgerFileWhateverPathLeadsToIt_data()
+    {
+        QTest::addColumn<QString>("reachedAs");
+        QTest::addColumn<int>("expected");
+        QTest::newRow("same path") << u"same"_s << int(SingleInstance::Outcome::AlreadyRunning);
+        QTest::newRow("a hard link in another folder") << u"hard"_s << int(SingleInstance::Outcome::AlreadyRunning);
+        QTest::newRow("a symbolic link") << u"soft"_s << int(SingleInstance::Outcome::AlreadyRunning);
+        QTest::newRow("a copy") << u"copy"_s << int(SingleInstance::Outcome::First);
+        QTest::newRow("a named pipe, never waited on") << u"pipe"_s << int(SingleInstance::Outcome::Unavailable);
+        QTest::newRow("a folder") << u"folder"_s << int(SingleInstance::Outcome::Unavailable);
+    }
+    void theLockFollowsTheLedgerFileWhateverPathLeadsToIt()
+    {
+        QFETCH(QString, reachedAs);
+        QFETCH(int, expected);
+        QTemporaryDir root;
+        QVERIFY(QDir(root.path()).mkdir(u"a"_s) && QDir(root.path()).mkdir(u"b"_s));
+        const QString ledger = root.filePath(u"a/lgbk.xc"_s);
+        const QString other = root.filePath(u"b/lgbk.xc"_s);
+        {
+            QFile f(ledger);
+            QVERIFY(f.open(QIODevice::WriteOnly) && f.write("ledger") == 6);
+        }
+        if (reachedAs == u"hard"_s)
+            QCOMPARE(::link(native(ledger).constData(), native(other).constData()), 0);
+        else if (reachedAs == u"soft"_s)
+            QVERIFY(QFile::link(ledger, other));
+        else if (reachedAs == u"copy"_s)
+            QVERIFY(QFile::copy(ledger, other));
+        else if (reachedAs == u"pipe"_s)
+            QCOMPARE(::mkfifo(native(other).constData(), 0600), 0);
+        else if (reachedAs == u"folder"_s)
+            QVERIFY(QDir().mkdir(other));
+        const pid_t pid = holder(native(ledger), true);
+        QVERIFY(pid > 0);
+        const auto outcome = SingleInstance::acquireFile(native(reachedAs == u"same"_s ? ledger : other));
         stop(pid);
         QCOMPARE(int(outcome), expected);
     }

@@ -10,6 +10,7 @@
 #include <QFile>
 #include <QTest>
 #include <sqlcipher/sqlite3.h>
+#include <sys/stat.h>
 
 using namespace Qt::StringLiterals;
 using namespace ovelta;
@@ -39,6 +40,7 @@ private Q_SLOTS:
         const auto missing = LedgerProbe::State::Missing;
         const auto inUse = LedgerProbe::State::InUse;
         const auto present = LedgerProbe::State::Present;
+        const auto notAFile = LedgerProbe::State::NotAFile;
         QTest::newRow("nothing") << u"nothing"_s << QString() << missing;
         QTest::newRow("a ledger") << u"ledger"_s << QString() << present;
         QTest::newRow("a ledger being written") << u"ledger"_s << u"BEGIN EXCLUSIVE"_s << inUse;
@@ -46,7 +48,9 @@ private Q_SLOTS:
         QTest::newRow("a ledger being read") << u"ledger"_s << u"BEGIN; SELECT count(*) FROM 账号"_s << present;
         QTest::newRow("a ledger of another key") << u"other key"_s << QString() << present;
         QTest::newRow("an empty file") << u"empty"_s << QString() << present;
-        QTest::newRow("a folder") << u"folder"_s << QString() << present;
+        QTest::newRow("a folder") << u"folder"_s << QString() << notAFile;
+        QTest::newRow("a named pipe") << u"pipe"_s << QString() << notAFile;
+        QTest::newRow("a link to a named pipe") << u"link to pipe"_s << QString() << notAFile;
         QTest::newRow("a link that leads nowhere") << u"dangling"_s << QString() << present;
     }
     void tellsWhatStandsUnderTheName()
@@ -66,7 +70,12 @@ private Q_SLOTS:
             QVERIFY(QDir::current().mkdir(name));
         else if (kind == u"dangling"_s)
             QVERIFY(QFile::link(u"elsewhere"_s, name));
-        const QByteArray before = contentOf(name);
+        else if (kind == u"pipe"_s)
+            QCOMPARE(::mkfifo(QFile::encodeName(name).constData(), 0600), 0);
+        else if (kind == u"link to pipe"_s)
+            QVERIFY(::mkfifo("elsewhere", 0600) == 0 && QFile::link(u"elsewhere"_s, name));
+        // Nothing here may open a pipe: it would wait for a writer for ever.
+        const QByteArray before = kind.contains(u"pipe"_s) ? QByteArray() : contentOf(name);
 
         sqlite3* other = nullptr;
         if (!lock.isEmpty()) {
@@ -82,10 +91,16 @@ private Q_SLOTS:
             sqlite3_close_v2(other);
         }
         QCOMPARE(state, expected);
-        QCOMPARE(contentOf(name), before);
+        if (!kind.contains(u"pipe"_s))
+            QCOMPARE(contentOf(name), before);
         const QStringList left
             = QDir::current().entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
-        QCOMPARE(left, kind == u"nothing"_s ? QStringList() : QStringList{name});
+        QStringList expectedLeft{name};
+        if (kind == u"nothing"_s)
+            expectedLeft.clear();
+        else if (kind == u"link to pipe"_s)
+            expectedLeft.prepend(u"elsewhere"_s);
+        QCOMPARE(left, expectedLeft);
     }
 };
 
