@@ -38,6 +38,22 @@ const QString DateBox = u"日期框"_s;
 const QString SaveButton = u"添加按钮"_s;
 const QString ReturnButton = u"返回按钮"_s;
 
+/// The columns of a ledger record, each with the control that edits it.
+const QList<std::pair<QString, QString>>& columnControls()
+{
+    static const QList<std::pair<QString, QString>> controls{
+        {u"时间"_s, DateBox}, {u"收送"_s, DirectionBox}, {u"姓名"_s, NameBox}, {u"关系"_s, RelationBox},
+        {u"类型"_s, KindBox}, {u"金额"_s, AmountBox},    {u"说明"_s, NoteBox},
+    };
+    return controls;
+}
+
+/// The text of a failure and, on a second line, why the engine refused it (when it said).
+QString withReason(const QString& text, const QString& reason)
+{
+    return reason.isEmpty() ? text : text + u"\n"_s + reason;
+}
+
 } // namespace
 
 EntryWindow::EntryWindow(LedgerHost& host, QWidget* parent)
@@ -133,6 +149,17 @@ void EntryWindow::loadRecord()
         records.readText(u"类型"_s, kind);
         records.readCurrency(u"金额"_s, ticks);
         records.readText(u"说明"_s, note);
+        // Every column as stored (a date-time as its canonical text, with its time of day), for a save that
+        // leaves it alone.
+        for (const auto& columnControl : columnControls()) {
+            const QString& column = columnControl.first;
+            QString stored;
+            if (column == u"金额"_s)
+                stored = Money::toLiteral(ticks);
+            else
+                records.readText(column, stored);
+            m_stored.insert(column, records.isNull(column) ? LedgerStatements::StoredValue() : stored);
+        }
         records.close();
     } else {
         MessageBox::show(u"打开数据库错误！"_s, u"打开数据库错误"_s, MessageBox::OkOnly, MessageBox::Stop);
@@ -145,10 +172,27 @@ void EntryWindow::loadRecord()
     selectExactly(control<QComboBox>(DirectionBox), direction);
     setText(NameBox, name);
     selectExactly(control<QComboBox>(KindBox), kind);
-    // The stored amount exactly (up to four decimals, no exponent), so that an untouched save keeps it.
+    // The stored amount exactly (up to four decimals, no exponent).
     setText(AmountBox, Money::toLiteral(ticks));
     selectExactly(control<QComboBox>(RelationBox), relation);
     setText(NoteBox, note);
+
+    for (auto it = m_stored.cbegin(); it != m_stored.cend(); ++it)
+        m_shown.insert(it.key(), shownState(it.key()));
+}
+
+QString EntryWindow::shownState(const QString& column) const
+{
+    for (const auto& [name, controlName] : columnControls()) {
+        if (name != column)
+            continue;
+        if (controlName == DateBox)
+            return control<DatePicker>(DateBox)->date().toString(Qt::ISODate);
+        if (const auto* box = control<QComboBox>(controlName))
+            return QString::number(box->currentIndex());
+        return text(controlName);
+    }
+    return {};
 }
 
 void EntryWindow::selectExactly(QComboBox* box, const QString& text)
@@ -213,7 +257,8 @@ void EntryWindow::save()
     DatabaseConnection& connection = m_host.database().connection;
     if (m_mode == AddMode) {
         if (!connection.execute(LedgerStatements::addRecord(values))) {
-            MessageBox::show(u"添加账目失败。"_s, u"添加账目失败"_s, MessageBox::OkOnly, MessageBox::Stop);
+            MessageBox::show(withReason(u"添加账目失败。"_s, connection.lastError()), u"添加账目失败"_s,
+                             MessageBox::OkOnly, MessageBox::Stop);
             return;
         }
         MessageBox::show(u"成功添加账目信息。"_s, u"添加账目成功"_s, MessageBox::OkOnly, MessageBox::Information);
@@ -224,10 +269,21 @@ void EntryWindow::save()
                                                            MessageBox::YesNo, MessageBox::Question, 1);
         if (answer != MessageBox::Yes)
             return;
-        const QString statement = LedgerStatements::modifyRecord(values, SharedState::instance().selectedRecordId);
-        // A record that another program deleted since the window opened is not stored: that is a failure.
-        if (statement.isEmpty() || !connection.execute(statement) || connection.changedRows() != 1) {
-            MessageBox::show(u"修改账目失败。"_s, u"修改账目失败"_s, MessageBox::OkOnly, MessageBox::Stop);
+        // What the user left as it was goes back exactly as stored.
+        LedgerStatements::UnchangedColumns unchanged;
+        for (auto it = m_stored.cbegin(); it != m_stored.cend(); ++it) {
+            if (shownState(it.key()) == m_shown.value(it.key()))
+                unchanged.insert(it.key(), it.value());
+        }
+        const QString statement
+            = LedgerStatements::modifyRecord(values, SharedState::instance().selectedRecordId, unchanged);
+        const bool ran = !statement.isEmpty() && connection.execute(statement);
+        // A record that another program deleted since the window opened is not stored: that is a failure too,
+        // with no reason from the engine.
+        if (!ran || connection.changedRows() != 1) {
+            const QString reason = !statement.isEmpty() && !ran ? connection.lastError() : QString();
+            MessageBox::show(withReason(u"修改账目失败。"_s, reason), u"修改账目失败"_s, MessageBox::OkOnly,
+                             MessageBox::Stop);
             return;
         }
         MessageBox::show(u"成功修改账目信息。"_s, u"修改账目成功"_s, MessageBox::OkOnly, MessageBox::Information);

@@ -1,7 +1,9 @@
 #pragma once
 
+#include "store/LedgerStatements.h"
 #include "ui/LedgerWindow.h"
 
+#include <QHash>
 #include <optional>
 
 class QComboBox;
@@ -44,9 +46,15 @@ private:
     void reopenForNextRecord();
     void warnAndFocus(const QString& text, const QString& controlName);
     static void selectExactly(QComboBox* box, const QString& text);
+    /// What the control of a column shows, in a form that tells whether the user changed it.
+    QString shownState(const QString& column) const;
 
     LedgerHost& m_host;
     QString m_mode;
+    /// Modify mode: the record's stored value of each column, and what its control showed once loaded. A column
+    /// whose control still shows that is written back as stored.
+    QHash<QString, LedgerStatements::StoredValue> m_stored;
+    QHash<QString, QString> m_shown;
     /// Set by openModal()'s loop while it runs this window: true asks the loop for a fresh add window.
     bool* m_reopenRequest = nullptr;
 };
