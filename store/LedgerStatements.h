@@ -50,9 +50,9 @@ QString addRecord(const EntryValues& values);
 
 /// "update 收送礼 set 时间='…',收送='…',姓名='…',关系='…',类型='…',金额=…,说明='…' where ID=…": the amount bare,
 /// each user text with its quotes doubled. An unchanged column gets its stored value in place of the field of
-/// values, exactly: 时间='2020-05-01 14:30:00' (the time of day stays), 金额=12.3456, or NULL. The empty text when
-/// recordId is not a record key, so that nothing but a record key ever follows "where ID=", and when a stored amount is
-/// no number literal.
+/// values, exactly: 时间='2020-05-01 14:30:00' (the time of day stays), 金额=12.3456, or NULL.
+/// The empty text when recordId is not a record key (so that nothing but a record key ever follows "where ID="),
+/// or when a stored amount is no number literal.
 QString modifyRecord(const EntryValues& values, const QString& recordId, const UnchangedColumns& unchanged = {});
 
 /// "delete from 收送礼 where ID=…"; the empty text when recordId is not a record key.

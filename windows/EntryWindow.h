@@ -13,7 +13,9 @@ namespace ovelta {
 class LedgerHost;
 
 /// The record entry window (添加人情): adds a record, or modifies the one named by the shared selected record ID.
-/// The shared entry mode ("添加" or "修改") decides which, once, when the window is created.
+/// The shared entry mode ("添加" or "修改") decides which, once, when the window is created. A modify writes
+/// back each field the user left as it was shown exactly as the record had it stored (its time of day, every
+/// decimal of its amount, NULL).
 ///
 /// After a successful add the window closes and a fresh, empty add window takes its place, until the user
 /// leaves with 返回按钮 or Esc; openModal() returns only then.
