@@ -48,6 +48,16 @@ const QList<std::pair<QString, QString>>& columnControls()
     return controls;
 }
 
+/// The amount as the window shows a stored one: rounded to cents with halves away from zero, then written with
+/// at most 13 significant digits in the shortest form, as "%.13g" writes it (100, 66.6; 12.3456 shows 12.35).
+QString shownAmount(qint64 ticks)
+{
+    const quint64 magnitude = ticks < 0 ? 0 - static_cast<quint64>(ticks) : static_cast<quint64>(ticks);
+    const quint64 cents = magnitude / 100 + (magnitude % 100 >= 50 ? 1 : 0);
+    const double value = static_cast<double>(cents) / 100;
+    return QString::asprintf("%.13g", ticks < 0 && cents != 0 ? -value : value);
+}
+
 /// The text of a failure and, on a second line, why the engine refused it (when it said).
 QString withReason(const QString& text, const QString& reason)
 {
@@ -172,13 +182,18 @@ void EntryWindow::loadRecord()
     selectExactly(control<QComboBox>(DirectionBox), direction);
     setText(NameBox, name);
     selectExactly(control<QComboBox>(KindBox), kind);
-    // The stored amount exactly (up to four decimals, no exponent).
-    setText(AmountBox, Money::toLiteral(ticks));
+    // Only shown rounded: left alone, the amount goes back with every decimal it has.
+    setText(AmountBox, shownAmount(ticks));
     selectExactly(control<QComboBox>(RelationBox), relation);
     setText(NoteBox, note);
 
     for (auto it = m_stored.cbegin(); it != m_stored.cend(); ++it)
         m_shown.insert(it.key(), shownState(it.key()));
+}
+
+bool EntryWindow::isUnchanged(const QString& column) const
+{
+    return m_stored.contains(column) && shownState(column) == m_shown.value(column);
 }
 
 QString EntryWindow::shownState(const QString& column) const
@@ -237,12 +252,15 @@ void EntryWindow::save()
         warnAndFocus(u"请输入账目的金额。"_s, AmountBox);
         return;
     }
-    const std::optional<qint64> ticks = Money::parseUserAmount(amountText);
-    if (!ticks) {
-        warnAndFocus(u"请输入正确的账目金额。"_s, AmountBox);
-        return;
+    // An amount left as shown is not read from its rounded text: the stored one goes back.
+    if (!isUnchanged(u"金额"_s)) {
+        const std::optional<qint64> ticks = Money::parseUserAmount(amountText);
+        if (!ticks) {
+            warnAndFocus(u"请输入正确的账目金额。"_s, AmountBox);
+            return;
+        }
+        values.amountTicks = *ticks;
     }
-    values.amountTicks = *ticks;
 
     QComboBox* kindBox = control<QComboBox>(KindBox);
     if (kindBox->currentIndex() < 0) {
@@ -272,7 +290,7 @@ void EntryWindow::save()
         // What the user left as it was goes back exactly as stored.
         LedgerStatements::UnchangedColumns unchanged;
         for (auto it = m_stored.cbegin(); it != m_stored.cend(); ++it) {
-            if (shownState(it.key()) == m_shown.value(it.key()))
+            if (isUnchanged(it.key()))
                 unchanged.insert(it.key(), it.value());
         }
         const QString statement

@@ -50,6 +50,8 @@ private:
     static void selectExactly(QComboBox* box, const QString& text);
     /// What the control of a column shows, in a form that tells whether the user changed it.
     QString shownState(const QString& column) const;
+    /// Modify mode: true when the control of a column still shows what it showed once the record was loaded.
+    bool isUnchanged(const QString& column) const;
 
     LedgerHost& m_host;
     QString m_mode;

@@ -472,14 +472,17 @@ void TestEntryWindow::untouchedSaveKeepsTheAmount_data()
     QTest::newRow("12.5 keeps its one decimal") << u"12.5"_s << qint64(125000) << u"12.5"_s;
     QTest::newRow("whole number") << u"100"_s << qint64(1000000) << u"100"_s;
     QTest::newRow("66.6") << u"66.6"_s << qint64(666000) << u"66.6"_s;
-    QTest::newRow("four decimals") << u"12.3456"_s << qint64(123456) << u"12.3456"_s;
-    QTest::newRow("third decimal half") << u"-0.125"_s << qint64(-1250) << u"-0.125"_s;
-    QTest::newRow("one ten-thousandth") << u"0.0001"_s << qint64(1) << u"0.0001"_s;
-    QTest::newRow("fourteen digits") << u"12345678901234"_s << qint64(123456789012340000) << u"12345678901234"_s;
+    QTest::newRow("four decimals") << u"12.3456"_s << qint64(123456) << u"12.35"_s;
+    QTest::newRow("half a cent goes up") << u"0.125"_s << qint64(1250) << u"0.13"_s;
+    QTest::newRow("negative half a cent goes down") << u"-0.125"_s << qint64(-1250) << u"-0.13"_s;
+    QTest::newRow("just below half a cent") << u"0.1249"_s << qint64(1249) << u"0.12"_s;
+    QTest::newRow("one ten-thousandth") << u"0.0001"_s << qint64(1) << u"0"_s;
+    QTest::newRow("negative, rounded to nothing") << u"-0.0049"_s << qint64(-49) << u"0"_s;
+    QTest::newRow("fourteen digits") << u"12345678901234"_s << qint64(123456789012340000) << u"1.234567890123e+13"_s;
     QTest::newRow("largest amount") << u"922337203685477.5807"_s << std::numeric_limits<qint64>::max()
-                                    << u"922337203685477.5807"_s;
+                                    << u"9.223372036855e+14"_s;
     QTest::newRow("most negative amount")
-        << u"-922337203685477.5808"_s << std::numeric_limits<qint64>::min() << u"-922337203685477.5808"_s;
+        << u"-922337203685477.5808"_s << std::numeric_limits<qint64>::min() << u"-9.223372036855e+14"_s;
     QTest::newRow("zero") << u"0"_s << qint64(0) << u"0"_s;
 }
 
@@ -492,7 +495,7 @@ void TestEntryWindow::untouchedSaveKeepsTheAmount()
     QCOMPARE(stored(1).ticks, ticks);
     m_boxes->answer(MessageBox::Yes);
     open(u"修改"_s, u"1"_s, {[&shown](LedgerWindow* w) {
-             // Exactly as stored: no rounding to cents, no exponent, no trailing zeros.
+             // Rounded to cents and written as "%.13g" writes it; the stored amount stays as it is.
              QCOMPARE(w->text(u"金额编辑框"_s), shown);
              clickSave(w);
          }});
