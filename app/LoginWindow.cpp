@@ -1,6 +1,8 @@
 #include "app/LoginWindow.h"
 
 #include "app/DatabaseCheck.h"
+#include "store/DatabaseConnection.h"
+#include "store/EngineConnection.h"
 #include "store/ExternalDatabase.h"
 #include "store/LedgerFile.h"
 #include "store/LedgerStatements.h"
@@ -52,6 +54,12 @@ void LoginWindow::attemptLogin()
     const QString user = external.read(shared.loginRowSet, u"用户"_s).toString();
     if (user.isEmpty()) {
         external.close(shared.loginRowSet);
+        // A ledger without its account table is no wrong user name: no name can log in to it.
+        const std::shared_ptr<EngineConnection> engine = m_db.connection.engine();
+        if (engine && !engine->columns(u"账号"_s)) {
+            MessageBox::show(u"数据库文件中没有账号表,无法登录。"_s, u"错误"_s, MessageBox::OkOnly, MessageBox::Stop);
+            return;
+        }
         MessageBox::show(u"用户名错误!"_s, u"提示"_s, MessageBox::OkOnly, MessageBox::Information);
         return;
     }

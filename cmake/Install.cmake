@@ -1,11 +1,8 @@
 # What `cmake --install` puts under the prefix: the program, its desktop entry, its icon at every size of the
-# hicolor theme and as SVG, and its AppStream metainfo.
+# hicolor theme and as SVG, its AppStream metainfo and its copyright file in Debian's machine-readable format.
 include(GNUInstallDirs)
 
 set(OVELTA_APP_ID org.ovelta.Ovelta)
-set(OVELTA_HOMEPAGE "https://ovelta.example/" CACHE STRING "The program's web site, named in its metainfo")
-set(OVELTA_SCREENSHOT_URL "${OVELTA_HOMEPAGE}screenshots/main-window.png" CACHE STRING
-    "Where the metainfo's screenshot of the main window is published (data/screenshots/main-window.png)")
 
 install(TARGETS ovelta RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 install(FILES data/${OVELTA_APP_ID}.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
@@ -13,6 +10,7 @@ configure_file(data/${OVELTA_APP_ID}.metainfo.xml.in ${CMAKE_CURRENT_BINARY_DIR}
                @ONLY)
 install(FILES ${CMAKE_CURRENT_BINARY_DIR}/data/${OVELTA_APP_ID}.metainfo.xml
         DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
+install(FILES data/copyright DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/ovelta)
 
 # The icon: drawn once as SVG; every size of the hicolor theme, and its double for screens that scale by two,
 # rendered from it at build time.

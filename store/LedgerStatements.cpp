@@ -60,14 +60,33 @@ QString addRecord(const EntryValues& values)
         + Money::toLiteral(values.amountTicks) + u"',"_s + SqlText::quoted(values.note) + u")"_s;
 }
 
-QString modifyRecord(const EntryValues& values, const QString& recordId)
+QString modifyRecord(const EntryValues& values, const QString& recordId, const UnchangedColumns& unchanged)
 {
     if (!isRecordKey(recordId))
         return {};
-    return u"update 收送礼 set 时间='"_s + dateText(values.date) + u"',收送="_s + SqlText::quoted(values.direction)
-        + u",姓名="_s + SqlText::quoted(values.name) + u",关系="_s + SqlText::quoted(values.relation) + u",类型="_s
-        + SqlText::quoted(values.kind) + u",金额="_s + Money::toLiteral(values.amountTicks) + u",说明="_s
-        + SqlText::quoted(values.note) + u" where ID="_s + recordId;
+    // The value of a column: the stored one when the user left it alone, else the edited literal. A stored
+    // amount goes bare, so it must be a number literal: anything else refuses the whole statement.
+    bool refused = false;
+    const auto value = [&unchanged, &refused](const QString& column, const QString& edited, bool amount = false) {
+        const auto kept = unchanged.constFind(column);
+        if (kept == unchanged.cend())
+            return edited;
+        if (!kept->has_value())
+            return u"NULL"_s;
+        if (!amount)
+            return SqlText::quoted(**kept);
+        const std::optional<qint64> ticks = Money::parseLiteral(**kept);
+        refused = refused || !ticks;
+        return ticks ? Money::toLiteral(*ticks) : QString();
+    };
+    const QString statement = u"update 收送礼 set 时间="_s + value(u"时间"_s, u"'"_s + dateText(values.date) + u"'"_s)
+        + u",收送="_s + value(u"收送"_s, SqlText::quoted(values.direction)) + u",姓名="_s
+        + value(u"姓名"_s, SqlText::quoted(values.name)) + u",关系="_s
+        + value(u"关系"_s, SqlText::quoted(values.relation)) + u",类型="_s
+        + value(u"类型"_s, SqlText::quoted(values.kind)) + u",金额="_s
+        + value(u"金额"_s, Money::toLiteral(values.amountTicks), true) + u",说明="_s
+        + value(u"说明"_s, SqlText::quoted(values.note)) + u" where ID="_s + recordId;
+    return refused ? QString() : statement;
 }
 
 QString deleteRecord(const QString& recordId)

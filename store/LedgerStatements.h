@@ -1,8 +1,10 @@
 #pragma once
 
 #include <QDate>
+#include <QHash>
 #include <QString>
 #include <QStringList>
+#include <optional>
 
 /// Every statement the program sends to the engine, as its text. The windows and the database objects take
 /// their statements from here and write none of their own. Each user text is put between quotes with its own
@@ -13,6 +15,10 @@
 namespace ovelta::LedgerStatements {
 
 // --- The ledger records (收送礼) ---
+
+/// A column's value as the record has it stored: its text (a date-time in the canonical form
+/// "YYYY-MM-DD HH:MM:SS", an amount as its exact literal), or NULL (no value).
+using StoredValue = std::optional<QString>;
 
 /// One ledger record as the record entry window saves it.
 struct EntryValues
@@ -25,6 +31,9 @@ struct EntryValues
     qint64 amountTicks = 0; ///< 金额 in ten-thousandths
     QString note; ///< 说明, as typed
 };
+
+/// The columns (by name) that the user left as the record had them, with their stored values.
+using UnchangedColumns = QHash<QString, StoredValue>;
 
 /// The ledger table.
 QString ledgerTable();
@@ -40,9 +49,11 @@ bool isRecordKey(const QString& text);
 QString addRecord(const EntryValues& values);
 
 /// "update 收送礼 set 时间='…',收送='…',姓名='…',关系='…',类型='…',金额=…,说明='…' where ID=…": the amount bare,
-/// each user text with its quotes doubled. The empty text when recordId is not a record key, so that nothing
-/// but a record key ever follows "where ID=".
-QString modifyRecord(const EntryValues& values, const QString& recordId);
+/// each user text with its quotes doubled. An unchanged column gets its stored value in place of the field of
+/// values, exactly: 时间='2020-05-01 14:30:00' (the time of day stays), 金额=12.3456, or NULL.
+/// The empty text when recordId is not a record key (so that nothing but a record key ever follows "where ID="),
+/// or when a stored amount is no number literal.
+QString modifyRecord(const EntryValues& values, const QString& recordId, const UnchangedColumns& unchanged = {});
 
 /// "delete from 收送礼 where ID=…"; the empty text when recordId is not a record key.
 QString deleteRecord(const QString& recordId);

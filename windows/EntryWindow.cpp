@@ -38,6 +38,32 @@ const QString DateBox = u"日期框"_s;
 const QString SaveButton = u"添加按钮"_s;
 const QString ReturnButton = u"返回按钮"_s;
 
+/// The columns of a ledger record, each with the control that edits it.
+const QList<std::pair<QString, QString>>& columnControls()
+{
+    static const QList<std::pair<QString, QString>> controls{
+        {u"时间"_s, DateBox}, {u"收送"_s, DirectionBox}, {u"姓名"_s, NameBox}, {u"关系"_s, RelationBox},
+        {u"类型"_s, KindBox}, {u"金额"_s, AmountBox},    {u"说明"_s, NoteBox},
+    };
+    return controls;
+}
+
+/// The amount as the window shows a stored one: rounded to cents with halves away from zero, then written with
+/// at most 13 significant digits in the shortest form, as "%.13g" writes it (100, 66.6; 12.3456 shows 12.35).
+QString shownAmount(qint64 ticks)
+{
+    const quint64 magnitude = ticks < 0 ? 0 - static_cast<quint64>(ticks) : static_cast<quint64>(ticks);
+    const quint64 cents = magnitude / 100 + (magnitude % 100 >= 50 ? 1 : 0);
+    const double value = static_cast<double>(cents) / 100;
+    return QString::asprintf("%.13g", ticks < 0 && cents != 0 ? -value : value);
+}
+
+/// The text of a failure and, on a second line, why the engine refused it (when it said).
+QString withReason(const QString& text, const QString& reason)
+{
+    return reason.isEmpty() ? text : text + u"\n"_s + reason;
+}
+
 } // namespace
 
 EntryWindow::EntryWindow(LedgerHost& host, QWidget* parent)
@@ -133,6 +159,17 @@ void EntryWindow::loadRecord()
         records.readText(u"类型"_s, kind);
         records.readCurrency(u"金额"_s, ticks);
         records.readText(u"说明"_s, note);
+        // Every column as stored (a date-time as its canonical text, with its time of day), for a save that
+        // leaves it alone.
+        for (const auto& columnControl : columnControls()) {
+            const QString& column = columnControl.first;
+            QString stored;
+            if (column == u"金额"_s)
+                stored = Money::toLiteral(ticks);
+            else
+                records.readText(column, stored);
+            m_stored.insert(column, records.isNull(column) ? LedgerStatements::StoredValue() : stored);
+        }
         records.close();
     } else {
         MessageBox::show(u"打开数据库错误！"_s, u"打开数据库错误"_s, MessageBox::OkOnly, MessageBox::Stop);
@@ -145,10 +182,32 @@ void EntryWindow::loadRecord()
     selectExactly(control<QComboBox>(DirectionBox), direction);
     setText(NameBox, name);
     selectExactly(control<QComboBox>(KindBox), kind);
-    // The stored amount exactly (up to four decimals, no exponent), so that an untouched save keeps it.
-    setText(AmountBox, Money::toLiteral(ticks));
+    // Only shown rounded: left alone, the amount goes back with every decimal it has.
+    setText(AmountBox, shownAmount(ticks));
     selectExactly(control<QComboBox>(RelationBox), relation);
     setText(NoteBox, note);
+
+    for (auto it = m_stored.cbegin(); it != m_stored.cend(); ++it)
+        m_shown.insert(it.key(), shownState(it.key()));
+}
+
+bool EntryWindow::isUnchanged(const QString& column) const
+{
+    return m_stored.contains(column) && shownState(column) == m_shown.value(column);
+}
+
+QString EntryWindow::shownState(const QString& column) const
+{
+    for (const auto& [name, controlName] : columnControls()) {
+        if (name != column)
+            continue;
+        if (controlName == DateBox)
+            return control<DatePicker>(DateBox)->date().toString(Qt::ISODate);
+        if (const auto* box = control<QComboBox>(controlName))
+            return QString::number(box->currentIndex());
+        return text(controlName);
+    }
+    return {};
 }
 
 void EntryWindow::selectExactly(QComboBox* box, const QString& text)
@@ -193,12 +252,15 @@ void EntryWindow::save()
         warnAndFocus(u"请输入账目的金额。"_s, AmountBox);
         return;
     }
-    const std::optional<qint64> ticks = Money::parseUserAmount(amountText);
-    if (!ticks) {
-        warnAndFocus(u"请输入正确的账目金额。"_s, AmountBox);
-        return;
+    // An amount left as shown is not read from its rounded text: the stored one goes back.
+    if (!isUnchanged(u"金额"_s)) {
+        const std::optional<qint64> ticks = Money::parseUserAmount(amountText);
+        if (!ticks) {
+            warnAndFocus(u"请输入正确的账目金额。"_s, AmountBox);
+            return;
+        }
+        values.amountTicks = *ticks;
     }
-    values.amountTicks = *ticks;
 
     QComboBox* kindBox = control<QComboBox>(KindBox);
     if (kindBox->currentIndex() < 0) {
@@ -213,7 +275,8 @@ void EntryWindow::save()
     DatabaseConnection& connection = m_host.database().connection;
     if (m_mode == AddMode) {
         if (!connection.execute(LedgerStatements::addRecord(values))) {
-            MessageBox::show(u"添加账目失败。"_s, u"添加账目失败"_s, MessageBox::OkOnly, MessageBox::Stop);
+            MessageBox::show(withReason(u"添加账目失败。"_s, connection.lastError()), u"添加账目失败"_s,
+                             MessageBox::OkOnly, MessageBox::Stop);
             return;
         }
         MessageBox::show(u"成功添加账目信息。"_s, u"添加账目成功"_s, MessageBox::OkOnly, MessageBox::Information);
@@ -224,10 +287,21 @@ void EntryWindow::save()
                                                            MessageBox::YesNo, MessageBox::Question, 1);
         if (answer != MessageBox::Yes)
             return;
-        const QString statement = LedgerStatements::modifyRecord(values, SharedState::instance().selectedRecordId);
-        // A record that another program deleted since the window opened is not stored: that is a failure.
-        if (statement.isEmpty() || !connection.execute(statement) || connection.changedRows() != 1) {
-            MessageBox::show(u"修改账目失败。"_s, u"修改账目失败"_s, MessageBox::OkOnly, MessageBox::Stop);
+        // What the user left as it was goes back exactly as stored.
+        LedgerStatements::UnchangedColumns unchanged;
+        for (auto it = m_stored.cbegin(); it != m_stored.cend(); ++it) {
+            if (isUnchanged(it.key()))
+                unchanged.insert(it.key(), it.value());
+        }
+        const QString statement
+            = LedgerStatements::modifyRecord(values, SharedState::instance().selectedRecordId, unchanged);
+        const bool ran = !statement.isEmpty() && connection.execute(statement);
+        // A record that another program deleted since the window opened is not stored: that is a failure too,
+        // with no reason from the engine.
+        if (!ran || connection.changedRows() != 1) {
+            const QString reason = !statement.isEmpty() && !ran ? connection.lastError() : QString();
+            MessageBox::show(withReason(u"修改账目失败。"_s, reason), u"修改账目失败"_s, MessageBox::OkOnly,
+                             MessageBox::Stop);
             return;
         }
         MessageBox::show(u"成功修改账目信息。"_s, u"修改账目成功"_s, MessageBox::OkOnly, MessageBox::Information);

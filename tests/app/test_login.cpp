@@ -2,6 +2,7 @@
 // comparison, the wrong-password counter and every way out of the window.
 
 #include "app/LoginWindow.h"
+#include "store/EngineConnection.h"
 #include "store/LedgerFile.h"
 #include "store/LedgerSchema.h"
 #include "ui/SharedState.h"
@@ -231,6 +232,32 @@ private Q_SLOTS:
         QCOMPARE(passwordAfter, SeededPassword);
         QCOMPARE(userAfter, user);
         QCOMPARE(m_host->external.openRowSets(), 0);
+    }
+
+    void missingAccountTableIsSaidSoAndNotCounted()
+    {
+        {
+            const auto engine = EngineConnection::open(LedgerFile::name(), LedgerFile::password());
+            QVERIFY(engine);
+            QVERIFY(engine->executeNative("DROP TABLE 账号"));
+        }
+        const Outcome outcome = runLogin([&](LoginWindow& w) {
+            // Whatever the name and password, and however often: none of them is a wrong one.
+            login(w, u"admin"_s, SeededPassword);
+            login(w, u"guest"_s, u"x"_s);
+            login(w, u"admin"_s, u"wrong"_s);
+            login(w, QString(), QString());
+        });
+        QVERIFY(!outcome.loggedIn);
+        QVERIFY(!outcome.ended);
+        QCOMPARE(m_boxes->count(), 4);
+        for (const MessageBox::Record& box : m_boxes->shown()) {
+            QCOMPARE(box.text, u"数据库文件中没有账号表,无法登录。"_s);
+            QCOMPARE(box.title, u"错误"_s);
+            QCOMPARE(box.buttons, MessageBox::OkOnly);
+            QCOMPARE(box.icon, MessageBox::Stop);
+        }
+        QCOMPARE(SharedState::instance().loginAttempts, quint8(0));
     }
 
     void userNameLetterCaseDoesNotCount()

@@ -7,8 +7,10 @@
 using namespace Qt::StringLiterals;
 using namespace ovelta;
 using LedgerStatements::EntryValues;
+using LedgerStatements::UnchangedColumns;
 
 Q_DECLARE_METATYPE(EntryValues)
+Q_DECLARE_METATYPE(UnchangedColumns)
 
 namespace {
 
@@ -92,30 +94,48 @@ void TestEntryStatements::modifyRecord_data()
 {
     QTest::addColumn<EntryValues>("values");
     QTest::addColumn<QString>("recordId");
+    QTest::addColumn<UnchangedColumns>("unchanged");
     QTest::addColumn<QString>("statement");
 
     EntryValues march = gift(u"张三"_s, u"补记"_s, 2000000);
     march.date = QDate(2012, 3, 3);
     QTest::newRow("amount stands bare")
-        << march << u"12"_s
+        << march << u"12"_s << UnchangedColumns()
         << u"update 收送礼 set 时间='2012-3-3',收送='收礼',姓名='张三',关系='朋友',类型='结婚',金额=200,说明='补记' where ID=12"_s;
     QTest::newRow("exact decimals")
-        << gift(u"李四"_s, QString(), 666000) << u"3"_s
+        << gift(u"李四"_s, QString(), 666000) << u"3"_s << UnchangedColumns()
         << u"update 收送礼 set 时间='2011-6-2',收送='收礼',姓名='李四',关系='朋友',类型='结婚',金额=66.6,说明='' where ID=3"_s;
     QTest::newRow("negative amount")
-        << gift(u"李四"_s, QString(), -1250) << u"3"_s
+        << gift(u"李四"_s, QString(), -1250) << u"3"_s << UnchangedColumns()
         << u"update 收送礼 set 时间='2011-6-2',收送='收礼',姓名='李四',关系='朋友',类型='结婚',金额=-0.125,说明='' where ID=3"_s;
     QTest::newRow("injection stays inside its literal")
-        << gift(u"O'Brien"_s, u"', 金额=0 where 1=1 --"_s, 10000) << u"7"_s
+        << gift(u"O'Brien"_s, u"', 金额=0 where 1=1 --"_s, 10000) << u"7"_s << UnchangedColumns()
         << u"update 收送礼 set 时间='2011-6-2',收送='收礼',姓名='O''Brien',关系='朋友',类型='结婚',金额=1,说明=''', 金额=0 where 1=1 --' where ID=7"_s;
+
+    // Columns the user left alone go back as stored, in place of what the fields say.
+    const UnchangedColumns kept{{u"时间"_s, u"2020-05-01 14:30:00"_s},
+                                {u"姓名"_s, std::nullopt},
+                                {u"金额"_s, u"12.3456"_s},
+                                {u"说明"_s, u"it's"_s}};
+    QTest::newRow("stored values, NULL among them")
+        << march << u"5"_s << kept
+        << u"update 收送礼 set 时间='2020-05-01 14:30:00',收送='收礼',姓名=NULL,关系='朋友',类型='结婚',金额=12.3456,说明='it''s' where ID=5"_s;
+    const UnchangedColumns none{{u"时间"_s, std::nullopt}, {u"金额"_s, std::nullopt}};
+    QTest::newRow("no date, no amount")
+        << march << u"5"_s << none
+        << u"update 收送礼 set 时间=NULL,收送='收礼',姓名='张三',关系='朋友',类型='结婚',金额=NULL,说明='补记' where ID=5"_s;
+    // A stored amount stands bare: only a number literal may stand there.
+    const UnchangedColumns notANumber{{u"金额"_s, u"1 where 1=1 --"_s}};
+    QTest::newRow("stored amount that is no number") << march << u"5"_s << notANumber << QString();
 }
 
 void TestEntryStatements::modifyRecord()
 {
     QFETCH(EntryValues, values);
     QFETCH(QString, recordId);
+    QFETCH(UnchangedColumns, unchanged);
     QFETCH(QString, statement);
-    QCOMPARE(LedgerStatements::modifyRecord(values, recordId), statement);
+    QCOMPARE(LedgerStatements::modifyRecord(values, recordId, unchanged), statement);
 }
 
 void TestEntryStatements::modifyRefusesAnythingButARecordKey_data()

@@ -116,6 +116,12 @@ private Q_SLOTS:
         QCOMPARE(sql(u"update 收送礼 set 金额=(0.0001), 时间=#2011/5/2 15:30#"_s),
                  u"update 收送礼 set 金额=(1), 时间='2011-05-02 15:30:00'"_s);
         QCOMPARE(sql(u"update 收送礼 set 金额=NULL"_s), u"update 收送礼 set 金额=NULL"_s);
+        // The UPDATE of a record whose untouched columns go back as stored: a time of day, four decimals, NULL.
+        QCOMPARE(
+            sql(u"update 收送礼 set 时间='2020-05-01 14:30:00',收送='收礼',姓名=NULL,关系='朋友',类型='结婚',金额=12.3456,说明=NULL where ID=5"_s),
+            u"update 收送礼 set 时间='2020-05-01 14:30:00',收送='收礼',姓名=NULL,关系='朋友',类型='结婚',金额=123456,说明=NULL where ID=5"_s);
+        QCOMPARE(sql(u"update 收送礼 set 时间=NULL,金额=-0.0001 where ID=5"_s),
+                 u"update 收送礼 set 时间=NULL,金额=-1 where ID=5"_s);
     }
 
     void valuesThatDoNotConvertRefuseTheStatement_data()

@@ -214,6 +214,11 @@ private Q_SLOTS:
                                                          {Fault::NearlyFullDisk, "full disk during the commit"},
                                                          {Fault::ReadOnlyFile, "read-only file"},
                                                          {Fault::ReadOnlyFolder, "read-only folder"}};
+        // The record entry window gives the engine's reason on a second line.
+        const QMap<Fault, QString> reasons = {{Fault::FullDisk, u"磁盘已满,不能写入数据库。"_s},
+                                              {Fault::NearlyFullDisk, u"磁盘已满,不能写入数据库。"_s},
+                                              {Fault::ReadOnlyFile, u"数据库文件是只读的,不能保存改动。"_s},
+                                              {Fault::ReadOnlyFolder, u"无法打开数据库文件。"_s}};
         const QStringList names{u"add record"_s,      u"modify record"_s,     u"delete record"_s,
                                 u"add relation"_s,    u"add banquet type"_s,  u"delete list entry"_s,
                                 u"change password"_s, u"first-run creation"_s};
@@ -224,8 +229,11 @@ private Q_SLOTS:
                 if ((operation == Operation::Create && fault == Fault::ReadOnlyFile)
                     || (fault == Fault::NearlyFullDisk && operation > Operation::ModifyRecord))
                     continue;
+                QStringList expected = messages;
+                if (operation == Operation::AddRecord || operation == Operation::ModifyRecord)
+                    expected.last() += u'\n' + reasons.value(fault);
                 QTest::addRow("%s: %s", faultName, qPrintable(names.at(int(operation))))
-                    << fault << operation << messages;
+                    << fault << operation << expected;
             }
         }
     }

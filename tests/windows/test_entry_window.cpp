@@ -12,13 +12,16 @@
 #include <QClipboard>
 #include <QComboBox>
 #include <QDateTimeEdit>
+#include <QFile>
 #include <QInputMethodEvent>
 #include <QKeyEvent>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QTest>
 #include <ctime>
 #include <limits>
 #include <memory>
+#include <unistd.h>
 
 using namespace Qt::StringLiterals;
 using namespace ovelta;
@@ -101,6 +104,10 @@ private Q_SLOTS:
     void untouchedSaveKeepsTheAmount();
     void untouchedSaveKeepsTheDate_data();
     void untouchedSaveKeepsTheDate();
+    void saveWritesBackWhatTheUserLeftAsStored_data();
+    void saveWritesBackWhatTheUserLeftAsStored();
+    void failuresOnAReadOnlyLedgerSayWhy_data();
+    void failuresOnAReadOnlyLedgerSayWhy();
     void saveChecksStopAtFirstFailureInOrder();
     void relationOfBlanksOnlyIsNoRelation();
     void emptyLookupTablesStopAtDirection();
@@ -115,6 +122,8 @@ private:
     void open(const QString& mode, const QString& id, QList<ModalSteps::Step> steps);
     void insertRecord(const QString& values);
     Stored stored(qint64 id);
+    /// Every column of the record as stored, in the table's order: "NULL", the text, the amount in ten-thousandths.
+    QStringList storedRow(qint64 id);
     int recordCount();
 
     std::unique_ptr<LedgerFixture> m_fixture;
@@ -172,6 +181,28 @@ Stored TestEntryWindow::stored(qint64 id)
     }
     records.close();
     return s;
+}
+
+QStringList TestEntryWindow::storedRow(qint64 id)
+{
+    QStringList row;
+    RecordSet& records = m_host->recordSet;
+    records.bind(&m_host->connection);
+    if (!records.open(u"select * from 收送礼 where ID="_s + QString::number(id)) || records.atEnd())
+        return row;
+    for (const QString& column : {u"收送"_s, u"姓名"_s, u"时间"_s, u"关系"_s, u"类型"_s, u"金额"_s, u"说明"_s}) {
+        QString value;
+        qint64 ticks = 0;
+        if (records.isNull(column))
+            value = u"NULL"_s;
+        else if (column == u"金额"_s && records.readCurrency(column, ticks))
+            value = QString::number(ticks);
+        else
+            records.readText(column, value);
+        row << value;
+    }
+    records.close();
+    return row;
 }
 
 int TestEntryWindow::recordCount()
@@ -441,14 +472,17 @@ void TestEntryWindow::untouchedSaveKeepsTheAmount_data()
     QTest::newRow("12.5 keeps its one decimal") << u"12.5"_s << qint64(125000) << u"12.5"_s;
     QTest::newRow("whole number") << u"100"_s << qint64(1000000) << u"100"_s;
     QTest::newRow("66.6") << u"66.6"_s << qint64(666000) << u"66.6"_s;
-    QTest::newRow("four decimals") << u"12.3456"_s << qint64(123456) << u"12.3456"_s;
-    QTest::newRow("third decimal half") << u"-0.125"_s << qint64(-1250) << u"-0.125"_s;
-    QTest::newRow("one ten-thousandth") << u"0.0001"_s << qint64(1) << u"0.0001"_s;
-    QTest::newRow("fourteen digits") << u"12345678901234"_s << qint64(123456789012340000) << u"12345678901234"_s;
+    QTest::newRow("four decimals") << u"12.3456"_s << qint64(123456) << u"12.35"_s;
+    QTest::newRow("half a cent goes up") << u"0.125"_s << qint64(1250) << u"0.13"_s;
+    QTest::newRow("negative half a cent goes down") << u"-0.125"_s << qint64(-1250) << u"-0.13"_s;
+    QTest::newRow("just below half a cent") << u"0.1249"_s << qint64(1249) << u"0.12"_s;
+    QTest::newRow("one ten-thousandth") << u"0.0001"_s << qint64(1) << u"0"_s;
+    QTest::newRow("negative, rounded to nothing") << u"-0.0049"_s << qint64(-49) << u"0"_s;
+    QTest::newRow("fourteen digits") << u"12345678901234"_s << qint64(123456789012340000) << u"1.234567890123e+13"_s;
     QTest::newRow("largest amount") << u"922337203685477.5807"_s << std::numeric_limits<qint64>::max()
-                                    << u"922337203685477.5807"_s;
+                                    << u"9.223372036855e+14"_s;
     QTest::newRow("most negative amount")
-        << u"-922337203685477.5808"_s << std::numeric_limits<qint64>::min() << u"-922337203685477.5808"_s;
+        << u"-922337203685477.5808"_s << std::numeric_limits<qint64>::min() << u"-9.223372036855e+14"_s;
     QTest::newRow("zero") << u"0"_s << qint64(0) << u"0"_s;
 }
 
@@ -461,7 +495,7 @@ void TestEntryWindow::untouchedSaveKeepsTheAmount()
     QCOMPARE(stored(1).ticks, ticks);
     m_boxes->answer(MessageBox::Yes);
     open(u"修改"_s, u"1"_s, {[&shown](LedgerWindow* w) {
-             // Exactly as stored: no rounding to cents, no exponent, no trailing zeros.
+             // Rounded to cents and written as "%.13g" writes it; the stored amount stays as it is.
              QCOMPARE(w->text(u"金额编辑框"_s), shown);
              clickSave(w);
          }});
@@ -506,6 +540,134 @@ void TestEntryWindow::untouchedSaveKeepsTheDate()
     QCOMPARE(shown, date);
     QCOMPARE(m_boxes->last().text, u"成功修改账目信息。"_s);
     QCOMPARE(stored(1).date, date);
+}
+
+void TestEntryWindow::saveWritesBackWhatTheUserLeftAsStored_data()
+{
+    // values: the stored record as the values of an insert. edit: what the user changes ("" nothing,
+    // "amount=…" the amount text, "date=…" the date). after: the stored row after the save, in storedRow's form.
+    QTest::addColumn<QString>("values");
+    QTest::addColumn<QString>("edit");
+    QTest::addColumn<QStringList>("after");
+    QTest::addColumn<QString>("message");
+    const QString saved = u"成功修改账目信息。"_s;
+    QTest::newRow("time of day") << u"'收礼','张三','2020-05-01 14:30:00','朋友','结婚','100','甲'"_s << QString()
+                                 << QStringList{u"收礼"_s,    u"张三"_s, u"2020-05-01 14:30:00"_s, u"朋友"_s, u"结婚"_s,
+                                                u"1000000"_s, u"甲"_s}
+                                 << saved;
+    QTest::newRow("no date") << u"'收礼','张三',NULL,'朋友','结婚','100','甲'"_s << QString()
+                             << QStringList{u"收礼"_s, u"张三"_s,    u"NULL"_s, u"朋友"_s,
+                                            u"结婚"_s, u"1000000"_s, u"甲"_s}
+                             << saved;
+    QTest::newRow("no amount") << u"'收礼','张三','2011-6-1','朋友','结婚',NULL,'甲'"_s << QString()
+                               << QStringList{u"收礼"_s, u"张三"_s, u"2011-06-01 00:00:00"_s, u"朋友"_s, u"结婚"_s,
+                                              u"NULL"_s, u"甲"_s}
+                               << saved;
+    QTest::newRow("four decimals") << u"'收礼','张三','2011-6-1','朋友','结婚','12.3456','甲'"_s << QString()
+                                   << QStringList{u"收礼"_s, u"张三"_s, u"2011-06-01 00:00:00"_s,
+                                                  u"朋友"_s, u"结婚"_s, u"123456"_s,
+                                                  u"甲"_s}
+                                   << saved;
+    QTest::newRow("no name, no note") << u"'收礼',NULL,'2011-6-1','朋友','结婚','100',NULL"_s << QString()
+                                      << QStringList{u"收礼"_s, u"NULL"_s, u"2011-06-01 00:00:00"_s,
+                                                     u"朋友"_s, u"结婚"_s, u"1000000"_s,
+                                                     u"NULL"_s}
+                                      << saved;
+    QTest::newRow("note with a newline") << u"'收礼','张三','2011-6-1','朋友','结婚','100','第一行\n第二行'"_s
+                                         << QString()
+                                         << QStringList{u"收礼"_s, u"张三"_s,    u"2011-06-01 00:00:00"_s, u"朋友"_s,
+                                                        u"结婚"_s, u"1000000"_s, u"第一行\n第二行"_s}
+                                         << saved;
+    QTest::newRow("blanks at both ends") << u"'收礼',' 张三　','2011-6-1','朋友','结婚','100','　备注 '"_s << QString()
+                                         << QStringList{u"收礼"_s,   u" 张三　"_s, u"2011-06-01 00:00:00"_s,
+                                                        u"朋友"_s,   u"结婚"_s,    u"1000000"_s,
+                                                        u"　备注 "_s}
+                                         << saved;
+    // The check stops the save: the question is not even asked.
+    QTest::newRow("relation no longer listed")
+        << u"'收礼','张三','2020-05-01 14:30:00','老乡','结婚',NULL,'甲'"_s << QString()
+        << QStringList{u"收礼"_s, u"张三"_s, u"2020-05-01 14:30:00"_s, u"老乡"_s, u"结婚"_s, u"NULL"_s, u"甲"_s}
+        << u"请选择所属关系。"_s;
+    QTest::newRow("changed amount keeps the time of day")
+        << u"'收礼','张三','2020-05-01 14:30:00','朋友','结婚',NULL,'甲'"_s << u"amount=15.5"_s
+        << QStringList{u"收礼"_s, u"张三"_s, u"2020-05-01 14:30:00"_s, u"朋友"_s, u"结婚"_s, u"155000"_s, u"甲"_s}
+        << saved;
+    QTest::newRow("changed date keeps four decimals")
+        << u"'收礼','张三','2020-05-01 14:30:00','朋友','结婚','12.3456','甲'"_s << u"date=2012-03-03"_s
+        << QStringList{u"收礼"_s, u"张三"_s, u"2012-03-03 00:00:00"_s, u"朋友"_s, u"结婚"_s, u"123456"_s, u"甲"_s}
+        << saved;
+    QTest::newRow("a date given where there was none")
+        << u"'收礼','张三',NULL,'朋友','结婚',NULL,NULL"_s << u"date=2012-03-03"_s
+        << QStringList{u"收礼"_s, u"张三"_s, u"2012-03-03 00:00:00"_s, u"朋友"_s, u"结婚"_s, u"NULL"_s, u"NULL"_s}
+        << saved;
+}
+
+void TestEntryWindow::saveWritesBackWhatTheUserLeftAsStored()
+{
+    QFETCH(QString, values);
+    QFETCH(QString, edit);
+    QFETCH(QStringList, after);
+    QFETCH(QString, message);
+    insertRecord(values);
+    const QStringList before = storedRow(1);
+    QCOMPARE(before.size(), 7);
+    m_boxes->answer(MessageBox::Yes);
+    open(u"修改"_s, u"1"_s, {[&](LedgerWindow* w) {
+             // The edit boxes show the stored texts exactly: blanks, line breaks and all.
+             QCOMPARE(w->text(u"姓名编辑框"_s), before.at(1) == u"NULL"_s ? QString() : before.at(1));
+             QCOMPARE(w->text(u"说明编辑框"_s), before.at(6) == u"NULL"_s ? QString() : before.at(6));
+             if (edit.startsWith(u"amount="_s))
+                 findControl<EditBox>(w, u"金额编辑框"_s)->setText(edit.mid(7));
+             else if (edit.startsWith(u"date="_s))
+                 findControl<DatePicker>(w, u"日期框"_s)->setDate(QDate::fromString(edit.mid(5), Qt::ISODate));
+             clickSave(w);
+             if (message != u"成功修改账目信息。"_s)
+                 clickReturn(w);
+         }});
+    QCOMPARE(m_boxes->last().text, message);
+    QCOMPARE(storedRow(1), after);
+}
+
+void TestEntryWindow::failuresOnAReadOnlyLedgerSayWhy_data()
+{
+    QTest::addColumn<QString>("mode");
+    QTest::addColumn<QStringList>("texts");
+    QTest::addColumn<QString>("title");
+    const QString reason = u"\n数据库文件是只读的,不能保存改动。"_s;
+    QTest::newRow("add") << u"添加"_s << QStringList{u"添加账目失败。"_s + reason} << u"添加账目失败"_s;
+    QTest::newRow("modify") << u"修改"_s << QStringList{u"确定要修改选定的账目吗？"_s, u"修改账目失败。"_s + reason}
+                            << u"修改账目失败"_s;
+}
+
+void TestEntryWindow::failuresOnAReadOnlyLedgerSayWhy()
+{
+    QFETCH(QString, mode);
+    QFETCH(QStringList, texts);
+    QFETCH(QString, title);
+    insertRecord(u"'收礼','张三','2011-6-1','朋友','结婚','100','甲'"_s);
+    const QString file = LedgerFile::name();
+    const QFile::Permissions writable = QFile::permissions(file);
+    QVERIFY(QFile::setPermissions(file, QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther));
+    const auto giveBack = qScopeGuard([&] { QFile::setPermissions(file, writable); });
+    if (::access(QFile::encodeName(file).constData(), W_OK) == 0)
+        QSKIP("this user writes a read-only file all the same");
+    m_boxes->answer(MessageBox::Yes);
+    // The window connects anew, to the file as it is now.
+    open(mode, u"1"_s,
+         {[](LedgerWindow* w) {
+              fill(w, {u"送礼"_s, u"李四"_s, u"同事"_s, u"生日"_s, u"5"_s, u"乙"_s, QDate(2012, 3, 3)});
+              clickSave(w);
+              QVERIFY(!w->closeRequested());
+              QCOMPARE(w->text(u"姓名编辑框"_s), u"李四"_s);
+          },
+          [](LedgerWindow* w) { clickReturn(w); }});
+    QCOMPARE(m_boxes->texts(), texts);
+    QCOMPARE(m_boxes->last().title, title);
+    QCOMPARE(m_boxes->last().buttons, MessageBox::OkOnly);
+    QCOMPARE(m_boxes->last().icon, MessageBox::Stop);
+    QCOMPARE(m_host->refills, 0);
+    QCOMPARE(recordCount(), 1);
+    QCOMPARE(stored(1).name, u"张三"_s);
 }
 
 void TestEntryWindow::saveChecksStopAtFirstFailureInOrder()
@@ -646,7 +808,8 @@ void TestEntryWindow::failedInsertIsReportedAndKeepsInput()
               QCOMPARE(w->text(u"姓名编辑框"_s), Gift.name);
           },
           [](LedgerWindow* w) { clickReturn(w); }});
-    QCOMPARE(m_boxes->texts(), QStringList{u"添加账目失败。"_s});
+    // With the reason on a second line.
+    QCOMPARE(m_boxes->texts(), QStringList{u"添加账目失败。\n数据库没有连接,不能进行此操作。"_s});
     QCOMPARE(m_boxes->last().title, u"添加账目失败"_s);
     QCOMPARE(m_boxes->last().icon, MessageBox::Stop);
     QCOMPARE(m_host->refills, 0);
