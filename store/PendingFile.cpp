@@ -173,7 +173,7 @@ bool PendingFile::commit()
     m_temporary.clear();
     unlock();
     // The new name must be on the disk as well as the contents.
-    syncPath(QFile::encodeName(QFileInfo(m_target).absolutePath()), O_RDONLY | O_DIRECTORY);
+    syncPath(QFile::encodeName(QFileInfo(m_target).path()), O_RDONLY | O_DIRECTORY);
     return true;
 }
 
