@@ -21,6 +21,7 @@
 #include <QFileInfo>
 #include <QProgressDialog>
 #include <QSettings>
+#include <sys/stat.h>
 
 using namespace Qt::StringLiterals;
 
@@ -180,7 +181,8 @@ void exportCsv(LedgerHost& host)
         fail(u"读取账目失败，没有导出：\n"_s + error, ExportTitle);
         return;
     }
-    const bool replacing = QFileInfo::exists(QFile::decodeName(LedgerTransfer::replacedFile(path)));
+    struct stat earlier;
+    const bool replacing = ::stat(LedgerTransfer::replacedFile(path).constData(), &earlier) == 0;
     if (!LedgerTransfer::writeWhole(path, LedgerTransfer::csv(*records), &error)) {
         fail((replacing ? u"导出失败，原有的文件没有改变：\n"_s : u"导出失败，没有写入文件：\n"_s) + error,
              ExportTitle);
