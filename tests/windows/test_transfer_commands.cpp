@@ -768,11 +768,17 @@ private Q_SLOTS:
         QCOMPARE(::mkdir(native.constData(), 0700), 0);
         m_host.reset();
         QCOMPARE(::chdir(native.constData()), 0);
+        // Back to the test's folder at the end, the folder removed by its bytes (which the toolkit cannot name).
         struct Back
         {
             QString folder;
-            ~Back() { QDir::setCurrent(folder); }
-        } back{m_folder->path()};
+            QByteArray native;
+            ~Back()
+            {
+                QDir::setCurrent(folder);
+                std::filesystem::remove_all(std::filesystem::path(native.toStdString()));
+            }
+        } back{m_folder->path(), native};
         LedgerBackup::watchChanges(LedgerFile::name());
         m_host = std::make_unique<TestHost>();
         QVERIFY(m_host->createAndConnect());
@@ -822,7 +828,6 @@ private Q_SLOTS:
             std::filesystem::path(QFile::encodeName(m_folder->path()).toStdString()));
         QCOMPARE(std::distance(std::filesystem::begin(entries), std::filesystem::end(entries)), 3);
         m_host.reset();
-        std::filesystem::remove_all(std::filesystem::path(native.toStdString()));
     }
 };
 
