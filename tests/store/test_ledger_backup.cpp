@@ -8,6 +8,7 @@
 #include "store/LedgerImport.h"
 #include "store/LedgerSchema.h"
 #include "store/LedgerTransfer.h"
+#include "store/PendingFile.h"
 
 #include <QDir>
 #include <QFile>
@@ -316,6 +317,18 @@ private Q_SLOTS:
         QCOMPARE(backups.size(), 1);
         QCOMPARE(folderEntries(folder.file(u"备份"_s)), (QStringList{u"lgbk-20260101-000000.xc"_s, u"my notes.txt"_s}));
         QCOMPARE(LedgerBackup::rotate(folder.file(u"备份"_s), QDate(2030, 1, 1)), 0);
+
+        // Never through a link: a folder reached by one keeps its temporaries.
+        QVERIFY(QDir().mkdir(u"elsewhere"_s));
+        touch(u"elsewhere/.lgbk-20260102-000000.xc.new-Ab12Cd"_s);
+        touch(u"elsewhere/.lgbk-20260103-000000.xc.new-Ab12Cd-journal"_s);
+        QVERIFY(QFile::link(u"elsewhere"_s, u"linked"_s));
+        QCOMPARE(PendingFile::removeLeftovers(u"linked/lgbk-20260102-000000.xc"_s), 0);
+        QCOMPARE(PendingFile::removeLeftovers(u"linked/lgbk-20260103-000000.xc"_s), 0);
+        QCOMPARE(folderEntries(u"elsewhere"_s).size(), 2);
+        QCOMPARE(PendingFile::removeLeftovers(u"elsewhere/lgbk-20260102-000000.xc"_s), 1);
+        QCOMPARE(PendingFile::removeLeftovers(u"elsewhere/lgbk-20260103-000000.xc"_s), 1);
+        QCOMPARE(folderEntries(u"elsewhere"_s), QStringList());
     }
 
     void rotationKeepsNewestTenAndOnePerMonth_data()
