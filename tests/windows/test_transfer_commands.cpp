@@ -27,6 +27,7 @@
 #include <QPointer>
 #include <QProgressDialog>
 #include <QPushButton>
+#include <QStringEncoder>
 #include <QTableWidget>
 #include <QTest>
 #include <QTimer>
@@ -507,9 +508,30 @@ private Q_SLOTS:
         QCOMPARE(namesIn(engine()), QStringList());
     }
 
-    void spreadsheetFileInGbkImports()
+    void spreadsheetFilesImport_data()
     {
-        m_files->answer(QString::fromLocal8Bit(qgetenv("OVELTA_SOURCE_DIR")) + u"/tests/data/spreadsheet-gbk.csv"_s);
+        QTest::addColumn<QString>("saved");
+        QTest::newRow("GBK, commas") << u"csv"_s;
+        QTest::newRow("UTF-16 with tabs, as a spreadsheet's Unicode text") << u"unicode text"_s;
+    }
+    void spreadsheetFilesImport()
+    {
+        QFETCH(QString, saved);
+        QString path = QString::fromLocal8Bit(qgetenv("OVELTA_SOURCE_DIR")) + u"/tests/data/spreadsheet-gbk.csv"_s;
+        if (saved == u"unicode text"_s) {
+            const auto table = CsvTable::parse(readFile(path), nullptr);
+            QVERIFY(table);
+            QString text;
+            for (const QStringList& row : table->rows) {
+                QStringList fields;
+                for (const QString& field : row)
+                    fields << CsvTable::quoted(field);
+                text += fields.join(u'\t') + u"\r\n"_s;
+            }
+            path = m_folder->file(u"unicode.txt"_s);
+            writeFile(path, QStringEncoder(QStringConverter::Utf16LE, QStringConverter::Flag::WriteBom).encode(text));
+        }
+        m_files->answer(path);
         DialogSteps steps;
         steps.steps = {{u"导入检查窗口"_s, [](QDialog* d) { click(d, u"导入按钮"_s); }}};
         steps.run([this] { TransferCommands::importCsv(*m_host); });
