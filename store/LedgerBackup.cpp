@@ -316,14 +316,20 @@ QList<Backup> list(const QString& folderPath)
 bool create(const QString& ledgerPath, const QString& key, const QDateTime& when, QString* created, QString* error)
 {
     const QString folderPath = folderOf(ledgerPath);
-    const QDir folder(folderPath);
-    {
-        const auto fd = openFolder(folderPath, true, error);
-        if (!fd)
-            return false;
-        const FolderHandle handle(*fd);
-        ::fchmod(handle.fd(), S_IRWXU);
-    }
+    const auto fd = openFolder(folderPath, true, error);
+    if (!fd)
+        return false;
+    const FolderHandle handle(*fd);
+    ::fchmod(handle.fd(), S_IRWXU);
+    // The copy is written into the folder checked and opened above, through the system's name of its
+    // descriptor, so that the folder cannot be swapped for a link in between; the folder's own name where the
+    // system has no such names.
+    const QString throughDescriptor = u"/proc/self/fd/%1"_s.arg(handle.fd());
+    struct stat opened, named;
+    const bool sameFolder = ::fstat(handle.fd(), &opened) == 0
+        && ::stat(QFile::encodeName(throughDescriptor).constData(), &named) == 0 && opened.st_dev == named.st_dev
+        && opened.st_ino == named.st_ino;
+    const QDir folder(sameFolder ? throughDescriptor : folderPath);
     const auto source = EngineConnection::open(ledgerPath, key, EngineConnection::Options{true, false});
     if (!source) {
         setError(error, u"无法打开账本文件“%1”。"_s.arg(shown(ledgerPath)));
@@ -359,7 +365,7 @@ bool create(const QString& ledgerPath, const QString& key, const QDateTime& when
         return false;
     }
     if (created)
-        *created = target;
+        *created = QDir(folderPath).filePath(QFileInfo(target).fileName());
     return true;
 }
 
