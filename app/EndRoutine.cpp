@@ -15,11 +15,11 @@ namespace ovelta {
 
 namespace {
 
-/// The ledger file as the session found it; a different file at the end means the session changed it.
-QByteArray& stampAtStart()
+/// Whether the session found a ledger file; changes to its content are counted from then on.
+bool& ledgerAtStart()
 {
-    static QByteArray stamp;
-    return stamp;
+    static bool found = false;
+    return found;
 }
 
 } // namespace
@@ -32,7 +32,8 @@ void EndRoutine::install()
 
 void EndRoutine::noteLedgerAtStart()
 {
-    stampAtStart() = LedgerBackup::stampOf(LedgerFile::name());
+    ledgerAtStart() = !LedgerBackup::stampOf(LedgerFile::name()).isEmpty();
+    LedgerBackup::watchChanges(LedgerFile::name());
 }
 
 void EndRoutine::run(int exitCode)
@@ -40,7 +41,7 @@ void EndRoutine::run(int exitCode)
     SharedState::instance().clear();
     // A damaged ledger is never copied over the backups that may still restore it.
     if (!EngineConnection::watchedFileDamaged())
-        TransferCommands::backupAtSessionEnd(stampAtStart());
+        TransferCommands::backupAtSessionEnd(ledgerAtStart());
     // Every connection closed cleanly: the ledger file alone then holds every record, whatever lay beside it.
     EngineConnection::closeAll();
     LedgerFolder::removeUnusedFolders();

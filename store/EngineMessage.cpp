@@ -25,6 +25,18 @@ QString text(int resultCode, const QString& engineText)
         return u"读写数据库文件时出错。"_s;
     case SQLITE_CANTOPEN:
         return cannotOpen();
+    case SQLITE_NOMEM:
+        return u"内存不足,不能完成数据库操作。"_s;
+    case SQLITE_TOOBIG:
+        return u"数据太大,超出了数据库的限制。"_s;
+    case SQLITE_PERM:
+        return u"没有访问数据库文件的权限。"_s;
+    case SQLITE_INTERRUPT:
+        return u"数据库操作被中断。"_s;
+    case SQLITE_NOLFS:
+        return u"系统不支持这么大的数据库文件。"_s;
+    case SQLITE_PROTOCOL:
+        return u"数据库文件的锁定出错,请稍后再试!"_s;
     default:
         break;
     }

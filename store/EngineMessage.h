@@ -8,7 +8,8 @@ namespace ovelta {
 
 /// The text the program shows for a failure of the engine: a Chinese sentence for the common failures (the
 /// file locked or busy, read-only, the disk full, not a database or the wrong key, a damaged file, a missing
-/// table, an input/output error), and for any other failure a Chinese lead followed by the engine's own text.
+/// table, an input/output error, no memory, data too large, no permission, an interruption), and for any other
+/// failure a Chinese lead followed by the engine's own text.
 namespace EngineMessage {
 
 /// For the engine's result code (primary or extended) and its own text of the failure.

@@ -1,16 +1,22 @@
 #include "LedgerBackup.h"
 
 #include "EngineConnection.h"
+#include "EngineMessage.h"
 #include "PendingFile.h"
 #include "RowSnapshot.h"
 
 #include <QDir>
 #include <QFileInfo>
+#include <QHash>
 #include <QRegularExpression>
 #include <QSet>
 #include <algorithm>
+#include <cerrno>
+#include <fcntl.h>
+#include <mutex>
 #include <sqlcipher/sqlite3.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 using namespace Qt::StringLiterals;
 
@@ -48,8 +54,8 @@ bool copyDatabase(sqlite3* destination, sqlite3* source, QString* error)
     }
     sqlite3_backup_finish(backup);
     if (rc != SQLITE_DONE) {
-        const int code = sqlite3_errcode(destination);
-        setError(error, QString::fromUtf8(sqlite3_errstr(rc == SQLITE_OK ? code : rc)));
+        const int code = rc == SQLITE_OK ? sqlite3_errcode(destination) : rc;
+        setError(error, EngineMessage::text(code, QString::fromUtf8(sqlite3_errstr(code))));
         return false;
     }
     return true;
@@ -69,11 +75,199 @@ void removeAbandoned(const QDir& folder)
         PendingFile::removeLeftovers(folder.filePath(target));
 }
 
+/// A descriptor of the backup folder, opened without following a link; closed when dropped.
+class FolderHandle
+{
+public:
+    FolderHandle() = default;
+    explicit FolderHandle(int fd)
+        : m_fd(fd)
+    {
+    }
+    ~FolderHandle()
+    {
+        if (m_fd >= 0)
+            ::close(m_fd);
+    }
+    FolderHandle(const FolderHandle&) = delete;
+    FolderHandle& operator=(const FolderHandle&) = delete;
+    int fd() const { return m_fd; }
+
+private:
+    int m_fd = -1;
+};
+
+QString shown(const QString& path)
+{
+    return QDir::toNativeSeparators(QFileInfo(path).absoluteFilePath());
+}
+
+/// Opens the backup folder when it is a real folder of the user's own: never through a symbolic link, and never
+/// one that belongs to someone else. With create, a missing folder is made (mode 0700). Empty with the
+/// reason in error otherwise; *missing tells a folder that is not there (without create).
+std::optional<int> openFolder(const QString& folderPath, bool create, QString* error, bool* missing = nullptr)
+{
+    const QByteArray native = QFile::encodeName(folderPath);
+    struct stat info;
+    if (::lstat(native.constData(), &info) != 0) {
+        if (errno == ENOENT && !create) {
+            if (missing)
+                *missing = true;
+            return std::nullopt;
+        }
+        if (errno != ENOENT || ::mkdir(native.constData(), S_IRWXU) != 0) {
+            setError(error, u"无法创建备份文件夹“%1”。"_s.arg(shown(folderPath)));
+            return std::nullopt;
+        }
+    } else if (S_ISLNK(info.st_mode)) {
+        setError(error,
+                 u"备份文件夹“%1”是一个符号链接，不是真正的文件夹。为了安全，程序不会在链接指向的地方写入或删除备份。"
+                 u"请把它换成一个普通的文件夹。"_s.arg(shown(folderPath)));
+        return std::nullopt;
+    } else if (!S_ISDIR(info.st_mode)) {
+        setError(error, u"无法创建备份文件夹“%1”。"_s.arg(shown(folderPath)));
+        return std::nullopt;
+    }
+    const int fd = ::open(native.constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0) {
+        setError(error, u"无法打开备份文件夹“%1”。"_s.arg(shown(folderPath)));
+        return std::nullopt;
+    }
+    if (::fstat(fd, &info) != 0 || !S_ISDIR(info.st_mode) || info.st_uid != ::geteuid()) {
+        ::close(fd);
+        setError(error,
+                 u"备份文件夹“%1”不属于当前用户。为了安全，程序不在其中写入或删除备份。"_s.arg(shown(folderPath)));
+        return std::nullopt;
+    }
+    return fd;
+}
+
+/// The ledger's changes committed since watchChanges(), counted by hooks on every connection to it.
+///
+/// The engine calls the commit hook before it writes the commit, and the rollback hook when that write fails;
+/// so a commit of changed rows counts once the connection goes on (its next change or commit), or when asked.
+struct ChangeWatch
+{
+    enum class State { Changed, Committing };
+    std::mutex mutex;
+    QByteArray ledger; ///< native name; a relative one resolves in the current folder when a connection opens
+    bool watching = false;
+    QHash<sqlite3*, State> connections; ///< those with changed rows not yet committed, or being committed
+    qint64 changes = 0;
+};
+
+ChangeWatch& changeWatch()
+{
+    static ChangeWatch watch;
+    return watch;
+}
+
+void onRowChange(void* connection, int, const char* database, const char*, sqlite3_int64)
+{
+    if (qstrcmp(database, "main") != 0)
+        return;
+    ChangeWatch& watch = changeWatch();
+    const std::lock_guard lock(watch.mutex);
+    auto& state = watch.connections[static_cast<sqlite3*>(connection)];
+    if (state == ChangeWatch::State::Committing)
+        ++watch.changes; // the commit before went through
+    state = ChangeWatch::State::Changed;
+}
+
+int onCommit(void* connection)
+{
+    ChangeWatch& watch = changeWatch();
+    const std::lock_guard lock(watch.mutex);
+    const auto found = watch.connections.find(static_cast<sqlite3*>(connection));
+    if (found == watch.connections.end())
+        return 0;
+    if (*found == ChangeWatch::State::Committing) {
+        ++watch.changes; // the commit before went through; this one changed no row
+        watch.connections.erase(found);
+    } else {
+        *found = ChangeWatch::State::Committing;
+    }
+    return 0;
+}
+
+void onRollback(void* connection)
+{
+    ChangeWatch& watch = changeWatch();
+    const std::lock_guard lock(watch.mutex);
+    watch.connections.remove(static_cast<sqlite3*>(connection));
+}
+
+/// Run by the engine for every connection it opens: a connection to the watched ledger gets the hooks.
+int onOpen(sqlite3* db, const char**, const sqlite3_api_routines*)
+{
+    ChangeWatch& watch = changeWatch();
+    {
+        const std::lock_guard lock(watch.mutex);
+        const char* file = sqlite3_db_filename(db, "main");
+        struct stat opened, ledger;
+        if (!watch.watching || !file || !*file || ::stat(file, &opened) != 0
+            || ::stat(watch.ledger.constData(), &ledger) != 0 || opened.st_dev != ledger.st_dev
+            || opened.st_ino != ledger.st_ino)
+            return SQLITE_OK;
+        // A connection of that address before this one was closed after its last commit went through.
+        if (watch.connections.take(db) == ChangeWatch::State::Committing)
+            ++watch.changes;
+    }
+    sqlite3_update_hook(db, onRowChange, db);
+    sqlite3_commit_hook(db, onCommit, db);
+    sqlite3_rollback_hook(db, onRollback, db);
+    return SQLITE_OK;
+}
+
 } // namespace
 
 QString folderOf(const QString& ledgerPath)
 {
-    return QFileInfo(ledgerPath).absoluteDir().filePath(u"备份"_s);
+    // Relative to the ledger's own name: a folder whose name is no UTF-8 is reached by the current folder.
+    const QString folder = QFileInfo(ledgerPath).path();
+    return folder == u"."_s ? u"备份"_s : QDir(folder).filePath(u"备份"_s);
+}
+
+QString shownPath(const QString& path)
+{
+    return shown(path);
+}
+
+std::optional<QString> folderProblem(const QString& folderPath)
+{
+    QString error;
+    bool missing = false;
+    const auto fd = openFolder(folderPath, false, &error, &missing);
+    if (fd)
+        ::close(*fd);
+    if (fd || missing)
+        return std::nullopt;
+    return error;
+}
+
+void watchChanges(const QString& ledgerPath)
+{
+    static std::once_flag installed;
+    std::call_once(installed, [] {
+        using Entry = void (*)();
+        sqlite3_auto_extension(reinterpret_cast<Entry>(&onOpen));
+    });
+    ChangeWatch& watch = changeWatch();
+    const std::lock_guard lock(watch.mutex);
+    watch.ledger = QFile::encodeName(ledgerPath);
+    watch.watching = true;
+    watch.connections.clear();
+    watch.changes = 0;
+}
+
+qint64 changesSinceWatch()
+{
+    ChangeWatch& watch = changeWatch();
+    const std::lock_guard lock(watch.mutex);
+    qint64 changes = watch.changes;
+    for (const ChangeWatch::State state : std::as_const(watch.connections))
+        changes += state == ChangeWatch::State::Committing ? 1 : 0;
+    return changes;
 }
 
 QString nameFor(const QDateTime& when)
@@ -94,16 +288,19 @@ std::optional<QDateTime> timeOfName(const QString& name)
 
 QList<Backup> list(const QString& folderPath)
 {
+    const auto fd = openFolder(folderPath, false, nullptr);
+    if (!fd)
+        return {};
+    ::close(*fd);
     const QDir folder(folderPath);
     removeAbandoned(folder);
     QList<Backup> backups;
-    QList<int> suffixes;
-    const QFileInfoList entries = folder.entryInfoList(QDir::Files | QDir::NoDotAndDotDot);
+    const QFileInfoList entries = folder.entryInfoList(QDir::Files | QDir::NoSymLinks | QDir::NoDotAndDotDot);
     for (const QFileInfo& entry : entries) {
         const auto time = timeOfName(entry.fileName());
         if (!time)
             continue;
-        backups.append(Backup{entry.absoluteFilePath(), *time, entry.size()});
+        backups.append(Backup{folder.filePath(entry.fileName()), *time, entry.size()});
     }
     std::sort(backups.begin(), backups.end(), [](const Backup& a, const Backup& b) {
         if (a.time != b.time)
@@ -119,15 +316,23 @@ QList<Backup> list(const QString& folderPath)
 bool create(const QString& ledgerPath, const QString& key, const QDateTime& when, QString* created, QString* error)
 {
     const QString folderPath = folderOf(ledgerPath);
-    QDir folder(folderPath);
-    if (!folder.exists() && !QDir().mkpath(folderPath)) {
-        setError(error, u"无法创建备份文件夹“%1”。"_s.arg(folderPath));
+    const auto fd = openFolder(folderPath, true, error);
+    if (!fd)
         return false;
-    }
-    QFile::setPermissions(folderPath, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    const FolderHandle handle(*fd);
+    ::fchmod(handle.fd(), S_IRWXU);
+    // The copy is written into the folder checked and opened above, through the system's name of its
+    // descriptor, so that the folder cannot be swapped for a link in between; the folder's own name where the
+    // system has no such names.
+    const QString throughDescriptor = u"/proc/self/fd/%1"_s.arg(handle.fd());
+    struct stat opened, named;
+    const bool sameFolder = ::fstat(handle.fd(), &opened) == 0
+        && ::stat(QFile::encodeName(throughDescriptor).constData(), &named) == 0 && opened.st_dev == named.st_dev
+        && opened.st_ino == named.st_ino;
+    const QDir folder(sameFolder ? throughDescriptor : folderPath);
     const auto source = EngineConnection::open(ledgerPath, key, EngineConnection::Options{true, false});
     if (!source) {
-        setError(error, u"无法打开账本文件“%1”。"_s.arg(ledgerPath));
+        setError(error, u"无法打开账本文件“%1”。"_s.arg(shown(ledgerPath)));
         return false;
     }
     const QString base = nameFor(when).chopped(3);
@@ -160,7 +365,7 @@ bool create(const QString& ledgerPath, const QString& key, const QDateTime& when
         return false;
     }
     if (created)
-        *created = target;
+        *created = QDir(folderPath).filePath(QFileInfo(target).fileName());
     return true;
 }
 
@@ -185,6 +390,10 @@ QList<int> keptIndexes(const QList<QDateTime>& newestFirst, const QDate& today)
 
 int rotate(const QString& folder, const QDate& today)
 {
+    const auto fd = openFolder(folder, false, nullptr);
+    if (!fd)
+        return 0;
+    const FolderHandle handle(*fd);
     const QList<Backup> backups = list(folder);
     QList<QDateTime> times;
     for (const Backup& backup : backups)
@@ -192,7 +401,9 @@ int rotate(const QString& folder, const QDate& today)
     const QList<int> kept = keptIndexes(times, today);
     int removed = 0;
     for (int i = 0; i < backups.size(); ++i) {
-        if (!kept.contains(i) && QFile::remove(backups[i].path))
+        // Removed by name in the folder opened above, never through a link.
+        const QByteArray name = QFile::encodeName(QFileInfo(backups[i].path).fileName());
+        if (!kept.contains(i) && ::unlinkat(handle.fd(), name.constData(), 0) == 0)
             ++removed;
     }
     return removed;
@@ -248,6 +459,12 @@ bool restore(EngineConnection& ledger, const QString& backupPath, const QString&
     if (!copyDatabase(ledger.handle(), backup->handle(), &reason)) {
         setError(error, u"恢复没有完成，账本保持原样：%1"_s.arg(reason));
         return false;
+    }
+    // The engine's backup writes the pages without a commit of the connection: the change is counted here.
+    {
+        ChangeWatch& watch = changeWatch();
+        const std::lock_guard lock(watch.mutex);
+        ++watch.changes;
     }
     return true;
 }

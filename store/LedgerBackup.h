@@ -22,8 +22,14 @@ struct Backup
     qint64 bytes = 0;
 };
 
-/// The folder of the backups of a ledger file: "备份" in the ledger's folder.
+/// The folder of the backups of a ledger file: "备份" in the ledger's folder, relative when the ledger's name is
+/// (so that a folder whose name is no UTF-8 is reached through the current folder).
 QString folderOf(const QString& ledgerPath);
+/// A path as the user is shown it: absolute, with the system's separators.
+QString shownPath(const QString& path);
+/// Why the backup folder cannot take or give backups (a symbolic link, no folder, someone else's); empty when
+/// it can or does not exist yet. Backups are never written, listed or removed through a link.
+std::optional<QString> folderProblem(const QString& folder);
 /// The name of a backup made at that time (without the -N of a taken name).
 QString nameFor(const QDateTime& when);
 /// The time a backup's name gives; empty for every other name (temporary files included).
@@ -34,6 +40,7 @@ std::optional<QDateTime> timeOfName(const QString& name);
 QList<Backup> list(const QString& folder);
 
 /// Writes a backup of the ledger file into its backup folder (made when missing, mode 0700), named after when.
+/// A backup folder that is a symbolic link, no folder, or not the user's own is refused (see folderProblem).
 /// The ledger is only read. True with the new file's path in created.
 bool create(const QString& ledgerPath, const QString& key, const QDateTime& when, QString* created, QString* error);
 
@@ -57,6 +64,14 @@ bool restore(EngineConnection& ledger, const QString& backupPath, const QString&
 
 /// What tells a changed file: its modification time to the nanosecond, size and inode; empty when missing.
 QByteArray stampOf(const QString& path);
+
+/// Starts counting the changes of the ledger's content from now (again): every connection of this process
+/// opened from now on to the file at ledgerPath (a relative name resolves in the current folder at each open)
+/// counts each commit that inserted, updated or deleted rows, and restore() counts too. Rolled-back
+/// transactions, a hot journal rolled back on opening and mere reads count nothing.
+void watchChanges(const QString& ledgerPath);
+/// The changes of the ledger's content counted since watchChanges().
+qint64 changesSinceWatch();
 
 } // namespace LedgerBackup
 } // namespace ovelta

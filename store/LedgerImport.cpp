@@ -276,13 +276,23 @@ QByteArray problemsCsv(const QStringList& headerFields, const QList<Problem>& pr
         width = std::max(width, hadReason ? std::min(problem.fields.size(), kept) : problem.fields.size());
     while (header.size() < width)
         header << QString();
+    // Guarded against formulas as the export is: a text the file had guarded already keeps its one apostrophe,
+    // so that the import reads every field as it read it the first time.
+    auto guardedRow = [](const QStringList& fields) {
+        QStringList guarded;
+        guarded.reserve(fields.size());
+        for (const QString& field : fields)
+            guarded << CsvTable::guarded(CsvTable::unguarded(field));
+        return guarded;
+    };
     QByteArray bytes("\xEF\xBB\xBF");
-    bytes += CsvTable::rowText(header + QStringList{ReasonColumn}).toUtf8();
+    bytes += CsvTable::rowText(guardedRow(header + QStringList{ReasonColumn})).toUtf8();
     for (const Problem& problem : problems) {
         QStringList row = hadReason && problem.fields.size() > kept ? problem.fields.first(kept) : problem.fields;
         while (row.size() < width)
             row << QString();
-        bytes += CsvTable::rowText(row + QStringList{u"第%1行：%2"_s.arg(problem.line).arg(problem.reason)}).toUtf8();
+        row << u"第%1行：%2"_s.arg(problem.line).arg(problem.reason);
+        bytes += CsvTable::rowText(guardedRow(row)).toUtf8();
     }
     return bytes;
 }

@@ -89,7 +89,8 @@ Outcome write(EngineConnection& engine, const std::vector<LedgerRecord>& records
               const QStringList& newKinds, const std::function<bool(qsizetype written)>& progress, QString* error);
 
 /// The rejected rows as a CSV file for fixing: UTF-8 with a byte-order mark, the file's header (or the
-/// export's) with a last column 错误原因, then each row with its reason.
+/// export's) with a last column 错误原因, then each row with its reason. Texts are guarded against formulas as
+/// the export guards them, and import again as they were read.
 QByteArray problemsCsv(const QStringList& headerFields, const QList<Problem>& problems);
 
 } // namespace LedgerImport

@@ -2,11 +2,18 @@
 
 #include "CsvTable.h"
 #include "EngineConnection.h"
+#include "EngineMessage.h"
 #include "Money.h"
 
+#include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
+#include <QRandomGenerator>
+#include <cerrno>
+#include <cstdlib>
+#include <fcntl.h>
 #include <sqlcipher/sqlite3.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 using namespace Qt::StringLiterals;
 
@@ -65,7 +72,7 @@ std::optional<std::vector<LedgerRecord>> readAll(EngineConnection& engine, QStri
     while ((rc = sqlite3_step(statement.get())) == SQLITE_ROW)
         records.push_back(recordAt(statement.get()));
     if (rc != SQLITE_DONE) {
-        setError(error, QString::fromUtf8(sqlite3_errmsg(engine.handle())));
+        setError(error, EngineMessage::last(engine.handle()));
         return std::nullopt;
     }
     return records;
@@ -87,7 +94,7 @@ std::optional<std::vector<LedgerRecord>> readByIds(EngineConnection& engine, con
         if (rc == SQLITE_ROW) {
             records.push_back(recordAt(statement.get()));
         } else if (rc != SQLITE_DONE) {
-            setError(error, QString::fromUtf8(sqlite3_errmsg(engine.handle())));
+            setError(error, EngineMessage::last(engine.handle()));
             return std::nullopt;
         }
     }
@@ -145,23 +152,108 @@ QByteArray csv(const std::vector<LedgerRecord>& records)
     return bytes;
 }
 
+QString systemErrorText(int error)
+{
+    switch (error) {
+    case ENOSPC:
+        return u"磁盘已满。"_s;
+    case EDQUOT:
+        return u"超出了磁盘配额。"_s;
+    case EFBIG:
+        return u"文件太大，超出了系统允许的大小。"_s;
+    case EACCES:
+    case EPERM:
+        return u"没有写入权限。"_s;
+    case EROFS:
+        return u"磁盘是只读的。"_s;
+    case ENOENT:
+    case ENOTDIR:
+        return u"文件夹不存在。"_s;
+    case EIO:
+        return u"读写磁盘时出错。"_s;
+    case EISDIR:
+        return u"这是一个文件夹。"_s;
+    case ENAMETOOLONG:
+        return u"文件名太长。"_s;
+    default:
+        return u"系统错误（错误号%1）。"_s.arg(error);
+    }
+}
+
+QByteArray replacedFile(const QString& path)
+{
+    QByteArray native = QFile::encodeName(path);
+    struct stat info;
+    if (::lstat(native.constData(), &info) == 0 && S_ISLNK(info.st_mode)) {
+        if (char* real = ::realpath(native.constData(), nullptr)) {
+            native = real;
+            std::free(real);
+        }
+    }
+    return native;
+}
+
 bool writeWhole(const QString& path, const QByteArray& bytes, QString* error)
 {
-    QSaveFile file(path);
-    // A folder where no temporary file can be made must fail, not fall back to writing the file in place.
-    file.setDirectWriteFallback(false);
-    if (!file.open(QIODevice::WriteOnly)) {
-        setError(error, u"无法在“%1”中创建文件：%2"_s.arg(QFileInfo(path).absolutePath(), file.errorString()));
+    const QByteArray target = replacedFile(path);
+    const qsizetype slash = target.lastIndexOf('/');
+    const QByteArray folder = slash < 0 ? QByteArray(".") : slash == 0 ? QByteArray("/") : target.first(slash);
+    const QByteArray name = target.sliced(slash + 1);
+    const QString shownFolder = QFileInfo(path).absolutePath();
+    struct stat old;
+    const bool replacing = ::stat(target.constData(), &old) == 0;
+    // Created with the mode a new file gets (the umask applies), or given the mode of the file it replaces.
+    QByteArray temporary;
+    int fd = -1;
+    for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
+        temporary = folder + "/." + name + ".new-" + QByteArray::number(QRandomGenerator::global()->generate(), 36);
+        fd = ::open(temporary.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+        if (fd < 0 && errno != EEXIST)
+            break;
+    }
+    if (fd < 0) {
+        setError(error, u"无法在“%1”中创建文件：%2"_s.arg(shownFolder, systemErrorText(errno)));
         return false;
     }
-    if (file.write(bytes) != bytes.size()) {
-        setError(error, u"写入文件失败（磁盘可能已满）：%1"_s.arg(file.errorString()));
-        file.cancelWriting();
+    auto fail = [&](const QString& what) {
+        const int cause = errno;
+        ::close(fd);
+        ::unlink(temporary.constData());
+        setError(error, what + systemErrorText(cause));
+        return false;
+    };
+    for (qsizetype done = 0; done < bytes.size();) {
+        const ssize_t n = ::write(fd, bytes.constData() + done, size_t(bytes.size() - done));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0) {
+            if (n == 0)
+                errno = ENOSPC;
+            return fail(u"写入文件失败："_s);
+        }
+        done += n;
+    }
+    if (replacing)
+        ::fchmod(fd, old.st_mode & 07777);
+    if (::fsync(fd) != 0)
+        return fail(u"保存文件失败："_s);
+    if (::close(fd) != 0) {
+        const int cause = errno;
+        ::unlink(temporary.constData());
+        setError(error, u"保存文件失败："_s + systemErrorText(cause));
         return false;
     }
-    if (!file.commit()) {
-        setError(error, u"保存文件失败（磁盘可能已满）：%1"_s.arg(file.errorString()));
+    if (::rename(temporary.constData(), target.constData()) != 0) {
+        const int cause = errno;
+        ::unlink(temporary.constData());
+        setError(error, u"保存文件失败："_s + systemErrorText(cause));
         return false;
+    }
+    // The new name must be on the disk as well as the contents.
+    const int folderFd = ::open(folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (folderFd >= 0) {
+        ::fsync(folderFd);
+        ::close(folderFd);
     }
     return true;
 }

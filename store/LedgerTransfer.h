@@ -57,10 +57,17 @@ QStringList fields(const LedgerRecord& record);
 /// The whole export: UTF-8 with a byte-order mark, the header row, one row per record, CRLF line ends.
 QByteArray csv(const std::vector<LedgerRecord>& records);
 
+/// The file that writeWhole(path) replaces: path itself, or the file a symbolic link at path points to (native
+/// bytes; the link itself stays).
+QByteArray replacedFile(const QString& path);
+
 /// Writes the bytes as the whole file at path: under a temporary name in the same folder, flushed, then
-/// renamed over path, so that path holds the old content or the new one and never a part. False with a
-/// message for the user in error when any step fails; the old file is then unchanged.
+/// renamed over path, so that path holds the old content or the new one and never a part. A symbolic link at
+/// path is kept and the file it points to is replaced (see replacedFile). False with a message for the user in
+/// error when any step fails; the old file is then unchanged.
 bool writeWhole(const QString& path, const QByteArray& bytes, QString* error);
+/// The Chinese text for a system error number (errno) of writing a file.
+QString systemErrorText(int error);
 
 } // namespace LedgerTransfer
 } // namespace ovelta

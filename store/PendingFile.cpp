@@ -7,6 +7,7 @@
 #include <QFileInfo>
 #include <cerrno>
 #include <cstdio>
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -56,21 +57,39 @@ QByteArray journalOf(const QByteArray& path)
     return path + "-journal";
 }
 
-/// Removes a temporary file and its journal when it is a regular file that no live process holds locked.
-bool removeIfAbandoned(const QByteArray& path)
+/// Removes a temporary file of the folder and its journal when it is a regular file that no live process holds
+/// locked.
+bool removeIfAbandoned(int folder, const QByteArray& name)
 {
-    const int fd = ::open(path.constData(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    const int fd = ::openat(folder, name.constData(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0)
         return false;
     struct stat info;
     // The creator's lock goes with its process, so a file that can be locked has no creator any more.
     const bool abandoned = ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && ::flock(fd, LOCK_EX | LOCK_NB) == 0;
     if (abandoned) {
-        ::unlink(journalOf(path).constData());
-        ::unlink(path.constData());
+        ::unlinkat(folder, journalOf(name).constData(), 0);
+        ::unlinkat(folder, name.constData(), 0);
     }
     ::close(fd);
     return abandoned;
+}
+
+/// The names in the folder open at fd.
+QList<QByteArray> namesIn(int folder)
+{
+    QList<QByteArray> names;
+    const int listed = ::fcntl(folder, F_DUPFD_CLOEXEC, 0);
+    DIR* listing = listed >= 0 ? ::fdopendir(listed) : nullptr;
+    if (!listing) {
+        if (listed >= 0)
+            ::close(listed);
+        return names;
+    }
+    while (const dirent* entry = ::readdir(listing))
+        names.append(QByteArray(entry->d_name));
+    ::closedir(listing);
+    return names;
 }
 
 } // namespace
@@ -92,20 +111,26 @@ int PendingFile::removeLeftovers(const QString& target)
 {
     const QFileInfo info(target);
     const QString targetName = info.fileName();
-    const QDir folder = info.dir();
-    const QStringList names
-        = folder.entryList(QDir::Files | QDir::Hidden | QDir::System | QDir::NoSymLinks | QDir::NoDotAndDotDot);
+    // Everything is removed by name in the folder opened here, which is never reached through a symbolic link.
+    const int folder
+        = ::open(QFile::encodeName(info.path()).constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (folder < 0)
+        return 0;
     int removed = 0;
-    for (const QString& name : names) {
+    for (const QByteArray& native : namesIn(folder)) {
+        const QString name = QFile::decodeName(native);
         if (isTemporaryName(name, targetName)) {
-            removed += removeIfAbandoned(QFile::encodeName(folder.filePath(name))) ? 1 : 0;
+            removed += removeIfAbandoned(folder, native) ? 1 : 0;
         } else if (name.endsWith(JournalSuffix) && isTemporaryName(name.chopped(JournalSuffix.size()), targetName)) {
             // A journal whose file is gone has nothing left to roll back.
-            const QByteArray journal = QFile::encodeName(folder.filePath(name));
-            if (!existsInAnyForm(journal.chopped(JournalSuffix.size())) && ::unlink(journal.constData()) == 0)
+            struct stat journal, file;
+            if (::fstatat(folder, native.constData(), &journal, AT_SYMLINK_NOFOLLOW) == 0 && S_ISREG(journal.st_mode)
+                && ::fstatat(folder, native.chopped(JournalSuffix.size()).constData(), &file, AT_SYMLINK_NOFOLLOW) != 0
+                && errno == ENOENT && ::unlinkat(folder, native.constData(), 0) == 0)
                 ++removed;
         }
     }
+    ::close(folder);
     return removed;
 }
 
@@ -173,7 +198,7 @@ bool PendingFile::commit()
     m_temporary.clear();
     unlock();
     // The new name must be on the disk as well as the contents.
-    syncPath(QFile::encodeName(QFileInfo(m_target).absolutePath()), O_RDONLY | O_DIRECTORY);
+    syncPath(QFile::encodeName(QFileInfo(m_target).path()), O_RDONLY | O_DIRECTORY);
     return true;
 }
 

@@ -33,7 +33,8 @@ public:
 
     /// Removes the temporary files (and their journals) that creations of target cut off by a crash left in
     /// its folder: only names of the form above, only regular files, and only those no live process holds
-    /// locked. The target itself and every other name are never touched. Returns the number removed.
+    /// locked. The target itself and every other name are never touched, and nothing is removed through a
+    /// symbolic link (a folder that is one is left alone). Returns the number removed.
     static int removeLeftovers(const QString& target);
     /// True when name is the form of a temporary file of a target named targetName (its journal not included).
     static bool isTemporaryName(QStringView name, QStringView targetName);

@@ -1,8 +1,16 @@
 #include "windows/FileChooser.h"
 
+#include "store/LedgerTransfer.h"
+#include "ui/MessageBox.h"
+
+#include <QDir>
+#include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QRegularExpression>
+#include <climits>
+#include <sys/stat.h>
+#include <unistd.h>
 
 using namespace Qt::StringLiterals;
 
@@ -30,30 +38,66 @@ QString answer(const FileChooser::Request& request)
 }
 
 /// Qt's own dialog, which speaks the program's language through its translations whatever the desktop offers.
+/// The program asks before replacing a file itself, about the file it finally writes.
 QFileDialog::Options dialogOptions()
 {
-    return QFileDialog::DontUseNativeDialog;
+    return QFileDialog::DontUseNativeDialog | QFileDialog::DontConfirmOverwrite;
+}
+
+/// Asks before the file at path is replaced; true when nothing is there or the user agrees.
+bool mayReplace(const QString& path, const QString& caption)
+{
+    const QByteArray native = QFile::encodeName(path);
+    struct stat info;
+    if (::lstat(native.constData(), &info) != 0)
+        return true;
+    const QString shown = QDir::toNativeSeparators(path);
+    QString question;
+    if (S_ISLNK(info.st_mode)) {
+        const QByteArray target = LedgerTransfer::replacedFile(path);
+        question = target == native
+            ? u"“%1”是一个符号链接，它指向的文件不存在。\n要用新文件替换这个链接吗？"_s.arg(shown)
+            : u"“%1”是一个符号链接，指向“%2”。\n要替换它指向的这个文件吗？"_s.arg(
+                shown, QDir::toNativeSeparators(QFile::decodeName(target)));
+    } else {
+        question = u"“%1”已经存在。\n要替换它吗？"_s.arg(shown);
+    }
+    return MessageBox::show(question, caption, MessageBox::YesNo, MessageBox::Question, 1) == MessageBox::Yes;
 }
 
 } // namespace
 
+QString FileChooser::startFolder()
+{
+    // The ledger's folder is the current one; a name that is no UTF-8 cannot be shown or chosen in the dialog,
+    // which then starts in the home folder instead of a folder that does not exist.
+    char native[PATH_MAX];
+    const QString current = QDir::currentPath();
+    if (::getcwd(native, sizeof native) && QFile::encodeName(current) == QByteArray(native))
+        return current;
+    return QDir::homePath();
+}
+
 QString FileChooser::openFile(const QString& caption, const QString& filter)
 {
     if (seam().recording)
-        return answer(Request{false, caption, QString(), filter});
-    return QFileDialog::getOpenFileName(nullptr, caption, QString(), filter, nullptr, dialogOptions());
+        return answer(Request{false, caption, QString(), filter, startFolder()});
+    return QFileDialog::getOpenFileName(nullptr, caption, startFolder(), filter, nullptr, dialogOptions());
 }
 
 QString FileChooser::saveFile(const QString& caption, const QString& suggested, const QString& filter)
 {
     QString path = seam().recording
-        ? answer(Request{true, caption, suggested, filter})
-        : QFileDialog::getSaveFileName(nullptr, caption, suggested, filter, nullptr, dialogOptions());
+        ? answer(Request{true, caption, suggested, filter, startFolder()})
+        : QFileDialog::getSaveFileName(nullptr, caption, QDir(startFolder()).filePath(suggested), filter, nullptr,
+                                       dialogOptions());
     // The suffix of the filter's first pattern: "CSV文件 (*.csv)" gives ".csv".
     static const QRegularExpression pattern(u"\\*(\\.\\w+)"_s);
     const QRegularExpressionMatch suffix = pattern.match(filter);
     if (!path.isEmpty() && QFileInfo(path).suffix().isEmpty() && suffix.hasMatch())
         path += suffix.captured(1);
+    if (!path.isEmpty() && !mayReplace(path, caption))
+        return QString();
     return path;
 }
 

@@ -19,13 +19,19 @@ public:
         QString caption;
         QString suggested; ///< the file proposed by a save dialog
         QString filter;
+        QString folder; ///< the folder the dialog starts in
     };
 
     /// The chosen file, or the empty text when the user cancelled.
     static QString openFile(const QString& caption, const QString& filter);
-    /// As openFile(); the dialog asks before replacing an existing file. A name without a suffix gets the
-    /// suffix of the filter's first pattern (".csv" for "CSV文件 (*.csv)").
+    /// As openFile(). A name without a suffix gets the suffix of the filter's first pattern (".csv" for
+    /// "CSV文件 (*.csv)"); when the file of the final name exists, the user is asked (through MessageBox, titled
+    /// caption) before it is replaced, and told when it is a symbolic link and where it points. The empty text
+    /// when the user cancels or declines.
     static QString saveFile(const QString& caption, const QString& suggested, const QString& filter);
+    /// The folder the dialogs start in: the current one (the ledger's), or the home folder when the current
+    /// folder's name cannot be carried in a text (bytes that are no UTF-8).
+    static QString startFolder();
 
     // Test seam.
     static void startRecording();

@@ -21,6 +21,7 @@
 #include <QFileInfo>
 #include <QProgressDialog>
 #include <QSettings>
+#include <sys/stat.h>
 
 using namespace Qt::StringLiterals;
 
@@ -65,9 +66,32 @@ QList<qint64> gridIds(const LedgerGrid& grid)
     return ids;
 }
 
+/// The ledger's name as it is opened: relative, so that it resolves in the ledger's folder (the current one)
+/// whatever bytes that folder's name is made of.
 QString ledgerPath()
 {
-    return QFileInfo(LedgerFile::name()).absoluteFilePath();
+    return LedgerFile::name();
+}
+
+/// A name for Qt's settings files, which make every name absolute: the current folder's own path when it can
+/// be carried in a text, else the system's name for the current folder of this process.
+QString settingsPath(const QString& name)
+{
+    const QString folder = FileChooser::startFolder();
+    return folder == QDir::currentPath() ? QDir::current().absoluteFilePath(name) : u"/proc/self/cwd/"_s + name;
+}
+
+/// The reason a file cannot be read, in Chinese.
+QString readError(const QString& path)
+{
+    const QFileInfo info(path);
+    if (!info.exists())
+        return u"文件不存在。"_s;
+    if (info.isDir())
+        return u"这是一个文件夹。"_s;
+    if (!info.isReadable())
+        return u"没有读取权限。"_s;
+    return u"读取文件时出错。"_s;
 }
 
 ColumnMapping rememberedMapping(const QStringList& firstRow)
@@ -123,7 +147,7 @@ void newEntriesOf(const std::vector<LedgerRecord>& records, const LedgerImport::
 
 QString mappingSettingsFile()
 {
-    return QFileInfo(ledgerPath()).absoluteDir().filePath(u"lgbk-导入设置.ini"_s);
+    return settingsPath(u"lgbk-导入设置.ini"_s);
 }
 
 void exportCsv(LedgerHost& host)
@@ -157,8 +181,11 @@ void exportCsv(LedgerHost& host)
         fail(u"读取账目失败，没有导出：\n"_s + error, ExportTitle);
         return;
     }
+    struct stat earlier;
+    const bool replacing = ::stat(LedgerTransfer::replacedFile(path).constData(), &earlier) == 0;
     if (!LedgerTransfer::writeWhole(path, LedgerTransfer::csv(*records), &error)) {
-        fail(u"导出失败，原有的文件没有改变：\n"_s + error, ExportTitle);
+        fail((replacing ? u"导出失败，原有的文件没有改变：\n"_s : u"导出失败，没有写入文件：\n"_s) + error,
+             ExportTitle);
         return;
     }
     inform(u"已导出%1条账目到\n%2"_s.arg(records->size()).arg(QDir::toNativeSeparators(path)), ExportTitle);
@@ -172,7 +199,7 @@ void importCsv(LedgerHost& host)
     const QString name = QFileInfo(path).fileName();
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
-        fail(u"无法打开文件“%1”：\n%2"_s.arg(name, file.errorString()), ImportTitle);
+        fail(u"无法打开文件“%1”：\n%2"_s.arg(name, readError(path)), ImportTitle);
         return;
     }
     if (file.size() > CsvTable::MaxFileBytes) {
@@ -236,8 +263,10 @@ void importCsv(LedgerHost& host)
         const MessageBox::Answer answer
             = MessageBox::show(u"以下条目还不在列表中，导入时将加入列表：\n%1\n要继续导入吗？"_s.arg(lines.join(u'\n')),
                                ImportTitle, MessageBox::YesNo, MessageBox::Question, 0);
-        if (answer != MessageBox::Yes)
+        if (answer != MessageBox::Yes) {
+            inform(u"没有导入任何账目。"_s, ImportTitle);
             return;
+        }
     }
 
     std::unique_ptr<QProgressDialog> progress;
@@ -279,15 +308,19 @@ void backupNow(LedgerHost&)
         return;
     }
     LedgerBackup::rotate(LedgerBackup::folderOf(ledgerPath()), Program::now().date());
-    inform(u"已备份到\n%1"_s.arg(QDir::toNativeSeparators(created)), BackupTitle);
+    inform(u"已备份到\n%1"_s.arg(LedgerBackup::shownPath(created)), BackupTitle);
 }
 
 void restoreBackup(LedgerHost& host)
 {
     const QString folder = LedgerBackup::folderOf(ledgerPath());
+    if (const auto problem = LedgerBackup::folderProblem(folder)) {
+        fail(*problem, RestoreTitle);
+        return;
+    }
     const QList<LedgerBackup::Backup> backups = LedgerBackup::list(folder);
     if (backups.isEmpty()) {
-        inform(u"还没有备份。\n备份保存在“%1”中。"_s.arg(QDir::toNativeSeparators(folder)), RestoreTitle);
+        inform(u"还没有备份。\n备份保存在“%1”中。"_s.arg(LedgerBackup::shownPath(folder)), RestoreTitle);
         return;
     }
     QList<BackupListWindow::Entry> entries;
@@ -295,7 +328,7 @@ void restoreBackup(LedgerHost& host)
         entries.append({backup, LedgerBackup::countRecords(backup.path, LedgerFile::password()).value_or(-1)});
     int chosen = -1;
     {
-        BackupListWindow window(entries, QDir::toNativeSeparators(folder));
+        BackupListWindow window(entries, LedgerBackup::shownPath(folder));
         if (window.exec() != QDialog::Accepted)
             return;
         chosen = window.selected();
@@ -331,14 +364,17 @@ void restoreBackup(LedgerHost& host)
     }
     host.ledgerRefill();
     inform(u"已从%1的备份恢复，共%2条账目。\n恢复前的账本已保存为备份：\n%3"_s.arg(when).arg(*records).arg(
-               QDir::toNativeSeparators(kept)),
+               LedgerBackup::shownPath(kept)),
            RestoreTitle);
 }
 
-bool backupAtSessionEnd(const QByteArray& stampAtStart)
+bool backupAtSessionEnd(bool ledgerAtStart)
 {
-    const QByteArray now = LedgerBackup::stampOf(ledgerPath());
-    if (now.isEmpty() || now == stampAtStart)
+    if (LedgerBackup::stampOf(ledgerPath()).isEmpty())
+        return true;
+    // The content, not the file: a hot journal rolled back at start-up, or an import or restore that failed,
+    // changes the file's bytes or time but not one record.
+    if (ledgerAtStart && LedgerBackup::changesSinceWatch() == 0)
         return true;
     QString error;
     if (!LedgerBackup::create(ledgerPath(), LedgerFile::password(), Program::now(), nullptr, &error)) {

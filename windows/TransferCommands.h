@@ -22,10 +22,11 @@ void backupNow(LedgerHost& host);
 /// 从备份恢复: the list of backups; the chosen one is checked, the current ledger backed up, then restored.
 void restoreBackup(LedgerHost& host);
 
-/// At the end of a session: when the ledger file is no longer what stampAtStart says (LedgerBackup::stampOf),
-/// writes a backup and rotates. A failure is reported in a box; the ledger is never touched. True when nothing
-/// needed doing or the backup was written.
-bool backupAtSessionEnd(const QByteArray& stampAtStart);
+/// At the end of a session: when the session changed the ledger's content (LedgerBackup::changesSinceWatch,
+/// counted since the session began) or made the ledger (ledgerAtStart false, a file there now), writes a
+/// backup and rotates. A failure is reported in a box; the ledger is never touched. True when nothing needed
+/// doing or the backup was written.
+bool backupAtSessionEnd(bool ledgerAtStart);
 
 /// Where the mapping of the last import of another CSV file is remembered: beside the ledger.
 QString mappingSettingsFile();

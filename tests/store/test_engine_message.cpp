@@ -42,6 +42,17 @@ private Q_SLOTS:
             << (SQLITE_IOERR | (4 << 8)) << u"disk I/O error"_s << u"读写数据库文件时出错。"_s << false;
         QTest::newRow("cannot open") << SQLITE_CANTOPEN << u"unable to open database file"_s
                                      << u"无法打开数据库文件。"_s << false;
+        QTest::newRow("out of memory") << SQLITE_NOMEM << u"out of memory"_s << u"内存不足,不能完成数据库操作。"_s
+                                       << false;
+        QTest::newRow("too big") << SQLITE_TOOBIG << u"string or blob too big"_s << u"数据太大,超出了数据库的限制。"_s
+                                 << false;
+        QTest::newRow("no permission") << SQLITE_PERM << u"access permission denied"_s
+                                       << u"没有访问数据库文件的权限。"_s << false;
+        QTest::newRow("interrupted") << SQLITE_INTERRUPT << u"interrupted"_s << u"数据库操作被中断。"_s << false;
+        QTest::newRow("no large files") << SQLITE_NOLFS << u"large file support is disabled"_s
+                                        << u"系统不支持这么大的数据库文件。"_s << false;
+        QTest::newRow("locking protocol")
+            << SQLITE_PROTOCOL << u"locking protocol"_s << u"数据库文件的锁定出错,请稍后再试!"_s << false;
         QTest::newRow("no such table") << SQLITE_ERROR << u"no such table: 没有的表"_s << u"数据库中没有表 没有的表。"_s
                                        << false;
         QTest::newRow("the rest") << SQLITE_ERROR << u"near \"frm\": syntax error"_s

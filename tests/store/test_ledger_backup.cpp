@@ -8,12 +8,17 @@
 #include "store/LedgerImport.h"
 #include "store/LedgerSchema.h"
 #include "store/LedgerTransfer.h"
+#include "store/PendingFile.h"
 
 #include <QDir>
 #include <QFile>
 #include <QTest>
 #include <csignal>
+#include <fcntl.h>
+#include <functional>
 #include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 using namespace Qt::StringLiterals;
 using namespace ovelta;
@@ -98,7 +103,8 @@ private Q_SLOTS:
         const QDateTime when(QDate(2026, 3, 4), QTime(5, 6, 7));
         QVERIFY2(LedgerBackup::create(LedgerFile::name(), LedgerFile::password(), when, &path, &error),
                  qPrintable(error));
-        QCOMPARE(path, folder.file(u"备份/lgbk-20260304-050607.xc"_s));
+        // Relative to the ledger's relative name: the folder's own name need not be a text.
+        QCOMPARE(path, u"备份/lgbk-20260304-050607.xc"_s);
         QFile file(path);
         QVERIFY(file.open(QIODevice::ReadOnly));
         QVERIFY(!file.read(16).startsWith("SQLite format 3"));
@@ -111,7 +117,7 @@ private Q_SLOTS:
         QVERIFY(addNames(*ledger, {u"丙"_s}));
         QVERIFY(LedgerBackup::create(LedgerFile::name(), LedgerFile::password(), when, &path, &error));
         QCOMPARE(QFileInfo(path).fileName(), u"lgbk-20260304-050607-2.xc"_s);
-        const auto backups = LedgerBackup::list(folder.file(u"备份"_s));
+        const auto backups = LedgerBackup::list(u"备份"_s);
         QCOMPARE(backups.size(), 2);
         QCOMPARE(backups[0].path, path);
         QCOMPARE(LedgerBackup::verify(backups[0].path, LedgerFile::password(), &error), 3);
@@ -165,6 +171,129 @@ private Q_SLOTS:
         QCOMPARE(LedgerTransfer::recordCount(*ledger), 300);
     }
 
+    void backupFolderThatIsNoRealFolderOfTheUsersIsRefused_data()
+    {
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<QString>("message");
+        const QString link
+            = u"备份文件夹“%1”是一个符号链接，不是真正的文件夹。为了安全，程序不会在链接指向的地方写入或删除备份。"
+              u"请把它换成一个普通的文件夹。"_s;
+        QTest::newRow("a link to a folder") << u"link"_s << link;
+        QTest::newRow("a link to nothing") << u"dangling"_s << link;
+        QTest::newRow("a file") << u"file"_s << u"无法创建备份文件夹“%1”。"_s;
+        if (::geteuid() == 0)
+            QTest::newRow("someone else's folder")
+                << u"foreign"_s << u"备份文件夹“%1”不属于当前用户。为了安全，程序不在其中写入或删除备份。"_s;
+    }
+    void backupFolderThatIsNoRealFolderOfTheUsersIsRefused()
+    {
+        QFETCH(QString, kind);
+        QFETCH(QString, message);
+        test::TempFolder folder;
+        QVERIFY(LedgerSchema::createFile(LedgerFile::name(), LedgerFile::password()));
+        // Another folder, open to others, full of files named as backups that rotation would remove.
+        QVERIFY(QDir().mkdir(u"elsewhere"_s));
+        QVERIFY(QFile::setPermissions(u"elsewhere"_s, QFile::Permissions(0x7755)));
+        for (int month = 1; month <= 12; ++month) {
+            for (int day = 1; day <= 3; ++day)
+                touch(
+                    u"elsewhere/lgbk-2020%1%2-000000.xc"_s.arg(month, 2, 10, QChar(u'0')).arg(day, 2, 10, QChar(u'0')));
+        }
+        const QStringList before = folderEntries(u"elsewhere"_s);
+        const QFile::Permissions mode = QFile::permissions(u"elsewhere"_s);
+        if (kind == u"link"_s)
+            QVERIFY(QFile::link(u"elsewhere"_s, u"备份"_s));
+        else if (kind == u"dangling"_s)
+            QVERIFY(QFile::link(u"gone"_s, u"备份"_s));
+        else if (kind == u"file"_s)
+            touch(u"备份"_s);
+        else
+            QVERIFY(QDir().rename(u"elsewhere"_s, u"备份"_s) && ::chown("备份", 65534, 65534) == 0
+                    && QFile::link(u"备份"_s, u"elsewhere"_s));
+        const QString expected = message.arg(LedgerBackup::shownPath(u"备份"_s));
+
+        QString error;
+        QVERIFY(!LedgerBackup::create(LedgerFile::name(), LedgerFile::password(), QDateTime::currentDateTime(), nullptr,
+                                      &error));
+        QCOMPARE(error, expected);
+        QCOMPARE(LedgerBackup::folderProblem(u"备份"_s), std::optional<QString>(expected));
+        QVERIFY(LedgerBackup::list(u"备份"_s).isEmpty());
+        QCOMPARE(LedgerBackup::rotate(u"备份"_s, QDate(2030, 1, 1)), 0);
+        // Nothing there was written, removed or opened to the user alone.
+        QCOMPARE(folderEntries(u"elsewhere"_s), before);
+        QCOMPARE(QFile::permissions(u"elsewhere"_s), mode);
+        QVERIFY(!QFile::exists(u"gone"_s));
+    }
+
+    void contentChangesAreCounted()
+    {
+        test::TempFolder folder;
+        QVERIFY(LedgerSchema::createFile(LedgerFile::name(), LedgerFile::password()));
+        QString path, error;
+        {
+            const auto ledger = openLedger();
+            QVERIFY(addNames(*ledger, {u"甲"_s}));
+            QVERIFY(LedgerBackup::create(LedgerFile::name(), LedgerFile::password(), QDateTime::currentDateTime(),
+                                         &path, &error));
+        }
+        LedgerBackup::watchChanges(LedgerFile::name());
+        const auto ledger = openLedger();
+        const auto other = openLedger();
+        const auto copy = EngineConnection::open(path, LedgerFile::password());
+        QVERIFY(ledger && other && copy);
+        struct Step
+        {
+            const char* what;
+            std::function<bool()> run;
+            qint64 counted; ///< the changes counted after the step
+        };
+        const QList<Step> steps{
+            {"reads", [&] { return LedgerTransfer::readAll(*ledger).has_value(); }, 0},
+            {"a transaction rolled back",
+             [&] {
+                 return ledger->executeNative("BEGIN")
+                     && ledger->executeNative(
+                         "INSERT INTO 收送礼(收送,姓名,关系,类型) VALUES('收礼','乙','朋友','结婚')")
+                     && ledger->executeNative("ROLLBACK");
+             },
+             0},
+            {"an import that fails on a full disk",
+             [&] {
+                 FileSizeLimit full(0);
+                 return !addNames(*ledger, QStringList(500, u"乙"_s));
+             },
+             0},
+            {"the file touched, its content the same",
+             [] {
+                 // What a hot journal rolled back on opening leaves: a newer time, the same records.
+                 const struct timespec times[2] = {{0, UTIME_NOW}, {0, UTIME_NOW}};
+                 return ::utimensat(AT_FDCWD, "lgbk.xc", times, 0) == 0;
+             },
+             0},
+            {"a change to another file", [&] { return addNames(*copy, {u"乙"_s}); }, 0},
+            {"a table's index made", [&] { return ledger->executeNative("CREATE INDEX i ON 收送礼(姓名)"); }, 0},
+            {"records added",
+             [&] {
+                 return addNames(*ledger, {u"乙"_s, u"丙"_s});
+             },
+             1},
+            {"a record deleted by another connection",
+             [&] { return other->executeNative("DELETE FROM 收送礼 WHERE 姓名='乙'"); }, 2},
+            {"a record changed", [&] { return ledger->executeNative("UPDATE 收送礼 SET 说明='x' WHERE 姓名='甲'"); },
+             3},
+            {"a delete that matched nothing", [&] { return ledger->executeNative("DELETE FROM 收送礼 WHERE ID<0"); },
+             3},
+            {"restored from a backup",
+             [&] { return LedgerBackup::restore(*ledger, path, LedgerFile::password(), &error); }, 4},
+        };
+        for (const Step& step : steps) {
+            QVERIFY2(step.run(), step.what);
+            QVERIFY2(LedgerBackup::changesSinceWatch() == step.counted, step.what);
+        }
+        LedgerBackup::watchChanges(LedgerFile::name());
+        QCOMPARE(LedgerBackup::changesSinceWatch(), 0);
+    }
+
     void namesOfBackups()
     {
         QCOMPARE(LedgerBackup::nameFor(QDateTime(QDate(2026, 12, 8), QTime(8, 30, 5))), u"lgbk-20261208-083005.xc"_s);
@@ -188,6 +317,18 @@ private Q_SLOTS:
         QCOMPARE(backups.size(), 1);
         QCOMPARE(folderEntries(folder.file(u"备份"_s)), (QStringList{u"lgbk-20260101-000000.xc"_s, u"my notes.txt"_s}));
         QCOMPARE(LedgerBackup::rotate(folder.file(u"备份"_s), QDate(2030, 1, 1)), 0);
+
+        // Never through a link: a folder reached by one keeps its temporaries.
+        QVERIFY(QDir().mkdir(u"elsewhere"_s));
+        touch(u"elsewhere/.lgbk-20260102-000000.xc.new-Ab12Cd"_s);
+        touch(u"elsewhere/.lgbk-20260103-000000.xc.new-Ab12Cd-journal"_s);
+        QVERIFY(QFile::link(u"elsewhere"_s, u"linked"_s));
+        QCOMPARE(PendingFile::removeLeftovers(u"linked/lgbk-20260102-000000.xc"_s), 0);
+        QCOMPARE(PendingFile::removeLeftovers(u"linked/lgbk-20260103-000000.xc"_s), 0);
+        QCOMPARE(folderEntries(u"elsewhere"_s).size(), 2);
+        QCOMPARE(PendingFile::removeLeftovers(u"elsewhere/lgbk-20260102-000000.xc"_s), 1);
+        QCOMPARE(PendingFile::removeLeftovers(u"elsewhere/lgbk-20260103-000000.xc"_s), 1);
+        QCOMPARE(folderEntries(u"elsewhere"_s), QStringList());
     }
 
     void rotationKeepsNewestTenAndOnePerMonth_data()

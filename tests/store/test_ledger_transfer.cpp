@@ -10,10 +10,13 @@
 #include "store/LedgerTransfer.h"
 #include "store/Money.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QStringDecoder>
+#include <QStringEncoder>
 #include <QTest>
+#include <cerrno>
 #include <csignal>
 #include <sys/resource.h>
 
@@ -56,7 +59,16 @@ std::vector<LedgerRecord> awkwardRecords()
         record(u"送礼"_s, u"🎉 表情 😀"_s, "2001-01-01", u"朋友"_s, u"丧礼"_s, 99999999999999, u"\rreturn"_s),
         record(u"收礼"_s, QString(), nullptr, u"朋友"_s, u"结婚"_s, 0, QString()),
         record(u"收礼"_s, u" padded "_s, "2011-06-02", u"朋友"_s, u"结婚"_s, 6660000, u"''+x"_s),
+        // A note far longer than any table's field would need; the ledger keeps it, so the import takes it back.
+        record(u"送礼"_s, u"长说明"_s, "2015-05-05", u"朋友"_s, u"结婚"_s, 1, QString(150000, u'长') + u",\"x\"\n"_s),
     };
+}
+
+/// The text in UTF-16, as a spreadsheet's "Unicode 文本" saves it (little end first with a byte-order mark).
+QByteArray utf16(const QString& text, QStringConverter::Encoding order, bool byteOrderMark)
+{
+    QStringEncoder encoder(order, byteOrderMark ? QStringConverter::Flag::WriteBom : QStringConverter::Flag::Default);
+    return encoder.encode(text);
 }
 
 bool addRecords(EngineConnection& engine, const std::vector<LedgerRecord>& records)
@@ -77,31 +89,59 @@ private Q_SLOTS:
         QTest::addColumn<QByteArray>("bytes");
         QTest::addColumn<QList<QStringList>>("rows");
         QTest::addColumn<QList<qsizetype>>("lines");
+        QTest::addColumn<QString>("encoding");
+        const QString utf8 = u"UTF-8"_s;
         QTest::newRow("plain LF") << "a,b\nc,d\n"_ba << QList<QStringList>{{u"a"_s, u"b"_s}, {u"c"_s, u"d"_s}}
-                                  << QList<qsizetype>{1, 2};
+                                  << QList<qsizetype>{1, 2} << utf8;
         QTest::newRow("CRLF, no last line end")
-            << "a,b\r\nc,d"_ba << QList<QStringList>{{u"a"_s, u"b"_s}, {u"c"_s, u"d"_s}} << QList<qsizetype>{1, 2};
-        QTest::newRow("old CR ends") << "a\rb\r"_ba << QList<QStringList>{{u"a"_s}, {u"b"_s}} << QList<qsizetype>{1, 2};
+            << "a,b\r\nc,d"_ba << QList<QStringList>{{u"a"_s, u"b"_s}, {u"c"_s, u"d"_s}} << QList<qsizetype>{1, 2}
+            << utf8;
+        QTest::newRow("old CR ends") << "a\rb\r"_ba << QList<QStringList>{{u"a"_s}, {u"b"_s}} << QList<qsizetype>{1, 2}
+                                     << utf8;
         QTest::newRow("quotes, commas and line breaks inside")
             << "\"x,y\",\"say \"\"hi\"\"\"\r\n\"multi\r\nline\",z\r\nlast,\"\"\r\n"_ba
             << QList<QStringList>{{u"x,y"_s, u"say \"hi\""_s}, {u"multi\r\nline"_s, u"z"_s}, {u"last"_s, QString()}}
-            << QList<qsizetype>{1, 2, 4};
+            << QList<qsizetype>{1, 2, 4} << utf8;
         QTest::newRow("blank lines left out, empty fields kept")
-            << "\n,\n\na\n"_ba << QList<QStringList>{{QString(), QString()}, {u"a"_s}} << QList<qsizetype>{2, 4};
+            << "\n,\n\na\n"_ba << QList<QStringList>{{QString(), QString()}, {u"a"_s}} << QList<qsizetype>{2, 4}
+            << utf8;
         QTest::newRow("byte-order mark") << "\xEF\xBB\xBF收礼,张三\n"_ba << QList<QStringList>{{u"收礼"_s, u"张三"_s}}
-                                         << QList<qsizetype>{1};
+                                         << QList<qsizetype>{1} << utf8;
+        // A quote inside a field that does not start with one is an ordinary character, as spreadsheets read it.
+        QTest::newRow("stray quotes inside unquoted fields")
+            << "收礼,王\"小\"五,12\" TV,a\"\nx\"y,\"q\"\n"_ba
+            << QList<QStringList>{{u"收礼"_s, u"王\"小\"五"_s, u"12\" TV"_s, u"a\""_s}, {u"x\"y"_s, u"q"_s}}
+            << QList<qsizetype>{1, 2} << utf8;
+        const QString tabbed = u"收送\t姓名\t说明\r\n收礼\t张三\t\"a,\tb\"\r\n送礼\t李四\t1,2\r\n"_s;
+        const QList<QStringList> tabbedRows{
+            {u"收送"_s, u"姓名"_s, u"说明"_s}, {u"收礼"_s, u"张三"_s, u"a,\tb"_s}, {u"送礼"_s, u"李四"_s, u"1,2"_s}};
+        QTest::newRow("tab-separated UTF-8") << tabbed.toUtf8() << tabbedRows << QList<qsizetype>{1, 2, 3} << utf8;
+        QStringEncoder gbk("GB18030");
+        QTest::newRow("tab-separated GBK")
+            << QByteArray(gbk.encode(tabbed)) << tabbedRows << QList<qsizetype>{1, 2, 3} << u"GBK"_s;
+        QTest::newRow("UTF-16, little end first, byte-order mark (a spreadsheet's Unicode text)")
+            << utf16(tabbed, QStringConverter::Utf16LE, true) << tabbedRows << QList<qsizetype>{1, 2, 3} << u"UTF-16"_s;
+        QTest::newRow("UTF-16, big end first, byte-order mark")
+            << utf16(tabbed, QStringConverter::Utf16BE, true) << tabbedRows << QList<qsizetype>{1, 2, 3} << u"UTF-16"_s;
+        QTest::newRow("UTF-16, little end first, no byte-order mark")
+            << utf16(tabbed, QStringConverter::Utf16LE, false) << tabbedRows << QList<qsizetype>{1, 2, 3}
+            << u"UTF-16"_s;
+        QTest::newRow("UTF-16, big end first, no byte-order mark, commas")
+            << utf16(u"收礼,张三\n"_s, QStringConverter::Utf16BE, false) << QList<QStringList>{{u"收礼"_s, u"张三"_s}}
+            << QList<qsizetype>{1} << u"UTF-16"_s;
     }
     void parsesStandardCsv()
     {
         QFETCH(QByteArray, bytes);
         QFETCH(QList<QStringList>, rows);
         QFETCH(QList<qsizetype>, lines);
+        QFETCH(QString, encoding);
         QString error;
         const auto table = CsvTable::parse(bytes, &error);
         QVERIFY2(table, qPrintable(error));
         QCOMPARE(table->rows, rows);
         QCOMPARE(table->lines, lines);
-        QCOMPARE(table->encoding, u"UTF-8"_s);
+        QCOMPARE(table->encoding, encoding);
     }
 
     void refusesHostileFiles_data()
@@ -115,14 +155,16 @@ private Q_SLOTS:
         QTest::newRow("unclosed quote") << "a,b\n\"c,d\ne\n"_ba << u"第2行开始的引号没有结束。"_s;
         QTest::newRow("text after closing quote")
             << "a\n\"b\"c\n"_ba << u"第2行的引号不成对：结束的引号后面还有文字。"_s;
-        QTest::newRow("quote inside a field") << "a\nb\"c\n"_ba << u"第2行的引号不成对：字段中间出现了引号。"_s;
-        QTest::newRow("1 MB field") << ("a\n" + QByteArray(1024 * 1024, 'x') + "\n")
-                                    << u"第2行有一个字段超过100000个字符，不是账目表格。"_s;
+        QTest::newRow("UTF-16 with a NUL character")
+            << utf16(u"a\tb\n"_s + QChar(0) + u"\n"_s, QStringConverter::Utf16LE, true)
+            << u"文件含有空字符（NUL），不是文本格式的CSV文件。"_s;
+        QTest::newRow("NUL, even number of bytes, line ends")
+            << "a,\0b\r\n"_ba << u"文件含有空字符（NUL），不是文本格式的CSV文件。"_s;
         QTest::newRow("100,000 columns") << QByteArray(100000, ',') << u"第1行的列数超过1000，不是账目表格。"_s;
         QByteArray binary;
         for (int i = 0; i < 4096; ++i)
             binary += char((i * 7 + 1) % 255 + 1);
-        QTest::newRow("binary") << binary << u"无法识别文件的编码（只能读取UTF-8或GBK编码的文本）。"_s;
+        QTest::newRow("binary") << binary << u"无法识别文件的编码（只能读取UTF-8、GBK或UTF-16编码的文本）。"_s;
         QByteArray controls;
         for (int i = 0; i < 100; ++i)
             controls += "\x01\x02\x03";
@@ -334,6 +376,45 @@ private Q_SLOTS:
         QVERIFY(LedgerImport::exportMapping(again->rows[0]));
     }
 
+    void savedRejectedRowsAreGuardedAndImportAsRead()
+    {
+        test::TempFolder folder;
+        const auto engine = freshLedger();
+        QVERIFY(engine);
+        const QByteArray bytes = "收送,姓名,时间,关系,类型,金额,说明\n"
+                                 "收礼,=坏公式,2011-1-1,朋友,结婚,一百,\"=HYPERLINK(\"\"x\"\")\"\n"
+                                 "收礼,'=已防护,2011-1-1,朋友,结婚,x,@SUM(1)\n"
+                                 "送礼,+86,-1,朋友,结婚,-5,'abc\n"_ba;
+        const auto table = CsvTable::parse(bytes, nullptr);
+        QVERIFY(table);
+        const auto lists = LedgerImport::readLists(*engine);
+        const auto checked = LedgerImport::check(*table, *LedgerImport::exportMapping(table->rows.front()), *lists, {});
+        QCOMPARE(checked.problems.size(), 3);
+        const QByteArray saved = LedgerImport::problemsCsv(table->rows.front(), checked.problems);
+        const auto again = CsvTable::parse(saved, nullptr);
+        QVERIFY(again);
+        // No field of the saved file starts as a formula: every one a spreadsheet would run has its apostrophe.
+        for (qsizetype row = 0; row < again->rows.size(); ++row) {
+            for (const QString& field : again->rows[row])
+                QVERIFY2(field.isEmpty() || !(u"=+-@"_s.contains(field.front())), qPrintable(field));
+        }
+        QVERIFY(saved.contains("'=坏公式,"));
+        QVERIFY(saved.contains("\"'=HYPERLINK(\"\"x\"\")\""));
+        // Imported again as it is, each text reads as it read from the first file.
+        const auto rechecked
+            = LedgerImport::check(*again, *LedgerImport::exportMapping(again->rows.front()), *lists, {});
+        QCOMPARE(rechecked.problems.size(), 3);
+        for (qsizetype i = 0; i < 3; ++i) {
+            QStringList first = checked.problems[i].fields, second = rechecked.problems[i].fields.first(7);
+            for (QString& field : first)
+                field = CsvTable::unguarded(field);
+            for (QString& field : second)
+                field = CsvTable::unguarded(field);
+            QCOMPARE(second, first);
+            QCOMPARE(rechecked.problems[i].reason, checked.problems[i].reason);
+        }
+    }
+
     void duplicatesAreMarked()
     {
         test::TempFolder folder;
@@ -449,15 +530,47 @@ private Q_SLOTS:
 
     void writeWholeReplacesOrKeeps()
     {
+        ::signal(SIGXFSZ, SIG_IGN);
         test::TempFolder folder;
+        auto read = [](const QString& path) {
+            QFile f(path);
+            return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("(missing)");
+        };
+        auto entries = [&folder] {
+            return QDir(folder.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
+        };
         QString error;
         QVERIFY(LedgerTransfer::writeWhole(folder.file(u"out.csv"_s), "first", &error));
-        QVERIFY(LedgerTransfer::writeWhole(folder.file(u"out.csv"_s), "second", &error));
-        QFile f(folder.file(u"out.csv"_s));
-        QVERIFY(f.open(QIODevice::ReadOnly));
-        QCOMPARE(f.readAll(), "second"_ba);
+        QVERIFY(QFile::setPermissions(folder.file(u"out.csv"_s), QFileDevice::ReadOwner | QFileDevice::WriteOwner));
+        QVERIFY(LedgerTransfer::writeWhole(u"out.csv"_s, "second", &error));
+        QCOMPARE(read(u"out.csv"_s), "second"_ba);
+        QCOMPARE(QFile::permissions(u"out.csv"_s),
+                 QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadUser | QFileDevice::WriteUser);
         QVERIFY(!LedgerTransfer::writeWhole(folder.file(u"missing/out.csv"_s), "x", &error));
-        QVERIFY(error.startsWith(u"无法在"_s));
+        QCOMPARE(error, u"无法在“%1”中创建文件：文件夹不存在。"_s.arg(folder.file(u"missing"_s)));
+
+        // A symbolic link stays; the file it points to is replaced.
+        QVERIFY(QDir().mkdir(u"sub"_s));
+        QVERIFY(LedgerTransfer::writeWhole(u"sub/target.csv"_s, "old", &error));
+        QVERIFY(QFile::link(u"sub/target.csv"_s, u"link.csv"_s));
+        QVERIFY(LedgerTransfer::writeWhole(u"link.csv"_s, "through the link", &error));
+        QVERIFY(QFileInfo(u"link.csv"_s).isSymLink());
+        QCOMPARE(read(u"sub/target.csv"_s), "through the link"_ba);
+        QCOMPARE(QFile::decodeName(LedgerTransfer::replacedFile(u"link.csv"_s)), folder.file(u"sub/target.csv"_s));
+
+        // A full disk or a file too large: a Chinese reason, the old file as it was, no temporary file left.
+        struct rlimit old;
+        ::getrlimit(RLIMIT_FSIZE, &old);
+        struct rlimit small = old;
+        small.rlim_cur = 4;
+        ::setrlimit(RLIMIT_FSIZE, &small);
+        const bool written = LedgerTransfer::writeWhole(u"out.csv"_s, QByteArray(100000, 'x'), &error);
+        ::setrlimit(RLIMIT_FSIZE, &old);
+        QVERIFY(!written);
+        QCOMPARE(error, u"写入文件失败：文件太大，超出了系统允许的大小。"_s);
+        QCOMPARE(read(u"out.csv"_s), "second"_ba);
+        QCOMPARE(entries(), (QStringList{u"link.csv"_s, u"out.csv"_s, u"sub"_s}));
+        QCOMPARE(LedgerTransfer::systemErrorText(ENOSPC), u"磁盘已满。"_s);
     }
 };
 
