@@ -145,7 +145,16 @@ bool isMarked(const QByteArray& salt)
 
 bool isPrivate(const QString& path)
 {
-    return isMarked(PageKeys::fileSalt(path));
+    // Only a regular file is read: opening a pipe for reading would wait for a writer.
+    const int fd = ::open(QFile::encodeName(path).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    struct stat info;
+    QByteArray salt(PageKeys::SaltBytes, '\0');
+    const bool read = ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode)
+        && ::pread(fd, salt.data(), std::size_t(salt.size()), 0) == salt.size();
+    ::close(fd);
+    return read && isMarked(salt);
 }
 
 bool replaceLedger(const QString& copy, const QString& ledger)
