@@ -49,9 +49,14 @@ void LoginWindow::attemptLogin()
     ExternalDatabase& external = m_db.external;
     SharedState& shared = SharedState::instance();
 
-    // A password that does not open a private ledger is a wrong password; its user is not looked up.
+    // A password that does not open a private ledger is a wrong password; its user is not looked up. A file that
+    // another program holds locked tells nothing about the password.
     if (PrivateLedger::isPrivate(LedgerFile::name()) && !openPrivateLedger(text(u"口令编辑框"_s))) {
-        refusePassword();
+        if (m_db.connection.isLockedOut())
+            MessageBox::show(u"数据库文件正被其他程序使用,请稍后再试!"_s, u"错误"_s, MessageBox::OkOnly,
+                             MessageBox::Stop);
+        else
+            refusePassword();
         return;
     }
     // A failed connect leaves the query without rows, which reads as an unknown user below.

@@ -3,6 +3,7 @@
 
 #include "app/LoginWindow.h"
 #include "store/DatabaseConnection.h"
+#include "store/EngineConnection.h"
 #include "store/ExternalDatabase.h"
 #include "store/LedgerFile.h"
 #include "store/LedgerSchema.h"
@@ -331,6 +332,22 @@ private Q_SLOTS:
         QVERIFY(m_host->connection.execute(u"insert into 收送礼(姓名) values('甲')"_s));
         QVERIFY(m_host->recordSet.openTable(u"收送礼"_s));
         QCOMPARE(m_host->external.openRowSets(), 0);
+
+        // A file another program holds locked is not a wrong password.
+        m_boxes->clear();
+        auto holder = EngineConnection::open(LedgerFile::name(), SeededPassword);
+        QVERIFY(holder && holder->executeNative("BEGIN EXCLUSIVE"));
+        EngineConnection::setBusyTimeout(50);
+        const Outcome locked = runLogin([&](LoginWindow& w) {
+            login(w, u"admin"_s, SeededPassword);
+            QCOMPARE(SharedState::instance().loginAttempts, quint8(0));
+            holder.reset();
+            login(w, u"admin"_s, SeededPassword);
+        });
+        EngineConnection::setBusyTimeout(5000);
+        QVERIFY(locked.loggedIn);
+        QCOMPARE(m_boxes->texts(), QStringList{u"数据库文件正被其他程序使用,请稍后再试!"_s});
+        QCOMPARE(m_boxes->last().icon, MessageBox::Stop);
 
         // Three passwords that do not open it end the program, the wrong-password way.
         m_boxes->clear();
