@@ -182,7 +182,11 @@ bool rekey(const QString& path, const QString& currentKey, const QString& newKey
     const QByteArray secret = newKey.toUtf8();
     const QByteArray salt = newSalt(marked);
     const QByteArray raw = PageKeys::derive(secret, salt);
-    if (!copy.isValid() || raw.isEmpty() || !attachCopy(*source, copy.path(), raw.chopped(1) + salt.toHex() + '\'')) {
+    if (raw.isEmpty()) {
+        setError(error, u"本程序所用的加密引擎不能这样加密账簿。"_s);
+        return false;
+    }
+    if (!copy.isValid() || !attachCopy(*source, copy.path(), raw.chopped(1) + salt.toHex() + '\'')) {
         setError(error, u"无法在账本的文件夹中写入新文件（磁盘可能已满或没有写入权限）。"_s);
         return false;
     }

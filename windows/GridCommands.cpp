@@ -67,6 +67,12 @@ void toggleLedgerPrivacy(MainWindow& window)
         MessageBox::show(u"没有找到登录口令，账簿没有加密。"_s, title, MessageBox::OkOnly, MessageBox::Stop);
         return;
     }
+    // The password every new ledger starts with is in the program for anyone to read: it protects nothing.
+    if (!wasPrivate && key == u"kelpo"_s) {
+        MessageBox::show(u"登录口令还是初始口令，加密不能保护账簿。\n请先修改口令，再加密账簿。"_s, title,
+                         MessageBox::OkOnly, MessageBox::Information);
+        return;
+    }
     const QString old = LedgerFile::sessionKey();
     EngineConnection::closeAll();
     QString error;

@@ -617,6 +617,7 @@ private Q_SLOTS:
         QVERIFY(command->isCheckable());
         struct Step
         {
+            QString account; // the account's password set before, when not empty
             MessageBox::Answer answer;
             bool privateAfter;
             QString key; // the one key that opens the file afterwards
@@ -625,13 +626,18 @@ private Q_SLOTS:
         const QString on = u"加密后，账簿只能用登录口令打开：没有口令，任何人都无法打开账簿，本程序的作者也不能。\n"
                            u"如果忘记了口令，账簿将永远无法打开。\n\n确定要加密账簿吗？"_s;
         const QString off = u"取消加密后，不需要登录口令也能读取账簿文件。\n\n确定要取消账簿加密吗？"_s;
+        const QString seeded = u"登录口令还是初始口令，加密不能保护账簿。\n请先修改口令，再加密账簿。"_s;
+        const QString password = u"红包2024"_s;
         const QList<Step> steps = {
-            {MessageBox::No, false, LedgerFile::password(), {on}},
-            {MessageBox::Yes, true, u"kelpo"_s, {on, u"账簿已加密，以后只有用登录口令才能打开。"_s}},
-            {MessageBox::No, true, u"kelpo"_s, {off}},
-            {MessageBox::Yes, false, LedgerFile::password(), {off, u"已取消账簿加密。"_s}},
+            {{}, MessageBox::No, false, LedgerFile::password(), {on}},
+            {{}, MessageBox::Yes, false, LedgerFile::password(), {on, seeded}},
+            {password, MessageBox::Yes, true, password, {on, u"账簿已加密，以后只有用登录口令才能打开。"_s}},
+            {{}, MessageBox::No, true, password, {off}},
+            {{}, MessageBox::Yes, false, LedgerFile::password(), {off, u"已取消账簿加密。"_s}},
         };
         for (const Step& step : steps) {
+            if (!step.account.isEmpty())
+                QVERIFY(w.database().connection.execute(u"update 账号 set 密码='"_s + step.account + u"'"_s));
             m_boxes->clear();
             m_boxes->answer(step.answer);
             command->trigger();
@@ -647,7 +653,7 @@ private Q_SLOTS:
             QCOMPARE(command->isChecked(), step.privateAfter);
             QCOMPARE(LedgerFile::sessionKey(), step.key);
             QVERIFY(EngineConnection::open(LedgerFile::name(), step.key));
-            QCOMPARE(bool(EngineConnection::open(LedgerFile::name(), u"kelpo"_s)), step.key == u"kelpo"_s);
+            QCOMPARE(bool(EngineConnection::open(LedgerFile::name(), password)), step.key == password);
             // Every object of the main window works on the file as it is now.
             QCOMPARE(column(w.grid(), 3), QStringList({u"李四"_s, u"张三"_s, u"王五"_s}));
             QVERIFY(w.database().connection.execute(u"update 收送礼 set 说明='改' where 姓名='张三'"_s));
