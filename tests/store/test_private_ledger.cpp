@@ -252,6 +252,21 @@ private Q_SLOTS:
         QVERIFY(!error.isEmpty());
         QVERIFY(bytesOf(LedgerFile::name()) == before);
         QCOMPARE(strays(folder.path()), QStringList());
+
+        // A write under way elsewhere is waited for, not copied without its change and then lost with the old file.
+        const auto writer = EngineConnection::open(LedgerFile::name(), LedgerFile::password());
+        QVERIFY(writer && writer->executeNative("BEGIN IMMEDIATE")
+                && writer->executeNative("DELETE FROM 收送礼 WHERE ID > 10"));
+        EngineConnection::setBusyTimeout(50);
+        const bool duringWrite
+            = PrivateLedger::rekey(LedgerFile::name(), LedgerFile::password(), First, true, {}, &error);
+        EngineConnection::setBusyTimeout(5000);
+        QVERIFY(!duringWrite);
+        QVERIFY(writer->executeNative("COMMIT"));
+        const Seen seen = look(LedgerFile::name());
+        QCOMPARE(seen.opening, QList<int>{0});
+        QCOMPARE(seen.names.size(), 10);
+        QCOMPARE(strays(folder.path()), QStringList());
     }
 
     void backupsOpenWithTheKeyTheyWereMadeWith()
