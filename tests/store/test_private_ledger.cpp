@@ -24,6 +24,7 @@
 #include <csignal>
 #include <sqlcipher/sqlite3.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 
 using namespace Qt::StringLiterals;
 using namespace ovelta;
@@ -154,6 +155,11 @@ private Q_SLOTS:
         QVERIFY(makeLedger(LedgerFile::name(), 1));
         QVERIFY(!PrivateLedger::isPrivate(LedgerFile::name()));
         QVERIFY(!PrivateLedger::isPrivate(u"missing.xc"_s));
+        // Neither a pipe (which a reader would wait on for a writer) nor a folder is read.
+        QCOMPARE(::mkfifo("pipe.xc", 0600), 0);
+        QVERIFY(!PrivateLedger::isPrivate(u"pipe.xc"_s));
+        QVERIFY(QDir().mkdir(u"folder.xc"_s));
+        QVERIFY(!PrivateLedger::isPrivate(u"folder.xc"_s));
         for (int round = 0; round < 50; ++round) {
             const QByteArray marked = PrivateLedger::newSalt(true);
             QCOMPARE(marked.size(), PageKeys::SaltBytes);
