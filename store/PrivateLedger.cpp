@@ -1,6 +1,9 @@
 #include "PrivateLedger.h"
 
+#include "ConnectionText.h"
+#include "DatabaseConnection.h"
 #include "EngineConnection.h"
+#include "ExternalDatabase.h"
 #include "LedgerFile.h"
 #include "PageKeys.h"
 #include "PendingFile.h"
@@ -155,6 +158,17 @@ bool isPrivate(const QString& path)
         && ::pread(fd, salt.data(), std::size_t(salt.size()), 0) == salt.size();
     ::close(fd);
     return read && isMarked(salt);
+}
+
+bool canKey(const QString& password)
+{
+    const QString file = LedgerFile::name();
+    return !password.isEmpty()
+        && ConnectionText::fields(DatabaseConnection::connectionText(file, password))
+               .value(u"jet oledb:database password"_s)
+        == password
+        && ConnectionText::fields(ExternalDatabase::connectionText(file, QString(), password)).value(u"pwd"_s)
+        == password;
 }
 
 bool replaceLedger(const QString& copy, const QString& ledger)

@@ -28,6 +28,9 @@ QByteArray newSalt(bool marked);
 bool isMarked(const QByteArray& salt);
 /// True when the file at path is a private ledger (read from its salt, with no key).
 bool isPrivate(const QString& path);
+/// True when password can key a private ledger: not empty, and carried unchanged by the connection texts of
+/// 数据库连接 and 外部数据库 (a ";" is not), so that the program can open the file with it.
+bool canKey(const QString& password);
 
 /// A change made in the copy before it takes the ledger's place: runs on a connection on which the copy is the
 /// attached schema "copy"; false undoes the whole re-key.

@@ -73,6 +73,11 @@ void toggleLedgerPrivacy(MainWindow& window)
                          MessageBox::OkOnly, MessageBox::Information);
         return;
     }
+    if (!PrivateLedger::canKey(key)) {
+        MessageBox::show(u"登录口令中有“;”等不能用来加密账簿的字符。\n请先修改口令，再加密账簿。"_s, title,
+                         MessageBox::OkOnly, MessageBox::Information);
+        return;
+    }
     const QString old = LedgerFile::sessionKey();
     EngineConnection::closeAll();
     QString error;

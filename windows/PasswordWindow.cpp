@@ -94,9 +94,18 @@ void PasswordWindow::changePassword()
         return;
     }
 
-    const bool changed = PrivateLedger::isPrivate(LedgerFile::name())
-        ? rekeyWithPassword(m_host, state.accountUser, text(newBox))
-        : replaceAccountRow(db.recordSet, state.accountUser, text(newBox));
+    // The password of a private ledger is its key too, which the program must be able to open it with.
+    const bool keyed = PrivateLedger::isPrivate(LedgerFile::name());
+    if (keyed && !PrivateLedger::canKey(text(newBox))) {
+        refuse(u"账簿已加密，新密码中不能有“;”等字符，请重新输入！"_s);
+        setText(newBox, QString());
+        setText(confirmBox, QString());
+        focus(newBox);
+        return;
+    }
+
+    const bool changed = keyed ? rekeyWithPassword(m_host, state.accountUser, text(newBox))
+                               : replaceAccountRow(db.recordSet, state.accountUser, text(newBox));
     if (!changed) {
         refuse(u"密码修改失败！"_s);
         return;

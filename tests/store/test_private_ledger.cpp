@@ -3,7 +3,9 @@
 // or is killed at any moment leaving the old file or the whole new one, and backups of either key.
 
 #include "TempFolder.h"
+#include "store/DatabaseConnection.h"
 #include "store/EngineConnection.h"
+#include "store/ExternalDatabase.h"
 #include "store/LedgerBackup.h"
 #include "store/LedgerFile.h"
 #include "store/LedgerImport.h"
@@ -215,6 +217,25 @@ private Q_SLOTS:
                 QCOMPARE(shellCount(LedgerFile::name(), keys[step.to]), 300);
                 QCOMPARE(shellCount(LedgerFile::name(), keys[(step.to + 1) % 3]), -1);
             }
+        }
+    }
+
+    void aKeyIsAPasswordBothConnectionsOpenTheLedgerWith()
+    {
+        test::TempFolder folder;
+        QVERIFY(makeLedger(u"template.xc"_s, 2));
+        QVERIFY(!PrivateLedger::canKey(QString()));
+        const QStringList passwords
+            = {u"a;b"_s, u";"_s, u"{a}b"_s, u"{a;b}"_s, u"a=b"_s, u" 空 格 "_s, u"恭喜发财红"_s, u"{x"_s, u"'\""_s};
+        for (const QString& password : passwords) {
+            QFile::remove(LedgerFile::name());
+            QVERIFY(QFile::copy(u"template.xc"_s, LedgerFile::name()));
+            QVERIFY(PrivateLedger::rekey(LedgerFile::name(), LedgerFile::password(), password, true, {}, nullptr));
+            DatabaseConnection connection;
+            ExternalDatabase external;
+            const bool opens = connection.connect(LedgerFile::name(), password)
+                && external.connect(LedgerFile::name(), QString(), password);
+            QVERIFY2(PrivateLedger::canKey(password) == opens, qPrintable(password));
         }
     }
 

@@ -627,10 +627,12 @@ private Q_SLOTS:
                            u"如果忘记了口令，账簿将永远无法打开。\n\n确定要加密账簿吗？"_s;
         const QString off = u"取消加密后，不需要登录口令也能读取账簿文件。\n\n确定要取消账簿加密吗？"_s;
         const QString seeded = u"登录口令还是初始口令，加密不能保护账簿。\n请先修改口令，再加密账簿。"_s;
+        const QString unfit = u"登录口令中有“;”等不能用来加密账簿的字符。\n请先修改口令，再加密账簿。"_s;
         const QString password = u"红包2024"_s;
         const QList<Step> steps = {
             {{}, MessageBox::No, false, LedgerFile::password(), {on}},
             {{}, MessageBox::Yes, false, LedgerFile::password(), {on, seeded}},
+            {u"红;包"_s, MessageBox::Yes, false, LedgerFile::password(), {on, unfit}},
             {password, MessageBox::Yes, true, password, {on, u"账簿已加密，以后只有用登录口令才能打开。"_s}},
             {{}, MessageBox::No, true, password, {off}},
             {{}, MessageBox::Yes, false, LedgerFile::password(), {off, u"已取消账簿加密。"_s}},

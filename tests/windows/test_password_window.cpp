@@ -348,9 +348,18 @@ private Q_SLOTS:
         QVERIFY(loginAccepts(host, chinese));
         QCOMPARE(boxes.texts(), QStringList{u"密码不正确,请重新输入!"_s});
 
-        // A disk that does not take the whole new file leaves the old file, its key and its password.
+        // A password the program could not open the file with is refused, after the written checks.
         boxes.clear();
         OpenPassword w(host);
+        w.fill(chinese, u"a;b"_s, u"a;b"_s);
+        w.confirmChange();
+        QCOMPARE(described(boxes), QStringList{error(u"账簿已加密，新密码中不能有“;”等字符，请重新输入！"_s)});
+        QCOMPARE((QStringList{w.text(current), w.text(fresh), w.text(confirm), w.focused()}),
+                 (QStringList{chinese, QString(), QString(), fresh}));
+        QVERIFY(EngineConnection::open(LedgerFile::name(), chinese));
+
+        // A disk that does not take the whole new file leaves the old file, its key and its password.
+        boxes.clear();
         w.fill(chinese, u"newpass"_s, u"newpass"_s);
         ::signal(SIGXFSZ, SIG_IGN);
         struct rlimit old = {};
