@@ -6,6 +6,7 @@
 #include "store/LedgerFile.h"
 #include "store/LedgerProbe.h"
 #include "store/LedgerSchema.h"
+#include "store/PrivateLedger.h"
 #include "store/RecordSet.h"
 #include "ui/MessageBox.h"
 #include "ui/Program.h"
@@ -46,6 +47,9 @@ bool createDatabase(DatabaseObjects db)
 bool DatabaseCheck::run(DatabaseObjects db)
 {
     const QString file = LedgerFile::name();
+    // A private ledger opens with the login password only, which the login window connects it with.
+    if (PrivateLedger::isPrivate(file))
+        return true;
     if (db.connection.connect(file, LedgerFile::password())) {
         openedDatabase(db);
         return true;

@@ -6,6 +6,8 @@
 #include "store/ExternalDatabase.h"
 #include "store/LedgerFile.h"
 #include "store/LedgerStatements.h"
+#include "store/PrivateLedger.h"
+#include "store/RecordSet.h"
 #include "ui/Catalogue.h"
 #include "ui/MessageBox.h"
 #include "ui/Program.h"
@@ -48,8 +50,18 @@ void LoginWindow::attemptLogin()
     ExternalDatabase& external = m_db.external;
     SharedState& shared = SharedState::instance();
 
+    // A password that does not open a private ledger is a wrong password; its user is not looked up. A file that
+    // another program holds locked tells nothing about the password.
+    if (PrivateLedger::isPrivate(LedgerFile::name()) && !openPrivateLedger(text(u"口令编辑框"_s))) {
+        if (m_db.connection.isLockedOut())
+            MessageBox::show(u"数据库文件正被其他程序使用,请稍后再试!"_s, u"错误"_s, MessageBox::OkOnly,
+                             MessageBox::Stop);
+        else
+            refusePassword();
+        return;
+    }
     // A failed connect leaves the query without rows, which reads as an unknown user below.
-    external.connect(LedgerFile::name(), QString(), LedgerFile::password());
+    external.connect(LedgerFile::name(), QString(), LedgerFile::sessionKey());
     shared.loginRowSet = external.query(LedgerStatements::findAccount(text(u"用户编辑框"_s)));
     const QString user = external.read(shared.loginRowSet, u"用户"_s).toString();
     if (user.isEmpty()) {
@@ -70,6 +82,22 @@ void LoginWindow::attemptLogin()
         requestClose();
         return;
     }
+    refusePassword();
+}
+
+bool LoginWindow::openPrivateLedger(const QString& password)
+{
+    if (password.isEmpty() || !m_db.connection.connect(LedgerFile::name(), password))
+        return false;
+    LedgerFile::setSessionKey(password);
+    m_db.recordSet.bind(&m_db.connection);
+    m_db.recordSet.setFilter(QString());
+    return true;
+}
+
+void LoginWindow::refusePassword()
+{
+    SharedState& shared = SharedState::instance();
     ++shared.loginAttempts;
     if (shared.loginAttempts < MaxWrongPasswords) {
         MessageBox::show(u"密码不正确,请重新输入!"_s, u"错误"_s, MessageBox::OkOnly, MessageBox::Stop);

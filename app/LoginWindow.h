@@ -26,6 +26,11 @@ protected:
 private:
     /// The login attempt of 登录按钮.
     void attemptLogin();
+    /// Connects the main window's objects to a private ledger with the typed password; false when it does not
+    /// open the file (or another program holds it locked).
+    bool openPrivateLedger(const QString& password);
+    /// A wrong password: counted, and the third ends the program.
+    void refusePassword();
 
     DatabaseObjects m_db;
 };

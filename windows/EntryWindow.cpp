@@ -101,7 +101,7 @@ void EntryWindow::created()
 {
     const DatabaseObjects db = m_host.database();
     // A failed connect shows itself: the lists stay empty and a record to modify is not found.
-    db.connection.connect(LedgerFile::name(), LedgerFile::password());
+    db.connection.connect(LedgerFile::name(), LedgerFile::sessionKey());
     db.recordSet.bind(&db.connection);
 
     fillList(DirectionBox, u"收送"_s);

@@ -1,8 +1,13 @@
 #include "windows/GridCommands.h"
 
+#include "store/DatabaseConnection.h"
+#include "store/EngineConnection.h"
+#include "store/LedgerFile.h"
+#include "store/PrivateLedger.h"
 #include "ui/LedgerGrid.h"
 #include "ui/MessageBox.h"
 #include "windows/MainWindow.h"
+#include "windows/PasswordWindow.h"
 #include "windows/PeopleWindow.h"
 #include "windows/PersonWindow.h"
 #include "windows/StatisticsWindow.h"
@@ -11,6 +16,7 @@
 #include <QAction>
 #include <QMenu>
 #include <QShortcut>
+#include <sqlcipher/sqlite3.h>
 
 using namespace Qt::StringLiterals;
 
@@ -29,6 +35,61 @@ void openPersonOfCurrentRow(MainWindow& window)
         return;
     }
     (new PersonWindow(window, grid.cellText(row, 3)))->openModal();
+}
+
+/// The password of the first account, which keys a private ledger (as the password window changes it).
+QString accountPassword(MainWindow& window)
+{
+    const auto engine = window.database().connection.ready();
+    if (!engine)
+        return {};
+    const auto statement = engine->prepareNative(u"SELECT 密码 FROM 账号 ORDER BY ID LIMIT 1"_s);
+    if (!statement || sqlite3_step(statement.get()) != SQLITE_ROW)
+        return {};
+    return QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(statement.get(), 0)));
+}
+
+/// 账簿加密: keys the ledger with the login password, or a private ledger again with the program's own key,
+/// after asking; every connection of the main window is opened again on the file that results.
+void toggleLedgerPrivacy(MainWindow& window)
+{
+    const QString title = u"账簿加密"_s;
+    const QString file = LedgerFile::name();
+    const bool wasPrivate = PrivateLedger::isPrivate(file);
+    const QString question = wasPrivate
+        ? u"取消加密后，不需要登录口令也能读取账簿文件。\n\n确定要取消账簿加密吗？"_s
+        : u"加密后，账簿只能用登录口令打开：没有口令，任何人都无法打开账簿，本程序的作者也不能。\n"
+          u"如果忘记了口令，账簿将永远无法打开。\n\n确定要加密账簿吗？"_s;
+    if (MessageBox::show(question, title, MessageBox::YesNo, MessageBox::Warning, 1) != MessageBox::Yes)
+        return;
+    const QString key = wasPrivate ? LedgerFile::password() : accountPassword(window);
+    if (key.isEmpty()) {
+        MessageBox::show(u"没有找到登录口令，账簿没有加密。"_s, title, MessageBox::OkOnly, MessageBox::Stop);
+        return;
+    }
+    // The password every new ledger starts with is in the program for anyone to read: it protects nothing.
+    if (!wasPrivate && key == u"kelpo"_s) {
+        MessageBox::show(u"登录口令还是初始口令，加密不能保护账簿。\n请先修改口令，再加密账簿。"_s, title,
+                         MessageBox::OkOnly, MessageBox::Information);
+        return;
+    }
+    if (!PrivateLedger::canKey(key)) {
+        MessageBox::show(u"登录口令中有“;”等不能用来加密账簿的字符。\n请先修改口令，再加密账簿。"_s, title,
+                         MessageBox::OkOnly, MessageBox::Information);
+        return;
+    }
+    const QString old = LedgerFile::sessionKey();
+    EngineConnection::closeAll();
+    QString error;
+    const bool done = PrivateLedger::rekey(file, old, key, !wasPrivate, {}, &error);
+    PasswordWindow::reconnectLedger(window, done ? key : old);
+    window.ledgerRefill();
+    if (!done) {
+        MessageBox::show(u"没有完成，账簿保持原样：\n"_s + error, title, MessageBox::OkOnly, MessageBox::Stop);
+        return;
+    }
+    MessageBox::show(wasPrivate ? u"已取消账簿加密。"_s : u"账簿已加密，以后只有用登录口令才能打开。"_s, title,
+                     MessageBox::OkOnly, MessageBox::Information);
 }
 
 } // namespace
@@ -56,6 +117,12 @@ std::vector<GridCommand> gridCommands()
          [](MainWindow& w) { TransferCommands::backupNow(w); }},
         {u"从备份恢复"_s, u"从备份恢复"_s, QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_B),
          [](MainWindow& w) { TransferCommands::restoreBackup(w); }},
+        {},
+        {u"账簿加密命令"_s,
+         u"账簿加密"_s,
+         {},
+         toggleLedgerPrivacy,
+         [] { return PrivateLedger::isPrivate(LedgerFile::name()); }},
     };
 }
 
@@ -97,8 +164,13 @@ void installGridCommands(MainWindow& window)
         action->setObjectName(command.name);
         action->setShortcut(command.shortcut);
         action->setShortcutContext(Qt::WindowShortcut);
+        action->setCheckable(bool(command.isOn));
         QObject::connect(action, &QAction::triggered, &window,
-                         [&window, run = std::move(command.run)] { run(window); });
+                         [&window, action, run = std::move(command.run), isOn = command.isOn] {
+                             run(window);
+                             if (isOn)
+                                 action->setChecked(isOn());
+                         });
     }
 
     LedgerGrid& grid = window.grid();
@@ -120,6 +192,11 @@ QMenu* gridContextMenu(MainWindow& window)
 {
     auto* menu = new QMenu(&window);
     menu->setObjectName(u"表格菜单"_s);
+    for (const GridCommand& command : gridCommands()) {
+        auto* action = window.findChild<QAction*>(command.name, Qt::FindDirectChildrenOnly);
+        if (command.isOn && action)
+            action->setChecked(command.isOn());
+    }
     menu->addActions(commandActions(window));
     return menu;
 }

@@ -20,6 +20,8 @@ struct GridCommand
     QString caption; ///< the menu text; an entry without one is a separator
     QKeySequence shortcut;
     std::function<void(MainWindow&)> run;
+    /// For a command that is on or off: whether it is on now (asked whenever the menu opens and after each run).
+    std::function<bool()> isOn = {};
 };
 
 /// The grid's commands in menu order.

@@ -113,7 +113,7 @@ void ListWindow::loadList()
 {
     ExternalDatabase& external = m_host.database().external;
     // A fresh connection sees the rows just written through 数据库连接; when it fails the old one serves.
-    external.connect(LedgerFile::name(), QString(), LedgerFile::password());
+    external.connect(LedgerFile::name(), QString(), LedgerFile::sessionKey());
 
     QTreeWidget* view = list();
     view->clear();

@@ -1,7 +1,10 @@
 #include "windows/PasswordWindow.h"
 
 #include "store/DatabaseConnection.h"
+#include "store/EngineConnection.h"
+#include "store/ExternalDatabase.h"
 #include "store/LedgerFile.h"
+#include "store/PrivateLedger.h"
 #include "store/RecordSet.h"
 #include "ui/Catalogue.h"
 #include "ui/MessageBox.h"
@@ -25,6 +28,18 @@ void refuse(const QString& text)
     MessageBox::show(text, u"错误"_s, MessageBox::OkOnly, MessageBox::Stop);
 }
 
+/// The password change of a private ledger: the file keyed with the new password, holding it as the account's.
+bool rekeyWithPassword(LedgerHost& host, const QString& user, const QString& password)
+{
+    const QString old = LedgerFile::sessionKey();
+    EngineConnection::closeAll();
+    const bool done = PrivateLedger::rekey(
+        LedgerFile::name(), old, password, true,
+        [&](EngineConnection& copy) { return PrivateLedger::replaceAccount(copy, user, password); }, nullptr);
+    PasswordWindow::reconnectLedger(host, done ? password : old);
+    return done;
+}
+
 } // namespace
 
 PasswordWindow::PasswordWindow(LedgerHost& host, QWidget* parent)
@@ -38,7 +53,7 @@ PasswordWindow::PasswordWindow(LedgerHost& host, QWidget* parent)
 void PasswordWindow::changePassword()
 {
     const DatabaseObjects db = m_host.database();
-    db.connection.connect(LedgerFile::name(), LedgerFile::password());
+    db.connection.connect(LedgerFile::name(), LedgerFile::sessionKey());
     db.recordSet.bind(&db.connection);
 
     // Read afresh on every attempt; a table without rows leaves both texts empty.
@@ -79,7 +94,19 @@ void PasswordWindow::changePassword()
         return;
     }
 
-    if (!replaceAccountRow(db.recordSet, state.accountUser, text(newBox))) {
+    // The password of a private ledger is its key too, which the program must be able to open it with.
+    const bool keyed = PrivateLedger::isPrivate(LedgerFile::name());
+    if (keyed && !PrivateLedger::canKey(text(newBox))) {
+        refuse(u"账簿已加密，新密码中不能有“;”等字符，请重新输入！"_s);
+        setText(newBox, QString());
+        setText(confirmBox, QString());
+        focus(newBox);
+        return;
+    }
+
+    const bool changed = keyed ? rekeyWithPassword(m_host, state.accountUser, text(newBox))
+                               : replaceAccountRow(db.recordSet, state.accountUser, text(newBox));
+    if (!changed) {
         refuse(u"密码修改失败！"_s);
         return;
     }
@@ -102,6 +129,17 @@ bool PasswordWindow::replaceAccountRow(RecordSet& records, const QString& user, 
         return records.deleteCurrent() && records.addRow() && records.writeText(u"用户"_s, user)
             && records.writeText(u"密码"_s, password) && records.saveRow();
     });
+}
+
+bool PasswordWindow::reconnectLedger(LedgerHost& host, const QString& key)
+{
+    EngineConnection::closeAll();
+    LedgerFile::setSessionKey(key);
+    const DatabaseObjects db = host.database();
+    const bool connected = db.connection.connect(LedgerFile::name(), key) && db.recordSet.bind(&db.connection)
+        && db.external.connect(LedgerFile::name(), QString(), key, false, true);
+    db.recordSet.setFilter(QString());
+    return connected;
 }
 
 } // namespace ovelta

@@ -6,6 +6,7 @@
 #include "store/LedgerFile.h"
 #include "store/LedgerImport.h"
 #include "store/LedgerTransfer.h"
+#include "store/PrivateLedger.h"
 #include "ui/LedgerGrid.h"
 #include "ui/MessageBox.h"
 #include "ui/Program.h"
@@ -53,7 +54,7 @@ std::shared_ptr<EngineConnection> ledgerEngine(LedgerHost& host)
 {
     DatabaseConnection& connection = host.database().connection;
     if (!connection.isOpen())
-        connection.connect(LedgerFile::name(), LedgerFile::password());
+        connection.connect(LedgerFile::name(), LedgerFile::sessionKey());
     return connection.engine();
 }
 
@@ -303,7 +304,7 @@ void importCsv(LedgerHost& host)
 void backupNow(LedgerHost&)
 {
     QString created, error;
-    if (!LedgerBackup::create(ledgerPath(), LedgerFile::password(), Program::now(), &created, &error)) {
+    if (!LedgerBackup::create(ledgerPath(), LedgerFile::sessionKey(), Program::now(), &created, &error)) {
         fail(u"备份失败，账本没有受到影响：\n"_s + error, BackupTitle);
         return;
     }
@@ -325,7 +326,8 @@ void restoreBackup(LedgerHost& host)
     }
     QList<BackupListWindow::Entry> entries;
     for (const LedgerBackup::Backup& backup : backups)
-        entries.append({backup, LedgerBackup::countRecords(backup.path, LedgerFile::password()).value_or(-1)});
+        entries.append(
+            {backup, LedgerBackup::countRecords(backup.path, PrivateLedger::keyOpening(backup.path)).value_or(-1)});
     int chosen = -1;
     {
         BackupListWindow window(entries, LedgerBackup::shownPath(folder));
@@ -343,7 +345,8 @@ void restoreBackup(LedgerHost& host)
     if (answer != MessageBox::Yes)
         return;
     QString error;
-    const std::optional<qint64> records = LedgerBackup::verify(backup.path, LedgerFile::password(), &error);
+    const std::optional<qint64> records
+        = LedgerBackup::verify(backup.path, PrivateLedger::keyOpening(backup.path), &error);
     if (!records) {
         fail(u"这个备份不能恢复，账本没有改变：\n"_s + error, RestoreTitle);
         return;
@@ -354,11 +357,11 @@ void restoreBackup(LedgerHost& host)
         return;
     }
     QString kept;
-    if (!LedgerBackup::create(ledgerPath(), LedgerFile::password(), Program::now(), &kept, &error)) {
+    if (!LedgerBackup::create(ledgerPath(), LedgerFile::sessionKey(), Program::now(), &kept, &error)) {
         fail(u"无法先备份现在的账本，没有恢复：\n"_s + error, RestoreTitle);
         return;
     }
-    if (!LedgerBackup::restore(*engine, backup.path, LedgerFile::password(), &error)) {
+    if (!LedgerBackup::restore(*engine, backup.path, PrivateLedger::keyOpening(backup.path), &error)) {
         fail(error, RestoreTitle);
         return;
     }
@@ -377,7 +380,7 @@ bool backupAtSessionEnd(bool ledgerAtStart)
     if (ledgerAtStart && LedgerBackup::changesSinceWatch() == 0)
         return true;
     QString error;
-    if (!LedgerBackup::create(ledgerPath(), LedgerFile::password(), Program::now(), nullptr, &error)) {
+    if (!LedgerBackup::create(ledgerPath(), LedgerFile::sessionKey(), Program::now(), nullptr, &error)) {
         MessageBox::show(u"程序结束时的自动备份失败，账本没有受到影响：\n"_s + error, u"自动备份"_s, MessageBox::OkOnly,
                          MessageBox::Warning);
         return false;

@@ -2,9 +2,12 @@
 // comparison, the wrong-password counter and every way out of the window.
 
 #include "app/LoginWindow.h"
+#include "store/DatabaseConnection.h"
 #include "store/EngineConnection.h"
+#include "store/ExternalDatabase.h"
 #include "store/LedgerFile.h"
 #include "store/LedgerSchema.h"
+#include "store/PrivateLedger.h"
 #include "ui/SharedState.h"
 
 #include "GuiSupport.h"
@@ -328,6 +331,60 @@ private Q_SLOTS:
             QTest::keyClick(box, Qt::Key_Return);
         });
         QVERIFY(outcome.loggedIn);
+    }
+
+    void privateLedgerOpensWithTheTypedPasswordOnly()
+    {
+        QString error;
+        QVERIFY2(PrivateLedger::rekey(LedgerFile::name(), LedgerFile::password(), SeededPassword, true, {}, &error),
+                 qPrintable(error));
+        bool openBeforeLogin = true;
+        const Outcome outcome = runLogin([&](LoginWindow& w) {
+            openBeforeLogin = m_host->connection.isOpen() || m_host->external.isOpen();
+            // A password that does not open the file is wrong whatever the name; once it opens, the name counts.
+            login(w, u"admin"_s, u"kelp"_s);
+            login(w, u"nobody"_s, u"wrong"_s);
+            QCOMPARE(SharedState::instance().loginAttempts, quint8(2));
+            login(w, u"nobody"_s, SeededPassword);
+            login(w, u"admin"_s, SeededPassword);
+        });
+        QVERIFY(outcome.loggedIn);
+        QVERIFY(!openBeforeLogin);
+        QCOMPARE(m_boxes->texts(),
+                 QStringList({u"密码不正确,请重新输入!"_s, u"密码不正确,请重新输入!"_s, u"用户名错误!"_s}));
+        QCOMPARE(LedgerFile::sessionKey(), SeededPassword);
+        // The main window's objects work on the file with the password as its key.
+        QVERIFY(m_host->external.isOpen());
+        QVERIFY(m_host->connection.execute(u"insert into 收送礼(姓名) values('甲')"_s));
+        QVERIFY(m_host->recordSet.openTable(u"收送礼"_s));
+        QCOMPARE(m_host->external.openRowSets(), 0);
+
+        // A file another program holds locked is not a wrong password.
+        m_boxes->clear();
+        auto holder = EngineConnection::open(LedgerFile::name(), SeededPassword);
+        QVERIFY(holder && holder->executeNative("BEGIN EXCLUSIVE"));
+        EngineConnection::setBusyTimeout(50);
+        const Outcome locked = runLogin([&](LoginWindow& w) {
+            login(w, u"admin"_s, SeededPassword);
+            QCOMPARE(SharedState::instance().loginAttempts, quint8(0));
+            holder.reset();
+            login(w, u"admin"_s, SeededPassword);
+        });
+        EngineConnection::setBusyTimeout(5000);
+        QVERIFY(locked.loggedIn);
+        QCOMPARE(m_boxes->texts(), QStringList{u"数据库文件正被其他程序使用,请稍后再试!"_s});
+        QCOMPARE(m_boxes->last().icon, MessageBox::Stop);
+
+        // Three passwords that do not open it end the program, the wrong-password way.
+        m_boxes->clear();
+        const Outcome ended = runLogin([](LoginWindow& w) {
+            for (const QString& password : {u"a"_s, u"Kelpo"_s, QString()})
+                login(w, u"admin"_s, password);
+        });
+        QVERIFY(ended.ended);
+        QCOMPARE(
+            m_boxes->texts(),
+            QStringList({u"密码不正确,请重新输入!"_s, u"密码不正确,请重新输入!"_s, u"多次输入密码错误,程序将退出!"_s}));
     }
 
     void declinedDatabaseEndsBeforeTheLogin()

@@ -4,6 +4,7 @@
 #include "XSession.h"
 #include "store/LedgerFile.h"
 #include "store/LedgerSchema.h"
+#include "store/PrivateLedger.h"
 
 #include <QDir>
 #include <QFile>
@@ -403,6 +404,26 @@ private Q_SLOTS:
         struct stat info;
         QCOMPARE(::stat(QFile::encodeName(data + u"/lgbk.xc"_s).constData(), &info), 0);
         QCOMPARE(info.st_uid, Nobody);
+    }
+
+    void aPrivateLedgerOpensWithItsPasswordOnly()
+    {
+        const QString ledger = QDir(folder()).filePath(u"lgbk.xc"_s);
+        QVERIFY(ovelta::LedgerSchema::createFile(ledger, ovelta::LedgerFile::password()));
+        QVERIFY(ovelta::PrivateLedger::rekey(ledger, ovelta::LedgerFile::password(), u"kelpo"_s, true, {}, nullptr));
+        ProgramCopy copy(*m_x, folder(), m_runtime->path());
+        // Straight to the login: not taken for a file that cannot be opened.
+        const QString login = m_x->waitForWindow(copy.pid(), u"Ovelta"_s);
+        QVERIFY(!login.isEmpty());
+        QCOMPARE(m_x->windowsOf(copy.pid()).size(), 1);
+        m_x->typeText(login, u"kelp"_s);
+        m_x->pressKeys(login, {u"Return"_s});
+        const QString box = m_x->waitForWindow(copy.pid(), u"错误"_s);
+        QVERIFY2(!box.isEmpty(), "no box after a password that does not open the ledger");
+        m_x->pressKeys(box, {u"Return"_s});
+        QTRY_VERIFY_WITH_TIMEOUT(m_x->waitForWindow(copy.pid(), u"错误"_s, 200).isEmpty(), 10000);
+        QVERIFY(logIn(copy.pid(), login));
+        QVERIFY(copy.isRunning());
     }
 
     void loginShowsTheMainWindow()

@@ -96,6 +96,7 @@ public:
         Program::setNow(std::nullopt);
         SharedState::instance().clear();
         RecordSet::setErrorReporter({});
+        LedgerFile::setSessionKey(LedgerFile::password());
     }
 
     /// The bytes of a new ledger file, made once per test program by the program's own creation and copied

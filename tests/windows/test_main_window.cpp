@@ -6,6 +6,7 @@
 #include "store/ExternalDatabase.h"
 #include "store/LedgerFile.h"
 #include "store/LedgerSchema.h"
+#include "store/PrivateLedger.h"
 #include "store/RecordSet.h"
 #include "ui/FrameBox.h"
 #include "ui/LedgerGrid.h"
@@ -605,6 +606,61 @@ private Q_SLOTS:
         QCOMPARE(m_boxes->texts(),
                  QStringList({u"确定要删除选定的账目吗？\r\n数据删除后不可恢复。"_s, u"成功删除账目信息。"_s}));
         QCOMPARE(column(grid, 3), QStringList({u"张三"_s, u"王五"_s}));
+    }
+
+    void ledgerPrivacyIsToggledAfterAsking()
+    {
+        addGifts(m_three);
+        MainWindow& w = *openMain();
+        auto* command = w.findChild<QAction*>(u"账簿加密命令"_s);
+        QVERIFY(command);
+        QVERIFY(command->isCheckable());
+        struct Step
+        {
+            QString account; // the account's password set before, when not empty
+            MessageBox::Answer answer;
+            bool privateAfter;
+            QString key; // the one key that opens the file afterwards
+            QStringList texts;
+        };
+        const QString on = u"加密后，账簿只能用登录口令打开：没有口令，任何人都无法打开账簿，本程序的作者也不能。\n"
+                           u"如果忘记了口令，账簿将永远无法打开。\n\n确定要加密账簿吗？"_s;
+        const QString off = u"取消加密后，不需要登录口令也能读取账簿文件。\n\n确定要取消账簿加密吗？"_s;
+        const QString seeded = u"登录口令还是初始口令，加密不能保护账簿。\n请先修改口令，再加密账簿。"_s;
+        const QString unfit = u"登录口令中有“;”等不能用来加密账簿的字符。\n请先修改口令，再加密账簿。"_s;
+        const QString password = u"红包2024"_s;
+        const QList<Step> steps = {
+            {{}, MessageBox::No, false, LedgerFile::password(), {on}},
+            {{}, MessageBox::Yes, false, LedgerFile::password(), {on, seeded}},
+            {u"红;包"_s, MessageBox::Yes, false, LedgerFile::password(), {on, unfit}},
+            {password, MessageBox::Yes, true, password, {on, u"账簿已加密，以后只有用登录口令才能打开。"_s}},
+            {{}, MessageBox::No, true, password, {off}},
+            {{}, MessageBox::Yes, false, LedgerFile::password(), {off, u"已取消账簿加密。"_s}},
+        };
+        for (const Step& step : steps) {
+            if (!step.account.isEmpty())
+                QVERIFY(w.database().connection.execute(u"update 账号 set 密码='"_s + step.account + u"'"_s));
+            m_boxes->clear();
+            m_boxes->answer(step.answer);
+            command->trigger();
+            QCOMPARE(m_boxes->texts(), step.texts);
+            const MessageBox::Record question = m_boxes->shown().front();
+            QCOMPARE(question.title, u"账簿加密"_s);
+            QCOMPARE(question.buttons, MessageBox::YesNo);
+            QCOMPARE(question.icon, MessageBox::Warning);
+            QCOMPARE(question.defaultButton, MessageBox::No);
+            QCOMPARE(PrivateLedger::isPrivate(LedgerFile::name()), step.privateAfter);
+            QCOMPARE(command->isChecked(), step.privateAfter);
+            std::unique_ptr<QMenu> menu(gridContextMenu(w));
+            QCOMPARE(command->isChecked(), step.privateAfter);
+            QCOMPARE(LedgerFile::sessionKey(), step.key);
+            QVERIFY(EngineConnection::open(LedgerFile::name(), step.key));
+            QCOMPARE(bool(EngineConnection::open(LedgerFile::name(), password)), step.key == password);
+            // Every object of the main window works on the file as it is now.
+            QCOMPARE(column(w.grid(), 3), QStringList({u"李四"_s, u"张三"_s, u"王五"_s}));
+            QVERIFY(w.database().connection.execute(u"update 收送礼 set 说明='改' where 姓名='张三'"_s));
+            QVERIFY(w.database().external.execute(u"update 收送礼 set 说明='再改' where 姓名='张三'"_s));
+        }
     }
 
     void detailsCloseOnTheBackgroundOrEsc()

@@ -7,6 +7,8 @@
 #include "LedgerFixture.h"
 
 #include "store/EngineConnection.h"
+#include "store/LedgerFile.h"
+#include "store/PrivateLedger.h"
 #include "ui/EditBox.h"
 #include "ui/SharedState.h"
 #include "windows/PasswordWindow.h"
@@ -15,6 +17,8 @@
 #include <QPushButton>
 #include <QTimer>
 #include <QtTest>
+#include <csignal>
+#include <sys/resource.h>
 
 using namespace Qt::StringLiterals;
 using namespace ovelta;
@@ -310,6 +314,67 @@ private Q_SLOTS:
         QVERIFY(w.closed());
         QCOMPARE(accounts(host).size(), 1);
         QVERIFY(loginAccepts(host, u"newpass"_s));
+    }
+
+    void privateLedgerIsKeyedAnewWithTheNewPassword()
+    {
+        LedgerFixture fixture;
+        QVERIFY(fixture.isValid());
+        TestHost& host = fixture.host();
+        BoxRecorder& boxes = fixture.boxes();
+        QString problem;
+        QVERIFY2(PrivateLedger::rekey(LedgerFile::name(), LedgerFile::password(), seededPassword, true, {}, &problem),
+                 qPrintable(problem));
+        QVERIFY(PasswordWindow::reconnectLedger(host, seededPassword));
+        const QString chinese = u"恭喜发财红"_s; // ten GBK bytes, fifteen of UTF-8
+        {
+            OpenPassword w(host);
+            type(w.edit(current), seededPassword);
+            type(w.edit(fresh), chinese);
+            type(w.edit(confirm), chinese);
+            w.confirmChange();
+            QCOMPARE(described(boxes), QStringList{note(u"密码修改成功！"_s)});
+            QVERIFY(w.closed());
+        }
+        // The key and the stored password changed together; the host's objects work on the new file.
+        QVERIFY(PrivateLedger::isPrivate(LedgerFile::name()));
+        QVERIFY(!EngineConnection::open(LedgerFile::name(), seededPassword));
+        QVERIFY(!EngineConnection::open(LedgerFile::name(), LedgerFile::password()));
+        QVERIFY(EngineConnection::open(LedgerFile::name(), chinese));
+        QCOMPARE(LedgerFile::sessionKey(), chinese);
+        QCOMPARE(accounts(host), QStringList{u"2 admin 恭喜发财红"_s});
+        boxes.clear();
+        QVERIFY(!loginAccepts(host, seededPassword));
+        QVERIFY(loginAccepts(host, chinese));
+        QCOMPARE(boxes.texts(), QStringList{u"密码不正确,请重新输入!"_s});
+
+        // A password the program could not open the file with is refused, after the written checks.
+        boxes.clear();
+        OpenPassword w(host);
+        w.fill(chinese, u"a;b"_s, u"a;b"_s);
+        w.confirmChange();
+        QCOMPARE(described(boxes), QStringList{error(u"账簿已加密，新密码中不能有“;”等字符，请重新输入！"_s)});
+        QCOMPARE((QStringList{w.text(current), w.text(fresh), w.text(confirm), w.focused()}),
+                 (QStringList{chinese, QString(), QString(), fresh}));
+        QVERIFY(EngineConnection::open(LedgerFile::name(), chinese));
+
+        // A disk that does not take the whole new file leaves the old file, its key and its password.
+        boxes.clear();
+        w.fill(chinese, u"newpass"_s, u"newpass"_s);
+        ::signal(SIGXFSZ, SIG_IGN);
+        struct rlimit old = {};
+        ::getrlimit(RLIMIT_FSIZE, &old);
+        struct rlimit small = old;
+        small.rlim_cur = rlim_t(QFileInfo(LedgerFile::name()).size() / 2);
+        ::setrlimit(RLIMIT_FSIZE, &small);
+        w.confirmChange();
+        ::setrlimit(RLIMIT_FSIZE, &old);
+        QCOMPARE(described(boxes), QStringList{error(u"密码修改失败！"_s)});
+        QVERIFY(!w.closed());
+        QVERIFY(EngineConnection::open(LedgerFile::name(), chinese));
+        QCOMPARE(LedgerFile::sessionKey(), chinese);
+        QCOMPARE(accounts(host), QStringList{u"2 admin 恭喜发财红"_s});
+        QCOMPARE(QDir::current().entryList(QDir::Files | QDir::Hidden), QStringList{LedgerFile::name()});
     }
 
     void boxesTakeAtMostTenGbkBytes_data()

@@ -10,11 +10,13 @@
 #include "store/LedgerBackup.h"
 #include "store/LedgerImport.h"
 #include "store/LedgerTransfer.h"
+#include "store/PrivateLedger.h"
 #include "windows/BackupListWindow.h"
 #include "windows/FileChooser.h"
 #include "windows/GridCommands.h"
 #include "windows/ImportMappingWindow.h"
 #include "windows/MainWindow.h"
+#include "windows/PasswordWindow.h"
 #include "windows/TransferCommands.h"
 
 #include <QAction>
@@ -606,6 +608,51 @@ private Q_SLOTS:
         QCOMPARE(m_host->grid().rowCount(), LedgerGrid::FixedRows + 2);
         QCOMPARE(LedgerBackup::countRecords(kept, LedgerFile::password()), 3);
         QVERIFY(!QFile::exists(LedgerFile::name() + u"-journal"_s));
+    }
+
+    void privateLedgerBacksUpWithItsKeyAndRestoresEither()
+    {
+        add({record(u"收礼"_s, u"甲"_s, u"2011-6-2"_s, 1), record(u"收礼"_s, u"乙"_s, u"2011-6-3"_s, 2)});
+        TransferCommands::backupNow(*m_host);
+        const QString folder = LedgerBackup::folderOf(LedgerFile::name());
+        const QString plain = folder + u"/lgbk-20260520-103000.xc"_s;
+        QString error;
+        QVERIFY2(PrivateLedger::rekey(LedgerFile::name(), LedgerFile::password(), u"口令"_s, true, {}, &error),
+                 qPrintable(error));
+        QVERIFY(PasswordWindow::reconnectLedger(*m_host, u"口令"_s));
+        add({record(u"送礼"_s, u"丙"_s, u"2011-6-4"_s, 3)});
+        Program::setNow(Now.addSecs(60));
+        TransferCommands::backupNow(*m_host);
+        const QString keyed = folder + u"/lgbk-20260520-103100.xc"_s;
+        checkBox(m_boxes->last(), u"已备份到\n"_s + keyed, u"立即备份"_s, MessageBox::Information);
+        QVERIFY(!EngineConnection::open(keyed, LedgerFile::password()));
+        QCOMPARE(LedgerBackup::countRecords(keyed, u"口令"_s), 3);
+
+        // The list counts both; the older backup, of the program's key, is restored into the private ledger.
+        Program::setNow(Now.addSecs(120));
+        m_boxes->clear();
+        m_boxes->answer(MessageBox::Yes);
+        QStringList counts;
+        DialogSteps steps;
+        steps.steps = {{u"备份窗口"_s, [&counts](QDialog* d) {
+                            auto* table = findControl<QTableWidget>(d, u"备份表"_s);
+                            counts << table->item(0, 1)->text() << table->item(1, 1)->text();
+                            table->selectRow(1);
+                            click(d, u"恢复按钮"_s);
+                        }}};
+        steps.run([this] { TransferCommands::restoreBackup(*m_host); });
+        QCOMPARE(counts, (QStringList{u"3"_s, u"2"_s}));
+        const QString kept = folder + u"/lgbk-20260520-103200.xc"_s;
+        checkBox(m_boxes->last(),
+                 u"已从2026年5月20日 10:30:00的备份恢复，共2条账目。\n恢复前的账本已保存为备份：\n"_s + kept,
+                 u"从备份恢复"_s, MessageBox::Information);
+        QCOMPARE(namesIn(engine()), (QStringList{u"乙"_s, u"甲"_s}));
+        QVERIFY(PrivateLedger::isPrivate(LedgerFile::name()));
+        QVERIFY(!EngineConnection::open(LedgerFile::name(), LedgerFile::password()));
+        QCOMPARE(LedgerBackup::countRecords(kept, u"口令"_s), 3);
+        QVERIFY(!EngineConnection::open(kept, LedgerFile::password()));
+        QCOMPARE(LedgerBackup::countRecords(plain, LedgerFile::password()), 2);
+        LedgerFile::setSessionKey(LedgerFile::password());
     }
 
     void damagedBackupIsNotRestored()
