@@ -7,6 +7,7 @@
 #include "app/SingleInstance.h"
 #include "store/LedgerFile.h"
 #include "store/PageKeys.h"
+#include "store/PrivateLedger.h"
 #include "ui/Fonts.h"
 #include "ui/Program.h"
 #include "windows/MainWindow.h"
@@ -43,9 +44,12 @@ int Application::run(int argc, char** argv)
     // The ledger's key takes tens of milliseconds to derive: a worker thread derives it from the first moment,
     // while Qt starts and the login window is built, and the database check's connect takes it from there (or
     // waits for the rest). Nothing else changes: a missing file is not prefetched, and a key that does not open
-    // the file fails as the password would.
-    PageKeys::prefetch(QFile::decodeName(LedgerFolder::ledgerFolder() + '/' + QFile::encodeName(LedgerFile::name())),
-                       LedgerFile::password());
+    // the file fails as the password would. A folder whose name is no text, and a private ledger, whose key
+    // comes with the login, are left to the connect.
+    const QByteArray ledger = LedgerFolder::ledgerFolder() + '/' + QFile::encodeName(LedgerFile::name());
+    const QString ledgerPath = QFile::decodeName(ledger);
+    if (QFile::encodeName(ledgerPath) == ledger && !PrivateLedger::isPrivate(ledgerPath))
+        PageKeys::prefetch(ledgerPath, LedgerFile::password());
     Fonts::prepareInBackground();
     QApplication app(argc, argv);
     QApplication::setApplicationName(u"Ovelta"_s);
@@ -64,6 +68,8 @@ int Application::run(int argc, char** argv)
     // The file name resolved in the folder the program was started from until now.
     EndRoutine::noteLedgerAtStart();
     DamagedLedger::watch();
+    // A ledger re-keyed under a new password is a new file: the lock against a second copy moves to it.
+    PrivateLedger::setReplacedHandler([] { SingleInstance::lockLedgerFile(); });
     // The main window stays hidden until the login succeeds; its controls are built then, after the login
     // window has been shown.
     auto* mainWindow = new MainWindow(nullptr, LedgerWindow::Build::Later);

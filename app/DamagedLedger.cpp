@@ -4,6 +4,7 @@
 #include "store/LedgerBackup.h"
 #include "store/LedgerFile.h"
 #include "store/LedgerRescue.h"
+#include "store/PrivateLedger.h"
 #include "ui/MessageBox.h"
 #include "ui/Program.h"
 
@@ -31,7 +32,7 @@ std::optional<GoodBackup> newestGoodBackup()
     // The backup folder by its relative name: the ledger's folder is the current directory, whatever bytes
     // name it.
     for (const LedgerBackup::Backup& backup : LedgerBackup::list(u"备份"_s)) {
-        if (const auto records = LedgerBackup::verify(backup.path, LedgerFile::password(), nullptr))
+        if (const auto records = LedgerBackup::verify(backup.path, PrivateLedger::keyOpening(backup.path), nullptr))
             return GoodBackup{backup, *records};
     }
     return std::nullopt;
@@ -73,7 +74,15 @@ void offer()
         // No connection may keep the damaged file open while another takes its name.
         EngineConnection::closeAll();
         QString aside, error;
-        if (LedgerRescue::replaceWithBackup(LedgerFile::name(), good->backup.path, Program::now(), &aside, &error)) {
+        bool restored
+            = LedgerRescue::replaceWithBackup(LedgerFile::name(), good->backup.path, Program::now(), &aside, &error);
+        // A private ledger stays private: a backup keyed otherwise, or without the private mark, is keyed anew.
+        const bool isPrivateSession = LedgerFile::sessionKey() != LedgerFile::password();
+        if (restored && isPrivateSession && !PrivateLedger::isPrivate(LedgerFile::name())) {
+            restored = PrivateLedger::rekey(LedgerFile::name(), PrivateLedger::keyOpening(LedgerFile::name()),
+                                            LedgerFile::sessionKey(), true, {}, &error);
+        }
+        if (restored) {
             MessageBox::show(
                 u"已用%1的备份恢复账簿,共%2条账目。\n损坏的文件保存为“%3”。\n系统即将退出,请重新启动程序。"_s.arg(when)
                     .arg(good->records)

@@ -171,13 +171,33 @@ bool canKey(const QString& password)
         == password;
 }
 
+namespace {
+
+std::function<void()>& replacedHandler()
+{
+    static std::function<void()> handler;
+    return handler;
+}
+
+} // namespace
+
+void setReplacedHandler(std::function<void()> handler)
+{
+    replacedHandler() = std::move(handler);
+}
+
 bool replaceLedger(const QString& copy, const QString& ledger)
 {
     const QByteArray from = QFile::encodeName(copy);
     const QByteArray to = QFile::encodeName(ledger);
     if (!syncPath(from, O_RDONLY) || ::rename(from.constData(), to.constData()) != 0)
         return false;
-    syncPath(QFile::encodeName(QFileInfo(ledger).absolutePath()), O_RDONLY | O_DIRECTORY);
+    // The folder by the ledger's own name, relative when that is: a folder named in bytes that are not UTF-8
+    // has no absolute name in text.
+    const qsizetype slash = to.lastIndexOf('/');
+    syncPath(slash < 0 ? QByteArray(".") : (slash == 0 ? QByteArray("/") : to.left(slash)), O_RDONLY | O_DIRECTORY);
+    if (replacedHandler())
+        replacedHandler()();
     return true;
 }
 

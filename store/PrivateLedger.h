@@ -44,8 +44,11 @@ using CopyChange = std::function<bool(EngineConnection& connection)>;
 bool rekey(const QString& path, const QString& currentKey, const QString& newKey, bool marked, const CopyChange& change,
            QString* error);
 
-/// Puts the finished copy in place of the ledger: flushes it, renames it over the ledger and flushes the folder.
+/// Puts the finished copy in place of the ledger: flushes it, renames it over the ledger and flushes the folder;
+/// then runs the handler set with setReplacedHandler().
 bool replaceLedger(const QString& copy, const QString& ledger);
+/// What runs each time another file took the ledger's name (start-up moves its single-instance lock there).
+void setReplacedHandler(std::function<void()> handler);
 
 /// A CopyChange: the first account row of the copy is replaced by one with user and password (as the password
 /// window does in the ledger itself).

@@ -281,15 +281,20 @@ private Q_SLOTS:
         }
         if (paragraphs.last().isEmpty())
             paragraphs.removeLast();
-        QCOMPARE(paragraphs.size(), 2);
+        QCOMPARE(paragraphs.size(), 3);
         QCOMPARE(paragraphs.at(0).value(u"Format"_s),
                  u"https://www.debian.org/doc/packaging-manuals/copyright-format/1.0/"_s);
         QCOMPARE(paragraphs.at(0).value(u"Upstream-Name"_s), u"Ovelta"_s);
+        // Every file is covered, and each paragraph names its holder and a licence with its text or pointer.
         QCOMPARE(paragraphs.at(1).value(u"Files"_s), u"*"_s);
-        QVERIFY(!paragraphs.at(1).value(u"Copyright"_s).isEmpty());
-        const QString licence = paragraphs.at(1).value(u"License"_s);
+        for (qsizetype i = 1; i < paragraphs.size(); ++i) {
+            QVERIFY(!paragraphs.at(i).value(u"Copyright"_s).isEmpty());
+            QVERIFY(paragraphs.at(i).value(u"License"_s).contains(u'\n'));
+        }
+        // The metadata is free to copy, as the metainfo file itself says.
+        QCOMPARE(paragraphs.at(2).value(u"Files"_s), u"usr/share/metainfo/org.ovelta.Ovelta.metainfo.xml"_s);
+        const QString licence = paragraphs.at(2).value(u"License"_s);
         QVERIFY2(licence.startsWith(u"CC0-1.0\n"_s), qPrintable(licence));
-        // The licence it names is one that every Debian system carries in full, where the file says.
         QVERIFY(licence.contains(u"/usr/share/common-licenses/CC0-1.0"_s));
         QVERIFY(QFile::exists(u"/usr/share/common-licenses/CC0-1.0"_s));
     }

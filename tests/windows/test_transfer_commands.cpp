@@ -624,7 +624,8 @@ private Q_SLOTS:
         Program::setNow(Now.addSecs(60));
         TransferCommands::backupNow(*m_host);
         const QString keyed = folder + u"/lgbk-20260520-103100.xc"_s;
-        checkBox(m_boxes->last(), u"已备份到\n"_s + keyed, u"立即备份"_s, MessageBox::Information);
+        checkBox(m_boxes->last(), u"已备份到\n"_s + m_folder->file(u"备份/lgbk-20260520-103100.xc"_s), u"立即备份"_s,
+                 MessageBox::Information);
         QVERIFY(!EngineConnection::open(keyed, LedgerFile::password()));
         QCOMPARE(LedgerBackup::countRecords(keyed, u"口令"_s), 3);
 
@@ -644,7 +645,8 @@ private Q_SLOTS:
         QCOMPARE(counts, (QStringList{u"3"_s, u"2"_s}));
         const QString kept = folder + u"/lgbk-20260520-103200.xc"_s;
         checkBox(m_boxes->last(),
-                 u"已从2026年5月20日 10:30:00的备份恢复，共2条账目。\n恢复前的账本已保存为备份：\n"_s + kept,
+                 u"已从2026年5月20日 10:30:00的备份恢复，共2条账目。\n恢复前的账本已保存为备份：\n"_s
+                     + m_folder->file(u"备份/lgbk-20260520-103200.xc"_s),
                  u"从备份恢复"_s, MessageBox::Information);
         QCOMPARE(namesIn(engine()), (QStringList{u"乙"_s, u"甲"_s}));
         QVERIFY(PrivateLedger::isPrivate(LedgerFile::name()));
