@@ -1,11 +1,15 @@
 // The real program under a real X server: single instance, where the ledger lives, first start, login, exit
-// codes.
+// codes, and ledgers that must not be touched (a named pipe under the ledger's name, one file reached through a
+// hard link, a ledger found damaged after the login).
 
 #include "XSession.h"
+#include "store/EngineConnection.h"
+#include "store/LedgerBackup.h"
 #include "store/LedgerFile.h"
 #include "store/LedgerSchema.h"
 #include "store/PrivateLedger.h"
 
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QScopeGuard>
@@ -20,6 +24,7 @@
 #include <unistd.h>
 
 using namespace Qt::StringLiterals;
+using namespace ovelta;
 using ovelta::test::ProgramCopy;
 using ovelta::test::XSession;
 
@@ -148,6 +153,42 @@ private:
     bool m_holds = false;
 };
 
+const QString DamageTitle = u"数据库文件已损坏"_s;
+
+/// A ledger of some hundreds of pages with the records spread over them.
+bool makeLedger(const QString& path, int records)
+{
+    if (!LedgerSchema::createFile(path, LedgerFile::password()))
+        return false;
+    const auto engine = EngineConnection::open(path, LedgerFile::password());
+    return engine
+        && engine->executeNative(QStringLiteral("WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i+1 FROM n WHERE "
+                                                "i<%1) INSERT INTO 收送礼(收送,姓名,时间,关系,类型,金额,说明) SELECT "
+                                                "'收礼', '客人'||i, '2020-01-01 00:00:00', '朋友', '结婚', i*10000, "
+                                                "printf('%%080d', i) FROM n")
+                                     .arg(records)
+                                     .toUtf8()
+                                     .constData());
+}
+
+/// Overwrites a few bytes of a page in the second half of the file, where the ledger's rows lie.
+bool damage(const QString& path)
+{
+    QFile f(path);
+    if (!f.open(QIODevice::ReadWrite) || f.size() < 128 * 1024)
+        return false;
+    return f.seek((f.size() / 1024 * 3 / 4) * 1024 + 200) && f.write("DAMAGED!") == 8;
+}
+
+qint64 recordsOf(const QString& path)
+{
+    const auto engine = EngineConnection::open(path, LedgerFile::password(), EngineConnection::Options{true, false});
+    if (!engine)
+        return -1;
+    const auto count = engine->prepareNative(u"SELECT count(*) FROM 收送礼"_s);
+    return count && sqlite3_step(count.get()) == SQLITE_ROW ? sqlite3_column_int64(count.get(), 0) : -1;
+}
+
 } // namespace
 
 class TestProcess : public QObject
@@ -160,6 +201,19 @@ private:
     std::unique_ptr<QTemporaryDir> m_runtime;
 
     QString folder() const { return m_folder->path(); }
+
+    QString file(const QString& name) const { return QDir(folder()).filePath(name); }
+
+    /// Logs in with the seeded password at the login window that the copy shows.
+    bool logInAt(const ProgramCopy& copy)
+    {
+        const QString login = m_x->waitForWindow(copy.pid(), u"Ovelta"_s);
+        if (login.isEmpty())
+            return false;
+        m_x->typeText(login, u"kelpo"_s);
+        m_x->pressKeys(login, {u"Return"_s});
+        return true;
+    }
 
     /// Answers a started copy's first-start question with Yes and the success box with OK.
     /// Returns the login window's id.
@@ -461,6 +515,101 @@ private Q_SLOTS:
         }
         QVERIFY(copy.waitForExit());
         QCOMPARE(copy.exitCode(), 0);
+    }
+
+    // A named pipe under the ledger's name is named and refused; nothing waits on it.
+    void aNamedPipeUnderTheLedgersNameIsRefusedAtOnce()
+    {
+        QCOMPARE(::mkfifo(QFile::encodeName(file(u"lgbk.xc"_s)).constData(), 0600), 0);
+        ProgramCopy copy(*m_x, folder(), m_runtime->path());
+        const QString box = m_x->waitForWindow(copy.pid(), u"错误"_s);
+        QVERIFY2(!box.isEmpty(), copy.output().constData());
+        QCOMPARE(m_x->windowsOf(copy.pid()).size(), 1);
+        m_x->pressKeys(box, {u"Return"_s});
+        QVERIFY(copy.waitForExit());
+        QCOMPARE(copy.exitCode(), 0);
+        struct stat info;
+        QVERIFY(::lstat(QFile::encodeName(file(u"lgbk.xc"_s)).constData(), &info) == 0 && S_ISFIFO(info.st_mode));
+        QVERIFY(!QDir(file(u"备份"_s)).exists());
+    }
+
+    // One ledger file in two folders (a hard link): the second copy meets the first one's lock on the file.
+    void aSecondCopyOnTheSameFileThroughAHardLinkIsRefused()
+    {
+        QVERIFY(makeLedger(file(u"lgbk.xc"_s), 10));
+        QTemporaryDir other;
+        QVERIFY(ProgramCopy::install(other.path()));
+        QCOMPARE(::link(QFile::encodeName(file(u"lgbk.xc"_s)).constData(),
+                        QFile::encodeName(QDir(other.path()).filePath(u"lgbk.xc"_s)).constData()),
+                 0);
+        ProgramCopy first(*m_x, folder(), m_runtime->path());
+        QVERIFY(!m_x->waitForWindow(first.pid(), u"Ovelta"_s).isEmpty());
+        QTemporaryDir otherRuntime;
+        ProgramCopy second(*m_x, other.path(), otherRuntime.path());
+        const QString box = m_x->waitForWindow(second.pid(), u"信息提示"_s);
+        QVERIFY2(!box.isEmpty(), "the second copy is not refused");
+        QCOMPARE(m_x->windowsOf(second.pid()).size(), 1);
+        m_x->pressKeys(box, {u"Return"_s});
+        QVERIFY(second.waitForExit());
+        QCOMPARE(second.exitCode(), 0);
+        QVERIFY(first.isRunning());
+    }
+
+    // Found damaged while the grid is filled after the login: the user is told, the newest good backup is
+    // offered and put in the damaged file's place, which is kept aside; nothing is written into the damaged file
+    // and its end makes no backup.
+    void aDamagedLedgerIsRestoredFromItsNewestGoodBackup_data()
+    {
+        QTest::addColumn<bool>("withBackup");
+        QTest::newRow("with a good backup") << true;
+        QTest::newRow("without a backup") << false;
+    }
+    void aDamagedLedgerIsRestoredFromItsNewestGoodBackup()
+    {
+        QFETCH(bool, withBackup);
+        const QString ledger = file(u"lgbk.xc"_s);
+        QVERIFY(makeLedger(ledger, 3000));
+        QString good;
+        if (withBackup) {
+            QString error;
+            QVERIFY2(LedgerBackup::create(ledger, LedgerFile::password(), QDateTime(QDate(2026, 12, 1), QTime(8, 0)),
+                                          &good, &error),
+                     qPrintable(error));
+            // A newer backup that is itself damaged is passed over.
+            QString bad;
+            QVERIFY(LedgerBackup::create(ledger, LedgerFile::password(), QDateTime(QDate(2026, 12, 2), QTime(8, 0)),
+                                         &bad, &error));
+            QVERIFY(damage(bad));
+        }
+        QVERIFY(damage(ledger));
+        const QByteArray damaged = contentOf(ledger);
+        const QStringList backupsBefore = QDir(file(u"备份"_s)).entryList(QDir::Files | QDir::Hidden);
+
+        ProgramCopy copy(*m_x, folder(), m_runtime->path());
+        QVERIFY(logInAt(copy));
+        const QString box = m_x->waitForWindow(copy.pid(), DamageTitle, 30000);
+        QVERIFY2(!box.isEmpty(), copy.output().constData());
+        m_x->pressKeys(box, {u"Return"_s}); // Yes (the default) restores; without a backup, OK ends
+        if (withBackup) {
+            QString done;
+            QTRY_VERIFY_WITH_TIMEOUT(
+                !(done = m_x->waitForWindow(copy.pid(), DamageTitle, 500)).isEmpty() && done != box, 20000);
+            m_x->pressKeys(done, {u"Return"_s});
+        }
+        QVERIFY(copy.waitForExit());
+        QCOMPARE(copy.exitCode(), 0);
+
+        QCOMPARE(QDir(file(u"备份"_s)).entryList(QDir::Files | QDir::Hidden), backupsBefore);
+        const QStringList aside = QDir(folder()).entryList({u"lgbk-损坏-*.xc"_s}, QDir::Files);
+        if (!withBackup) {
+            QCOMPARE(contentOf(ledger), damaged);
+            QVERIFY(aside.isEmpty());
+            return;
+        }
+        QCOMPARE(contentOf(ledger), contentOf(good));
+        QCOMPARE(recordsOf(ledger), qint64(3000));
+        QCOMPARE(aside.size(), 1);
+        QCOMPARE(contentOf(file(aside.first())), damaged);
     }
 };
 
