@@ -51,18 +51,11 @@ void watch()
     });
 }
 
-void offer()
+namespace {
+
+/// Offers the good backup after lead, restores it when the user agrees, and ends the program.
+void offerBackup(const QString& lead, const GoodBackup* good)
 {
-    const QString lead
-        = u"数据库文件 %1 已损坏,有些账目读不出来。\n为了不让损坏扩大,这次运行不会再往账簿里写入任何内容。"_s.arg(
-            LedgerFile::name());
-    const std::optional<GoodBackup> good = newestGoodBackup();
-    if (!good) {
-        MessageBox::show(lead + u"\n\n没有找到可以用来恢复的完好备份。损坏的文件保持原样,系统即将退出!"_s, Title,
-                         MessageBox::OkOnly, MessageBox::Stop);
-        Program::end(0);
-        return;
-    }
     const QString when = good->backup.time.toString(u"yyyy年M月d日 HH:mm:ss"_s);
     const MessageBox::Answer answer = MessageBox::show(
         lead
@@ -94,6 +87,32 @@ void offer()
         }
     }
     Program::end(0);
+}
+
+} // namespace
+
+void offer()
+{
+    const QString lead
+        = u"数据库文件 %1 已损坏,有些账目读不出来。\n为了不让损坏扩大,这次运行不会再往账簿里写入任何内容。"_s.arg(
+            LedgerFile::name());
+    const std::optional<GoodBackup> good = newestGoodBackup();
+    if (!good) {
+        MessageBox::show(lead + u"\n\n没有找到可以用来恢复的完好备份。损坏的文件保持原样,系统即将退出!"_s, Title,
+                         MessageBox::OkOnly, MessageBox::Stop);
+        Program::end(0);
+        return;
+    }
+    offerBackup(lead, &*good);
+}
+
+bool offerAtStart()
+{
+    const std::optional<GoodBackup> good = newestGoodBackup();
+    if (!good)
+        return false;
+    offerBackup(u"数据库文件 %1 已存在但无法打开,可能已经损坏。未做任何改动。"_s.arg(LedgerFile::name()), &*good);
+    return true;
 }
 
 } // namespace ovelta::DamagedLedger

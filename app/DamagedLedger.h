@@ -16,5 +16,10 @@ void watch();
 /// program with exit code 0.
 void offer();
 
+/// The same offer for a ledger file that does not open at all at start-up (its first page damaged, or a file
+/// of another key): false, with nothing shown, when there is no good backup to offer; otherwise the program has
+/// ended.
+bool offerAtStart();
+
 } // namespace DamagedLedger
 } // namespace ovelta

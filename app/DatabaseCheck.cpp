@@ -1,5 +1,6 @@
 #include "app/DatabaseCheck.h"
 
+#include "app/DamagedLedger.h"
 #include "app/SingleInstance.h"
 #include "store/DatabaseConnection.h"
 #include "store/ExternalDatabase.h"
@@ -68,6 +69,9 @@ bool DatabaseCheck::run(DatabaseObjects db)
             openedDatabase(db);
             return true;
         }
+        // A damaged file that a good backup can replace is offered that backup; the file is kept aside.
+        if (DamagedLedger::offerAtStart())
+            return false;
         MessageBox::show(u"数据库文件已存在但无法打开,未做任何改动,系统即将退出!"_s, u"错误"_s, MessageBox::OkOnly,
                          MessageBox::Stop);
         Program::end(0);

@@ -253,6 +253,51 @@ private Q_SLOTS:
         QVERIFY(!db.connection.isOpen());
     }
 
+    // A file that does not open, beside a backup that passes its check: the backup is offered, and taking it
+    // keeps the unopenable file aside; declining changes nothing.
+    void anUnopenableFileIsOfferedItsNewestGoodBackup_data()
+    {
+        QTest::addColumn<int>("answer");
+        QTest::newRow("restored") << int(MessageBox::Yes);
+        QTest::newRow("declined") << int(MessageBox::No);
+    }
+    void anUnopenableFileIsOfferedItsNewestGoodBackup()
+    {
+        QFETCH(int, answer);
+        test::TempFolder folder;
+        QVERIFY(QDir::current().mkdir(u"备份"_s));
+        const QString backup = u"备份/lgbk-20261201-080000.xc"_s;
+        QVERIFY(LedgerSchema::createFile(backup, LedgerFile::password()));
+        QVERIFY(LedgerSchema::createFile(LedgerFile::name(), u"another password"_s));
+        const QByteArray before = contentOf(LedgerFile::name());
+
+        test::BoxRecorder boxes;
+        test::EndRecorder end;
+        boxes.answer(MessageBox::Answer(answer));
+        Objects db;
+        QVERIFY(!DatabaseCheck::run(db.refs()));
+        QVERIFY(end.ended());
+        QCOMPARE(end.code(), 0);
+        const MessageBox::Record offer = boxes.shown().first();
+        QVERIFY2(offer.text.contains(u"2026年12月1日 08:00:00"_s), qPrintable(offer.text));
+        QCOMPARE(offer.title, u"数据库文件已损坏"_s);
+        QCOMPARE(offer.buttons, MessageBox::YesNo);
+        QCOMPARE(offer.icon, MessageBox::Stop);
+        QCOMPARE(offer.defaultButton, MessageBox::Yes);
+        const QStringList aside = QDir::current().entryList({u"lgbk-损坏-*.xc"_s}, QDir::Files);
+        if (answer == MessageBox::No) {
+            QCOMPARE(boxes.count(), 1);
+            QCOMPARE(contentOf(LedgerFile::name()), before);
+            QVERIFY(aside.isEmpty());
+            return;
+        }
+        QCOMPARE(boxes.count(), 2);
+        QCOMPARE(boxes.last().icon, MessageBox::Information);
+        QCOMPARE(contentOf(LedgerFile::name()), contentOf(backup));
+        QCOMPARE(aside.size(), 1);
+        QCOMPARE(contentOf(aside.first()), before);
+    }
+
     void aLockedFileGetsItsOwnMessageAndOpensOnceFree()
     {
         test::TempFolder folder;
