@@ -164,4 +164,68 @@ double toDouble(qint64 ticks)
     return double(ticks) / double(TicksPerUnit);
 }
 
+QString toCapitals(qint64 ticks, bool* rounded)
+{
+    static const QChar Digits[] = {u'零', u'壹', u'贰', u'叁', u'肆', u'伍', u'陆', u'柒', u'捌', u'玖'};
+    static const QString Units[] = {QString(), u"拾"_s, u"佰"_s, u"仟"_s};
+    // Ticks to fen, half away from zero, in unsigned arithmetic: the most negative amount has no positive twin.
+    const bool negative = ticks < 0;
+    const quint64 magnitude = negative ? quint64(0) - quint64(ticks) : quint64(ticks);
+    const quint64 fenTotal = magnitude / 100 + (magnitude % 100 >= 50 ? 1 : 0);
+    if (rounded)
+        *rounded = magnitude % 100 != 0;
+    const quint64 yuan = fenTotal / 100;
+    const int jiao = int(fenTotal / 10 % 10);
+    const int fen = int(fenTotal % 10);
+
+    QString text;
+    if (negative && fenTotal != 0)
+        text += u'负';
+    if (yuan != 0) {
+        const QByteArray digits = QByteArray::number(yuan);
+        const int top = int(digits.size()) - 1; // the position of the highest digit: 0 for 个, 4 for 万 ...
+        bool zeroPending = false;
+        bool groupHasDigit = false;
+        bool hundredMillionsWritten = false;
+        for (int position = top; position >= 0; --position) {
+            const int digit = digits.at(top - position) - '0';
+            if (digit == 0) {
+                zeroPending = true;
+            } else {
+                if (zeroPending)
+                    text += Digits[0];
+                zeroPending = false;
+                groupHasDigit = true;
+                text += Digits[digit] + Units[position % 4];
+            }
+            if (position % 4 == 0 && position > 0 && groupHasDigit) {
+                const int group = position / 4;
+                if (group == 2) {
+                    text += u'亿';
+                    hundredMillionsWritten = true;
+                } else {
+                    text += u'万';
+                }
+                groupHasDigit = false;
+            }
+            // 万亿: a group of 万 above the 亿 group that holds no digit still needs its 亿.
+            if (position == 8 && !hundredMillionsWritten && top >= 12)
+                text += u'亿';
+        }
+        text += u'元';
+    }
+    if (jiao == 0 && fen == 0) {
+        if (yuan == 0)
+            text += u"零元"_s;
+        return text + u'整';
+    }
+    if (jiao != 0)
+        text += Digits[jiao] + u'角';
+    else if (yuan != 0)
+        text += Digits[0]; // fen without jiao: 壹元零伍分
+    if (fen != 0)
+        text += Digits[fen] + u'分';
+    return text;
+}
+
 } // namespace ovelta::Money

@@ -21,4 +21,10 @@ QString toLiteral(qint64 ticks);
 QString toTwoDecimals(qint64 ticks);
 double toDouble(qint64 ticks);
 
+/// An amount in capitals (大写), as banks write amounts so that no one can alter them: the amount rounded to
+/// fen (half away from zero), 零 where digits are skipped between others (10005 → 壹万零伍元整), 壹拾 for a
+/// leading ten, 整 only for a whole number of yuan (1000.5 → 壹仟元伍角, 0.05 → 伍分, 1.05 → 壹元零伍分), 负 before
+/// a negative amount, 零元整 for zero. rounded, when given, tells whether rounding to fen changed the amount.
+QString toCapitals(qint64 ticks, bool* rounded = nullptr);
+
 } // namespace ovelta::Money

@@ -148,6 +148,16 @@ QString LedgerGrid::cellText(int row, int column) const
     return m_model->cellText(row - FixedRows, column);
 }
 
+void LedgerGrid::setAmountToolTip(std::function<QString(qint64 ticks)> toolTip)
+{
+    m_model->setAmountToolTip(std::move(toolTip));
+}
+
+std::optional<qint64> LedgerGrid::amountAt(int row) const
+{
+    return m_model->amount(row - FixedRows);
+}
+
 int LedgerGrid::currentRow() const
 {
     const QModelIndex index = currentIndex();

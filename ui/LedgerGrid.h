@@ -5,6 +5,8 @@
 #include <QDate>
 #include <QPageLayout>
 #include <QTableView>
+#include <functional>
+#include <optional>
 #include <span>
 #include <vector>
 
@@ -98,6 +100,10 @@ public:
     /// Background of a data row by its row index; an invalid colour for the fixed rows and beyond the data.
     QColor rowBackground(int row) const;
     void setRowColours(const QColor& even, const QColor& odd);
+    /// The tooltip of each amount in the money column, made from its ticks (the amount in capitals).
+    void setAmountToolTip(std::function<QString(qint64 ticks)> toolTip);
+    /// The stored amount of a grid row (fixed rows counted); none for a row without one.
+    std::optional<qint64> amountAt(int row) const;
 
     /// Paints the title, header and every data row onto the printer's pages, repeating title and header on
     /// each page; the columns share the page width in proportion to their widths, the ID column left out.

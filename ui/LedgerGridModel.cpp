@@ -39,6 +39,12 @@ QVariant LedgerGridModel::data(const QModelIndex& index, int role) const
         return cellText(index.row(), index.column());
     case Qt::BackgroundRole:
         return QBrush(background(index.row()));
+    case Qt::ToolTipRole:
+        if (index.column() == MoneyColumn && m_amountToolTip) {
+            if (const std::optional<qint64> ticks = amount(index.row()))
+                return m_amountToolTip(*ticks);
+        }
+        return {};
     default:
         return {};
     }
@@ -182,6 +188,13 @@ QString LedgerGridModel::cellText(int row, int column) const
     default:
         return {};
     }
+}
+
+std::optional<qint64> LedgerGridModel::amount(int row) const
+{
+    if (row < 0 || row >= m_rows.size() || !m_rows.hasAmount(row))
+        return std::nullopt;
+    return m_rows.amountTicks(row);
 }
 
 QString LedgerGridModel::displayText(int row, int column) const

@@ -2,6 +2,9 @@
 
 #include "ui/GridRowStore.h"
 
+#include <functional>
+#include <optional>
+
 #include <QAbstractTableModel>
 #include <QColor>
 #include <span>
@@ -60,11 +63,18 @@ public:
     QColor background(int row) const { return (row % 2 == 0) ? m_even : m_odd; }
     void setRowColours(const QColor& even, const QColor& odd);
 
+    /// The tooltip of an amount in the money column (the amount in capitals), from its ticks; none when unset.
+    using AmountToolTip = std::function<QString(qint64 ticks)>;
+    void setAmountToolTip(AmountToolTip toolTip) { m_amountToolTip = std::move(toolTip); }
+    /// The stored amount of a data row, and whether it has one.
+    std::optional<qint64> amount(int row) const;
+
 private:
     /// Tells the views that the rows from row on have new running numbers and colours.
     void renumberFrom(int row);
 
     GridRowStore m_rows;
+    AmountToolTip m_amountToolTip;
     QColor m_even;
     QColor m_odd;
 };

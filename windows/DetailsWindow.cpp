@@ -3,6 +3,7 @@
 #include "ui/Catalogue.h"
 #include "ui/FrameBox.h"
 #include "ui/LedgerGrid.h"
+#include "windows/AmountCapitals.h"
 
 using namespace Qt::StringLiterals;
 
@@ -27,6 +28,8 @@ void DetailsWindow::created()
     setText(u"类型编辑框"_s, m_grid.cellText(row, 6));
     // The money cell holds the amount without its symbol, and nothing at all for zero.
     setText(u"金额编辑框"_s, u"￥"_s + m_grid.cellText(row, 7));
+    if (const std::optional<qint64> ticks = m_grid.amountAt(row))
+        control<QWidget>(u"金额编辑框"_s)->setToolTip(AmountCapitals::toolTip(*ticks));
     setText(u"说明编辑框"_s, m_grid.cellText(row, 8));
 }
 

@@ -9,6 +9,7 @@
 #include "ui/MessageBox.h"
 #include "ui/Program.h"
 #include "ui/SharedState.h"
+#include "windows/AmountCapitals.h"
 #include "windows/DetailsWindow.h"
 #include "windows/EntryWindow.h"
 #include "windows/GridCommands.h"
@@ -49,6 +50,7 @@ MainWindow::~MainWindow() = default;
 void MainWindow::wireControls()
 {
     m_grid = control<LedgerGrid>(u"高级表格"_s);
+    m_grid->setAmountToolTip(&AmountCapitals::toolTip);
     // Each toolbar action carries the 0-based index of its button.
     connect(control<QToolBar>(u"工具条1"_s), &QToolBar::actionTriggered, this,
             [this](QAction* action) { runCommand(action->data().toInt()); });

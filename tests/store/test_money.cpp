@@ -121,6 +121,68 @@ private Q_SLOTS:
         QCOMPARE(Money::parseLiteral(literal), std::optional<qint64>(ticks));
     }
 
+    // Capitals as banks write them: zeros inside and at the ends of groups, 万 and 亿 groups, jiao without fen and
+    // fen without jiao, four decimals rounded to fen.
+    void capitals_data()
+    {
+        QTest::addColumn<QString>("amount");
+        QTest::addColumn<QString>("capitals");
+        QTest::addColumn<bool>("rounded");
+        QTest::newRow("zero") << u"0"_s << u"零元整"_s << false;
+        QTest::newRow("one yuan") << u"1"_s << u"壹元整"_s << false;
+        QTest::newRow("a leading ten") << u"10"_s << u"壹拾元整"_s << false;
+        QTest::newRow("fifteen") << u"15"_s << u"壹拾伍元整"_s << false;
+        QTest::newRow("hundred") << u"100"_s << u"壹佰元整"_s << false;
+        QTest::newRow("zero inside") << u"101"_s << u"壹佰零壹元整"_s << false;
+        QTest::newRow("zero at the end") << u"110"_s << u"壹佰壹拾元整"_s << false;
+        QTest::newRow("thousand") << u"1000"_s << u"壹仟元整"_s << false;
+        QTest::newRow("two zeros inside") << u"1001"_s << u"壹仟零壹元整"_s << false;
+        QTest::newRow("zeros inside and at the end") << u"1010"_s << u"壹仟零壹拾元整"_s << false;
+        QTest::newRow("twelve hundred") << u"1200"_s << u"壹仟贰佰元整"_s << false;
+        QTest::newRow("ten thousand") << u"10000"_s << u"壹万元整"_s << false;
+        QTest::newRow("a skipped group of digits") << u"10005"_s << u"壹万零伍元整"_s << false;
+        QTest::newRow("hundred thousand") << u"100000"_s << u"壹拾万元整"_s << false;
+        QTest::newRow("zero at the wan place") << u"101000"_s << u"壹拾万零壹仟元整"_s << false;
+        QTest::newRow("zeros across the wan group") << u"1001000"_s << u"壹佰万零壹仟元整"_s << false;
+        QTest::newRow("zero inside the wan group") << u"10010000"_s << u"壹仟零壹万元整"_s << false;
+        QTest::newRow("hundred million") << u"100000000"_s << u"壹亿元整"_s << false;
+        QTest::newRow("yi with the rest skipped") << u"100000001"_s << u"壹亿零壹元整"_s << false;
+        QTest::newRow("yi and wan") << u"100010000"_s << u"壹亿零壹万元整"_s << false;
+        QTest::newRow("yi and qian wan") << u"120000000"_s << u"壹亿贰仟万元整"_s << false;
+        QTest::newRow("wan yi") << u"1000000000000"_s << u"壹万亿元整"_s << false;
+        QTest::newRow("wan yi with the rest skipped") << u"1000000000005"_s << u"壹万亿零伍元整"_s << false;
+        QTest::newRow("fen alone") << u"0.05"_s << u"伍分"_s << false;
+        QTest::newRow("jiao alone") << u"0.5"_s << u"伍角"_s << false;
+        QTest::newRow("jiao and fen") << u"0.55"_s << u"伍角伍分"_s << false;
+        QTest::newRow("jiao without fen") << u"1000.5"_s << u"壹仟元伍角"_s << false;
+        QTest::newRow("fen without jiao") << u"1.05"_s << u"壹元零伍分"_s << false;
+        QTest::newRow("ten and fen") << u"10.05"_s << u"壹拾元零伍分"_s << false;
+        QTest::newRow("every place") << u"1234.56"_s << u"壹仟贰佰叁拾肆元伍角陆分"_s << false;
+        QTest::newRow("negative") << u"-100"_s << u"负壹佰元整"_s << false;
+        QTest::newRow("negative fen") << u"-0.05"_s << u"负伍分"_s << false;
+        QTest::newRow("four decimals round to fen") << u"12.3456"_s << u"壹拾贰元叁角伍分"_s << true;
+        QTest::newRow("half a fen rounds up") << u"0.005"_s << u"壹分"_s << true;
+        QTest::newRow("below half a fen is zero") << u"0.0049"_s << u"零元整"_s << true;
+        QTest::newRow("a negative rounded to zero has no sign") << u"-0.0049"_s << u"零元整"_s << true;
+        QTest::newRow("rounding carries into yuan") << u"9.995"_s << u"壹拾元整"_s << true;
+        QTest::newRow("largest") << u"922337203685477.5807"_s
+                                 << u"玖佰贰拾贰万叁仟叁佰柒拾贰亿零叁佰陆拾捌万伍仟肆佰柒拾柒元伍角捌分"_s << true;
+    }
+    void capitals()
+    {
+        QFETCH(QString, amount);
+        QFETCH(QString, capitals);
+        QFETCH(bool, rounded);
+        const std::optional<qint64> ticks = Money::parseLiteral(amount);
+        QVERIFY(ticks);
+        bool wasRounded = !rounded;
+        QCOMPARE(Money::toCapitals(*ticks, &wasRounded), capitals);
+        QCOMPARE(wasRounded, rounded);
+        // The smallest amount has no positive twin; it reads as the largest does, negative.
+        if (*ticks == Max)
+            QCOMPARE(Money::toCapitals(Min), u"负"_s + capitals);
+    }
+
     void toDouble()
     {
         QCOMPARE(Money::toDouble(666000), 66.6);

@@ -10,6 +10,7 @@
 #include "store/RecordSet.h"
 #include "ui/FrameBox.h"
 #include "ui/LedgerGrid.h"
+#include "ui/LedgerGridModel.h"
 #include "ui/SharedState.h"
 #include "windows/GridCommands.h"
 #include "windows/MainWindow.h"
@@ -580,6 +581,30 @@ private Q_SLOTS:
         // The window shows the row and changes nothing.
         QCOMPARE(grid.currentRow(), 5);
         QCOMPARE(recordCount(), 4);
+    }
+
+    // Every amount shows itself in capitals: in the grid and in the details window, rounded to fen and saying so.
+    void amountsShowTheirCapitalsAsTooltips()
+    {
+        addGifts({{u"收礼"_s, u"张三"_s, u"2011-6-2"_s, u"1200"_s, QString()},
+                  {u"收礼"_s, u"李四"_s, u"2011-6-1"_s, u"12.3456"_s, QString()},
+                  {u"送礼"_s, u"王五"_s, u"2011-5-31"_s, u"-20"_s, QString()}});
+        MainWindow& w = *openMain();
+        LedgerGrid& grid = w.grid();
+        const QStringList expected{u"大写：壹仟贰佰元整"_s, u"大写：壹拾贰元叁角伍分（已按分四舍五入）"_s,
+                                   u"大写：负贰拾元整"_s};
+        for (int i = 0; i < expected.size(); ++i) {
+            const QModelIndex cell = grid.model()->index(i, LedgerGridModel::MoneyColumn);
+            QCOMPARE(cell.data(Qt::ToolTipRole).toString(), expected[i]);
+            QString shown;
+            grid.setCurrentCell(LedgerGrid::FixedRows + i, 4);
+            QVERIFY(whileModal(
+                u"details"_s, [&] { doubleClickGrid(grid); },
+                [&](LedgerWindow& d) { shown = d.findChild<QWidget*>(u"金额编辑框"_s)->toolTip(); }));
+            QCOMPARE(shown, expected[i]);
+        }
+        // The other columns have none.
+        QVERIFY(grid.model()->index(0, 3).data(Qt::ToolTipRole).isNull());
     }
 
     void keyboardAloneReachesTheRecordCommands()
