@@ -13,6 +13,8 @@ packages=(
     fonts-wqy-microhei libfontconfig-dev
     # encrypted database engine, its shell, and the crypto library it is built on (key derivation)
     libsqlcipher-dev sqlcipher libssl-dev
+    # names typed in pinyin (Han-Latin transliteration)
+    libicu-dev
     # tests: a real X server driven from outside, and PDF text extraction
     xvfb xdotool poppler-utils
     # benchmark: the first paint of the program's windows, seen through the X DAMAGE extension, and a session bus
