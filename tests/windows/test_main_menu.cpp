@@ -1,0 +1,299 @@
+// The main window's menu bar: its place above the written client area, every entry running the handler of its
+// toolbar button, context-menu entry or key, the Alt mnemonics, the keys window against the keys actually
+// installed, and the about window with its folder buttons.
+
+#include "store/DatabaseConnection.h"
+#include "store/LedgerFile.h"
+#include "ui/LedgerGrid.h"
+#include "windows/FileChooser.h"
+#include "windows/HelpWindows.h"
+#include "windows/MainWindow.h"
+#include "windows/ReportWindow.h"
+
+#include "GuiSupport.h"
+#include "LedgerFixture.h"
+#include "ReportSteps.h"
+
+#include <QAction>
+#include <QDesktopServices>
+#include <QDialog>
+#include <QDir>
+#include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPointer>
+#include <QPushButton>
+#include <QShortcut>
+#include <QSignalSpy>
+#include <QStatusBar>
+#include <QTimer>
+#include <QToolBar>
+#include <QUrl>
+#include <QtTest>
+
+#include <functional>
+#include <memory>
+
+using namespace Qt::StringLiterals;
+using namespace ovelta;
+using namespace ovelta::test;
+
+/// Takes the file URLs the program hands to the desktop, instead of a file manager.
+class UrlRecorder : public QObject
+{
+    Q_OBJECT
+public:
+    QList<QUrl> urls;
+
+public Q_SLOTS:
+    void open(const QUrl& url) { urls << url; }
+};
+
+class TestMainMenu : public QObject
+{
+    Q_OBJECT
+
+private:
+    MainWindow* openMain()
+    {
+        auto* window = new MainWindow(nullptr, LedgerWindow::Build::Later);
+        m_main = window;
+        window->setStartupStep([window] {
+            DatabaseObjects db = window->database();
+            return db.connection.connect(LedgerFile::name(), LedgerFile::password())
+                && db.recordSet.bind(&db.connection)
+                && db.external.connect(LedgerFile::name(), QString(), LedgerFile::password());
+        });
+        window->openModeless();
+        return window;
+    }
+
+    /// What an action leads to: every modal window it opens (closed at once, answering nothing), every box
+    /// (answered with its default button), every file dialog (cancelled), every folder handed to the desktop,
+    /// and the grid's current row afterwards.
+    QStringList trace(MainWindow& w, const std::function<void()>& act)
+    {
+        m_boxes->clear();
+        const qsizetype files = FileChooser::requests().size();
+        m_urls.urls.clear();
+        QStringList seen;
+        QTimer timer;
+        timer.setInterval(0);
+        connect(&timer, &QTimer::timeout, &timer, [&seen] {
+            QWidget* modal = QApplication::activeModalWidget();
+            if (modal == nullptr || !modal->isVisible())
+                return;
+            if (auto* window = qobject_cast<LedgerWindow*>(modal)) {
+                if (window->closeRequested())
+                    return;
+                seen << u"window "_s + window->objectName();
+                window->requestClose();
+            } else {
+                seen << u"window "_s + modal->objectName() + u' ' + modal->windowTitle();
+                if (auto* dialog = qobject_cast<QDialog*>(modal))
+                    dialog->reject();
+                else
+                    modal->close();
+            }
+        });
+        timer.start();
+        act();
+        timer.stop();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        for (const MessageBox::Record& box : m_boxes->shown())
+            seen << u"box "_s + box.title + u": "_s + box.text;
+        const QList<FileChooser::Request> requests = FileChooser::requests();
+        for (qsizetype i = files; i < requests.size(); ++i)
+            seen << u"file dialog "_s + requests.at(i).caption;
+        for (const QUrl& url : m_urls.urls)
+            seen << u"folder "_s + url.toLocalFile();
+        seen << u"row %1"_s.arg(w.grid().currentRow());
+        return seen;
+    }
+
+    /// The non-separator entries of the menu bar, by objectName.
+    static QList<QAction*> entries(MainWindow& w)
+    {
+        QList<QAction*> items;
+        for (QAction* title : w.menuBar()->actions()) {
+            for (QAction* item : title->menu()->actions()) {
+                if (!item->isSeparator())
+                    items << item;
+            }
+        }
+        return items;
+    }
+
+    /// Every key installed in the main window, with the caption of what it runs.
+    static QList<QPair<QKeySequence, QString>> installedKeys(MainWindow& w)
+    {
+        QList<QPair<QKeySequence, QString>> keys;
+        for (QAction* action : w.findChildren<QAction*>()) {
+            for (const QKeySequence& key : action->shortcuts())
+                keys.append({key, plainCaption(action->text())});
+        }
+        for (QShortcut* shortcut : w.findChildren<QShortcut*>())
+            keys.append({shortcut->key(), shortcut->whatsThis()});
+        return keys;
+    }
+
+    std::unique_ptr<LedgerFixture> m_fixture;
+    BoxRecorder* m_boxes = nullptr;
+    QPointer<MainWindow> m_main;
+    UrlRecorder m_urls;
+
+private Q_SLOTS:
+    void init()
+    {
+        m_fixture = std::make_unique<LedgerFixture>(
+            LedgerFixture::Options().unconnected().pinnedAt(QDateTime(QDate(2024, 3, 5), QTime(9, 41))));
+        QVERIFY(m_fixture->isValid());
+        m_boxes = &m_fixture->boxes();
+        FileChooser::startRecording();
+        QDesktopServices::setUrlHandler(u"file"_s, &m_urls, "open");
+        DatabaseConnection connection;
+        QVERIFY(connection.connect(LedgerFile::name(), LedgerFile::password()));
+        for (const QString& name : {u"张三"_s, u"李四"_s, u"王五"_s})
+            QVERIFY(connection.execute(u"insert into 收送礼 (收送,姓名,时间,关系,类型,金额,说明) values "
+                                       u"('收礼','%1','2011-6-2','朋友','结婚','500','')"_s.arg(name)));
+    }
+
+    void cleanup()
+    {
+        QDesktopServices::unsetUrlHandler(u"file"_s);
+        FileChooser::stopRecording();
+        delete m_main.data();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        m_fixture.reset();
+    }
+
+    void menuBarSitsAboveTheWrittenClientArea()
+    {
+        MainWindow& w = *openMain();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+        QMenuBar* bar = w.menuBar();
+        QVERIFY(bar != nullptr);
+        const int height = bar->height();
+        QVERIFY(height >= bar->fontMetrics().height());
+        QCOMPARE(bar->geometry(), QRect(0, 0, 560, height));
+        QCOMPARE(w.size(), QSize(560, 446 + height));
+        QCOMPARE(w.minimumSize(), w.maximumSize());
+        // Every written control keeps its written place in the area below the bar.
+        const QList<QPair<QString, QRect>> places = {
+            {u"高级表格"_s, {4, 58, 550, 361}},
+            {u"状态条1"_s, {0, 426, 560, 20}},
+        };
+        for (const auto& [name, rect] : places)
+            QCOMPARE(QRect(w.control(name)->mapTo(&w, QPoint(0, 0)), rect.size()), rect.translated(0, height));
+        QCOMPARE(w.control(u"工具条1"_s)->mapTo(&w, QPoint(0, 0)), QPoint(0, height));
+        QVERIFY(w.control(u"工具条1"_s)->height() <= 58);
+        QCOMPARE(bar->actions().size(), 5);
+
+        // The written keys stay: the grid is the only tab stop, and Enter and Esc do nothing.
+        QVERIFY(QTest::qWaitForWindowActive(&w));
+        QCOMPARE(w.tabSequence(), QList<QWidget*>{&w.grid()});
+        w.grid().setFocus();
+        for (Qt::Key key : {Qt::Key_Tab, Qt::Key_Return, Qt::Key_Escape}) {
+            QTest::keyClick(QApplication::focusWidget(), key);
+            QCOMPARE(QApplication::focusWidget(), static_cast<QWidget*>(&w.grid()));
+        }
+        QVERIFY(w.isVisible());
+        QVERIFY(QApplication::activeModalWidget() == nullptr);
+        QCOMPARE(m_boxes->count(), 0);
+    }
+
+    void everyEntryRunsTheHandlerOfItsButtonEntryOrKey_data()
+    {
+        QTest::addColumn<QString>("entry");
+        QTest::addColumn<QString>("source"); // the toolbar or context-menu action, when there is one
+        QTest::addColumn<QKeySequence>("key"); // the key that runs it, when there is one
+        QTest::addColumn<QString>("outcome"); // what it leads to first
+        const auto row
+            = [](const QString& entry, const QString& source, const QKeySequence& key, const QString& outcome) {
+                  QTest::newRow(qPrintable(entry)) << entry << source << key << outcome;
+              };
+        using K = QKeySequence;
+        row(u"添加人情"_s, u"工具条1_0"_s, K(Qt::CTRL | Qt::Key_N), u"window entry"_s);
+        row(u"修改人情"_s, u"工具条1_1"_s, {}, u"window entry"_s);
+        row(u"删除人情"_s, u"工具条1_2"_s, K(Qt::Key_Delete), u"box 删除账目信息提示: "_s);
+        row(u"查看账目"_s, u"查看账目命令"_s, {}, u"window details"_s);
+        row(u"查询人情"_s, u"工具条1_3"_s, K(Qt::CTRL | Qt::Key_F), u"window search"_s);
+        row(u"打印账目"_s, u"工具条1_6"_s, K(Qt::CTRL | Qt::Key_P), u"window 打印预览"_s);
+        row(u"刷新数据"_s, u"工具条1_8"_s, K(Qt::Key_F5), u"row -1"_s);
+        row(u"退出系统"_s, u"工具条1_9"_s, {}, u"box 退出提示: 确定要退出吗？"_s);
+        row(u"查看此人往来"_s, u"查看此人往来命令"_s, K(Qt::CTRL | Qt::Key_D), u"window person 往来明细 - 李四"_s);
+        row(u"往来汇总"_s, u"往来汇总命令"_s, K(Qt::CTRL | Qt::Key_H), u"window people"_s);
+        row(u"人情统计"_s, u"人情统计命令"_s, K(Qt::CTRL | Qt::Key_T), u"window statistics"_s);
+        row(u"导出CSV"_s, u"导出CSV"_s, K(Qt::CTRL | Qt::Key_E), u"file dialog 导出CSV"_s);
+        row(u"导入CSV"_s, u"导入CSV"_s, K(Qt::CTRL | Qt::Key_I), u"file dialog 导入CSV"_s);
+        row(u"立即备份"_s, u"立即备份"_s, K(Qt::CTRL | Qt::Key_B), u"box 立即备份: "_s);
+        row(u"从备份恢复"_s, u"从备份恢复"_s, K(Qt::CTRL | Qt::SHIFT | Qt::Key_B), u"box 从备份恢复: "_s);
+        row(u"账簿加密"_s, u"账簿加密命令"_s, {}, u"box 账簿加密: "_s);
+        row(u"打开账簿所在文件夹"_s, u"账簿文件夹按钮"_s, {}, u"folder "_s);
+        row(u"来往关系"_s, u"工具条1_4"_s, {}, u"window relations"_s);
+        row(u"酒席类型"_s, u"工具条1_5"_s, {}, u"window banquetTypes"_s);
+        row(u"修改口令"_s, u"工具条1_7"_s, {}, u"window password"_s);
+        row(u"快捷键"_s, {}, K(Qt::Key_F1), u"window keys 快捷键"_s);
+        row(u"关于"_s, {}, {}, u"window about 关于"_s);
+    }
+
+    void everyEntryRunsTheHandlerOfItsButtonEntryOrKey()
+    {
+        QFETCH(QString, entry);
+        QFETCH(QString, source);
+        QFETCH(QKeySequence, key);
+        QFETCH(QString, outcome);
+        MainWindow& w = *openMain();
+        QVERIFY(QTest::qWaitForWindowActive(&w));
+
+        // The table covers the menu bar, entry by entry.
+        QStringList names;
+        for (QAction* item : entries(w))
+            names << item->objectName();
+        QCOMPARE(names.size(), 22);
+        auto* item = w.findChild<QAction*>(entry + u"菜单项"_s);
+        QVERIFY2(item != nullptr && names.contains(item->objectName()), qPrintable(entry));
+        QCOMPARE(plainCaption(item->text()), entry);
+
+        const auto fromRow = [&](const std::function<void()>& act) {
+            w.grid().setFocus();
+            w.grid().setCurrentCell(3, 3);
+            // Each backup is the first of its minute.
+            QDir(u"备份"_s).removeRecursively();
+            return trace(w, act);
+        };
+        const QStringList byMenu = fromRow([&] { item->trigger(); });
+        QVERIFY2(byMenu.first().startsWith(outcome), qPrintable(byMenu.join(u" | "_s)));
+        if (outcome.startsWith(u"folder"_s))
+            QCOMPARE(byMenu.first(), u"folder "_s + QDir::currentPath()); // the ledger's folder
+
+        if (auto* action = source.isEmpty() ? nullptr : w.findChild<QAction*>(source)) {
+            // The entry triggers the very action of the button or context-menu entry, and shows its key.
+            QSignalSpy triggered(action, &QAction::triggered);
+            QCOMPARE(fromRow([&] { item->trigger(); }), byMenu);
+            QCOMPARE(triggered.count(), 1);
+            QCOMPARE(fromRow([&] { action->trigger(); }), byMenu);
+            QCOMPARE(item->text().section(u'\t', 1), action->shortcut().toString(QKeySequence::NativeText));
+            QCOMPARE(item->isCheckable(), action->isCheckable());
+            QCOMPARE(action->shortcut(), key);
+        } else if (!source.isEmpty()) {
+            // A button of the about window.
+            QStringList byButton;
+            QVERIFY(whileOpen(
+                u"about"_s, [&] { (new AboutWindow)->openModal(); },
+                [&](ReportWindow& about) {
+                    byButton = fromRow([&] { findControl<QPushButton>(&about, source)->click(); });
+                }));
+            QCOMPARE(byButton, byMenu);
+        }
+        if (!key.isEmpty()) {
+            // A closed dialog of the toolkit's own leaves the window to the window system to activate again.
+            w.activateWindow();
+            QVERIFY(QTest::qWaitForWindowActive(&w));
+            QCOMPARE(fromRow([&] { QTest::keySequence(&w.grid(), key); }), byMenu);
+        }
+    }
+};
+
+QTEST_MAIN(TestMainMenu)
+#include "test_main_menu.moc"
