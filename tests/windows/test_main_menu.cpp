@@ -293,6 +293,121 @@ private Q_SLOTS:
             QCOMPARE(fromRow([&] { QTest::keySequence(&w.grid(), key); }), byMenu);
         }
     }
+
+    void mnemonicsOpenTheirMenusAndDoNotClash()
+    {
+        MainWindow& w = *openMain();
+        QVERIFY(QTest::qWaitForWindowActive(&w));
+        const auto mnemonic = [](const QAction* action) {
+            return QKeySequence::mnemonic(action->text().section(u'\t', 0, 0)).toString();
+        };
+        QStringList titles;
+        for (QAction* title : w.menuBar()->actions()) {
+            titles << mnemonic(title);
+            QStringList items;
+            for (QAction* item : title->menu()->actions()) {
+                if (item->isSeparator())
+                    continue;
+                QVERIFY2(!mnemonic(item).isEmpty(), qPrintable(item->text()));
+                QVERIFY2(!items.contains(mnemonic(item)), qPrintable(item->text()));
+                items << mnemonic(item);
+            }
+            // Alt and the letter open the menu from the grid.
+            const QKeySequence key = QKeySequence::mnemonic(title->text());
+            QVERIFY2(!key.isEmpty(), qPrintable(title->text()));
+            QTest::keyClick(&w.grid(), key[0].key(), Qt::AltModifier);
+            QTRY_COMPARE(QApplication::activePopupWidget(), title->menu());
+            title->menu()->close();
+            QTRY_VERIFY(QApplication::activePopupWidget() == nullptr);
+        }
+        QCOMPARE(titles, QStringList({u"Alt+Z"_s, u"Alt+W"_s, u"Alt+S"_s, u"Alt+E"_s, u"Alt+H"_s}));
+        QCOMPARE(m_boxes->count(), 0);
+    }
+
+    void keysWindowListsEveryInstalledKey()
+    {
+        MainWindow& w = *openMain();
+        QVERIFY(QTest::qWaitForWindowActive(&w));
+        const QList<QPair<QKeySequence, QString>> keys = installedKeys(w);
+        QStringList texts;
+        for (const auto& [key, caption] : keys) {
+            const QString text = key.toString(QKeySequence::NativeText);
+            // No two commands share a key: a shared one would run neither.
+            QVERIFY2(!texts.contains(text), qPrintable(text));
+            QVERIFY2(!caption.isEmpty(), qPrintable(text));
+            texts << text;
+        }
+        for (const QString& key :
+             {u"Ctrl+N"_s, u"Del"_s, u"Ctrl+F"_s, u"Ctrl+P"_s, u"F5"_s, u"F1"_s, u"Ctrl+D"_s, u"Ctrl+H"_s, u"Ctrl+T"_s,
+              u"Ctrl+E"_s, u"Ctrl+I"_s, u"Ctrl+B"_s, u"Ctrl+Shift+B"_s, u"Shift+F10"_s})
+            QVERIFY2(texts.contains(key), qPrintable(key));
+        // Every key the menu bar shows is one that is installed.
+        for (QAction* item : entries(w)) {
+            const QString shown = item->text().section(u'\t', 1);
+            QVERIFY2(shown.isEmpty() || texts.contains(shown), qPrintable(item->text()));
+        }
+
+        QStringList rows;
+        QVERIFY(whileOpen(
+            u"keys"_s, [&] { QTest::keyClick(&w.grid(), Qt::Key_F1); },
+            [&](ReportWindow& window) { rows = qobject_cast<KeysWindow*>(&window)->rows(); }));
+        for (const auto& [key, caption] : keys) {
+            const QString row = key.toString(QKeySequence::NativeText) + u'\t' + caption;
+            QVERIFY2(rows.contains(row), qPrintable(row));
+        }
+        // Then the keys every window shares.
+        for (const QString& key : {u"Tab"_s, u"Shift+Tab"_s, u"Enter"_s, u"Esc"_s, u"Alt+字母"_s, u"菜单键"_s})
+            QCOMPARE(rows.filter(QRegularExpression(u"^\\Q"_s + key + u"\\E\t"_s)).size(), 1);
+        QCOMPARE(rows.size(), keys.size() + 7);
+    }
+
+    void aboutShowsTheFoldersAndLibraries()
+    {
+        MainWindow& w = *openMain();
+        const QString ledger = QDir::currentPath();
+        const QString backups = QDir(ledger).filePath(u"备份"_s);
+        QVERIFY(whileOpen(
+            u"about"_s, [&] { w.findChild<QAction*>(u"关于菜单项"_s)->trigger(); },
+            [&](ReportWindow& about) {
+                QCOMPARE(findControl<QLabel>(&about, u"版本标签"_s)->text(), u"Ovelta V1.3　人情往来账簿"_s);
+                QCOMPARE(findControl<QLabel>(&about, u"账簿位置标签"_s)->text(), u"账簿在："_s + ledger);
+                QCOMPARE(findControl<QLabel>(&about, u"备份位置标签"_s)->text(), u"备份在："_s + backups);
+                const QString libraries = findControl<QLabel>(&about, u"程序库标签"_s)->text();
+                for (const QString& part : {u"Qt "_s + QString::fromLatin1(qVersion()) + u"（LGPL-3.0）"_s,
+                                            u"SQLCipher"_s, u"（BSD-3-Clause）"_s, u"OpenSSL"_s, u"（Apache-2.0）"_s})
+                    QVERIFY2(libraries.contains(part), qPrintable(part));
+
+                struct Press
+                {
+                    QString button;
+                    bool backupsMade;
+                    QStringList folders; // handed to the desktop
+                    QString box;
+                };
+                const QList<Press> presses = {
+                    {u"账簿文件夹按钮"_s, false, {ledger}, {}},
+                    {u"备份文件夹按钮"_s, false, {}, u"还没有备份：备份文件夹“%1”在第一次备份时建立。"_s.arg(backups)},
+                    {u"备份文件夹按钮"_s, true, {backups}, {}},
+                };
+                for (const Press& press : presses) {
+                    if (press.backupsMade)
+                        QVERIFY(QDir(ledger).mkdir(u"备份"_s));
+                    m_boxes->clear();
+                    m_urls.urls.clear();
+                    findControl<QPushButton>(&about, press.button)->click();
+                    QStringList folders;
+                    for (const QUrl& url : m_urls.urls)
+                        folders << url.toLocalFile();
+                    QCOMPARE(folders, press.folders);
+                    QCOMPARE(m_boxes->texts(), press.box.isEmpty() ? QStringList() : QStringList{press.box});
+                    if (!press.box.isEmpty()) {
+                        QCOMPARE(m_boxes->last().title, u"打开备份文件夹"_s);
+                        QCOMPARE(m_boxes->last().buttons, MessageBox::OkOnly);
+                        QCOMPARE(m_boxes->last().icon, MessageBox::Information);
+                    }
+                }
+            }));
+    }
 };
 
 QTEST_MAIN(TestMainMenu)
