@@ -188,6 +188,11 @@ private Q_SLOTS:
         QCOMPARE(w.control(u"工具条1"_s)->mapTo(&w, QPoint(0, 0)), QPoint(0, height));
         QVERIFY(w.control(u"工具条1"_s)->height() <= 58);
         QCOMPARE(bar->actions().size(), 5);
+        // The toolbar's keys leave its buttons' tooltips as they were: the caption, none on button 5.
+        const QList<QAction*> buttons = findControl<QToolBar>(&w, u"工具条1"_s)->actions();
+        for (int i = 0; i < buttons.size(); ++i)
+            QCOMPARE(findControl<QToolBar>(&w, u"工具条1"_s)->widgetForAction(buttons.at(i))->toolTip(),
+                     i == 5 ? QString() : buttons.at(i)->text());
 
         // The written keys stay: the grid is the only tab stop, and Enter and Esc do nothing.
         QVERIFY(QTest::qWaitForWindowActive(&w));
@@ -407,6 +412,30 @@ private Q_SLOTS:
                     }
                 }
             }));
+    }
+
+    void privacyEntryShowsTheLedgerState()
+    {
+        MainWindow& w = *openMain();
+        QVERIFY(w.database().connection.execute(u"update 账号 set 密码='红包2024'"_s));
+        auto* entry = w.findChild<QAction*>(u"账簿加密菜单项"_s);
+        auto* command = w.findChild<QAction*>(u"账簿加密命令"_s);
+        QVERIFY(entry->isCheckable());
+        // Answered No, then Yes, then No: the entry is ticked exactly while the ledger is encrypted.
+        for (const auto& [answer, on] : QList<QPair<MessageBox::Answer, bool>>{
+                 {MessageBox::No, false}, {MessageBox::Yes, true}, {MessageBox::No, true}}) {
+            m_boxes->answer(answer);
+            entry->trigger();
+            QCOMPARE(entry->isChecked(), on);
+            QCOMPARE(command->isChecked(), on);
+        }
+        // Changed behind the menu's back, the entry shows the ledger's state when its menu opens.
+        command->setChecked(false);
+        QCOMPARE(entry->isChecked(), false);
+        QMenu* data = w.findChild<QMenu*>(u"数据菜单"_s);
+        data->popup(QPoint(0, 0));
+        QCOMPARE(entry->isChecked(), true);
+        data->close();
     }
 };
 
