@@ -26,6 +26,8 @@
 #include <QShortcut>
 #include <QSignalSpy>
 #include <QStatusBar>
+#include <QStyle>
+#include <QStyleFactory>
 #include <QTimer>
 #include <QToolBar>
 #include <QUrl>
@@ -326,6 +328,25 @@ private Q_SLOTS:
             QTRY_VERIFY(QApplication::activePopupWidget() == nullptr);
         }
         QCOMPARE(titles, QStringList({u"Alt+Z"_s, u"Alt+W"_s, u"Alt+S"_s, u"Alt+E"_s, u"Alt+H"_s}));
+
+        // Where the style lets Alt alone move into the menu bar, the bar keeps its keys: Right and Enter open the
+        // second menu, Esc leaves it.
+        std::unique_ptr<QStyle> windowsStyle(QStyleFactory::create(u"Windows"_s));
+        QVERIFY(windowsStyle);
+        w.menuBar()->setStyle(windowsStyle.get());
+        QVERIFY(w.menuBar()->style()->styleHint(QStyle::SH_MenuBar_AltKeyNavigation, nullptr, w.menuBar()));
+        w.grid().setFocus();
+        QTest::keyPress(&w.grid(), Qt::Key_Alt, Qt::AltModifier);
+        QTest::keyRelease(&w.grid(), Qt::Key_Alt);
+        QTRY_COMPARE(QApplication::focusWidget(), static_cast<QWidget*>(w.menuBar()));
+        QTest::keyClick(w.menuBar(), Qt::Key_Right);
+        QTest::keyClick(w.menuBar(), Qt::Key_Return);
+        QTRY_COMPARE(QApplication::activePopupWidget(), w.menuBar()->actions().at(1)->menu());
+        QTest::keyClick(QApplication::activePopupWidget(), Qt::Key_Escape);
+        QTRY_VERIFY(QApplication::activePopupWidget() == nullptr);
+        QTest::keyClick(w.menuBar(), Qt::Key_Escape);
+        QTRY_COMPARE(QApplication::focusWidget(), static_cast<QWidget*>(&w.grid()));
+        w.menuBar()->setStyle(nullptr);
         QCOMPARE(m_boxes->count(), 0);
     }
 
