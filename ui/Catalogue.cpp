@@ -175,6 +175,7 @@ WindowDef makeMainWindow()
     w.minimiseBox = true;
     w.programIcon = true;
     w.taskbar = true;
+    w.menuBar = true;
 
     // Caption under the image, and the same text as tooltip; button 5 has none.
     const QStringList captions = {u"添加人情"_s, u"修改人情"_s, u"删除人情"_s, u"查询人情"_s, u"来往关系"_s,

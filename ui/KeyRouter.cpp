@@ -6,6 +6,7 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QKeyEvent>
+#include <QMenuBar>
 #include <QPlainTextEdit>
 #include <QPointer>
 
@@ -150,8 +151,9 @@ bool KeyRouter::eventFilter(QObject* watched, QEvent* event)
         window->noteFocus(qobject_cast<QWidget*>(watched));
         return QObject::eventFilter(watched, event);
     }
-    // An open drop-down list or calendar keeps its own keys.
-    if (QApplication::activePopupWidget() != nullptr)
+    // An open drop-down list, calendar or menu keeps its own keys, and so does a menu bar the user is moving
+    // along with the keyboard.
+    if (QApplication::activePopupWidget() != nullptr || qobject_cast<QMenuBar*>(QApplication::focusWidget()) != nullptr)
         return QObject::eventFilter(watched, event);
 
     auto* key = static_cast<QKeyEvent*>(event);

@@ -1,5 +1,6 @@
 #include "ui/LedgerWindow.h"
 
+#include "ui/Fonts.h"
 #include "ui/KeyRouter.h"
 #include "ui/Pictures.h"
 #include "ui/Program.h"
@@ -13,6 +14,7 @@
 #include <QEventLoop>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenuBar>
 #include <QMouseEvent>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -77,10 +79,36 @@ void LedgerWindow::buildControls()
     if (m_controlsBuilt)
         return;
     m_controlsBuilt = true;
-    WindowBuilder::build(m_def, this);
+    if (m_def.menuBar) {
+        m_menuBar = new QMenuBar(this);
+        m_menuBar->setObjectName(u"菜单栏"_s);
+        m_menuBar->setFont(Fonts::gui());
+        m_client = new QWidget(this);
+        m_client->setObjectName(u"客户区"_s);
+        m_client->resize(m_def.clientSize());
+        fitMenuBar();
+    }
+    WindowBuilder::build(m_def, clientArea());
     const QList<QWidget*> stops = orderedTabStops(false);
     for (qsizetype i = 0; i + 1 < stops.size(); ++i)
         QWidget::setTabOrder(stops.at(i), stops.at(i + 1));
+}
+
+QWidget* LedgerWindow::clientArea() const
+{
+    return m_client != nullptr ? m_client : const_cast<LedgerWindow*>(this);
+}
+
+void LedgerWindow::fitMenuBar()
+{
+    if (m_menuBar == nullptr)
+        return;
+    const QSize client = m_def.clientSize();
+    const int height = m_menuBar->heightForWidth(client.width()) > 0 ? m_menuBar->heightForWidth(client.width())
+                                                                     : m_menuBar->sizeHint().height();
+    m_menuBar->setGeometry(0, 0, client.width(), height);
+    m_client->setGeometry(0, height, client.width(), client.height());
+    setFixedSize(client.width(), client.height() + height);
 }
 
 LedgerWindow::~LedgerWindow()

@@ -11,6 +11,7 @@ class QAbstractButton;
 class QComboBox;
 class QDateTimeEdit;
 class QEventLoop;
+class QMenuBar;
 
 namespace ovelta {
 
@@ -33,6 +34,14 @@ public:
     ~LedgerWindow() override;
 
     const WindowDef& def() const { return m_def; }
+
+    /// The menu bar of a window whose layout asks for one, built with the controls; else nullptr.
+    QMenuBar* menuBar() const { return m_menuBar; }
+    /// The widget the controls are built in: the area below the menu bar, or the window itself without one.
+    QWidget* clientArea() const;
+    /// Places the menu bar at its height for the menus it holds now, the client area below it, and fixes the
+    /// window's size to both; call after filling the bar.
+    void fitMenuBar();
 
     /// The control of that name; aborts the test or program with "no control NAME in CAPTION" when missing.
     QWidget* control(const QString& name) const;
@@ -80,7 +89,8 @@ Q_SIGNALS:
 protected:
     /// Runs once before the window is first shown; the controls exist by then, unless the window builds them here.
     virtual void created() { }
-    /// Builds the controls from the layout data and sets their tab order, once; does nothing when they exist.
+    /// Builds the controls from the layout data (below the menu bar, when the layout asks for one) and sets their
+    /// tab order, once; does nothing when they exist.
     void buildControls();
     bool controlsBuilt() const { return m_controlsBuilt; }
     /// A close asked for by the user (close box, Alt+F4, Esc where it closes). False keeps the window open.
@@ -118,6 +128,8 @@ private:
     void restoreOthers();
 
     WindowDef m_def;
+    QMenuBar* m_menuBar = nullptr;
+    QWidget* m_client = nullptr;
     bool m_opened = false;
     bool m_created = false;
     bool m_controlsBuilt = false;

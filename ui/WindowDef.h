@@ -77,6 +77,9 @@ struct WindowDef
     bool dragAnywhere = false;
     bool programIcon = false;
     bool taskbar = false;
+    /// A menu bar above the client area: the window grows by the bar's height and the controls keep their
+    /// places relative to the area below it.
+    bool menuBar = false;
     std::vector<ControlDef> controls;
 
     /// Client size: the outer size less the frame and title bar this window's frame kind draws.

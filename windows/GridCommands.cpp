@@ -180,6 +180,8 @@ void installGridCommands(MainWindow& window)
                      [&window, &grid](const QPoint& pos) { openMenuAt(window, grid.viewport()->mapToGlobal(pos)); });
     // The X11 desktops' other menu key; the Menu key itself arrives as a context-menu event.
     auto* shiftF10 = new QShortcut(QKeySequence(Qt::SHIFT | Qt::Key_F10), &grid);
+    shiftF10->setObjectName(u"表格菜单键"_s);
+    shiftF10->setWhatsThis(u"打开表格的右键菜单"_s);
     shiftF10->setContext(Qt::WidgetWithChildrenShortcut);
     QObject::connect(shiftF10, &QShortcut::activated, &window, [&window, &grid] {
         const QModelIndex current = grid.currentIndex();
@@ -192,13 +194,18 @@ QMenu* gridContextMenu(MainWindow& window)
 {
     auto* menu = new QMenu(&window);
     menu->setObjectName(u"表格菜单"_s);
+    refreshGridCommands(window);
+    menu->addActions(commandActions(window));
+    return menu;
+}
+
+void refreshGridCommands(MainWindow& window)
+{
     for (const GridCommand& command : gridCommands()) {
         auto* action = window.findChild<QAction*>(command.name, Qt::FindDirectChildrenOnly);
         if (command.isOn && action)
             action->setChecked(command.isOn());
     }
-    menu->addActions(commandActions(window));
-    return menu;
 }
 
 } // namespace ovelta

@@ -34,4 +34,7 @@ void installGridCommands(MainWindow& window);
 /// The menu the grid shows, built from the window's command actions; the caller owns it.
 QMenu* gridContextMenu(MainWindow& window);
 
+/// Sets the commands that are on or off to their state now, as a menu that shows them must before it opens.
+void refreshGridCommands(MainWindow& window);
+
 } // namespace ovelta

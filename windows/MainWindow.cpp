@@ -16,6 +16,7 @@
 #include "windows/LedgerFill.h"
 #include "windows/LedgerUpdate.h"
 #include "windows/ListWindow.h"
+#include "windows/MainMenu.h"
 #include "windows/PasswordWindow.h"
 #include "windows/SearchWindow.h"
 
@@ -51,11 +52,26 @@ void MainWindow::wireControls()
 {
     m_grid = control<LedgerGrid>(u"高级表格"_s);
     m_grid->setAmountToolTip(&AmountCapitals::toolTip);
+    auto* toolbar = control<QToolBar>(u"工具条1"_s);
     // Each toolbar action carries the 0-based index of its button.
-    connect(control<QToolBar>(u"工具条1"_s), &QToolBar::actionTriggered, this,
-            [this](QAction* action) { runCommand(action->data().toInt()); });
+    connect(toolbar, &QToolBar::actionTriggered, this, [this](QAction* action) { runCommand(action->data().toInt()); });
+    // The keys of the toolbar's everyday commands, which the menu bar shows.
+    const QList<QPair<Command, QKeySequence>> keys = {
+        {AddRecord, QKeySequence(Qt::CTRL | Qt::Key_N)},
+        {DeleteRecord, QKeySequence(Qt::Key_Delete)},
+        {Search, QKeySequence(Qt::CTRL | Qt::Key_F)},
+        {Print, QKeySequence(Qt::CTRL | Qt::Key_P)},
+        {Refresh, QKeySequence(Qt::Key_F5)},
+    };
+    for (const auto& [command, key] : keys) {
+        QAction* action = toolbar->actions().at(command);
+        action->setShortcut(key);
+        action->setShortcutContext(Qt::WindowShortcut);
+    }
     connect(m_grid, &LedgerGrid::cellDoubleClicked, this, &MainWindow::openDetails);
     installGridCommands(*this);
+    installMainMenu(*this);
+    fitMenuBar();
 }
 
 void MainWindow::setStartupStep(std::function<bool()> step)

@@ -7,9 +7,10 @@
 
 namespace ovelta {
 
-/// The main window (Ovelta): the ledger grid 高级表格, the toolbar 工具条1 with its ten commands, the status bar
-/// 状态条1, and the program's three database objects 数据库连接, 记录集 and 外部数据库, which live as long as the
-/// window and which every other window uses through LedgerHost.
+/// The main window (Ovelta): the menu bar with every command above the written client area, the ledger grid
+/// 高级表格, the toolbar 工具条1 with its ten commands (Ctrl+N, Del, Ctrl+F, Ctrl+P and F5 run five of them), the
+/// status bar 状态条1, and the program's three database objects 数据库连接, 记录集 and 外部数据库, which live as long
+/// as the window and which every other window uses through LedgerHost.
 ///
 /// The window never closes by itself: its close query either ends the program or keeps it open.
 class MainWindow : public LedgerWindow, public LedgerHost
@@ -60,7 +61,7 @@ protected:
     void aboutToBeDestroyed() override;
 
 private:
-    /// Connects the toolbar, the grid and the grid's commands to their handlers.
+    /// Connects the toolbar, the grid, the grid's commands and the menu bar to their handlers.
     void wireControls();
     void addRecord();
     void modifyRecord();

@@ -21,8 +21,9 @@ namespace {
 
 const QString AddTitle = u"添加新的收支账目"_s;
 
-// Client coordinates of the main window: the toolbar's ten buttons share its width above the grid, whose first
-// data row lies under the title and header rows.
+// Coordinates in the main window's written client area, below its menu bar: the toolbar's ten buttons share its
+// width above the grid, whose first data row lies under the title and header rows.
+const int ClientHeight = 446;
 const QPoint AddButton(30, 28);
 const QPoint ModifyButton(85, 28);
 const QPoint FirstDataRow(100, 118);
@@ -66,6 +67,8 @@ QString TestEntryEndToEnd::logIn(ProgramCopy& copy, const QString& login)
 
 void TestEntryEndToEnd::click(const QString& window, QPoint at)
 {
+    // The window is taller than its client area by the menu bar above it.
+    at.ry() += m_x->windowSize(window).height() - ClientHeight;
     m_x->xdotool({u"mousemove"_s, u"--sync"_s, u"--window"_s, window, QString::number(at.x()), QString::number(at.y()),
                   u"click"_s, u"1"_s});
 }

@@ -18,6 +18,7 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QLayout>
+#include <QMenuBar>
 #include <QPushButton>
 #include <QScreen>
 #include <QStatusBar>
@@ -189,11 +190,12 @@ private Q_SLOTS:
         LedgerWindow window(defById(id));
         // Among siblings, Qt stacks the later child on top.
         QList<QWidget*> siblings;
-        for (QObject* child : window.children()) {
+        for (QObject* child : window.clientArea()->children()) {
             auto* w = qobject_cast<QWidget*>(child);
             if (w != nullptr && window.def().control(w->objectName()) != nullptr)
                 siblings.append(w);
         }
+        QVERIFY(!siblings.isEmpty());
         QStringList bottomToTop = namesOf(siblings);
         QStringList tableOrder;
         for (const ControlDef& c : window.def().controls) {
@@ -260,10 +262,24 @@ private Q_SLOTS:
         LedgerWindow window(def);
         QCOMPARE(window.objectName(), id);
         QCOMPARE(window.windowTitle(), caption);
-        QCOMPARE(window.size(), client);
+        // Only the main window has a menu bar; the window grows by its height and the written client area lies
+        // whole below it.
+        QCOMPARE(window.menuBar() != nullptr, id == u"main"_s);
+        int barHeight = 0;
+        if (QMenuBar* bar = window.menuBar()) {
+            bar->addMenu(u"账目(&Z)"_s);
+            window.fitMenuBar();
+            barHeight = bar->height();
+            QVERIFY(barHeight > 0);
+            QCOMPARE(bar->geometry(), QRect(0, 0, client.width(), barHeight));
+        }
+        QCOMPARE(window.clientArea()->size(), client);
+        QCOMPARE(window.clientArea()->mapTo(&window, QPoint(0, 0)), QPoint(0, barHeight));
+        const QSize whole = client + QSize(0, barHeight);
+        QCOMPARE(window.size(), whole);
         // Fixed size: neither resizable nor maximisable.
-        QCOMPARE(window.minimumSize(), client);
-        QCOMPARE(window.maximumSize(), client);
+        QCOMPARE(window.minimumSize(), whole);
+        QCOMPARE(window.maximumSize(), whole);
         const Qt::WindowFlags flags = window.windowFlags();
         QVERIFY(!(flags & Qt::WindowMaximizeButtonHint));
         QCOMPARE(bool(flags & Qt::FramelessWindowHint), frameless);
