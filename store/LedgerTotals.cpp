@@ -32,11 +32,6 @@ namespace {
 constexpr auto PersonExpression = "lower(trim(姓名,' 　'))";
 constexpr auto PersonIndex = "CREATE INDEX IF NOT EXISTS 收送礼_往来人 ON 收送礼(lower(trim(姓名,' 　')))";
 
-// The four aggregates of one person's records, with the directions bound as ?1 (received) and ?2 (given).
-// sum() over integers fails the statement on overflow instead of turning to floating point.
-constexpr auto Sums = "count(CASE WHEN 收送=?1 THEN 1 END),coalesce(sum(CASE WHEN 收送=?1 THEN 金额 END),0),"
-                      "count(CASE WHEN 收送=?2 THEN 1 END),coalesce(sum(CASE WHEN 收送=?2 THEN 金额 END),0)";
-
 const QByteArray& received()
 {
     static const QByteArray text = u"收礼"_s.toUtf8();
@@ -322,16 +317,12 @@ private:
     std::atomic<bool> m_refused = false;
 };
 
-/// The four aggregates from column first on.
-void readSums(sqlite3_stmt* statement, int first, GiftSum& in, GiftSum& out)
+bool add(qint64& total, qint64 value)
 {
-    in.count = sqlite3_column_int64(statement, first);
-    in.ticks = sqlite3_column_int64(statement, first + 1);
-    out.count = sqlite3_column_int64(statement, first + 2);
-    out.ticks = sqlite3_column_int64(statement, first + 3);
+    return !__builtin_add_overflow(total, value, &total);
 }
 
-bool add(qint64& total, qint64 value)
+bool add(Sum& total, Sum value)
 {
     return !__builtin_add_overflow(total, value, &total);
 }
@@ -341,7 +332,7 @@ bool add(GiftSum& total, const GiftSum& value)
     return add(total.count, value.count) && add(total.ticks, value.ticks);
 }
 
-bool difference(const GiftSum& in, const GiftSum& out, qint64& balance)
+bool difference(const GiftSum& in, const GiftSum& out, Sum& balance)
 {
     return !__builtin_sub_overflow(in.ticks, out.ticks, &balance);
 }
@@ -542,7 +533,7 @@ std::optional<QList<PersonTotals>> LedgerTotals::totalsByPerson()
     other.join();
     if (overflow) {
         for (const PersonTotals& t : totals) {
-            if (qint64 balance = 0; !difference(t.received, t.given, balance)) {
+            if (Sum balance = 0; !difference(t.received, t.given, balance)) {
                 fail(Failure::Overflow, u"The balance of %1 is out of range."_s.arg(t.name));
                 return std::nullopt;
             }
@@ -564,7 +555,6 @@ std::optional<PersonHistory> LedgerTotals::recordsOfPerson(const QString& name)
         : QByteArray(PersonExpression) + "=lower(trim(?3,' 　'))";
     const QByteArray listSql
         = "SELECT ID,收送,姓名,时间,关系,类型,金额,说明 FROM 收送礼 WHERE " + person + " ORDER BY 时间,ID";
-    const QByteArray sumSql = QByteArray("SELECT ") + Sums + " FROM 收送礼 WHERE " + person;
     const QByteArray nameUtf8 = name.toUtf8();
 
     auto prepare = [this, &nameUtf8](const QByteArray& sql) -> Statement {
@@ -581,26 +571,12 @@ std::optional<PersonHistory> LedgerTotals::recordsOfPerson(const QString& name)
     };
 
     PersonHistory history;
-    {
-        const Statement sums = prepare(sumSql);
-        if (!sums)
-            return std::nullopt;
-        if (sqlite3_step(sums.get()) != SQLITE_ROW) {
-            failFromEngine();
-            return std::nullopt;
-        }
-        readSums(sums.get(), 0, history.received, history.given);
-        if (!difference(history.received, history.given, history.balance)) {
-            fail(Failure::Overflow, u"The balance is out of range."_s);
-            return std::nullopt;
-        }
-    }
-
     const Statement list = prepare(listSql);
     if (!list)
         return std::nullopt;
     sqlite3_stmt* raw = list.get();
-    qint64 balance = 0;
+    // Added up here as the records are read: the engine's sum() would stop at 64 bits.
+    Sum balance = 0;
     int rc = SQLITE_ROW;
     while ((rc = sqlite3_step(raw)) == SQLITE_ROW) {
         PersonRecord record;
@@ -615,9 +591,10 @@ std::optional<PersonHistory> LedgerTotals::recordsOfPerson(const QString& name)
         const QByteArray direction = record.direction.toUtf8();
         bool ok = true;
         if (direction == received())
-            ok = add(balance, record.ticks);
+            ok = add(history.received, GiftSum{1, record.ticks}) && add(balance, Sum(record.ticks));
         else if (direction == given())
-            ok = !__builtin_sub_overflow(balance, record.ticks, &balance);
+            ok = add(history.given, GiftSum{1, record.ticks})
+                && !__builtin_sub_overflow(balance, Sum(record.ticks), &balance);
         if (!ok) {
             fail(Failure::Overflow, u"The running balance is out of range."_s);
             return std::nullopt;
@@ -629,6 +606,7 @@ std::optional<PersonHistory> LedgerTotals::recordsOfPerson(const QString& name)
         failFromEngine();
         return std::nullopt;
     }
+    history.balance = balance;
     return history;
 }
 

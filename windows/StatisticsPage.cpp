@@ -20,6 +20,7 @@
 #include <QTableView>
 #include <QVBoxLayout>
 #include <QValueAxis>
+#include <algorithm>
 
 using namespace Qt::StringLiterals;
 
@@ -42,12 +43,18 @@ QStandardItem* countCell(qint64 count)
     return item;
 }
 
-QStandardItem* moneyCell(qint64 ticks)
+QStandardItem* moneyCell(Sum ticks)
 {
     QStandardItem* item = cell(ReportText::money(ticks));
-    item->setData(ticks, Qt::UserRole);
+    item->setData(ReportText::plain(ticks), Qt::UserRole);
     item->setData(ReportText::exact(ticks), TableExport::ExportRole);
     return item;
+}
+
+/// Yuan as floating point: the chart is only a picture of the table, and this is exact enough to draw.
+double yuan(Sum ticks)
+{
+    return double(ticks) / double(Money::TicksPerUnit);
 }
 
 QList<QStandardItem*> rowOf(const QString& key, const GroupTotals& g)
@@ -93,7 +100,7 @@ StatisticsPage::StatisticsPage(Grouping grouping, QWidget* parent)
     for (int c = 0; c < Balance; ++c)
         m_table->setColumnWidth(c, widths[c]);
     // Every column in view, the balance included, with room for the scroll bar.
-    m_table->setMinimumWidth(80 + 64 + 104 + 64 + 104 + 110 + 24);
+    m_table->setMinimumWidth(m_baseWidth);
     m_chartView->setRenderHint(QPainter::Antialiasing);
     m_chartView->setMinimumWidth(360);
 
@@ -198,10 +205,9 @@ bool StatisticsPage::refresh()
         const QString key = g.key.isEmpty() ? missing : g.key;
         m_model->appendRow(rowOf(key, g));
         categories << key;
-        // The chart is only a picture of the table: yuan as floating point is exact enough to draw.
-        *received << Money::toDouble(g.received.ticks);
-        *given << Money::toDouble(g.given.ticks);
-        *balance << Money::toDouble(g.balance);
+        *received << yuan(g.received.ticks);
+        *given << yuan(g.given.ticks);
+        *balance << yuan(g.balance);
     }
     m_model->appendRow(rowOf(u"合计"_s, *total));
     QFont bold = m_table->font();
@@ -209,6 +215,9 @@ bool StatisticsPage::refresh()
     for (int c = 0; c < ColumnCount; ++c)
         m_model->item(m_model->rowCount() - 1, c)->setFont(bold);
     ReportText::widenToContents(*m_table);
+    // Every column in view, the balance included, however many digits the sums have: the chart beside it gives
+    // way.
+    m_table->setMinimumWidth(std::max(m_baseWidth, ReportText::widthForContents(*m_table)));
 
     auto* series = new QBarSeries;
     series->append(received);

@@ -44,6 +44,8 @@ private:
     QTableView* m_table;
     QChartView* m_chartView;
     QComboBox* m_year = nullptr;
+    /// The table's width before any sums are in it.
+    int m_baseWidth = 80 + 64 + 104 + 64 + 104 + 110 + 24;
 };
 
 } // namespace ovelta
