@@ -364,14 +364,38 @@ std::optional<QList<GroupTotals>> fold(const QList<StatisticsCell>& cells, std::
     return groups;
 }
 
-/// Text order without ASCII case, the empty key last.
-void sortByKey(QList<GroupTotals>& groups)
+/// In the order of the list, then the rest in code-point order of their text, the empty key last.
+void sortByList(QList<GroupTotals>& groups, const QStringList& list)
 {
-    std::sort(groups.begin(), groups.end(), [](const GroupTotals& a, const GroupTotals& b) {
-        if (a.key.isEmpty() != b.key.isEmpty())
-            return b.key.isEmpty();
-        return LedgerTotals::personKey(a.key) < LedgerTotals::personKey(b.key);
+    // Of entries that are one value, the first counts.
+    QHash<QString, qsizetype> rank;
+    for (qsizetype i = list.size() - 1; i >= 0; --i)
+        rank.insert(LedgerTotals::personKey(list.at(i)), i);
+    struct Item
+    {
+        GroupTotals group;
+        qsizetype rank; ///< -1: not in the list
+        QList<uint> codePoints;
+    };
+    QList<Item> items;
+    items.reserve(groups.size());
+    for (GroupTotals& group : groups) {
+        const qsizetype r = group.key.isEmpty() ? -1 : rank.value(LedgerTotals::personKey(group.key), -1);
+        QList<uint> codePoints = group.key.toUcs4();
+        items.append(Item{std::move(group), r, std::move(codePoints)});
+    }
+    std::sort(items.begin(), items.end(), [](const Item& a, const Item& b) {
+        if (a.group.key.isEmpty() != b.group.key.isEmpty())
+            return b.group.key.isEmpty();
+        if ((a.rank < 0) != (b.rank < 0))
+            return a.rank >= 0;
+        if (a.rank >= 0)
+            return a.rank < b.rank;
+        return a.codePoints < b.codePoints;
     });
+    groups.clear();
+    for (Item& item : items)
+        groups.append(std::move(item.group));
 }
 
 } // namespace
@@ -700,19 +724,21 @@ std::optional<QList<GroupTotals>> LedgerTotals::byYear(const QList<StatisticsCel
     return groups;
 }
 
-std::optional<QList<GroupTotals>> LedgerTotals::byKind(const QList<StatisticsCell>& cells, std::optional<int> year)
+std::optional<QList<GroupTotals>> LedgerTotals::byKind(const QList<StatisticsCell>& cells, std::optional<int> year,
+                                                       const QStringList& list)
 {
     auto groups = fold(cells, year, [](const StatisticsCell& c) { return c.kind; });
     if (groups)
-        sortByKey(*groups);
+        sortByList(*groups, list);
     return groups;
 }
 
-std::optional<QList<GroupTotals>> LedgerTotals::byRelation(const QList<StatisticsCell>& cells, std::optional<int> year)
+std::optional<QList<GroupTotals>> LedgerTotals::byRelation(const QList<StatisticsCell>& cells, std::optional<int> year,
+                                                           const QStringList& list)
 {
     auto groups = fold(cells, year, [](const StatisticsCell& c) { return c.relation; });
     if (groups)
-        sortByKey(*groups);
+        sortByList(*groups, list);
     return groups;
 }
 

@@ -101,10 +101,14 @@ public:
 
     /// Per year, oldest first, records without a date last (key empty).
     static std::optional<QList<GroupTotals>> byYear(const QList<StatisticsCell>& cells);
-    /// Per occasion or relation, in the order of their text (ASCII case ignored), the empty key last; of one
-    /// year, or of every record when year is empty.
-    static std::optional<QList<GroupTotals>> byKind(const QList<StatisticsCell>& cells, std::optional<int> year);
-    static std::optional<QList<GroupTotals>> byRelation(const QList<StatisticsCell>& cells, std::optional<int> year);
+    /// Per occasion or relation, of one year, or of every record when year is empty: in the order of the list
+    /// (the lookup table 类型 or 关系 in its ID order, as the entry window offers them; blanks at both ends and ASCII
+    /// case ignored), the values not in the list after them in the code-point order of their text, the empty key
+    /// last.
+    static std::optional<QList<GroupTotals>> byKind(const QList<StatisticsCell>& cells, std::optional<int> year,
+                                                    const QStringList& list = {});
+    static std::optional<QList<GroupTotals>> byRelation(const QList<StatisticsCell>& cells, std::optional<int> year,
+                                                        const QStringList& list = {});
     /// The sum of the groups; nothing when it overflows.
     static std::optional<GroupTotals> overall(const QList<GroupTotals>& groups);
 

@@ -147,9 +147,10 @@ QChart& StatisticsPage::chart() const
     return *m_chartView->chart();
 }
 
-bool StatisticsPage::setCells(const QList<StatisticsCell>& cells, const QList<int>& years)
+bool StatisticsPage::setCells(const QList<StatisticsCell>& cells, const QList<int>& years, const QStringList& list)
 {
     m_cells = cells;
+    m_list = list;
     if (m_year != nullptr) {
         const QSignalBlocker quiet(m_year);
         m_year->clear();
@@ -171,10 +172,10 @@ bool StatisticsPage::refresh()
         groups = LedgerTotals::byYear(m_cells);
         break;
     case ByKind:
-        groups = LedgerTotals::byKind(m_cells, year);
+        groups = LedgerTotals::byKind(m_cells, year, m_list);
         break;
     case ByRelation:
-        groups = LedgerTotals::byRelation(m_cells, year);
+        groups = LedgerTotals::byRelation(m_cells, year, m_list);
         break;
     }
     std::optional<GroupTotals> total;

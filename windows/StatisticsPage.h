@@ -27,9 +27,10 @@ public:
 
     StatisticsPage(Grouping grouping, QWidget* parent = nullptr);
 
-    /// Shows the cells; the year box offers the given years, newest first. False (and nothing shown) when a
-    /// sum goes beyond the range.
-    bool setCells(const QList<StatisticsCell>& cells, const QList<int>& years);
+    /// Shows the cells; the year box offers the given years, newest first; occasions and relations come in the
+    /// order of list (the lookup table's entries), others after them. False (and nothing shown) when a sum goes
+    /// beyond the range.
+    bool setCells(const QList<StatisticsCell>& cells, const QList<int>& years, const QStringList& list = {});
 
     QStandardItemModel& model() const { return *m_model; }
     QChart& chart() const;
@@ -40,6 +41,7 @@ private:
 
     Grouping m_grouping;
     QList<StatisticsCell> m_cells;
+    QStringList m_list;
     QStandardItemModel* m_model;
     QTableView* m_table;
     QChartView* m_chartView;

@@ -41,6 +41,9 @@ using namespace ovelta::test;
 
 namespace {
 
+/// Records' 类型 and 关系, either empty for a known one.
+using KindsAndRelations = QList<std::pair<QString, QString>>;
+
 QList<QStringList> rows(const QAbstractItemModel& model)
 {
     QList<QStringList> result;
@@ -151,14 +154,14 @@ private Q_SLOTS:
             QCOMPARE(year->currentIndex(), 0);
             QList<QStringList> all = rows(m);
             QCOMPARE(all.size(), 7);
-            // "Tea" and "tea " are one occasion.
-            QCOMPARE(all.at(0).at(0).toLower(), u"tea"_s);
-            QCOMPARE(all.at(0).mid(1), (QStringList{u"0"_s, u"￥0.00"_s, u"2"_s, u"￥310.0005"_s, u"￥-310.0005"_s}));
-            QCOMPARE(all.at(1), (QStringList{u"乔迁"_s, u"1"_s, u"￥0.0003"_s, u"0"_s, u"￥0.00"_s, u"￥0.0003"_s}));
-            QCOMPARE(all.at(2), (QStringList{u"探病"_s, u"1"_s, u"￥0.00"_s, u"0"_s, u"￥0.00"_s, u"￥0.00"_s}));
-            QCOMPARE(all.at(3), (QStringList{u"生日"_s, u"2"_s, u"￥0.30"_s, u"1"_s, u"￥50.50"_s, u"￥-50.20"_s}));
-            QCOMPARE(all.at(4),
+            // In the order of the list 类型; "Tea" and "tea " are one occasion, not in the list, after it.
+            QCOMPARE(all.at(0),
                      (QStringList{u"结婚"_s, u"2"_s, u"￥300.0001"_s, u"0"_s, u"￥0.00"_s, u"￥300.0001"_s}));
+            QCOMPARE(all.at(1), (QStringList{u"生日"_s, u"2"_s, u"￥0.30"_s, u"1"_s, u"￥50.50"_s, u"￥-50.20"_s}));
+            QCOMPARE(all.at(2), (QStringList{u"乔迁"_s, u"1"_s, u"￥0.0003"_s, u"0"_s, u"￥0.00"_s, u"￥0.0003"_s}));
+            QCOMPARE(all.at(3), (QStringList{u"探病"_s, u"1"_s, u"￥0.00"_s, u"0"_s, u"￥0.00"_s, u"￥0.00"_s}));
+            QCOMPARE(all.at(4).at(0).toLower(), u"tea"_s);
+            QCOMPARE(all.at(4).mid(1), (QStringList{u"0"_s, u"￥0.00"_s, u"2"_s, u"￥310.0005"_s, u"￥-310.0005"_s}));
             QCOMPARE(all.at(5), (QStringList{u"未填"_s, u"1"_s, u"￥1.00"_s, u"0"_s, u"￥0.00"_s, u"￥1.00"_s}));
             QCOMPARE(all.at(6),
                      (QStringList{u"合计"_s, u"7"_s, u"￥301.3004"_s, u"3"_s, u"￥360.5005"_s, u"￥-59.2001"_s}));
@@ -166,13 +169,67 @@ private Q_SLOTS:
             year->setCurrentIndex(2);
             QCOMPARE(rows(m),
                      (QList<QStringList>{
-                         {u"乔迁"_s, u"1"_s, u"￥0.0003"_s, u"0"_s, u"￥0.00"_s, u"￥0.0003"_s},
                          {u"生日"_s, u"0"_s, u"￥0.00"_s, u"1"_s, u"￥50.50"_s, u"￥-50.50"_s},
+                         {u"乔迁"_s, u"1"_s, u"￥0.0003"_s, u"0"_s, u"￥0.00"_s, u"￥0.0003"_s},
                          {u"合计"_s, u"1"_s, u"￥0.0003"_s, u"1"_s, u"￥50.50"_s, u"￥-50.4997"_s},
                      }));
             QChart& chart = w.page(StatisticsPage::ByKind).chart();
             QCOMPARE(chart.title(), u"按类型：2021年"_s);
             QCOMPARE(barsOf(chart)->barSets().at(0)->count(), 2);
+        });
+    }
+
+    // Occasions and relations in the order of their lists (the tables 类型 and 关系 in ID order, as the entry window
+    // offers them, spelt with other blanks or ASCII case too), the values not in the lists after them in code-point
+    // order, 未填 last.
+    void kindsAndRelationsInTheOrderOfTheirLists_data()
+    {
+        QTest::addColumn<QString>("table");
+        QTest::addColumn<QStringList>("added");
+        QTest::addColumn<KindsAndRelations>("records");
+        QTest::addColumn<QStringList>("keys");
+        QTest::newRow("类型") << u"类型表"_s << QStringList{}
+                              << KindsAndRelations{{u"满月"_s, {}}, {u"Apple"_s, {}}, {u"升职 "_s, {}}}
+                              << QStringList{u"结婚"_s,  u"生日"_s, u"升职"_s, u"乔迁"_s, u"探病"_s,
+                                             u"Apple"_s, u"Tea"_s,  u"满月"_s, u"未填"_s, u"合计"_s};
+        QTest::newRow("类型, an entry added to the list")
+            << u"类型表"_s << QStringList{u"满月"_s} << KindsAndRelations{{u"满月"_s, {}}, {u"Apple"_s, {}}}
+            << QStringList{u"结婚"_s,  u"生日"_s, u"乔迁"_s, u"探病"_s, u"满月"_s,
+                           u"Apple"_s, u"Tea"_s,  u"未填"_s, u"合计"_s};
+        QTest::newRow("关系") << u"关系表"_s << QStringList{}
+                              << KindsAndRelations{{{}, u"老乡"_s}, {{}, u"Boss"_s}, {{}, u"其他"_s}, {{}, u"boss"_s}}
+                              << QStringList{u"亲戚"_s, u"朋友"_s, u"同学"_s, u"同事"_s, u"其他"_s,
+                                             u"Boss"_s, u"老乡"_s, u"邻居"_s, u"未填"_s, u"合计"_s};
+    }
+    void kindsAndRelationsInTheOrderOfTheirLists()
+    {
+        QFETCH(QString, table);
+        QFETCH(QStringList, added);
+        QFETCH(KindsAndRelations, records);
+        QFETCH(QStringList, keys);
+        EngineConnection& engine = *m_host->connection.engine();
+        for (const QString& entry : added) {
+            const auto insert = engine.prepareNative(u"INSERT INTO 类型(类型) VALUES(?)"_s);
+            QVERIFY(insert);
+            const QByteArray text = entry.toUtf8();
+            sqlite3_bind_text(insert.get(), 1, text.constData(), int(text.size()), SQLITE_TRANSIENT);
+            QCOMPARE(sqlite3_step(insert.get()), SQLITE_DONE);
+        }
+        QList<KnownRecord> extra;
+        for (const auto& [kind, relation] : records)
+            extra.append({u"收礼"_s,
+                          u"某人"_s,
+                          u"2023-01-01 00:00:00"_s,
+                          relation.isEmpty() ? u"同事"_s : relation,
+                          kind.isEmpty() ? u"结婚"_s : kind,
+                          10000,
+                          {}});
+        QVERIFY(addRecords(engine, extra));
+        withWindow([&](StatisticsWindow& w) {
+            QStringList shown;
+            for (const QStringList& r : rows(*findControl<QTableView>(&w, table)->model()))
+                shown << r.at(0);
+            QCOMPARE(shown, keys);
         });
     }
 
