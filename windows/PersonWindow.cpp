@@ -31,6 +31,14 @@ QStandardItem* cell(const QString& text, const QVariant& plain = {}, Qt::Alignme
     return item;
 }
 
+/// A date as the grid shows it; files and copies get YYYY-MM-DD.
+QStandardItem* dateCell(const QDate& date)
+{
+    QStandardItem* item = cell(ReportText::date(date), date);
+    item->setData(ReportText::isoDate(date), TableExport::ExportRole);
+    return item;
+}
+
 /// A name too long for its column is shown whole in the tool tip.
 QStandardItem* nameCell(const QString& name)
 {
@@ -153,7 +161,7 @@ bool PersonWindow::load()
     for (const PersonRecord& r : history->records) {
         m_model->appendRow({
             cell(QString::number(++number), r.id, Qt::AlignRight),
-            cell(ReportText::date(r.date), r.date),
+            dateCell(r.date),
             cell(r.direction),
             nameCell(r.name),
             cell(r.relation),

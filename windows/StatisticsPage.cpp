@@ -156,7 +156,7 @@ bool StatisticsPage::setCells(const QList<StatisticsCell>& cells, const QList<in
         m_year->clear();
         m_year->addItem(u"全部年份"_s);
         for (const int year : years)
-            m_year->addItem(u"%1年"_s.arg(year), year);
+            m_year->addItem(year == 0 ? u"无日期"_s : u"%1年"_s.arg(year), year);
     }
     return refresh();
 }

@@ -27,7 +27,8 @@ public:
 
     StatisticsPage(Grouping grouping, QWidget* parent = nullptr);
 
-    /// Shows the cells; the year box offers the given years, newest first; occasions and relations come in the
+    /// Shows the cells; the year box offers the given years in their order, 0 as 无日期 (the records without a
+    /// date); occasions and relations come in the
     /// order of list (the lookup table's entries), others after them. False (and nothing shown) when a sum goes
     /// beyond the range.
     bool setCells(const QList<StatisticsCell>& cells, const QList<int>& years, const QStringList& list = {});

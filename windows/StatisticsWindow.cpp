@@ -56,9 +56,10 @@ bool StatisticsWindow::load()
     }
     QList<int> years;
     for (const StatisticsCell& cell : *cells) {
-        if (cell.year != 0 && !years.contains(cell.year))
+        if (!years.contains(cell.year))
             years << cell.year;
     }
+    // Newest first; 0, the records without a date, last.
     std::sort(years.begin(), years.end(), std::greater<>());
     // Occasions and relations in the order the entry window offers them; a list that cannot be read leaves
     // the values in the order of their text.

@@ -354,7 +354,7 @@ private Q_SLOTS:
     void personRecordsSavedAndCopiedExactly()
     {
         addKnown({{u"收礼"_s, u"=1+1"_s, u"2023-05-01 00:00:00"_s, u"朋友"_s, u"结婚"_s, 1234567, u"a,\"b\""_s},
-                  {u"送礼"_s, u"=1+1"_s, u"2023-06-01 00:00:00"_s, u"朋友"_s, u"结婚"_s, 2000000, {}}});
+                  {u"送礼"_s, u"=1+1"_s, u"2023-06-01 00:00:00"_s, u"朋友"_s, u"结婚"_s, 12345000000, {}}});
         const QString path = m_folder->file(u"明细.csv"_s);
         FileChooser::startRecording();
         FileChooser::setNextAnswer(path);
@@ -370,15 +370,16 @@ private Q_SLOTS:
         QVERIFY(file.open(QIODevice::ReadOnly));
         const QByteArray bytes = file.readAll();
         QVERIFY(bytes.startsWith("\xEF\xBB\xBF"));
-        // Amounts exact and without the yuan sign; a text that a spreadsheet would compute stays text.
+        // Amounts exact, without the yuan sign or groups of digits; dates as YYYY-MM-DD; a text that a
+        // spreadsheet would compute stays text.
         QCOMPARE(QString::fromUtf8(bytes.mid(3)),
                  u"序号,时间,收送,姓名,关系,类型,金额,余额,说明\r\n"
-                 u"1,2023年5月1日,收礼,'=1+1,朋友,结婚,123.4567,123.4567,\"a,\"\"b\"\"\"\r\n"
-                 u"2,2023年6月1日,送礼,'=1+1,朋友,结婚,200.00,-76.5433,\r\n"_s);
+                 u"1,2023-05-01,收礼,'=1+1,朋友,结婚,123.4567,123.4567,\"a,\"\"b\"\"\"\r\n"
+                 u"2,2023-06-01,送礼,'=1+1,朋友,结婚,1234500.00,-1234376.5433,\r\n"_s);
         QCOMPARE(QGuiApplication::clipboard()->text(),
                  u"序号\t时间\t收送\t姓名\t关系\t类型\t金额\t余额\t说明\n"
-                 u"1\t2023年5月1日\t收礼\t=1+1\t朋友\t结婚\t123.4567\t123.4567\ta,\"b\"\n"
-                 u"2\t2023年6月1日\t送礼\t=1+1\t朋友\t结婚\t200.00\t-76.5433\t\n"_s);
+                 u"1\t2023-05-01\t收礼\t=1+1\t朋友\t结婚\t123.4567\t123.4567\ta,\"b\"\n"
+                 u"2\t2023-06-01\t送礼\t=1+1\t朋友\t结婚\t1234500.00\t-1234376.5433\t\n"_s);
         QCOMPARE(m_boxes->count(), 0);
     }
 

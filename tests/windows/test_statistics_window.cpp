@@ -150,7 +150,8 @@ private Q_SLOTS:
             QStringList items;
             for (int i = 0; i < year->count(); ++i)
                 items << year->itemText(i);
-            QCOMPARE(items, (QStringList{u"全部年份"_s, u"2022年"_s, u"2021年"_s, u"2020年"_s, u"2019年"_s}));
+            QCOMPARE(items,
+                     (QStringList{u"全部年份"_s, u"2022年"_s, u"2021年"_s, u"2020年"_s, u"2019年"_s, u"无日期"_s}));
             QCOMPARE(year->currentIndex(), 0);
             QList<QStringList> all = rows(m);
             QCOMPARE(all.size(), 7);
@@ -176,6 +177,16 @@ private Q_SLOTS:
             QChart& chart = w.page(StatisticsPage::ByKind).chart();
             QCOMPARE(chart.title(), u"按类型：2021年"_s);
             QCOMPARE(barsOf(chart)->barSets().at(0)->count(), 2);
+
+            // The records without a date are a choice of their own.
+            year->setCurrentIndex(year->findText(u"无日期"_s));
+            QList<QStringList> undated = rows(m);
+            QCOMPARE(undated.size(), 3);
+            QCOMPARE(undated.at(0), (QStringList{u"探病"_s, u"1"_s, u"￥0.00"_s, u"0"_s, u"￥0.00"_s, u"￥0.00"_s}));
+            QCOMPARE(undated.at(1).at(0).toLower(), u"tea"_s);
+            QCOMPARE(undated.at(1).mid(1), (QStringList{u"0"_s, u"￥0.00"_s, u"1"_s, u"￥10.00"_s, u"￥-10.00"_s}));
+            QCOMPARE(undated.at(2), (QStringList{u"合计"_s, u"1"_s, u"￥0.00"_s, u"1"_s, u"￥10.00"_s, u"￥-10.00"_s}));
+            QCOMPARE(w.page(StatisticsPage::ByKind).chart().title(), u"按类型：无日期"_s);
         });
     }
 
