@@ -84,10 +84,15 @@ StatisticsPage::StatisticsPage(Grouping grouping, QWidget* parent)
     , m_model(new QStandardItemModel(0, ColumnCount, this))
     , m_table(new QTableView(this))
     , m_chartView(new QChartView(this))
+    , m_empty(new QLabel(u"没有数据"_s, this))
 {
     const QString name = prefix(grouping);
     m_table->setObjectName(name + u"表"_s);
     m_chartView->setObjectName(name + u"图表"_s);
+    m_empty->setObjectName(name + u"无数据标签"_s);
+    m_empty->setAlignment(Qt::AlignCenter);
+    m_empty->setMinimumWidth(360);
+    m_empty->hide();
     m_model->setHorizontalHeaderLabels({name, u"收礼次数"_s, u"收礼金额"_s, u"送礼次数"_s, u"送礼金额"_s, u"差额"_s});
     m_table->setModel(m_model);
     m_table->setSelectionBehavior(QAbstractItemView::SelectRows);
@@ -129,6 +134,8 @@ StatisticsPage::StatisticsPage(Grouping grouping, QWidget* parent)
     auto* splitter = new QSplitter(Qt::Horizontal, this);
     splitter->addWidget(m_table);
     splitter->addWidget(m_chartView);
+    splitter->addWidget(m_empty);
+    splitter->setStretchFactor(2, 1);
     splitter->setStretchFactor(0, 0);
     splitter->setStretchFactor(1, 1);
     auto* layout = new QVBoxLayout(this);
@@ -220,6 +227,17 @@ bool StatisticsPage::refresh()
     // way.
     m_table->setMinimumWidth(std::max(m_baseWidth, ReportText::widthForContents(*m_table)));
 
+    // Nothing to draw: no axes over an empty range, a word instead.
+    const bool empty = groups->isEmpty();
+    m_chartView->setVisible(!empty);
+    m_empty->setVisible(empty);
+    if (empty) {
+        delete received;
+        delete given;
+        delete balance;
+        replaceChart();
+        return true;
+    }
     auto* series = new QBarSeries;
     series->append(received);
     series->append(given);
@@ -234,6 +252,16 @@ bool StatisticsPage::refresh()
     axisY->setLabelFormat(u"%.0f"_s);
     chart->addAxis(axisY, Qt::AlignLeft);
     series->attachAxis(axisY);
+    // The range covers zero and every bar; when every bar is zero, one yuan above it.
+    double low = 0;
+    double high = 0;
+    for (const QBarSet* set : {received, given, balance}) {
+        for (int i = 0; i < set->count(); ++i) {
+            low = std::min(low, set->at(i));
+            high = std::max(high, set->at(i));
+        }
+    }
+    axisY->setRange(low, high > low ? high : low + 1);
     axisY->applyNiceNumbers();
     QString title;
     if (m_grouping == ByYear)

@@ -7,6 +7,7 @@
 class QChart;
 class QChartView;
 class QComboBox;
+class QLabel;
 class QStandardItemModel;
 class QTableView;
 
@@ -17,7 +18,8 @@ namespace ovelta {
 /// The occasion and relation pages show one year, chosen in their year box, or all years.
 ///
 /// Its controls are named after the grouping's prefix (年份, 类型 or 关系): PREFIX表, PREFIX图表,
-/// PREFIX年份组合框 (occasion and relation pages only), PREFIX复制按钮, PREFIX保存CSV按钮 and PREFIX保存图表按钮.
+/// PREFIX年份组合框 (occasion and relation pages only), PREFIX复制按钮, PREFIX保存CSV按钮 and PREFIX保存图表按钮, and
+/// PREFIX无数据标签, "没有数据", shown instead of the chart when there are no groups to draw.
 class StatisticsPage : public QWidget
 {
     Q_OBJECT
@@ -46,6 +48,7 @@ private:
     QStandardItemModel* m_model;
     QTableView* m_table;
     QChartView* m_chartView;
+    QLabel* m_empty; ///< shown instead of the chart when there is nothing to draw
     QComboBox* m_year = nullptr;
     /// The table's width before any sums are in it.
     int m_baseWidth = 80 + 64 + 104 + 64 + 104 + 110 + 24;

@@ -26,11 +26,13 @@
 #include <QComboBox>
 #include <QFile>
 #include <QImage>
+#include <QLabel>
 #include <QMenu>
 #include <QPushButton>
 #include <QStandardItemModel>
 #include <QTabWidget>
 #include <QTableView>
+#include <QValueAxis>
 #include <QtTest>
 
 #include <memory>
@@ -242,6 +244,47 @@ private Q_SLOTS:
                 shown << r.at(0);
             QCOMPARE(shown, keys);
         });
+    }
+
+    // With nothing to draw, each page shows an empty state instead of a chart with axes over an invalid range,
+    // and nothing is warned.
+    void nothingToDrawShowsAnEmptyState_data()
+    {
+        QTest::addColumn<QByteArray>("change");
+        QTest::addColumn<bool>("empty");
+        QTest::newRow("empty ledger") << QByteArray("DELETE FROM 收送礼") << true;
+        QTest::newRow("only other directions") << QByteArray("UPDATE 收送礼 SET 收送='其他'") << false;
+        QTest::newRow("every amount zero") << QByteArray("UPDATE 收送礼 SET 金额=0") << false;
+    }
+    void nothingToDrawShowsAnEmptyState()
+    {
+        QFETCH(QByteArray, change);
+        QFETCH(bool, empty);
+        QVERIFY(m_host->connection.engine()->executeNative(change.constData()));
+        QTest::failOnWarning(QRegularExpression(u"invalid range|NaN|nan"_s));
+        withWindow([&](StatisticsWindow& w) {
+            for (int g = StatisticsPage::ByYear; g <= StatisticsPage::ByRelation; ++g) {
+                const QString prefix = StatisticsPage::prefix(StatisticsPage::Grouping(g));
+                auto* label = findControl<QLabel>(&w, prefix + u"无数据标签"_s);
+                auto* chart = findControl<QWidget>(&w, prefix + u"图表"_s);
+                w.findChild<QTabWidget*>()->setCurrentIndex(g);
+                QCoreApplication::processEvents();
+                QCOMPARE(label->text(), u"没有数据"_s);
+                QCOMPARE(label->isVisible(), empty);
+                QCOMPARE(chart->isVisible(), !empty);
+                QChart& c = w.page(g).chart();
+                if (empty)
+                    QVERIFY(c.axes().isEmpty());
+                for (QAbstractAxis* axis : c.axes(Qt::Vertical)) {
+                    auto* value = qobject_cast<QValueAxis*>(axis);
+                    QVERIFY(value != nullptr);
+                    QVERIFY(std::isfinite(value->min()) && std::isfinite(value->max()));
+                    QVERIFY(value->min() < value->max());
+                }
+                w.grab();
+            }
+        });
+        QCOMPARE(m_boxes->count(), 0);
     }
 
     void perRelation()
