@@ -32,11 +32,6 @@ namespace {
 constexpr auto PersonExpression = "lower(trim(姓名,' 　'))";
 constexpr auto PersonIndex = "CREATE INDEX IF NOT EXISTS 收送礼_往来人 ON 收送礼(lower(trim(姓名,' 　')))";
 
-// The four aggregates of one person's records, with the directions bound as ?1 (received) and ?2 (given).
-// sum() over integers fails the statement on overflow instead of turning to floating point.
-constexpr auto Sums = "count(CASE WHEN 收送=?1 THEN 1 END),coalesce(sum(CASE WHEN 收送=?1 THEN 金额 END),0),"
-                      "count(CASE WHEN 收送=?2 THEN 1 END),coalesce(sum(CASE WHEN 收送=?2 THEN 金额 END),0)";
-
 const QByteArray& received()
 {
     static const QByteArray text = u"收礼"_s.toUtf8();
@@ -322,16 +317,12 @@ private:
     std::atomic<bool> m_refused = false;
 };
 
-/// The four aggregates from column first on.
-void readSums(sqlite3_stmt* statement, int first, GiftSum& in, GiftSum& out)
+bool add(qint64& total, qint64 value)
 {
-    in.count = sqlite3_column_int64(statement, first);
-    in.ticks = sqlite3_column_int64(statement, first + 1);
-    out.count = sqlite3_column_int64(statement, first + 2);
-    out.ticks = sqlite3_column_int64(statement, first + 3);
+    return !__builtin_add_overflow(total, value, &total);
 }
 
-bool add(qint64& total, qint64 value)
+bool add(Sum& total, Sum value)
 {
     return !__builtin_add_overflow(total, value, &total);
 }
@@ -341,7 +332,7 @@ bool add(GiftSum& total, const GiftSum& value)
     return add(total.count, value.count) && add(total.ticks, value.ticks);
 }
 
-bool difference(const GiftSum& in, const GiftSum& out, qint64& balance)
+bool difference(const GiftSum& in, const GiftSum& out, Sum& balance)
 {
     return !__builtin_sub_overflow(in.ticks, out.ticks, &balance);
 }
@@ -373,14 +364,38 @@ std::optional<QList<GroupTotals>> fold(const QList<StatisticsCell>& cells, std::
     return groups;
 }
 
-/// Text order without ASCII case, the empty key last.
-void sortByKey(QList<GroupTotals>& groups)
+/// In the order of the list, then the rest in code-point order of their text, the empty key last.
+void sortByList(QList<GroupTotals>& groups, const QStringList& list)
 {
-    std::sort(groups.begin(), groups.end(), [](const GroupTotals& a, const GroupTotals& b) {
-        if (a.key.isEmpty() != b.key.isEmpty())
-            return b.key.isEmpty();
-        return LedgerTotals::personKey(a.key) < LedgerTotals::personKey(b.key);
+    // Of entries that are one value, the first counts.
+    QHash<QString, qsizetype> rank;
+    for (qsizetype i = list.size() - 1; i >= 0; --i)
+        rank.insert(LedgerTotals::personKey(list.at(i)), i);
+    struct Item
+    {
+        GroupTotals group;
+        qsizetype rank; ///< -1: not in the list
+        QList<uint> codePoints;
+    };
+    QList<Item> items;
+    items.reserve(groups.size());
+    for (GroupTotals& group : groups) {
+        const qsizetype r = group.key.isEmpty() ? -1 : rank.value(LedgerTotals::personKey(group.key), -1);
+        QList<uint> codePoints = group.key.toUcs4();
+        items.append(Item{std::move(group), r, std::move(codePoints)});
+    }
+    std::sort(items.begin(), items.end(), [](const Item& a, const Item& b) {
+        if (a.group.key.isEmpty() != b.group.key.isEmpty())
+            return b.group.key.isEmpty();
+        if ((a.rank < 0) != (b.rank < 0))
+            return a.rank >= 0;
+        if (a.rank >= 0)
+            return a.rank < b.rank;
+        return a.codePoints < b.codePoints;
     });
+    groups.clear();
+    for (Item& item : items)
+        groups.append(std::move(item.group));
 }
 
 } // namespace
@@ -542,7 +557,7 @@ std::optional<QList<PersonTotals>> LedgerTotals::totalsByPerson()
     other.join();
     if (overflow) {
         for (const PersonTotals& t : totals) {
-            if (qint64 balance = 0; !difference(t.received, t.given, balance)) {
+            if (Sum balance = 0; !difference(t.received, t.given, balance)) {
                 fail(Failure::Overflow, u"The balance of %1 is out of range."_s.arg(t.name));
                 return std::nullopt;
             }
@@ -564,7 +579,6 @@ std::optional<PersonHistory> LedgerTotals::recordsOfPerson(const QString& name)
         : QByteArray(PersonExpression) + "=lower(trim(?3,' 　'))";
     const QByteArray listSql
         = "SELECT ID,收送,姓名,时间,关系,类型,金额,说明 FROM 收送礼 WHERE " + person + " ORDER BY 时间,ID";
-    const QByteArray sumSql = QByteArray("SELECT ") + Sums + " FROM 收送礼 WHERE " + person;
     const QByteArray nameUtf8 = name.toUtf8();
 
     auto prepare = [this, &nameUtf8](const QByteArray& sql) -> Statement {
@@ -581,26 +595,12 @@ std::optional<PersonHistory> LedgerTotals::recordsOfPerson(const QString& name)
     };
 
     PersonHistory history;
-    {
-        const Statement sums = prepare(sumSql);
-        if (!sums)
-            return std::nullopt;
-        if (sqlite3_step(sums.get()) != SQLITE_ROW) {
-            failFromEngine();
-            return std::nullopt;
-        }
-        readSums(sums.get(), 0, history.received, history.given);
-        if (!difference(history.received, history.given, history.balance)) {
-            fail(Failure::Overflow, u"The balance is out of range."_s);
-            return std::nullopt;
-        }
-    }
-
     const Statement list = prepare(listSql);
     if (!list)
         return std::nullopt;
     sqlite3_stmt* raw = list.get();
-    qint64 balance = 0;
+    // Added up here as the records are read: the engine's sum() would stop at 64 bits.
+    Sum balance = 0;
     int rc = SQLITE_ROW;
     while ((rc = sqlite3_step(raw)) == SQLITE_ROW) {
         PersonRecord record;
@@ -615,9 +615,10 @@ std::optional<PersonHistory> LedgerTotals::recordsOfPerson(const QString& name)
         const QByteArray direction = record.direction.toUtf8();
         bool ok = true;
         if (direction == received())
-            ok = add(balance, record.ticks);
+            ok = add(history.received, GiftSum{1, record.ticks}) && add(balance, Sum(record.ticks));
         else if (direction == given())
-            ok = !__builtin_sub_overflow(balance, record.ticks, &balance);
+            ok = add(history.given, GiftSum{1, record.ticks})
+                && !__builtin_sub_overflow(balance, Sum(record.ticks), &balance);
         if (!ok) {
             fail(Failure::Overflow, u"The running balance is out of range."_s);
             return std::nullopt;
@@ -629,6 +630,7 @@ std::optional<PersonHistory> LedgerTotals::recordsOfPerson(const QString& name)
         failFromEngine();
         return std::nullopt;
     }
+    history.balance = balance;
     return history;
 }
 
@@ -722,19 +724,21 @@ std::optional<QList<GroupTotals>> LedgerTotals::byYear(const QList<StatisticsCel
     return groups;
 }
 
-std::optional<QList<GroupTotals>> LedgerTotals::byKind(const QList<StatisticsCell>& cells, std::optional<int> year)
+std::optional<QList<GroupTotals>> LedgerTotals::byKind(const QList<StatisticsCell>& cells, std::optional<int> year,
+                                                       const QStringList& list)
 {
     auto groups = fold(cells, year, [](const StatisticsCell& c) { return c.kind; });
     if (groups)
-        sortByKey(*groups);
+        sortByList(*groups, list);
     return groups;
 }
 
-std::optional<QList<GroupTotals>> LedgerTotals::byRelation(const QList<StatisticsCell>& cells, std::optional<int> year)
+std::optional<QList<GroupTotals>> LedgerTotals::byRelation(const QList<StatisticsCell>& cells, std::optional<int> year,
+                                                           const QStringList& list)
 {
     auto groups = fold(cells, year, [](const StatisticsCell& c) { return c.relation; });
     if (groups)
-        sortByKey(*groups);
+        sortByList(*groups, list);
     return groups;
 }
 

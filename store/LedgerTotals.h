@@ -9,11 +9,15 @@ namespace ovelta {
 
 class EngineConnection;
 
+/// A sum of amounts in ten-thousandths of a yuan. Each amount is a 64-bit count; their sums are added in 128 bits,
+/// so that no ledger the program can store (fewer than 2^63 records of 64-bit amounts) goes beyond the range.
+__extension__ typedef __int128 Sum;
+
 /// How many gifts of one direction and what they add up to, in ten-thousandths of a yuan.
 struct GiftSum
 {
     qint64 count = 0;
-    qint64 ticks = 0;
+    Sum ticks = 0;
 
     friend bool operator==(const GiftSum&, const GiftSum&) = default;
 };
@@ -26,7 +30,7 @@ struct PersonTotals
     QString relation; ///< 关系 of the person's latest record
     GiftSum received;
     GiftSum given;
-    qint64 balance = 0; ///< received minus given
+    Sum balance = 0; ///< received minus given
     QDate latest; ///< the date of the latest dated record; null when no record carries a date
 };
 
@@ -41,7 +45,7 @@ struct PersonRecord
     QString kind;
     qint64 ticks = 0; ///< 0 when the record carries no amount
     QString note;
-    qint64 balance = 0; ///< received minus given over this record and every one before it
+    Sum balance = 0; ///< received minus given over this record and every one before it
 };
 
 /// Every record of one person, oldest first (records without a date first), and the person's totals.
@@ -50,7 +54,7 @@ struct PersonHistory
     QList<PersonRecord> records;
     GiftSum received;
     GiftSum given;
-    qint64 balance = 0;
+    Sum balance = 0;
 };
 
 /// The gifts of one year, occasion or relation.
@@ -59,7 +63,7 @@ struct GroupTotals
     QString key; ///< the year ("2011"), 类型 or 关系; empty for records without one
     GiftSum received;
     GiftSum given;
-    qint64 balance = 0; ///< received minus given
+    Sum balance = 0; ///< received minus given
 };
 
 /// The counts and sums of one year, occasion and relation together: what the statistics add up from.
@@ -74,9 +78,9 @@ struct StatisticsCell
 
 /// Counts and sums over the ledger table 收送礼, read with statements of the engine's own SQL, values bound. The
 /// overview and the statistics add up one pass over the table here; one person's sums are an aggregate statement.
-/// Amounts are added as integers of ten-thousandths: an amount beyond the range of a 64-bit count fails the call
-/// (Overflow) rather than being rounded. Only 收礼 and 送礼 records count in the sums;
-/// records without an amount count as gifts of nothing.
+/// Amounts are added exactly as 128-bit integers of ten-thousandths (Sum), here rather than by the engine, whose
+/// sum() stops at 64 bits; Overflow is left for counts and sums beyond even that range. Only 收礼 and 送礼 records
+/// count in the sums; records without an amount count as gifts of nothing.
 ///
 /// Every function returns nothing on failure and sets failure() and lastError(); nothing is shown.
 class LedgerTotals
@@ -97,10 +101,14 @@ public:
 
     /// Per year, oldest first, records without a date last (key empty).
     static std::optional<QList<GroupTotals>> byYear(const QList<StatisticsCell>& cells);
-    /// Per occasion or relation, in the order of their text (ASCII case ignored), the empty key last; of one
-    /// year, or of every record when year is empty.
-    static std::optional<QList<GroupTotals>> byKind(const QList<StatisticsCell>& cells, std::optional<int> year);
-    static std::optional<QList<GroupTotals>> byRelation(const QList<StatisticsCell>& cells, std::optional<int> year);
+    /// Per occasion or relation, of one year, or of every record when year is empty: in the order of the list
+    /// (the lookup table 类型 or 关系 in its ID order, as the entry window offers them; blanks at both ends and ASCII
+    /// case ignored), the values not in the list after them in the code-point order of their text, the empty key
+    /// last.
+    static std::optional<QList<GroupTotals>> byKind(const QList<StatisticsCell>& cells, std::optional<int> year,
+                                                    const QStringList& list = {});
+    static std::optional<QList<GroupTotals>> byRelation(const QList<StatisticsCell>& cells, std::optional<int> year,
+                                                        const QStringList& list = {});
     /// The sum of the groups; nothing when it overflows.
     static std::optional<GroupTotals> overall(const QList<GroupTotals>& groups);
 

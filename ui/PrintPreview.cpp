@@ -53,9 +53,11 @@ public:
     {
         setObjectName(u"预览页面"_s);
         setFrameStyle(QFrame::NoFrame);
+        // A scroll area fills its viewport with the role it gives it (Base, white in most styles): the desk colour
+        // goes to that role, so that the white page stands out.
         viewport()->setAutoFillBackground(true);
         QPalette palette = viewport()->palette();
-        palette.setColor(QPalette::Window, DeskColour);
+        palette.setColor(viewport()->backgroundRole(), DeskColour);
         viewport()->setPalette(palette);
         setFocusPolicy(Qt::StrongFocus);
     }

@@ -92,7 +92,7 @@ PeopleModel::Totals PeopleModel::shownTotals() const
         addChecked(totals.given, p.given);
     }
     if (totals.received && totals.given) {
-        qint64 balance = 0;
+        Sum balance = 0;
         if (!__builtin_sub_overflow(totals.received->ticks, totals.given->ticks, &balance))
             totals.balance = balance;
     }
@@ -133,7 +133,7 @@ void PeopleModel::ensureNameOrder()
         m_nameRank[std::size_t(order[rank])] = int(rank);
 }
 
-qint64 PeopleModel::sortValue(int person) const
+Sum PeopleModel::sortValue(int person) const
 {
     const PersonTotals& p = m_people.at(person);
     switch (m_sortColumn) {
@@ -167,7 +167,7 @@ void PeopleModel::sortRows()
     // numbers and reaches for the names themselves only when their first four characters are the same.
     struct Item
     {
-        qint64 value;
+        Sum value;
         quint64 prefix;
         int person;
     };
@@ -232,6 +232,9 @@ QVariant PeopleModel::data(const QModelIndex& index, int role) const
         return {};
     const PersonTotals& p = person(index.row());
     const int column = index.column();
+    // A name too long for its column is shown whole here.
+    if (role == Qt::ToolTipRole)
+        return column == Name ? QVariant(p.name) : QVariant();
     if (role == Qt::TextAlignmentRole) {
         if (column >= ReceivedCount && column <= Balance)
             return QVariant::fromValue(Qt::AlignRight | Qt::AlignVCenter);
@@ -240,9 +243,9 @@ QVariant PeopleModel::data(const QModelIndex& index, int role) const
     if (role == Qt::DisplayRole || role == Qt::UserRole || role == TableExport::ExportRole) {
         const bool plain = role == Qt::UserRole;
         const bool exported = role == TableExport::ExportRole;
-        auto money = [&](qint64 ticks) -> QVariant {
+        auto money = [&](Sum ticks) -> QVariant {
             if (plain)
-                return ticks;
+                return ReportText::plain(ticks);
             return exported ? ReportText::exact(ticks) : ReportText::money(ticks);
         };
         switch (column) {

@@ -11,8 +11,8 @@ namespace ovelta {
 /// owe", sorted by any column. Works on indices into the loaded people, so that sorting and narrowing stay fast
 /// with hundreds of thousands of people.
 ///
-/// Qt::DisplayRole gives the shown texts, Qt::UserRole the plain values (QString, qint64 ticks or counts,
-/// QDate), TableExport::ExportRole amounts as exact numbers.
+/// Qt::DisplayRole gives the shown texts, Qt::UserRole the plain values (QString, counts, ticks as
+/// ReportText::plain() gives them, QDate), TableExport::ExportRole amounts as exact numbers.
 class PeopleModel : public QAbstractTableModel
 {
     Q_OBJECT
@@ -34,7 +34,7 @@ public:
         qint64 people = 0;
         std::optional<GiftSum> received;
         std::optional<GiftSum> given;
-        std::optional<qint64> balance;
+        std::optional<Sum> balance;
     };
     Totals shownTotals() const;
 
@@ -48,7 +48,7 @@ private:
     void rebuild();
     void sortRows();
     /// The number person is sorted by in the sorted column (not the relation's).
-    qint64 sortValue(int person) const;
+    Sum sortValue(int person) const;
     /// Name order of the Chinese locale (pinyin), made once when first needed.
     void ensureNameOrder();
 

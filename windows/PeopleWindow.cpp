@@ -21,6 +21,13 @@ using namespace Qt::StringLiterals;
 
 namespace ovelta {
 
+namespace {
+
+/// The widest the name column grows to fit the names: room for the longest names people have.
+constexpr int NameWidth = 220;
+
+} // namespace
+
 PeopleWindow::PeopleWindow(LedgerHost& host, QWidget* parent)
     : ReportWindow(u"people"_s, u"往来汇总"_s, parent)
     , m_host(host)
@@ -119,6 +126,7 @@ bool PeopleWindow::load()
     }
     m_model->setPeople(std::move(*people));
     ReportText::widenToContents(*m_table);
+    ReportText::limitColumn(*m_table, PeopleModel::Name, NameWidth);
     if (m_model->rowCount() > 0)
         m_table->setCurrentIndex(m_model->index(0, 0));
     showTotals();

@@ -31,9 +31,25 @@ QStandardItem* cell(const QString& text, const QVariant& plain = {}, Qt::Alignme
     return item;
 }
 
-QStandardItem* moneyCell(const QString& shown, qint64 ticks)
+/// A date as the grid shows it; files and copies get YYYY-MM-DD.
+QStandardItem* dateCell(const QDate& date)
 {
-    QStandardItem* item = cell(shown, ticks, Qt::AlignRight);
+    QStandardItem* item = cell(ReportText::date(date), date);
+    item->setData(ReportText::isoDate(date), TableExport::ExportRole);
+    return item;
+}
+
+/// A name too long for its column is shown whole in the tool tip.
+QStandardItem* nameCell(const QString& name)
+{
+    QStandardItem* item = cell(name);
+    item->setToolTip(name);
+    return item;
+}
+
+QStandardItem* moneyCell(const QString& shown, Sum ticks)
+{
+    QStandardItem* item = cell(shown, ReportText::plain(ticks), Qt::AlignRight);
     item->setData(ReportText::exact(ticks), TableExport::ExportRole);
     return item;
 }
@@ -65,6 +81,8 @@ PersonWindow::PersonWindow(LedgerHost& host, const QString& name, QWidget* paren
     big.setPointSizeF(big.pointSizeF() * 1.4);
     big.setBold(true);
     m_title->setFont(big);
+    // A very long name wraps rather than widening the window.
+    m_title->setWordWrap(true);
     for (QLabel* label : {m_title, m_received, m_given, m_balance})
         label->setTextInteractionFlags(Qt::TextSelectableByMouse);
 
@@ -143,9 +161,9 @@ bool PersonWindow::load()
     for (const PersonRecord& r : history->records) {
         m_model->appendRow({
             cell(QString::number(++number), r.id, Qt::AlignRight),
-            cell(ReportText::date(r.date), r.date),
+            dateCell(r.date),
             cell(r.direction),
-            cell(r.name),
+            nameCell(r.name),
             cell(r.relation),
             cell(r.kind),
             moneyCell(ReportText::amount(r.ticks), r.ticks),
@@ -154,6 +172,8 @@ bool PersonWindow::load()
         });
     }
     ReportText::widenToContents(*m_table);
+    // The widest the name column grows: room for the longest names people have.
+    ReportText::limitColumn(*m_table, Name, 220);
     if (m_model->rowCount() > 0)
         m_table->setCurrentIndex(m_model->index(m_model->rowCount() - 1, 0));
     m_table->scrollToBottom();

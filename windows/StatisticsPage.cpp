@@ -20,6 +20,7 @@
 #include <QTableView>
 #include <QVBoxLayout>
 #include <QValueAxis>
+#include <algorithm>
 
 using namespace Qt::StringLiterals;
 
@@ -42,12 +43,18 @@ QStandardItem* countCell(qint64 count)
     return item;
 }
 
-QStandardItem* moneyCell(qint64 ticks)
+QStandardItem* moneyCell(Sum ticks)
 {
     QStandardItem* item = cell(ReportText::money(ticks));
-    item->setData(ticks, Qt::UserRole);
+    item->setData(ReportText::plain(ticks), Qt::UserRole);
     item->setData(ReportText::exact(ticks), TableExport::ExportRole);
     return item;
+}
+
+/// Yuan as floating point: the chart is only a picture of the table, and this is exact enough to draw.
+double yuan(Sum ticks)
+{
+    return double(ticks) / double(Money::TicksPerUnit);
 }
 
 QList<QStandardItem*> rowOf(const QString& key, const GroupTotals& g)
@@ -77,10 +84,15 @@ StatisticsPage::StatisticsPage(Grouping grouping, QWidget* parent)
     , m_model(new QStandardItemModel(0, ColumnCount, this))
     , m_table(new QTableView(this))
     , m_chartView(new QChartView(this))
+    , m_empty(new QLabel(u"没有数据"_s, this))
 {
     const QString name = prefix(grouping);
     m_table->setObjectName(name + u"表"_s);
     m_chartView->setObjectName(name + u"图表"_s);
+    m_empty->setObjectName(name + u"无数据标签"_s);
+    m_empty->setAlignment(Qt::AlignCenter);
+    m_empty->setMinimumWidth(360);
+    m_empty->hide();
     m_model->setHorizontalHeaderLabels({name, u"收礼次数"_s, u"收礼金额"_s, u"送礼次数"_s, u"送礼金额"_s, u"差额"_s});
     m_table->setModel(m_model);
     m_table->setSelectionBehavior(QAbstractItemView::SelectRows);
@@ -93,7 +105,7 @@ StatisticsPage::StatisticsPage(Grouping grouping, QWidget* parent)
     for (int c = 0; c < Balance; ++c)
         m_table->setColumnWidth(c, widths[c]);
     // Every column in view, the balance included, with room for the scroll bar.
-    m_table->setMinimumWidth(80 + 64 + 104 + 64 + 104 + 110 + 24);
+    m_table->setMinimumWidth(m_baseWidth);
     m_chartView->setRenderHint(QPainter::Antialiasing);
     m_chartView->setMinimumWidth(360);
 
@@ -122,6 +134,8 @@ StatisticsPage::StatisticsPage(Grouping grouping, QWidget* parent)
     auto* splitter = new QSplitter(Qt::Horizontal, this);
     splitter->addWidget(m_table);
     splitter->addWidget(m_chartView);
+    splitter->addWidget(m_empty);
+    splitter->setStretchFactor(2, 1);
     splitter->setStretchFactor(0, 0);
     splitter->setStretchFactor(1, 1);
     auto* layout = new QVBoxLayout(this);
@@ -140,15 +154,16 @@ QChart& StatisticsPage::chart() const
     return *m_chartView->chart();
 }
 
-bool StatisticsPage::setCells(const QList<StatisticsCell>& cells, const QList<int>& years)
+bool StatisticsPage::setCells(const QList<StatisticsCell>& cells, const QList<int>& years, const QStringList& list)
 {
     m_cells = cells;
+    m_list = list;
     if (m_year != nullptr) {
         const QSignalBlocker quiet(m_year);
         m_year->clear();
         m_year->addItem(u"全部年份"_s);
         for (const int year : years)
-            m_year->addItem(u"%1年"_s.arg(year), year);
+            m_year->addItem(year == 0 ? u"无日期"_s : u"%1年"_s.arg(year), year);
     }
     return refresh();
 }
@@ -164,10 +179,10 @@ bool StatisticsPage::refresh()
         groups = LedgerTotals::byYear(m_cells);
         break;
     case ByKind:
-        groups = LedgerTotals::byKind(m_cells, year);
+        groups = LedgerTotals::byKind(m_cells, year, m_list);
         break;
     case ByRelation:
-        groups = LedgerTotals::byRelation(m_cells, year);
+        groups = LedgerTotals::byRelation(m_cells, year, m_list);
         break;
     }
     std::optional<GroupTotals> total;
@@ -198,10 +213,9 @@ bool StatisticsPage::refresh()
         const QString key = g.key.isEmpty() ? missing : g.key;
         m_model->appendRow(rowOf(key, g));
         categories << key;
-        // The chart is only a picture of the table: yuan as floating point is exact enough to draw.
-        *received << Money::toDouble(g.received.ticks);
-        *given << Money::toDouble(g.given.ticks);
-        *balance << Money::toDouble(g.balance);
+        *received << yuan(g.received.ticks);
+        *given << yuan(g.given.ticks);
+        *balance << yuan(g.balance);
     }
     m_model->appendRow(rowOf(u"合计"_s, *total));
     QFont bold = m_table->font();
@@ -209,7 +223,21 @@ bool StatisticsPage::refresh()
     for (int c = 0; c < ColumnCount; ++c)
         m_model->item(m_model->rowCount() - 1, c)->setFont(bold);
     ReportText::widenToContents(*m_table);
+    // Every column in view, the balance included, however many digits the sums have: the chart beside it gives
+    // way.
+    m_table->setMinimumWidth(std::max(m_baseWidth, ReportText::widthForContents(*m_table)));
 
+    // Nothing to draw: no axes over an empty range, a word instead.
+    const bool empty = groups->isEmpty();
+    m_chartView->setVisible(!empty);
+    m_empty->setVisible(empty);
+    if (empty) {
+        delete received;
+        delete given;
+        delete balance;
+        replaceChart();
+        return true;
+    }
     auto* series = new QBarSeries;
     series->append(received);
     series->append(given);
@@ -224,6 +252,16 @@ bool StatisticsPage::refresh()
     axisY->setLabelFormat(u"%.0f"_s);
     chart->addAxis(axisY, Qt::AlignLeft);
     series->attachAxis(axisY);
+    // The range covers zero and every bar; when every bar is zero, one yuan above it.
+    double low = 0;
+    double high = 0;
+    for (const QBarSet* set : {received, given, balance}) {
+        for (int i = 0; i < set->count(); ++i) {
+            low = std::min(low, set->at(i));
+            high = std::max(high, set->at(i));
+        }
+    }
+    axisY->setRange(low, high > low ? high : low + 1);
     axisY->applyNiceNumbers();
     QString title;
     if (m_grouping == ByYear)

@@ -7,6 +7,7 @@
 class QChart;
 class QChartView;
 class QComboBox;
+class QLabel;
 class QStandardItemModel;
 class QTableView;
 
@@ -17,7 +18,8 @@ namespace ovelta {
 /// The occasion and relation pages show one year, chosen in their year box, or all years.
 ///
 /// Its controls are named after the grouping's prefix (年份, 类型 or 关系): PREFIX表, PREFIX图表,
-/// PREFIX年份组合框 (occasion and relation pages only), PREFIX复制按钮, PREFIX保存CSV按钮 and PREFIX保存图表按钮.
+/// PREFIX年份组合框 (occasion and relation pages only), PREFIX复制按钮, PREFIX保存CSV按钮 and PREFIX保存图表按钮, and
+/// PREFIX无数据标签, "没有数据", shown instead of the chart when there are no groups to draw.
 class StatisticsPage : public QWidget
 {
     Q_OBJECT
@@ -27,9 +29,11 @@ public:
 
     StatisticsPage(Grouping grouping, QWidget* parent = nullptr);
 
-    /// Shows the cells; the year box offers the given years, newest first. False (and nothing shown) when a
-    /// sum goes beyond the range.
-    bool setCells(const QList<StatisticsCell>& cells, const QList<int>& years);
+    /// Shows the cells; the year box offers the given years in their order, 0 as 无日期 (the records without a
+    /// date); occasions and relations come in the
+    /// order of list (the lookup table's entries), others after them. False (and nothing shown) when a sum goes
+    /// beyond the range.
+    bool setCells(const QList<StatisticsCell>& cells, const QList<int>& years, const QStringList& list = {});
 
     QStandardItemModel& model() const { return *m_model; }
     QChart& chart() const;
@@ -40,10 +44,14 @@ private:
 
     Grouping m_grouping;
     QList<StatisticsCell> m_cells;
+    QStringList m_list;
     QStandardItemModel* m_model;
     QTableView* m_table;
     QChartView* m_chartView;
+    QLabel* m_empty; ///< shown instead of the chart when there is nothing to draw
     QComboBox* m_year = nullptr;
+    /// The table's width before any sums are in it.
+    int m_baseWidth = 80 + 64 + 104 + 64 + 104 + 110 + 24;
 };
 
 } // namespace ovelta

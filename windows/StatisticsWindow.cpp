@@ -1,7 +1,9 @@
 #include "windows/StatisticsWindow.h"
 
 #include "store/DatabaseConnection.h"
+#include "store/EngineConnection.h"
 #include "store/LedgerTotals.h"
+#include "store/LedgerTransfer.h"
 #include "windows/LedgerHost.h"
 #include "windows/ReportText.h"
 #include "windows/StatisticsPage.h"
@@ -54,13 +56,20 @@ bool StatisticsWindow::load()
     }
     QList<int> years;
     for (const StatisticsCell& cell : *cells) {
-        if (cell.year != 0 && !years.contains(cell.year))
+        if (!years.contains(cell.year))
             years << cell.year;
     }
+    // Newest first; 0, the records without a date, last.
     std::sort(years.begin(), years.end(), std::greater<>());
-    for (StatisticsPage* page : m_pages) {
+    // Occasions and relations in the order the entry window offers them; a list that cannot be read leaves
+    // the values in the order of their text.
+    EngineConnection& engine = *m_host.database().connection.engine();
+    const QStringList lists[] = {{},
+                                 LedgerTransfer::listEntries(engine, u"类型"_s).value_or(QStringList()),
+                                 LedgerTransfer::listEntries(engine, u"关系"_s).value_or(QStringList())};
+    for (int g = StatisticsPage::ByYear; g <= StatisticsPage::ByRelation; ++g) {
         // The first page that cannot add up has said so; the window does not open.
-        if (!page->setCells(*cells, years))
+        if (!m_pages.at(g)->setCells(*cells, years, lists[g]))
             return false;
     }
     return true;

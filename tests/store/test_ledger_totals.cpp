@@ -1,6 +1,6 @@
 // The store's sums over a ledger of known contents: per person, one person's records with the running
 // balance, and the statistics per year, occasion and relation; names compared as the search compares them,
-// records without a date, amount or name, four-decimal amounts summed exactly, and sums beyond the range.
+// records without a date, amount or name, four-decimal amounts summed exactly, and sums beyond 64 bits added exactly.
 
 #include "KnownLedger.h"
 #include "TempFolder.h"
@@ -34,6 +34,19 @@ const GroupTotals* findGroup(const QList<GroupTotals>& groups, const QString& ke
             return &g;
     }
     return nullptr;
+}
+
+/// The exact decimal digits of a sum.
+QString digits(Sum value)
+{
+    QString text;
+    const bool negative = value < 0;
+    do {
+        const int digit = int(value % 10);
+        text.prepend(QChar(u'0' + char16_t(negative ? -digit : digit)));
+        value /= 10;
+    } while (value != 0);
+    return negative ? u"-"_s + text : text;
 }
 
 QStringList keys(const QList<GroupTotals>& groups)
@@ -123,10 +136,10 @@ private Q_SLOTS:
         QTEST(p->name, "name");
         QTEST(p->relation, "relation");
         QTEST(p->received.count, "receivedCount");
-        QTEST(p->received.ticks, "receivedTicks");
+        QTEST(qint64(p->received.ticks), "receivedTicks");
         QTEST(p->given.count, "givenCount");
-        QTEST(p->given.ticks, "givenTicks");
-        QTEST(p->balance, "balance");
+        QTEST(qint64(p->given.ticks), "givenTicks");
+        QTEST(qint64(p->balance), "balance");
         QTEST(p->latest, "latest");
     }
 
@@ -379,36 +392,76 @@ private Q_SLOTS:
         QCOMPARE(history->records.last().balance, qint64(495004));
     }
 
-    void sumsBeyondTheRangeFailInsteadOfRounding()
+    // Sums and balances beyond the 64-bit range of one amount are added exactly, the same in all three views.
+    void sumsBeyondSixtyFourBitsAreExact_data()
     {
         const qint64 largest = std::numeric_limits<qint64>::max();
-        QVERIFY(test::addRecords(*m_engine,
-                                 {{u"收礼"_s, u"钱多"_s, u"2023-01-01 00:00:00"_s, {}, {}, largest, {}},
-                                  {u"收礼"_s, u"钱多"_s, u"2023-01-02 00:00:00"_s, {}, {}, 1, {}}}));
-        LedgerTotals totals(m_engine.get());
-        QVERIFY(!totals.totalsByPerson());
-        QCOMPARE(totals.failure(), LedgerTotals::Failure::Overflow);
-        QVERIFY(!totals.recordsOfPerson(u"钱多"_s));
-        QCOMPARE(totals.failure(), LedgerTotals::Failure::Overflow);
-        QVERIFY(!totals.statisticsCells());
-        QCOMPARE(totals.failure(), LedgerTotals::Failure::Overflow);
+        const qint64 smallest = std::numeric_limits<qint64>::min();
+        QTest::addColumn<QList<qint64>>("received");
+        QTest::addColumn<QList<qint64>>("given");
+        QTest::addColumn<QString>("receivedSum");
+        QTest::addColumn<QString>("givenSum");
+        QTest::addColumn<QString>("balance");
+        QTest::newRow("received one beyond") << QList<qint64>{largest, 1} << QList<qint64>{} << u"9223372036854775808"_s
+                                             << u"0"_s << u"9223372036854775808"_s;
+        QTest::newRow("balance beyond, each sum within")
+            << QList<qint64>{largest} << QList<qint64>{-1} << u"9223372036854775807"_s << u"-1"_s
+            << u"9223372036854775808"_s;
+        QTest::newRow("negative beyond") << QList<qint64>{smallest, smallest} << QList<qint64>{largest}
+                                         << u"-18446744073709551616"_s << u"9223372036854775807"_s
+                                         << u"-27670116110564327423"_s;
+        QTest::newRow("many largest") << QList<qint64>{largest, largest, largest, largest} << QList<qint64>{smallest}
+                                      << u"36893488147419103228"_s << u"-9223372036854775808"_s
+                                      << u"46116860184273879036"_s;
     }
-
-    void balanceBeyondTheRangeFails()
+    void sumsBeyondSixtyFourBitsAreExact()
     {
-        // Each sum fits; received minus given does not.
-        const qint64 largest = std::numeric_limits<qint64>::max();
-        QVERIFY(test::addRecords(*m_engine,
-                                 {{u"收礼"_s, u"钱多"_s, u"2023-01-01 00:00:00"_s, {}, {}, largest, {}},
-                                  {u"送礼"_s, u"钱多"_s, u"2023-01-02 00:00:00"_s, {}, {}, -1, {}}}));
+        QFETCH(QList<qint64>, received);
+        QFETCH(QList<qint64>, given);
+        QFETCH(QString, receivedSum);
+        QFETCH(QString, givenSum);
+        QFETCH(QString, balance);
+        QList<test::KnownRecord> records;
+        int day = 0;
+        for (const qint64 ticks : received)
+            records.append(
+                {u"收礼"_s, u"钱多"_s, u"2023-01-%1 00:00:00"_s.arg(++day, 2, 10, QChar(u'0')), {}, {}, ticks, {}});
+        for (const qint64 ticks : given)
+            records.append(
+                {u"送礼"_s, u"钱多"_s, u"2024-01-%1 00:00:00"_s.arg(++day, 2, 10, QChar(u'0')), {}, {}, ticks, {}});
+        QVERIFY(test::addRecords(*m_engine, records));
+        const QStringList expected{receivedSum, givenSum, balance};
+        auto texts = [](const GiftSum& in, const GiftSum& out, Sum difference) {
+            return QStringList{digits(in.ticks), digits(out.ticks), digits(difference)};
+        };
+
         LedgerTotals totals(m_engine.get());
-        QVERIFY(!totals.totalsByPerson());
-        QCOMPARE(totals.failure(), LedgerTotals::Failure::Overflow);
-        QVERIFY(!totals.recordsOfPerson(u"钱多"_s));
-        QCOMPARE(totals.failure(), LedgerTotals::Failure::Overflow);
+        const auto people = totals.totalsByPerson();
+        QVERIFY2(people, qPrintable(totals.lastError()));
+        const PersonTotals* p = findPerson(*people, u"钱多"_s);
+        QVERIFY(p != nullptr);
+        QCOMPARE(texts(p->received, p->given, p->balance), expected);
+        QCOMPARE(p->received.count, received.size());
+
+        const auto history = totals.recordsOfPerson(u"钱多"_s);
+        QVERIFY2(history, qPrintable(totals.lastError()));
+        QCOMPARE(texts(history->received, history->given, history->balance), expected);
+        QCOMPARE(history->given.count, given.size());
+        QCOMPARE(digits(history->records.last().balance), balance);
+
         const auto cells = totals.statisticsCells();
-        QVERIFY(cells);
-        QVERIFY(!LedgerTotals::byYear(*cells));
+        QVERIFY2(cells, qPrintable(totals.lastError()));
+        const auto years = LedgerTotals::byYear(*cells);
+        QVERIFY(years);
+        // The known ledger's records are of other years.
+        QList<GroupTotals> ours;
+        for (const GroupTotals& g : *years) {
+            if (g.key == u"2023"_s || g.key == u"2024"_s)
+                ours << g;
+        }
+        const auto all = LedgerTotals::overall(ours);
+        QVERIFY(all);
+        QCOMPARE(texts(all->received, all->given, all->balance), expected);
     }
 
     void withoutConnection()

@@ -343,6 +343,39 @@ private Q_SLOTS:
         QCOMPARE(preview.currentPage(), expected);
     }
 
+    // The page is white on a grey desk, whichever way it is fitted into the view.
+    void pageStandsOutOnAGreyDesk_data()
+    {
+        QTest::addColumn<bool>("fitWidth");
+        QTest::newRow("whole page") << false;
+        QTest::newRow("page width") << true;
+    }
+    void pageStandsOutOnAGreyDesk()
+    {
+        QFETCH(bool, fitWidth);
+        LedgerGrid grid;
+        fill(grid, 3);
+        PrintPreview preview(grid.gridPrinter(), LedgerGrid::pageLayout());
+        preview.resize(700, 500);
+        preview.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&preview));
+        if (fitWidth)
+            button(preview, u"等宽按钮"_s)->click();
+        auto* view = preview.findChild<QAbstractScrollArea*>(u"预览页面"_s);
+        QVERIFY(view != nullptr);
+        const QImage shot = view->viewport()->grab().toImage();
+        const qreal scale = view->logicalDpiY() / 72.0 * preview.zoom() * shot.devicePixelRatio();
+        const QSizeF paper = LedgerGrid::pageLayout().fullRect(QPageLayout::Point).size() * scale;
+        // The page's top left corner: centred across; at the top gap when scrolled, centred when it fits.
+        const int left = int((shot.width() - paper.width()) / 2);
+        const int top = fitWidth ? int(12 * shot.devicePixelRatio()) : int((shot.height() - paper.height()) / 2);
+        const QColor desk = shot.pixelColor(2, 2);
+        QCOMPARE(desk, QColor(128, 128, 128));
+        QCOMPARE(shot.pixelColor(std::max(0, left - 3), top + 10), desk);
+        // Inside the page's margin, left of any text.
+        QCOMPARE(shot.pixelColor(left + 3, top + 3), QColor(Qt::white));
+    }
+
     void zoomButtonsScaleThePage()
     {
         LedgerGrid grid;

@@ -15,6 +15,8 @@
 #include "windows/PeopleModel.h"
 #include "windows/PeopleWindow.h"
 #include "windows/PersonWindow.h"
+#include "windows/ReportText.h"
+#include "windows/TableExport.h"
 
 #include "GuiSupport.h"
 #include "KnownLedger.h"
@@ -111,10 +113,10 @@ class TestPeopleWindows : public QObject
         // Newest dealings first; the person without any dated record last.
         QCOMPARE(column(m, 0), (QStringList{u"li lei"_s, u"张三"_s, u"赵六"_s, QString(), u"王五"_s}));
         QCOMPARE(row(m, 0),
-                 (QStringList{u"li lei"_s, u"同事"_s, u"2"_s, u"￥200.00"_s, u"1"_s, u"￥300.00"_s, u"￥-100.00"_s,
+                 (QStringList{u"li lei"_s, u"同事"_s, u"2"_s, u"￥200.00"_s, u"1"_s, u"￥300.0005"_s, u"￥-100.0005"_s,
                               u"2022年2月2日"_s}));
         QCOMPARE(row(m, 1),
-                 (QStringList{u"张三"_s, u"亲戚"_s, u"2"_s, u"￥100.00"_s, u"1"_s, u"￥50.50"_s, u"￥49.50"_s,
+                 (QStringList{u"张三"_s, u"亲戚"_s, u"2"_s, u"￥100.0004"_s, u"1"_s, u"￥50.50"_s, u"￥49.5004"_s,
                               u"2021年3月1日"_s}));
         QCOMPARE(row(m, 2),
                  (QStringList{u"赵六"_s, u"朋友"_s, u"2"_s, u"￥0.30"_s, u"0"_s, u"￥0.00"_s, u"￥0.30"_s,
@@ -125,12 +127,13 @@ class TestPeopleWindows : public QObject
         QCOMPARE(
             row(m, 4),
             (QStringList{u"王五"_s, u"邻居"_s, u"0"_s, u"￥0.00"_s, u"1"_s, u"￥10.00"_s, u"￥-10.00"_s, QString()}));
-        // The shown cents round the exact sums, which stay exact underneath.
+        // Parts of a fen are shown with four decimals, never rounded away; the plain values are exact too.
         QCOMPARE(m.data(m.index(1, PeopleModel::ReceivedSum), Qt::UserRole).toLongLong(), 1000004);
         QCOMPARE(m.data(m.index(1, PeopleModel::Balance), Qt::UserRole).toLongLong(), 495004);
         QCOMPARE(m.data(m.index(0, PeopleModel::GivenSum), Qt::UserRole).toLongLong(), 3000005);
         QCOMPARE(m.data(m.index(2, PeopleModel::ReceivedSum), Qt::UserRole).toLongLong(), 3000);
-        QCOMPARE(labelText(w, u"合计标签"_s), u"合计：5 人　收礼 7 次，￥301.30　送礼 3 次，￥360.50　差额 ￥-59.20"_s);
+        QCOMPARE(labelText(w, u"合计标签"_s),
+                 u"合计：5 人　收礼 7 次，￥301.3004　送礼 3 次，￥360.5005　差额 ￥-59.2001"_s);
     }
 
 private Q_SLOTS:
@@ -212,16 +215,16 @@ private Q_SLOTS:
         QTest::addColumn<QString>("totals");
         QTest::newRow("part, other case, blanks")
             << u"　LI "_s << false << QStringList{u"li lei"_s}
-            << u"合计：1 人　收礼 2 次，￥200.00　送礼 1 次，￥300.00　差额 ￥-100.00"_s;
+            << u"合计：1 人　收礼 2 次，￥200.00　送礼 1 次，￥300.0005　差额 ￥-100.0005"_s;
         QTest::newRow("Chinese part") << u"三"_s << false << QStringList{u"张三"_s}
-                                      << u"合计：1 人　收礼 2 次，￥100.00　送礼 1 次，￥50.50　差额 ￥49.50"_s;
+                                      << u"合计：1 人　收礼 2 次，￥100.0004　送礼 1 次，￥50.50　差额 ￥49.5004"_s;
         QTest::newRow("no match") << u"xyz"_s << false << QStringList{}
                                   << u"合计：0 人　收礼 0 次，￥0.00　送礼 0 次，￥0.00　差额 ￥0.00"_s;
         // Pattern characters are plain text in the filter.
         QTest::newRow("percent") << u"%"_s << false << QStringList{}
                                  << u"合计：0 人　收礼 0 次，￥0.00　送礼 0 次，￥0.00　差额 ￥0.00"_s;
         QTest::newRow("only owed") << QString() << true << QStringList{u"张三"_s, u"赵六"_s, QString()}
-                                   << u"合计：3 人　收礼 5 次，￥101.30　送礼 1 次，￥50.50　差额 ￥50.80"_s;
+                                   << u"合计：3 人　收礼 5 次，￥101.3004　送礼 1 次，￥50.50　差额 ￥50.8004"_s;
         QTest::newRow("only owed and a part") << u"赵"_s << true << QStringList{u"赵六"_s}
                                               << u"合计：1 人　收礼 2 次，￥0.30　送礼 0 次，￥0.00　差额 ￥0.30"_s;
         QTest::newRow("only owed, none left")
@@ -294,15 +297,15 @@ private Q_SLOTS:
         QTest::newRow("blanks around the name")
             << u" 张三"_s << u"往来明细 - 张三"_s
             << QList<QStringList>{
-                   {u"1"_s, u"2020年1月5日"_s, u"收礼"_s, u"张三"_s, u"朋友"_s, u"结婚"_s, u"￥100.00"_s,
-                    u"￥100.00"_s, u"婚宴"_s},
+                   {u"1"_s, u"2020年1月5日"_s, u"收礼"_s, u"张三"_s, u"朋友"_s, u"结婚"_s, u"￥100.0001"_s,
+                    u"￥100.0001"_s, u"婚宴"_s},
                    {u"2"_s, u"2021年3月1日"_s, u"送礼"_s, u" 张三　"_s, u"同学"_s, u"生日"_s, u"￥50.50"_s,
-                    u"￥49.50"_s, QString()},
-                   {u"3"_s, u"2021年3月1日"_s, u"收礼"_s, u"张三"_s, u"亲戚"_s, u"乔迁"_s, u"￥0.00"_s,
-                    u"￥49.50"_s, u"零头"_s},
+                    u"￥49.5001"_s, QString()},
+                   {u"3"_s, u"2021年3月1日"_s, u"收礼"_s, u"张三"_s, u"亲戚"_s, u"乔迁"_s, u"￥0.0003"_s,
+                    u"￥49.5004"_s, u"零头"_s},
                }
-            << QStringList{u"收礼 2 次，合计 ￥100.00"_s, u"送礼 1 次，合计 ￥50.50"_s,
-                           u"差额 ￥49.50（对方送得多，尚欠人情）"_s};
+            << QStringList{u"收礼 2 次，合计 ￥100.0004"_s, u"送礼 1 次，合计 ￥50.50"_s,
+                           u"差额 ￥49.5004（对方送得多，尚欠人情）"_s};
         // The record without a date comes first, and without an amount its cell stays empty.
         QTest::newRow("case")
             << u"Li lei"_s << u"往来明细 - Li lei"_s
@@ -311,11 +314,11 @@ private Q_SLOTS:
                     u"没有日期和金额"_s},
                    {u"2"_s, u"2019年7月7日"_s, u"收礼"_s, u"Li Lei"_s, u"同事"_s, u"结婚"_s, u"￥200.00"_s,
                     u"￥200.00"_s, QString()},
-                   {u"3"_s, u"2022年2月2日"_s, u"送礼"_s, u"li lei"_s, u"同事"_s, u"Tea"_s, u"￥300.00"_s,
-                    u"￥-100.00"_s, QString()},
+                   {u"3"_s, u"2022年2月2日"_s, u"送礼"_s, u"li lei"_s, u"同事"_s, u"Tea"_s, u"￥300.0005"_s,
+                    u"￥-100.0005"_s, QString()},
                }
-            << QStringList{u"收礼 2 次，合计 ￥200.00"_s, u"送礼 1 次，合计 ￥300.00"_s,
-                           u"差额 ￥-100.00（我方送得多）"_s};
+            << QStringList{u"收礼 2 次，合计 ￥200.00"_s, u"送礼 1 次，合计 ￥300.0005"_s,
+                           u"差额 ￥-100.0005（我方送得多）"_s};
         QTest::newRow("nobody") << u"无此人"_s << u"往来明细 - 无此人"_s << QList<QStringList>{}
                                 << QStringList{u"收礼 0 次，合计 ￥0.00"_s, u"送礼 0 次，合计 ￥0.00"_s,
                                                u"差额 ￥0.00（两清）"_s};
@@ -351,7 +354,7 @@ private Q_SLOTS:
     void personRecordsSavedAndCopiedExactly()
     {
         addKnown({{u"收礼"_s, u"=1+1"_s, u"2023-05-01 00:00:00"_s, u"朋友"_s, u"结婚"_s, 1234567, u"a,\"b\""_s},
-                  {u"送礼"_s, u"=1+1"_s, u"2023-06-01 00:00:00"_s, u"朋友"_s, u"结婚"_s, 2000000, {}}});
+                  {u"送礼"_s, u"=1+1"_s, u"2023-06-01 00:00:00"_s, u"朋友"_s, u"结婚"_s, 12345000000, {}}});
         const QString path = m_folder->file(u"明细.csv"_s);
         FileChooser::startRecording();
         FileChooser::setNextAnswer(path);
@@ -367,15 +370,16 @@ private Q_SLOTS:
         QVERIFY(file.open(QIODevice::ReadOnly));
         const QByteArray bytes = file.readAll();
         QVERIFY(bytes.startsWith("\xEF\xBB\xBF"));
-        // Amounts exact and without the yuan sign; a text that a spreadsheet would compute stays text.
+        // Amounts exact, without the yuan sign or groups of digits; dates as YYYY-MM-DD; a text that a
+        // spreadsheet would compute stays text.
         QCOMPARE(QString::fromUtf8(bytes.mid(3)),
                  u"序号,时间,收送,姓名,关系,类型,金额,余额,说明\r\n"
-                 u"1,2023年5月1日,收礼,'=1+1,朋友,结婚,123.4567,123.4567,\"a,\"\"b\"\"\"\r\n"
-                 u"2,2023年6月1日,送礼,'=1+1,朋友,结婚,200.00,-76.5433,\r\n"_s);
+                 u"1,2023-05-01,收礼,'=1+1,朋友,结婚,123.4567,123.4567,\"a,\"\"b\"\"\"\r\n"
+                 u"2,2023-06-01,送礼,'=1+1,朋友,结婚,1234500.00,-1234376.5433,\r\n"_s);
         QCOMPARE(QGuiApplication::clipboard()->text(),
                  u"序号\t时间\t收送\t姓名\t关系\t类型\t金额\t余额\t说明\n"
-                 u"1\t2023年5月1日\t收礼\t=1+1\t朋友\t结婚\t123.4567\t123.4567\ta,\"b\"\n"
-                 u"2\t2023年6月1日\t送礼\t=1+1\t朋友\t结婚\t200.00\t-76.5433\t\n"_s);
+                 u"1\t2023-05-01\t收礼\t=1+1\t朋友\t结婚\t123.4567\t123.4567\ta,\"b\"\n"
+                 u"2\t2023-06-01\t送礼\t=1+1\t朋友\t结婚\t1234500.00\t-1234376.5433\t\n"_s);
         QCOMPARE(m_boxes->count(), 0);
     }
 
@@ -399,22 +403,82 @@ private Q_SLOTS:
         QCOMPARE(m_boxes->count(), 1);
     }
 
-    void sumsBeyondTheRangeOpenNoWindow()
+    // Money as the reports write it: yuan in groups of three digits, parts of a fen with all four decimals, exact
+    // at any size; files get plain exact numbers.
+    void moneyTexts_data()
+    {
+        const qint64 largest = std::numeric_limits<qint64>::max();
+        const qint64 smallest = std::numeric_limits<qint64>::min();
+        QTest::addColumn<qint64>("ticks");
+        QTest::addColumn<int>("times");
+        QTest::addColumn<QString>("shown");
+        QTest::addColumn<QString>("exported");
+        QTest::newRow("zero") << qint64(0) << 1 << u"￥0.00"_s << u"0.00"_s;
+        QTest::newRow("one ten-thousandth") << qint64(1) << 1 << u"￥0.0001"_s << u"0.0001"_s;
+        QTest::newRow("minus one ten-thousandth") << qint64(-1) << 1 << u"￥-0.0001"_s << u"-0.0001"_s;
+        QTest::newRow("four decimals") << qint64(123456) << 1 << u"￥12.3456"_s << u"12.3456"_s;
+        QTest::newRow("half a fen") << qint64(123450) << 1 << u"￥12.3450"_s << u"12.345"_s;
+        QTest::newRow("below a thousand") << qint64(9999900) << 1 << u"￥999.99"_s << u"999.99"_s;
+        QTest::newRow("a thousand") << qint64(10000000) << 1 << u"￥1,000.00"_s << u"1000.00"_s;
+        QTest::newRow("nine digits") << qint64(5059378121200) << 1 << u"￥505,937,812.12"_s << u"505937812.12"_s;
+        QTest::newRow("negative nine digits")
+            << qint64(-299987650000) << 1 << u"￥-29,998,765.00"_s << u"-29998765.00"_s;
+        QTest::newRow("largest amount") << largest << 1 << u"￥922,337,203,685,477.5807"_s << u"922337203685477.5807"_s;
+        QTest::newRow("smallest amount") << smallest << 1 << u"￥-922,337,203,685,477.5808"_s
+                                         << u"-922337203685477.5808"_s;
+        QTest::newRow("beyond 64 bits") << largest << 2 << u"￥1,844,674,407,370,955.1614"_s
+                                        << u"1844674407370955.1614"_s;
+        QTest::newRow("beyond 64 bits, negative")
+            << smallest << 3 << u"￥-2,767,011,611,056,432.7424"_s << u"-2767011611056432.7424"_s;
+    }
+    void moneyTexts()
+    {
+        QFETCH(qint64, ticks);
+        QFETCH(int, times);
+        QFETCH(QString, shown);
+        QFETCH(QString, exported);
+        const Sum sum = Sum(ticks) * times;
+        QCOMPARE(ReportText::money(sum), shown);
+        QCOMPARE(ReportText::exact(sum), exported);
+        if (times == 1)
+            QCOMPARE(ReportText::amount(ticks), ticks == 0 ? QString() : shown);
+        // The plain value for sorting is the number while it fits, the exact text beyond.
+        const QVariant plain = ReportText::plain(sum);
+        QCOMPARE(plain.typeId() == QMetaType::LongLong ? QString::number(plain.toLongLong()) + u"/10000"_s
+                                                       : plain.toString(),
+                 times == 1 ? QString::number(ticks) + u"/10000"_s : exported);
+    }
+
+    // Sums beyond the 64-bit range of one amount are shown exactly in both windows, and no box refuses them.
+    void sumsBeyondSixtyFourBitsAreShownExactly()
     {
         const qint64 largest = std::numeric_limits<qint64>::max();
         addKnown({{u"收礼"_s, u"钱多"_s, u"2023-01-01 00:00:00"_s, {}, {}, largest, {}},
-                  {u"收礼"_s, u"钱多"_s, u"2023-01-02 00:00:00"_s, {}, {}, 1, {}}});
-        QVERIFY(!whileOpen(u"people"_s, [&] { (new PeopleWindow(*m_host))->openModal(); }));
-        QVERIFY(!whileOpen(u"person"_s, [&] { (new PersonWindow(*m_host, u"钱多"_s))->openModal(); }));
-        QCOMPARE(m_boxes->count(), 2);
-        for (const MessageBox::Record& box : m_boxes->shown()) {
-            QCOMPARE(box.text, u"金额合计超出了可以计算的范围，无法汇总。"_s);
-            QCOMPARE(box.title, u"错误"_s);
-            QCOMPARE(box.icon, MessageBox::Stop);
-            QCOMPARE(box.buttons, MessageBox::OkOnly);
-        }
-        // Other people's records are still there to be seen.
-        QVERIFY(whileOpen(u"person"_s, [&] { (new PersonWindow(*m_host, u"张三"_s))->openModal(); }));
+                  {u"收礼"_s, u"钱多"_s, u"2023-01-02 00:00:00"_s, {}, {}, largest, {}},
+                  {u"送礼"_s, u"钱多"_s, u"2023-01-03 00:00:00"_s, {}, {}, -1, {}}});
+        QVERIFY(whileOpen(
+            u"people"_s, [&] { (new PeopleWindow(*m_host))->openModal(); },
+            [&](ReportWindow& w) {
+                QAbstractItemModel& m = *findControl<QTableView>(&w, u"往来汇总表"_s)->model();
+                QCOMPARE(row(m, 0),
+                         (QStringList{u"钱多"_s, QString(), u"2"_s, u"￥1,844,674,407,370,955.1614"_s, u"1"_s,
+                                      u"￥-0.0001"_s, u"￥1,844,674,407,370,955.1615"_s, u"2023年1月3日"_s}));
+                QCOMPARE(labelText(w, u"合计标签"_s),
+                         u"合计：6 人　收礼 9 次，￥1,844,674,407,371,256.4618　送礼 4 次，￥360.5004　"
+                         u"差额 ￥1,844,674,407,370,895.9614"_s);
+            }));
+        QVERIFY(whileOpen(
+            u"person"_s, [&] { (new PersonWindow(*m_host, u"钱多"_s))->openModal(); },
+            [&](ReportWindow& w) {
+                QAbstractItemModel& m = *findControl<QTableView>(&w, u"往来明细表"_s)->model();
+                QCOMPARE(m.data(m.index(1, 7)).toString(), u"￥1,844,674,407,370,955.1614"_s);
+                QCOMPARE(m.data(m.index(1, 7), TableExport::ExportRole).toString(), u"1844674407370955.1614"_s);
+                QCOMPARE((QStringList{labelText(w, u"收礼合计标签"_s), labelText(w, u"送礼合计标签"_s),
+                                      labelText(w, u"差额标签"_s)}),
+                         (QStringList{u"收礼 2 次，合计 ￥1,844,674,407,370,955.1614"_s, u"送礼 1 次，合计 ￥-0.0001"_s,
+                                      u"差额 ￥1,844,674,407,370,955.1615（对方送得多，尚欠人情）"_s}));
+            }));
+        QCOMPARE(m_boxes->count(), 0);
     }
 
     void modalOverTheOtherWindowsAndEscCloses()
