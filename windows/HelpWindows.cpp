@@ -83,7 +83,7 @@ namespace {
 
 QPushButton* closeButton(QWidget* window)
 {
-    auto* button = new QPushButton(u"关闭"_s, window);
+    auto* button = new QPushButton(u"关闭(&C)"_s, window);
     button->setObjectName(u"关闭按钮"_s);
     QObject::connect(button, &QPushButton::clicked, window, &QWidget::close);
     return button;
@@ -131,6 +131,8 @@ KeysWindow::KeysWindow(QWidget& mainWindow, QWidget* parent)
     m_table->setObjectName(u"快捷键表"_s);
     m_table->setHorizontalHeaderLabels({u"按键"_s, u"作用"_s});
     m_table->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    // Tab leaves the table for the button instead of walking its cells.
+    m_table->setTabKeyNavigation(false);
     m_table->setSelectionBehavior(QAbstractItemView::SelectRows);
     m_table->verticalHeader()->hide();
     m_table->horizontalHeader()->setStretchLastSection(true);
@@ -176,9 +178,9 @@ AboutWindow::AboutWindow(QWidget* parent)
         places->addWidget(button, row, 1);
     };
     place(0, u"账簿位置标签"_s, u"账簿在：%1"_s, FolderCommands::ledgerFolder(), u"账簿文件夹按钮"_s,
-          u"打开账簿文件夹"_s, FolderCommands::openLedgerFolder);
+          u"打开账簿文件夹(&L)"_s, FolderCommands::openLedgerFolder);
     place(1, u"备份位置标签"_s, u"备份在：%1"_s, FolderCommands::backupFolder(), u"备份文件夹按钮"_s,
-          u"打开备份文件夹"_s, FolderCommands::openBackupFolder);
+          u"打开备份文件夹(&B)"_s, FolderCommands::openBackupFolder);
     places->setColumnStretch(0, 1);
     layout->addLayout(places);
 

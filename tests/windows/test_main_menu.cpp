@@ -23,6 +23,7 @@
 #include <QMenuBar>
 #include <QPointer>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QShortcut>
 #include <QSignalSpy>
 #include <QStatusBar>
@@ -350,6 +351,20 @@ private Q_SLOTS:
         QCOMPARE(m_boxes->count(), 0);
     }
 
+    /// Every button of a window has a mnemonic of its own, and Tab leaves every table instead of walking its cells.
+    static void checkKeyboard(QWidget& window)
+    {
+        QStringList letters;
+        for (const QPushButton* button : window.findChildren<QPushButton*>()) {
+            const QRegularExpressionMatch match = QRegularExpression(u"\\(&(.)\\)$"_s).match(button->text());
+            QVERIFY2(match.hasMatch(), qPrintable(button->text()));
+            QVERIFY2(!letters.contains(match.captured(1)), qPrintable(button->text()));
+            letters << match.captured(1);
+        }
+        for (const QAbstractItemView* table : window.findChildren<QAbstractItemView*>())
+            QVERIFY2(!table->tabKeyNavigation(), qPrintable(table->objectName()));
+    }
+
     void keysWindowListsEveryInstalledKey()
     {
         MainWindow& w = *openMain();
@@ -376,7 +391,10 @@ private Q_SLOTS:
         QStringList rows;
         QVERIFY(whileOpen(
             u"keys"_s, [&] { QTest::keyClick(&w.grid(), Qt::Key_F1); },
-            [&](ReportWindow& window) { rows = qobject_cast<KeysWindow*>(&window)->rows(); }));
+            [&](ReportWindow& window) {
+                rows = qobject_cast<KeysWindow*>(&window)->rows();
+                checkKeyboard(window);
+            }));
         for (const auto& [key, caption] : keys) {
             const QString row = key.toString(QKeySequence::NativeText) + u'\t' + caption;
             QVERIFY2(rows.contains(row), qPrintable(row));
@@ -395,6 +413,7 @@ private Q_SLOTS:
         QVERIFY(whileOpen(
             u"about"_s, [&] { w.findChild<QAction*>(u"关于菜单项"_s)->trigger(); },
             [&](ReportWindow& about) {
+                checkKeyboard(about);
                 QCOMPARE(findControl<QLabel>(&about, u"版本标签"_s)->text(), u"Ovelta V1.3　人情往来账簿"_s);
                 QCOMPARE(findControl<QLabel>(&about, u"账簿位置标签"_s)->text(), u"账簿在："_s + ledger);
                 QCOMPARE(findControl<QLabel>(&about, u"备份位置标签"_s)->text(), u"备份在："_s + backups);
