@@ -273,6 +273,25 @@ private Q_SLOTS:
         QCOMPARE(LedgerTransfer::dateText(*JetDateTime::parse(u"2011-6-2 0:00:01"_s)), u"2011-06-02 00:00:01"_s);
     }
 
+    void fieldsAreQuotedWhereAReaderWouldChangeThem_data()
+    {
+        QTest::addColumn<QStringList>("fields");
+        QTest::addColumn<QString>("row");
+        QTest::newRow("plain, inner blank") << QStringList{u"张 三"_s, u"200"_s} << u"张 三,200\r\n"_s;
+        QTest::newRow("comma, quote, line breaks") << QStringList{u"a,b"_s, u"说\"好\""_s, u"x\ny"_s, u"x\ry"_s}
+                                                   << u"\"a,b\",\"说\"\"好\"\"\",\"x\ny\",\"x\ry\"\r\n"_s;
+        QTest::newRow("blanks at either end")
+            << QStringList{u" 张三"_s, u"张三 "_s, u"\t备注"_s} << u"\" 张三\",\"张三 \",\"\t备注\"\r\n"_s;
+        QTest::newRow("full-width blank at an end") << QStringList{u"\u3000张三"_s} << u"\"\u3000张三\"\r\n"_s;
+        QTest::newRow("empty fields") << QStringList{QString(), QString()} << u",\r\n"_s;
+    }
+    void fieldsAreQuotedWhereAReaderWouldChangeThem()
+    {
+        QFETCH(QStringList, fields);
+        QFETCH(QString, row);
+        QCOMPARE(CsvTable::rowText(fields), row);
+    }
+
     void exportWritesHeaderBomAndExactAmounts()
     {
         const QByteArray bytes = LedgerTransfer::csv(
