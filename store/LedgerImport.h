@@ -45,8 +45,8 @@ QString duplicateKey(const LedgerRecord& record);
 std::optional<QSet<QString>> existingKeys(EngineConnection& engine);
 
 /// Amount text of a file: blanks around, a leading ￥ or ¥, full-width digits and thousands separators in
-/// groups of three are accepted; empty optional for anything else. The empty text is no amount (nullopt in
-/// *missing set to true).
+/// groups of three are accepted; empty optional for anything else, the empty text too (the caller tells an
+/// empty field, which is no amount, from a wrong one).
 std::optional<qint64> parseAmount(const QString& text);
 /// Date text of a file: the forms the entry window and the engine read (2011-6-2, 2011/6/2, with a time of
 /// day), and 2011年6月2日.

@@ -6,9 +6,10 @@
 #include <QStringList>
 #include <optional>
 
-/// Every statement the program sends to the engine, as its text. The windows and the database objects take
-/// their statements from here and write none of their own. Each user text is put between quotes with its own
-/// quotes doubled (SqlText), so that whatever the user types stays inside its literal.
+/// The statements of the written windows and of the database objects, as their texts: those windows and objects
+/// take their statements from here and write none of their own. The later features (totals, transfer, import,
+/// backup, people) send the engine's own SQL with bound values from their own units. Each user text is put between
+/// quotes with its own quotes doubled (SqlText), so that whatever the user types stays inside its literal.
 ///
 /// The statements are Jet SQL, which the database objects translate for the engine, except those of the
 /// record set's own rows at the end, which are the engine's SQL with the values bound as parameters.

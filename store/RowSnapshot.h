@@ -90,7 +90,6 @@ public:
     /// snapshot ends there.
     QString takeLateError();
     Cell cell(qsizetype row, int column) const;
-    bool hasKeys() const { return m_keySlot >= 0; }
     KeyPlace keyPlace() const { return m_keyPlace; }
     qint64 key(qsizetype row) const;
 
