@@ -137,7 +137,8 @@ Q_SIGNALS:
 protected:
     void mouseDoubleClickEvent(QMouseEvent* event) override;
     /// With no cell focused, Down, Home and Page Down focus the first record and Up, End and Page Up the last;
-    /// other keys choose nothing. Once a cell is focused the keys move it as in any table.
+    /// other keys choose nothing. Once a cell is focused the keys move it as in any table, except Home and End,
+    /// which go to the first and the last record in the same column.
     QModelIndex moveCursor(CursorAction cursorAction, Qt::KeyboardModifiers modifiers) override;
 
 private:
