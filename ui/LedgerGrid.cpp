@@ -6,9 +6,11 @@
 #include "ui/LedgerGridModel.h"
 #include "ui/PrintPreview.h"
 
+#include <QApplication>
 #include <QMouseEvent>
 #include <QPageLayout>
 #include <QPageSize>
+#include <QPointer>
 #include <QPrinter>
 #include <QScrollBar>
 
@@ -235,12 +237,17 @@ bool LedgerGrid::printToPdf(const QString& path) const
 
 void LedgerGrid::openPrintPreview()
 {
+    // The preview has no owner, so no window system hands the activation back when it closes: the window it
+    // was opened from takes it again itself, so that its keys work on without a click.
+    const QPointer<QWidget> previousActive = QApplication::activeWindow();
     {
         PrintPreview preview(gridPrinter(), pageLayout(), nullptr);
         preview.setWindowModality(Qt::ApplicationModal);
         preview.exec();
     }
     GridPrinter::releaseFreedMemory();
+    if (!previousActive.isNull() && previousActive->isVisible())
+        previousActive->activateWindow();
 }
 
 void LedgerGrid::mouseDoubleClickEvent(QMouseEvent* event)
