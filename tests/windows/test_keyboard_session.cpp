@@ -124,7 +124,7 @@ private:
         timer->start();
     }
 
-    /// Closes every popup, dialog and window above the main window, then ends the program.
+    /// Closes every popup, dialog and window above the main window.
     void rescue()
     {
         m_next = int(m_steps.size());
@@ -229,43 +229,26 @@ bool tabTo(const QString& name)
     return focusedName() == name;
 }
 
-/// One text per ledger record: 收送 姓名 关系 类型 金额, in the order of their IDs.
-QStringList ledgerRecords(const QString& key)
+/// One text per row of a table of the ledger file, in the order of the IDs: the columns joined by blanks.
+QStringList rowsOf(const QString& table, const QStringList& columns)
 {
     DatabaseConnection connection;
     RecordSet records;
+    if (!connection.connect(LedgerFile::name(), LedgerFile::password()) || !records.bind(&connection)
+        || !records.open(u"select * from %1 order by ID"_s.arg(table)))
+        return {u"(%1 not readable)"_s.arg(table)};
     QStringList rows;
-    if (!connection.connect(LedgerFile::name(), key) || !records.bind(&connection)
-        || !records.open(u"select * from 收送礼 order by ID"_s))
-        return {u"(ledger not readable)"_s};
     for (records.moveFirst(); !records.atEnd(); records.moveNext()) {
-        QString direction, name, relation, kind, amount;
-        records.readText(u"收送"_s, direction);
-        records.readText(u"姓名"_s, name);
-        records.readText(u"关系"_s, relation);
-        records.readText(u"类型"_s, kind);
-        records.readText(u"金额"_s, amount);
-        rows << QStringList{direction, name, relation, kind, amount}.join(u' ');
+        QStringList texts;
+        for (const QString& column : columns) {
+            QString text;
+            records.readText(column, text);
+            texts << text;
+        }
+        rows << texts.join(u' ');
     }
     records.close();
     return rows;
-}
-
-QStringList listEntries(const QString& table, const QString& column)
-{
-    DatabaseConnection connection;
-    RecordSet records;
-    QStringList entries;
-    if (!connection.connect(LedgerFile::name(), LedgerFile::password()) || !records.bind(&connection)
-        || !records.open(u"select * from %1 order by ID"_s.arg(table)))
-        return {u"(list not readable)"_s};
-    for (records.moveFirst(); !records.atEnd(); records.moveNext()) {
-        QString entry;
-        records.readText(column, entry);
-        entries << entry;
-    }
-    records.close();
-    return entries;
 }
 
 } // namespace
@@ -288,8 +271,8 @@ private Q_SLOTS:
                 QVERIFY(connection.execute(u"insert into 收送礼 (收送,姓名,时间,关系,类型,金额,说明) values "
                                            u"('收礼','%1','2011-6-2','朋友','结婚','500','')"_s.arg(name)));
         }
-        const QStringList relationsBefore = listEntries(u"关系"_s, u"关系"_s);
-        const QStringList kindsBefore = listEntries(u"类型"_s, u"类型"_s);
+        const QStringList relationsBefore = rowsOf(u"关系"_s, {u"关系"_s});
+        const QStringList kindsBefore = rowsOf(u"类型"_s, {u"类型"_s});
         FileChooser::startRecording();
         const QString csv = fixture.folder().file(u"人情.csv"_s);
         FileChooser::setNextAnswer(csv);
@@ -486,12 +469,12 @@ private Q_SLOTS:
         QCOMPARE(entryShown.size(), 4);
         QVERIFY2(!entryShown.contains(QString()), qPrintable(entryShown.join(u'|')));
         QCOMPARE(
-            ledgerRecords(LedgerFile::password()),
+            rowsOf(u"收送礼"_s, {u"收送"_s, u"姓名"_s, u"关系"_s, u"类型"_s, u"金额"_s}),
             (QStringList{u"收礼 张三 朋友 结婚 500"_s, u"收礼 李四 朋友 结婚 500"_s, u"收礼 王五 朋友 结婚 500"_s,
                          QStringList{entryShown[0], u"孙七"_s, entryShown[2], entryShown[3], u"666"_s}.join(u' ')}));
-        QCOMPARE(listEntries(u"关系"_s, u"关系"_s), relationsBefore);
-        QCOMPARE(listEntries(u"类型"_s, u"类型"_s), kindsBefore);
-        QCOMPARE(listEntries(u"账号"_s, u"密码"_s), QStringList{u"hongbao8"_s});
+        QCOMPARE(rowsOf(u"关系"_s, {u"关系"_s}), relationsBefore);
+        QCOMPARE(rowsOf(u"类型"_s, {u"类型"_s}), kindsBefore);
+        QCOMPARE(rowsOf(u"账号"_s, {u"密码"_s}), QStringList{u"hongbao8"_s});
         QFile exported(csv);
         QVERIFY(exported.open(QIODevice::ReadOnly));
         const QString content = QString::fromUtf8(exported.readAll());
