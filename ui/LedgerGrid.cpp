@@ -6,9 +6,11 @@
 #include "ui/LedgerGridModel.h"
 #include "ui/PrintPreview.h"
 
+#include <QApplication>
 #include <QMouseEvent>
 #include <QPageLayout>
 #include <QPageSize>
+#include <QPointer>
 #include <QPrinter>
 #include <QScrollBar>
 
@@ -235,12 +237,17 @@ bool LedgerGrid::printToPdf(const QString& path) const
 
 void LedgerGrid::openPrintPreview()
 {
+    // The preview has no owner, so no window system hands the activation back when it closes: the window it
+    // was opened from takes it again itself, so that its keys work on without a click.
+    const QPointer<QWidget> previousActive = QApplication::activeWindow();
     {
         PrintPreview preview(gridPrinter(), pageLayout(), nullptr);
         preview.setWindowModality(Qt::ApplicationModal);
         preview.exec();
     }
     GridPrinter::releaseFreedMemory();
+    if (!previousActive.isNull() && previousActive->isVisible())
+        previousActive->activateWindow();
 }
 
 void LedgerGrid::mouseDoubleClickEvent(QMouseEvent* event)
@@ -252,11 +259,16 @@ void LedgerGrid::mouseDoubleClickEvent(QMouseEvent* event)
 
 QModelIndex LedgerGrid::moveCursor(CursorAction cursorAction, Qt::KeyboardModifiers modifiers)
 {
-    if (currentIndex().isValid())
+    const int records = m_model->rowCount();
+    const QModelIndex current = currentIndex();
+    // The grid selects whole rows: Home and End, with Ctrl or without, go to the first and the last record
+    // and keep the column, instead of going along the row, where they would change nothing that shows.
+    if (records > 0 && current.isValid() && (cursorAction == MoveHome || cursorAction == MoveEnd))
+        return m_model->index(cursorAction == MoveHome ? 0 : records - 1, current.column());
+    if (current.isValid())
         return QTableView::moveCursor(cursorAction, modifiers);
     // No row is current after a refill: the keys that go down or to the start pick the first record, those
     // that go up or to the end the last, so that the keyboard alone can choose a row.
-    const int records = m_model->rowCount();
     if (records == 0)
         return {};
     switch (cursorAction) {

@@ -112,7 +112,7 @@ public:
     /// The same as a PDF file with the default page layout. The file appears only when complete: cancelled or
     /// failed, it leaves no file and an earlier file of that name as it was.
     bool printToPdf(const QString& path) const;
-    /// The modal print preview titled "打印预览".
+    /// The modal print preview titled "打印预览"; the window that was active before is active again after it.
     void openPrintPreview();
     /// What paints the grid's pages, for the preview and the printer.
     GridPrinter gridPrinter() const;
@@ -137,7 +137,8 @@ Q_SIGNALS:
 protected:
     void mouseDoubleClickEvent(QMouseEvent* event) override;
     /// With no cell focused, Down, Home and Page Down focus the first record and Up, End and Page Up the last;
-    /// other keys choose nothing. Once a cell is focused the keys move it as in any table.
+    /// other keys choose nothing. Once a cell is focused the keys move it as in any table, except Home and End,
+    /// which go to the first and the last record in the same column.
     QModelIndex moveCursor(CursorAction cursorAction, Qt::KeyboardModifiers modifiers) override;
 
 private:

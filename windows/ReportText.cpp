@@ -90,15 +90,20 @@ QVariant plain(Sum ticks)
 
 namespace {
 
-/// The width column c needs for its widest text in view (of the first rows only of a very long list, so that
-/// this stays quick), the header's included, with the grid line and a little air beside the text.
+/// The width column c needs for its widest text in view (of the first and the last rows only of a very long
+/// list, so that this stays quick: a running number or a balance grows toward the end), the header's included,
+/// with the grid line and a little air beside the text.
 int wantedWidth(const QTableView& table, int c)
 {
     const QAbstractItemModel* model = table.model();
     int wanted = table.horizontalHeader()->sectionSizeHint(c);
-    const int rows = std::min(model->rowCount(), 1000);
-    for (int r = 0; r < rows; ++r)
-        wanted = std::max(wanted, table.sizeHintForIndex(model->index(r, c)).width());
+    const int rows = model->rowCount();
+    const auto widen = [&](int from, int to) {
+        for (int r = from; r < to; ++r)
+            wanted = std::max(wanted, table.sizeHintForIndex(model->index(r, c)).width());
+    };
+    widen(0, std::min(rows, 1000));
+    widen(std::max(1000, rows - 1000), rows);
     return wanted + (table.showGrid() ? 1 : 0) + 4;
 }
 

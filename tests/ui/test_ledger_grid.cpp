@@ -333,6 +333,68 @@ private Q_SLOTS:
         QCOMPARE(grid.currentRow(), -1);
     }
 
+    void homeAndEndGoToTheFirstAndLastRecord_data()
+    {
+        QTest::addColumn<int>("fromRow"); // grid row current before the key; -1 for none
+        QTest::addColumn<int>("fromColumn");
+        QTest::addColumn<int>("key");
+        QTest::addColumn<Qt::KeyboardModifiers>("modifiers");
+        QTest::addColumn<int>("row"); // grid row current afterwards
+        QTest::addColumn<int>("column");
+        constexpr int First = LedgerGrid::FixedRows;
+        constexpr int Last = LedgerGrid::FixedRows + 59;
+        const Qt::KeyboardModifiers none;
+        const Qt::KeyboardModifiers ctrl(Qt::ControlModifier);
+        const int home = Qt::Key_Home;
+        const int end = Qt::Key_End;
+        QTest::newRow("none, End") << -1 << -1 << end << none << Last << 1;
+        QTest::newRow("none, Home") << -1 << -1 << home << none << First << 1;
+        QTest::newRow("first, End") << First << 1 << end << none << Last << 1;
+        QTest::newRow("middle, End") << 30 << 3 << end << none << Last << 3;
+        QTest::newRow("middle, Ctrl+End") << 30 << 7 << end << ctrl << Last << 7;
+        QTest::newRow("last, End") << Last << 5 << end << none << Last << 5;
+        QTest::newRow("last, Home") << Last << 1 << home << none << First << 1;
+        QTest::newRow("middle, Home") << 30 << 8 << home << none << First << 8;
+        QTest::newRow("middle, Ctrl+Home") << 30 << 4 << home << ctrl << First << 4;
+    }
+    void homeAndEndGoToTheFirstAndLastRecord()
+    {
+        QFETCH(int, fromRow);
+        QFETCH(int, fromColumn);
+        QFETCH(int, key);
+        QFETCH(Qt::KeyboardModifiers, modifiers);
+        QFETCH(int, row);
+        QFETCH(int, column);
+        LedgerGrid grid;
+        grid.resize(550, 361);
+        grid.prepare();
+        std::vector<LedgerRow> rows;
+        for (int i = 1; i <= 60; ++i)
+            rows.push_back(record(i, guestName(i)));
+        grid.appendRows(std::move(rows));
+        grid.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&grid));
+        grid.setFocus(Qt::TabFocusReason);
+        if (fromRow >= 0) {
+            grid.setCurrentCell(fromRow, fromColumn);
+            grid.scrollTo(grid.currentIndex());
+        }
+
+        QTest::keyClick(&grid, Qt::Key(key), modifiers);
+        QCOMPARE(grid.currentRow(), row);
+        QCOMPARE(grid.currentColumn(), column);
+        // The whole row is selected, and it is in view.
+        const QModelIndexList selected = grid.selectionModel()->selectedRows(column);
+        QCOMPARE(selected.size(), 1);
+        QCOMPARE(selected.first().row(), row - LedgerGrid::FixedRows);
+        const QRect shown = grid.visualRect(grid.currentIndex());
+        QVERIFY2(grid.viewport()->rect().contains(shown),
+                 qPrintable(u"row %1 at y %2..%3 of %4"_s.arg(row)
+                                .arg(shown.top())
+                                .arg(shown.bottom())
+                                .arg(grid.viewport()->height())));
+    }
+
     void doubleClickAnywhereIsReported()
     {
         LedgerGrid grid;

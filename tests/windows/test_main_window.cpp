@@ -15,6 +15,7 @@
 #include "windows/GridCommands.h"
 #include "windows/MainWindow.h"
 
+#include "DrawnText.h"
 #include "GuiSupport.h"
 #include "LedgerFixture.h"
 
@@ -581,6 +582,86 @@ private Q_SLOTS:
         // The window shows the row and changes nothing.
         QCOMPARE(grid.currentRow(), 5);
         QCOMPARE(recordCount(), 4);
+    }
+
+    // The details window shows every amount from its start ("￥" and the first digits, however long it is, also
+    // when Tab brings the focus to it), and no amount that is not zero as ￥0.00: digits below the fen show.
+    void detailsShowEveryAmountFromItsStart()
+    {
+        struct Amount
+        {
+            QString stored;
+            QString shown;
+        };
+        const QList<Amount> amounts{
+            {u"500"_s, u"￥500.00"_s},
+            {u"1234.5"_s, u"￥1234.50"_s},
+            {u"-20"_s, u"￥-20.00"_s},
+            {u"0"_s, u"￥"_s},
+            {u"0.0001"_s, u"￥0.0001"_s},
+            {u"-0.0001"_s, u"￥-0.0001"_s},
+            {u"0.005"_s, u"￥0.0050"_s},
+            {u"12.3456"_s, u"￥12.3456"_s},
+            {u"12.34"_s, u"￥12.34"_s},
+            {u"-7.0009"_s, u"￥-7.0009"_s},
+            {u"900000000000000"_s, u"￥900000000000000.00"_s},
+            {u"922337203685477.5807"_s, u"￥922337203685477.5807"_s},
+            {u"-922337203685477.5808"_s, u"￥-922337203685477.5808"_s},
+            {u"-922337203685477.58"_s, u"￥-922337203685477.58"_s},
+        };
+        QList<Gift> gifts;
+        for (qsizetype i = 0; i < amounts.size(); ++i) // newest first: the k-th amount is the k-th record
+            gifts.append({u"收礼"_s, u"张三"_s, QDate(2020, 1, 31).addDays(-i).toString(u"yyyy-M-d"_s),
+                          amounts[i].stored, QString()});
+        addGifts(gifts);
+        MainWindow& w = *openMain();
+        LedgerGrid& grid = w.grid();
+        QVERIFY(QTest::qWaitForWindowExposed(&w));
+
+        // What is wrong with where the box shows its text, or nothing: the cursor and the leftmost text drawn,
+        // which must begin with "￥" and lie inside the box.
+        const auto startFault = [](QLineEdit* box) -> QString {
+            if (box->cursorPosition() != 0)
+                return u"cursor at %1"_s.arg(box->cursorPosition());
+            const QList<DrawnText> drawn = drawnTexts(box);
+            if (drawn.isEmpty())
+                return u"nothing drawn"_s;
+            DrawnText first = drawn.first();
+            for (const DrawnText& t : drawn) {
+                if (t.rect.left() < first.rect.left())
+                    first = t;
+            }
+            if (!first.text.startsWith(u'￥'))
+                return u"drawn first: "_s + first.text;
+            if (first.rect.left() < first.clip.left() - 0.5)
+                return u"starts at %1, the box shows from %2"_s.arg(first.rect.left()).arg(first.clip.left());
+            return {};
+        };
+        for (qsizetype i = 0; i < amounts.size(); ++i) {
+            const QString shown = amounts[i].shown;
+            grid.setCurrentCell(LedgerGrid::FixedRows + int(i), 3);
+            QString text;
+            QVERIFY(whileModal(
+                u"details"_s, [&] { w.openDetails(); },
+                [&](LedgerWindow& d) {
+                    QVERIFY(QTest::qWaitForWindowActive(&d));
+                    auto* box = findControl<QLineEdit>(&d, u"金额编辑框"_s);
+                    text = box->text();
+                    const QString onOpening = startFault(box);
+                    QVERIFY2(onOpening.isEmpty(), qPrintable(shown + u" on opening: "_s + onOpening));
+                    // The keyboard's way into the box selects it, as Tab does in every box, and keeps its start.
+                    for (int tabs = 0; tabs < 8 && d.focusWidget() != box; ++tabs)
+                        QTest::keyClick(d.focusWidget() ? d.focusWidget() : &d, Qt::Key_Tab);
+                    QCOMPARE(d.focusWidget(), box);
+                    QCOMPARE(box->selectedText(), box->text());
+                    const QString afterTab = startFault(box);
+                    QVERIFY2(afterTab.isEmpty(), qPrintable(shown + u" after Tab: "_s + afterTab));
+                }));
+            if (QTest::currentTestFailed())
+                return;
+            QCOMPARE(text, shown);
+        }
+        QCOMPARE(m_boxes->count(), 0);
     }
 
     // Every amount shows itself in capitals: in the grid and in the details window, rounded to fen and saying so.

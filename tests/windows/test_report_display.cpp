@@ -14,11 +14,13 @@
 #include "windows/StatisticsWindow.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QHeaderView>
 #include <QTabWidget>
 #include <QTableView>
 #include <QtTest>
 
+#include <cstdio>
 #include <memory>
 
 using namespace Qt::StringLiterals;
@@ -90,6 +92,44 @@ QStringList columnsOutOfView(QTableView* table)
             out << table->model()->headerData(c, Qt::Horizontal).toString();
     }
     return out;
+}
+
+/// Adds count records in one transaction through one bound statement: two people, a few relations and kinds,
+/// dates over 26 years, so that the tables stay short while their counts and sums grow long. 李秀英 has 99
+/// records in a hundred, each of ￥88,888.88; 张建国 the others, each a gift of ￥1,234,567,890.12 received, so
+/// that the balance of his list grows a digit longer after its first thousand rows. False on failure.
+bool addManyRecords(EngineConnection& engine, int count)
+{
+    const QByteArray names[] = {"张建国", "李秀英"};
+    const QByteArray relations[] = {"亲戚", "朋友", "同学"};
+    const QByteArray kinds[] = {"结婚", "满月", "生日", "乔迁"};
+    const QByteArray directions[] = {"收礼", "送礼"};
+    const auto bind = [](sqlite3_stmt* s, int column, const QByteArray& text) {
+        sqlite3_bind_text(s, column, text.constData(), int(text.size()), SQLITE_STATIC);
+    };
+    if (!engine.executeNative("BEGIN"))
+        return false;
+    const auto insert
+        = engine.prepareNative(u"INSERT INTO 收送礼(收送,姓名,时间,关系,类型,金额,说明) VALUES(?,?,?,?,?,?,NULL)"_s);
+    if (!insert)
+        return false;
+    sqlite3_stmt* s = insert.get();
+    char time[32];
+    for (int i = 0; i < count; ++i) {
+        const int length
+            = std::snprintf(time, sizeof time, "%04d-%02d-%02d 00:00:00", 2000 + i % 26, 1 + i % 12, 1 + i % 28);
+        bind(s, 1, directions[i % 4 == 3 ? 1 : 0]);
+        bind(s, 2, names[i % 100 == 0 ? 0 : 1]);
+        sqlite3_bind_text(s, 3, time, length, SQLITE_TRANSIENT);
+        bind(s, 4, relations[i % 3]);
+        bind(s, 5, kinds[i % 4]);
+        sqlite3_bind_int64(s, 6, i % 100 == 0 ? 12345678901200 : 888888800);
+        const int rc = sqlite3_step(s);
+        sqlite3_reset(s);
+        if (rc != SQLITE_DONE)
+            return false;
+    }
+    return engine.executeNative("COMMIT");
 }
 
 void keepPicture(QWidget& window, const QString& name)
@@ -169,6 +209,46 @@ private Q_SLOTS:
         QVERIFY(whileOpen(
             u"person"_s, [&] { (new PersonWindow(*m_host, name))->openModal(); },
             [&](ReportWindow& w) { checkWindow(w, u"往来明细表"_s, u"person"_s); }));
+    }
+
+    // A ledger of a million records: the counts of seven digits and the sums of the tables' totals are drawn
+    // whole in every table, and so are the last rows of a person's long list, whose balance grows longer than
+    // in its first rows.
+    void millionRecordsShowEveryTextWhole()
+    {
+        QElapsedTimer took;
+        took.start();
+        // With the household's records, the ledger holds exactly a million.
+        QVERIFY(addManyRecords(*m_host->connection.engine(), 1'000'000 - int(householdLedger().size())));
+        qInfo("1,000,000 records added in %lld ms", took.restart());
+        QVERIFY(whileOpen(
+            u"people"_s, [&] { (new PeopleWindow(*m_host))->openModal(); },
+            [&](ReportWindow& w) { checkWindow(w, u"往来汇总表"_s, u"people-million"_s); }));
+        qInfo("往来汇总 in %lld ms", took.restart());
+        QVERIFY(whileOpen(
+            u"person"_s, [&] { (new PersonWindow(*m_host, u"张建国"_s))->openModal(); },
+            [&](ReportWindow& w) {
+                checkWindow(w, u"往来明细表"_s, u"person-million"_s);
+                auto* table = findControl<QTableView>(&w, u"往来明细表"_s);
+                table->scrollToBottom();
+                QCoreApplication::processEvents();
+                const QStringList cut = cutTexts(table);
+                QVERIFY2(cut.isEmpty(), qPrintable(cut.join(u" | "_s)));
+            }));
+        qInfo("往来明细 in %lld ms", took.restart());
+        QVERIFY(whileOpen(
+            u"statistics"_s, [&] { (new StatisticsWindow(*m_host))->openModal(); },
+            [&](ReportWindow& w) {
+                auto* tabs = findControl<QTabWidget>(&w, u"统计分页"_s);
+                for (int i = 0; i < tabs->count(); ++i) {
+                    tabs->setCurrentIndex(i);
+                    QCoreApplication::processEvents();
+                    const QList<QTableView*> tables = tabs->widget(i)->findChildren<QTableView*>();
+                    QCOMPARE(tables.size(), 1);
+                    checkWindow(w, tables.first()->objectName(), u"statistics-million-%1"_s.arg(i));
+                }
+            }));
+        qInfo("人情统计 in %lld ms", took.restart());
     }
 
     void statisticsShowEveryTextWhole()
