@@ -2,6 +2,7 @@
 
 #include "store/Money.h"
 #include "ui/MessageBox.h"
+#include "windows/ReportPrint.h"
 #include "windows/ReportText.h"
 #include "windows/TableExport.h"
 
@@ -97,6 +98,9 @@ StatisticsPage::StatisticsPage(Grouping grouping, QWidget* parent)
     m_table->setModel(m_model);
     m_table->setSelectionBehavior(QAbstractItemView::SelectRows);
     m_table->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    // Tab goes on to the next control rather than from cell to cell.
+    m_table->setTabKeyNavigation(false);
+    TableExport::copySelectionOnCopyKey(*m_table);
     m_table->setAlternatingRowColors(true);
     m_table->verticalHeader()->hide();
     m_table->verticalHeader()->setDefaultSectionSize(24);
@@ -109,12 +113,15 @@ StatisticsPage::StatisticsPage(Grouping grouping, QWidget* parent)
     m_chartView->setRenderHint(QPainter::Antialiasing);
     m_chartView->setMinimumWidth(360);
 
-    auto* copy = new QPushButton(u"复制表格"_s, this);
+    auto* copy = new QPushButton(u"复制表格(&C)"_s, this);
     copy->setObjectName(name + u"复制按钮"_s);
-    auto* saveCsv = new QPushButton(u"保存表格为CSV"_s, this);
+    auto* saveCsv = new QPushButton(u"保存表格为CSV(&S)"_s, this);
     saveCsv->setObjectName(name + u"保存CSV按钮"_s);
-    auto* savePng = new QPushButton(u"保存图表为PNG"_s, this);
+    auto* savePng = new QPushButton(u"保存图表为PNG(&G)"_s, this);
     savePng->setObjectName(name + u"保存图表按钮"_s);
+    auto* print = new QPushButton(u"打印表格(&P)"_s, this);
+    print->setObjectName(name + u"打印按钮"_s);
+    print->setToolTip(u"打印这一页的表格（Ctrl+P）"_s);
 
     auto* top = new QHBoxLayout;
     if (grouping != ByYear) {
@@ -130,6 +137,7 @@ StatisticsPage::StatisticsPage(Grouping grouping, QWidget* parent)
     top->addWidget(copy);
     top->addWidget(saveCsv);
     top->addWidget(savePng);
+    top->addWidget(print);
 
     auto* splitter = new QSplitter(Qt::Horizontal, this);
     splitter->addWidget(m_table);
@@ -147,6 +155,15 @@ StatisticsPage::StatisticsPage(Grouping grouping, QWidget* parent)
             [this] { TableExport::saveCsv(*m_model, u"人情统计-%1.csv"_s.arg(prefix(m_grouping))); });
     connect(savePng, &QPushButton::clicked, this,
             [this] { TableExport::savePng(*m_chartView, u"人情统计-%1.png"_s.arg(prefix(m_grouping))); });
+    connect(print, &QPushButton::clicked, this, &StatisticsPage::print);
+}
+
+void StatisticsPage::print()
+{
+    QString title = u"人情统计 - 按"_s + prefix(m_grouping);
+    if (m_year != nullptr)
+        title += u"（%1）"_s.arg(m_year->currentText());
+    ReportPrinter::openPreview(title, *m_model, {}, this);
 }
 
 QChart& StatisticsPage::chart() const

@@ -18,7 +18,8 @@ namespace ovelta {
 /// The occasion and relation pages show one year, chosen in their year box, or all years.
 ///
 /// Its controls are named after the grouping's prefix (年份, 类型 or 关系): PREFIX表, PREFIX图表,
-/// PREFIX年份组合框 (occasion and relation pages only), PREFIX复制按钮, PREFIX保存CSV按钮 and PREFIX保存图表按钮, and
+/// PREFIX年份组合框 (occasion and relation pages only), PREFIX复制按钮, PREFIX保存CSV按钮, PREFIX保存图表按钮 and
+/// PREFIX打印按钮 (the table through the print preview; Ctrl+C in the table copies the selected cells), and
 /// PREFIX无数据标签, "没有数据", shown instead of the chart when there are no groups to draw.
 class StatisticsPage : public QWidget
 {
@@ -37,6 +38,8 @@ public:
 
     QStandardItemModel& model() const { return *m_model; }
     QChart& chart() const;
+    /// Opens the print preview of the table, titled with the grouping and the year shown.
+    void print();
     static QString prefix(Grouping grouping);
 
 private:

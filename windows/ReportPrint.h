@@ -1,0 +1,60 @@
+#pragma once
+
+#include "ui/GridPrinter.h"
+
+#include <QFont>
+#include <QHash>
+#include <QList>
+#include <QPageLayout>
+#include <QStringList>
+#include <memory>
+
+class QAbstractItemModel;
+class QWidget;
+
+namespace ovelta {
+
+/// A table of the people and statistics windows on paper: on every page a title line, the column headers, as
+/// many rows as fit and at its foot "第 N 页 / 共 M 页"; after the last row the report's totals, a line each.
+///
+/// The table is taken as its model shows it when the printer is made (the rows in their shown order, the shown
+/// texts, each column's alignment, bold rows), so that the pages stay as they were while the window changes.
+/// The columns share the page width by their widest texts: amounts and counts (the right-aligned columns) keep
+/// room for their whole text and the columns of names and notes give way; a text still wider than its cell is
+/// printed whole, narrowed to the cell's width, never cut.
+class ReportPrinter : public PagePrinter
+{
+public:
+    ReportPrinter(const QString& title, const QAbstractItemModel& model, const QStringList& totals = {});
+
+    /// A4 upright with margins of 15 mm, as the ledger grid prints.
+    static QPageLayout pageLayout();
+    /// Table rows (rows of the table and lines of totals) on one page of that layout; at least one.
+    static int rowsPerPage(const QPageLayout& layout);
+
+    using PagePrinter::pageCount;
+    int pageCount(const QPageLayout& layout) const override;
+    void paintPage(QPainter& painter, const QPageLayout& layout, qreal dpi, int page) const override;
+    QString documentTitle() const override { return m_title; }
+
+    /// Opens the program's print preview of the table over parent and returns when it has closed; printing
+    /// and PDF output go from there.
+    static void openPreview(const QString& title, const QAbstractItemModel& model, const QStringList& totals,
+                            QWidget* parent);
+
+private:
+    /// The widest text of each column in the painter's units, header included.
+    const QList<qreal>& naturalWidths(QPainter& painter, const QFont& body, const QFont& bold) const;
+    QList<qreal> columnWidths(QPainter& painter, const QFont& body, const QFont& bold, qreal pageWidth) const;
+
+    QString m_title;
+    QStringList m_headers;
+    QList<QStringList> m_rows;
+    QList<bool> m_boldRows;
+    QList<Qt::Alignment> m_alignments;
+    QStringList m_totals;
+    QFont m_font;
+    mutable QHash<QString, QList<qreal>> m_natural;
+};
+
+} // namespace ovelta
