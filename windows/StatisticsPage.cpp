@@ -16,6 +16,7 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QPushButton>
+#include <QScrollArea>
 #include <QSplitter>
 #include <QStandardItemModel>
 #include <QTableView>
@@ -28,6 +29,12 @@ using namespace Qt::StringLiterals;
 namespace ovelta {
 
 namespace {
+
+/// The chart's narrowest width, and room for the value axis, its title and the margins beside the bars.
+constexpr int MinimumChartWidth = 360;
+constexpr int ChartFrame = 200;
+/// Space between the labels of neighbouring bar groups.
+constexpr int LabelGap = 16;
 
 QStandardItem* cell(const QString& text, Qt::Alignment align = Qt::AlignRight)
 {
@@ -85,6 +92,7 @@ StatisticsPage::StatisticsPage(Grouping grouping, QWidget* parent)
     , m_model(new QStandardItemModel(0, ColumnCount, this))
     , m_table(new QTableView(this))
     , m_chartView(new QChartView(this))
+    , m_chartArea(new QScrollArea(this))
     , m_empty(new QLabel(u"没有数据"_s, this))
 {
     const QString name = prefix(grouping);
@@ -111,7 +119,15 @@ StatisticsPage::StatisticsPage(Grouping grouping, QWidget* parent)
     // Every column in view, the balance included, with room for the scroll bar.
     m_table->setMinimumWidth(m_baseWidth);
     m_chartView->setRenderHint(QPainter::Antialiasing);
-    m_chartView->setMinimumWidth(360);
+    m_chartView->setMinimumWidth(MinimumChartWidth);
+    // A chart of many groups (a ledger of fifty years) is wider than the page: it scrolls rather than hiding
+    // its labels.
+    m_chartArea->setObjectName(name + u"图表区"_s);
+    m_chartArea->setWidget(m_chartView);
+    m_chartArea->setWidgetResizable(true);
+    m_chartArea->setFrameShape(QFrame::NoFrame);
+    m_chartArea->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    m_chartArea->setMinimumWidth(MinimumChartWidth);
 
     auto* copy = new QPushButton(u"复制表格(&C)"_s, this);
     copy->setObjectName(name + u"复制按钮"_s);
@@ -141,7 +157,7 @@ StatisticsPage::StatisticsPage(Grouping grouping, QWidget* parent)
 
     auto* splitter = new QSplitter(Qt::Horizontal, this);
     splitter->addWidget(m_table);
-    splitter->addWidget(m_chartView);
+    splitter->addWidget(m_chartArea);
     splitter->addWidget(m_empty);
     splitter->setStretchFactor(2, 1);
     splitter->setStretchFactor(0, 0);
@@ -246,8 +262,9 @@ bool StatisticsPage::refresh()
 
     // Nothing to draw: no axes over an empty range, a word instead.
     const bool empty = groups->isEmpty();
-    m_chartView->setVisible(!empty);
+    m_chartArea->setVisible(!empty);
     m_empty->setVisible(empty);
+    m_chartView->setMinimumWidth(MinimumChartWidth);
     if (empty) {
         delete received;
         delete given;
@@ -264,6 +281,13 @@ bool StatisticsPage::refresh()
     axisX->append(categories);
     chart->addAxis(axisX, Qt::AlignBottom);
     series->attachAxis(axisX);
+    // Each group as wide as its widest label, so that every label is drawn whole.
+    const QFontMetrics labels(axisX->labelsFont());
+    int widest = 0;
+    for (const QString& category : std::as_const(categories))
+        widest = std::max(widest, labels.horizontalAdvance(category));
+    m_chartView->setMinimumWidth(
+        std::max(MinimumChartWidth, int(categories.size()) * (widest + LabelGap) + ChartFrame));
     auto* axisY = new QValueAxis;
     axisY->setTitleText(u"金额（元）"_s);
     axisY->setLabelFormat(u"%.0f"_s);
