@@ -8,6 +8,7 @@
 #include "windows/FileChooser.h"
 #include "windows/PeopleWindow.h"
 #include "windows/PersonWindow.h"
+#include "windows/ReportPrint.h"
 #include "windows/StatisticsWindow.h"
 
 #include "DrawnText.h"
@@ -24,6 +25,7 @@
 #include <QFile>
 #include <QLabel>
 #include <QPageLayout>
+#include <QProcess>
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QTabWidget>
@@ -161,6 +163,22 @@ QList<QStringList> shownRows(const QAbstractItemModel& model)
     return rows;
 }
 
+QString withoutBlanks(QString text)
+{
+    text.remove(u' ').remove(u'\n').remove(u'\f').remove(u'\r').remove(u'\u3000');
+    return text;
+}
+
+/// The text of a PDF file, as pdftotext lays it out line by line, without blanks and line breaks.
+QString pdfText(const QString& path)
+{
+    QProcess process;
+    process.start(u"pdftotext"_s, {u"-layout"_s, u"-enc"_s, u"UTF-8"_s, path, u"-"_s});
+    if (!process.waitForFinished(60000) || process.exitCode() != 0)
+        return u"<pdftotext failed>"_s;
+    return withoutBlanks(QString::fromUtf8(process.readAllStandardOutput()));
+}
+
 /// The mnemonic letters of a caption: "(&X)".
 QString mnemonicOf(const QString& caption)
 {
@@ -278,6 +296,27 @@ private Q_SLOTS:
                 QTest::keyClick(view, Qt::Key_P, Qt::ControlModifier);
             else
                 findControl<QPushButton>(&w, printButton)->click();
+
+            // The same pages as a PDF file hold every text in the order printed.
+            const QString pdf = m_folder->file(u"表.pdf"_s);
+            QCOMPARE(ReportPrinter(title, model, totals)
+                         .writePdf(pdf, ReportPrinter::pageLayout(), 1, std::numeric_limits<int>::max(), {}),
+                     PagePrinter::Printed);
+            const QString top = withoutBlanks(title + headers.join(QString()));
+            QString text = pdfText(pdf);
+            QCOMPARE(text.count(top), pages);
+            text.remove(top);
+            for (int p = 1; p <= pages; ++p) {
+                const QString footer = u"第%1页/共%2页"_s.arg(p).arg(pages);
+                QVERIFY2(text.contains(footer), qPrintable(footer));
+                text.remove(footer);
+            }
+            QString expected;
+            for (const QStringList& row : std::as_const(expectedRows))
+                expected += withoutBlanks(row.join(QString()));
+            for (const QString& line : std::as_const(totals))
+                expected += withoutBlanks(line);
+            QCOMPARE(text, expected);
         });
         QCOMPARE(printed.size(), pages);
 
