@@ -95,28 +95,29 @@ void paintCell(QPainter& painter, const QRectF& rect, const QString& text, Qt::A
 } // namespace
 
 ReportPrinter::ReportPrinter(const QString& title, const QAbstractItemModel& model, const QStringList& totals)
-    : m_title(title)
+    : m_model(model)
+    , m_rowCount(model.rowCount())
+    , m_title(title)
     , m_totals(totals)
     , m_font(QApplication::font())
 {
     m_font.setPointSizeF(BodyPoints);
-    const int columns = model.columnCount();
-    const int rows = model.rowCount();
-    for (int c = 0; c < columns; ++c) {
+    for (int c = 0; c < model.columnCount(); ++c) {
         m_headers << model.headerData(c, Qt::Horizontal).toString();
-        const QVariant alignment = rows > 0 ? model.data(model.index(0, c), Qt::TextAlignmentRole) : QVariant();
+        const QVariant alignment = m_rowCount > 0 ? model.data(model.index(0, c), Qt::TextAlignmentRole) : QVariant();
         m_alignments << (alignment.isValid() ? alignmentOf(alignment) & Qt::AlignHorizontal_Mask : Qt::AlignLeft);
     }
-    m_rows.reserve(rows);
-    m_boldRows.reserve(rows);
-    for (int r = 0; r < rows; ++r) {
-        QStringList texts;
-        for (int c = 0; c < columns; ++c)
-            texts << model.data(model.index(r, c)).toString();
-        m_rows << texts;
-        const QVariant font = model.data(model.index(r, 0), Qt::FontRole);
-        m_boldRows << (font.isValid() && font.value<QFont>().bold());
-    }
+}
+
+QString ReportPrinter::text(int row, int column) const
+{
+    return m_model.data(m_model.index(row, column)).toString();
+}
+
+bool ReportPrinter::isBold(int row) const
+{
+    const QVariant font = m_model.data(m_model.index(row, 0), Qt::FontRole);
+    return font.isValid() && font.value<QFont>().bold();
 }
 
 QPageLayout ReportPrinter::pageLayout()
@@ -135,7 +136,7 @@ int ReportPrinter::rowsPerPage(const QPageLayout& layout)
 
 int ReportPrinter::pageCount(const QPageLayout& layout) const
 {
-    const qint64 items = qint64(m_rows.size()) + m_totals.size();
+    const qint64 items = qint64(m_rowCount) + m_totals.size();
     const qint64 perPage = rowsPerPage(layout);
     return int(std::max<qint64>(1, (items + perPage - 1) / perPage));
 }
@@ -153,17 +154,17 @@ const QList<qreal>& ReportPrinter::naturalWidths(QPainter& painter, const QFont&
     for (int c = 0; c < m_headers.size(); ++c) {
         qreal widest = strong.horizontalAdvance(oneLine(m_headers.at(c)));
         std::vector<std::pair<int, int>> longest; // weight, row
-        longest.reserve(std::size_t(m_rows.size()));
-        for (int r = 0; r < m_rows.size(); ++r) {
-            if (m_boldRows.at(r))
-                widest = std::max(widest, strong.horizontalAdvance(oneLine(m_rows.at(r).at(c))));
+        longest.reserve(std::size_t(m_rowCount));
+        for (int r = 0; r < m_rowCount; ++r) {
+            if (isBold(r))
+                widest = std::max(widest, strong.horizontalAdvance(oneLine(text(r, c))));
             else
-                longest.emplace_back(weightOf(m_rows.at(r).at(c)), r);
+                longest.emplace_back(weightOf(text(r, c)), r);
         }
         const auto cut = longest.begin() + std::min<std::ptrdiff_t>(MeasuredTexts, std::ssize(longest));
         std::nth_element(longest.begin(), cut == longest.begin() ? cut : cut - 1, longest.end(), std::greater<>());
         for (auto it = longest.begin(); it != cut; ++it)
-            widest = std::max(widest, plain.horizontalAdvance(oneLine(m_rows.at(it->second).at(c))));
+            widest = std::max(widest, plain.horizontalAdvance(oneLine(text(it->second, c))));
         widths << widest + 2 * padding + 1;
     }
     return m_natural.insert(key, widths).value();
@@ -224,10 +225,11 @@ void ReportPrinter::paintPage(QPainter& painter, const QPageLayout& layout, qrea
     const int pages = pageCount(layout);
     page = std::clamp(page, 1, pages);
     const int perPage = rowsPerPage(layout);
+    const qsizetype rows = m_rowCount;
     const qsizetype first = qsizetype(page - 1) * perPage;
-    const qsizetype items = m_rows.size() + m_totals.size();
+    const qsizetype items = rows + m_totals.size();
     const qsizetype last = std::min<qsizetype>(items, first + perPage);
-    const qsizetype lastRow = std::min<qsizetype>(last, m_rows.size());
+    const qsizetype lastRow = std::min<qsizetype>(last, rows);
     const int tableRows = int(std::max<qsizetype>(0, lastRow - first));
 
     // The font keeps its size in points on paper whatever the device: a device of another resolution than dpi
@@ -260,20 +262,18 @@ void ReportPrinter::paintPage(QPainter& painter, const QPageLayout& layout, qrea
     for (int c = 0; c < widths.size(); ++c)
         paintCell(painter, QRectF(lefts.at(c), tableTop, widths.at(c), rowHeight), m_headers.at(c), Qt::AlignHCenter);
     for (int i = 0; i < tableRows; ++i) {
-        const qsizetype r = first + i;
+        const int r = int(first + i);
         const qreal top = tableTop + (i + 1) * rowHeight;
-        painter.setFont(m_boldRows.at(r) ? bold : body);
-        for (int c = 0; c < widths.size(); ++c) {
-            paintCell(painter, QRectF(lefts.at(c), top, widths.at(c), rowHeight), m_rows.at(r).at(c),
-                      m_alignments.at(c));
-        }
+        painter.setFont(isBold(r) ? bold : body);
+        for (int c = 0; c < widths.size(); ++c)
+            paintCell(painter, QRectF(lefts.at(c), top, widths.at(c), rowHeight), text(r, c), m_alignments.at(c));
     }
     const qreal tableBottom = tableTop + (tableRows + 1) * rowHeight;
 
     painter.setFont(body);
-    for (qsizetype i = std::max(first, m_rows.size()); i < last; ++i) {
-        const qreal top = tableBottom + qreal(i - std::max(first, m_rows.size())) * rowHeight;
-        paintCell(painter, QRectF(0, top, pageWidth, rowHeight), m_totals.at(i - m_rows.size()), Qt::AlignLeft);
+    for (qsizetype i = std::max(first, rows); i < last; ++i) {
+        const qreal top = tableBottom + qreal(i - std::max(first, rows)) * rowHeight;
+        paintCell(painter, QRectF(0, top, pageWidth, rowHeight), m_totals.at(i - rows), Qt::AlignLeft);
     }
     paintCell(painter, QRectF(0, pageHeight - rowHeight, pageWidth, rowHeight),
               u"第 %1 页 / 共 %2 页"_s.arg(page).arg(pages), Qt::AlignHCenter);

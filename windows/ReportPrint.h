@@ -17,8 +17,10 @@ namespace ovelta {
 /// A table of the people and statistics windows on paper: on every page a title line, the column headers, as
 /// many rows as fit and at its foot "第 N 页 / 共 M 页"; after the last row the report's totals, a line each.
 ///
-/// The table is taken as its model shows it when the printer is made (the rows in their shown order, the shown
-/// texts, each column's alignment, bold rows), so that the pages stay as they were while the window changes.
+/// The table is printed as its model shows it (the rows in their shown order, the shown texts, each column's
+/// alignment, bold rows); the model must outlive the printer and keep its rows meanwhile, as it does under the
+/// modal print preview. Nothing of the table is copied, so that a list of many thousand people prints without
+/// a second copy of it in memory.
 /// The columns share the page width by their widest texts: amounts and counts (the right-aligned columns) keep
 /// room for their whole text and the columns of names and notes give way; a text still wider than its cell is
 /// printed whole, narrowed to the cell's width, never cut.
@@ -47,10 +49,13 @@ private:
     const QList<qreal>& naturalWidths(QPainter& painter, const QFont& body, const QFont& bold) const;
     QList<qreal> columnWidths(QPainter& painter, const QFont& body, const QFont& bold, qreal pageWidth) const;
 
+    QString text(int row, int column) const;
+    bool isBold(int row) const;
+
+    const QAbstractItemModel& m_model;
+    int m_rowCount;
     QString m_title;
     QStringList m_headers;
-    QList<QStringList> m_rows;
-    QList<bool> m_boldRows;
     QList<Qt::Alignment> m_alignments;
     QStringList m_totals;
     QFont m_font;
