@@ -30,11 +30,11 @@ namespace ovelta {
 
 namespace {
 
-/// The chart's narrowest width, and room for the value axis, its title and the margins beside the bars.
+/// The chart's narrowest width, and room for the title of the value axis and the margins beside the bars.
 constexpr int MinimumChartWidth = 360;
-constexpr int ChartFrame = 200;
+constexpr int ChartFrame = 150;
 /// Space between the labels of neighbouring bar groups.
-constexpr int LabelGap = 16;
+constexpr int LabelGap = 12;
 
 QStandardItem* cell(const QString& text, Qt::Alignment align = Qt::AlignRight)
 {
@@ -281,13 +281,7 @@ bool StatisticsPage::refresh()
     axisX->append(categories);
     chart->addAxis(axisX, Qt::AlignBottom);
     series->attachAxis(axisX);
-    // Each group as wide as its widest label, so that every label is drawn whole.
-    const QFontMetrics labels(axisX->labelsFont());
-    int widest = 0;
-    for (const QString& category : std::as_const(categories))
-        widest = std::max(widest, labels.horizontalAdvance(category));
-    m_chartView->setMinimumWidth(
-        std::max(MinimumChartWidth, int(categories.size()) * (widest + LabelGap) + ChartFrame));
+
     auto* axisY = new QValueAxis;
     axisY->setTitleText(u"金额（元）"_s);
     axisY->setLabelFormat(u"%.0f"_s);
@@ -304,6 +298,17 @@ bool StatisticsPage::refresh()
     }
     axisY->setRange(low, high > low ? high : low + 1);
     axisY->applyNiceNumbers();
+    // Each group as wide as its widest label, so that every label is drawn whole, and the value axis's labels
+    // beside them.
+    const QFontMetrics groupLabels(axisX->labelsFont());
+    int widest = 0;
+    for (const QString& category : std::as_const(categories))
+        widest = std::max(widest, groupLabels.horizontalAdvance(category));
+    const QFontMetrics valueLabels(axisY->labelsFont());
+    const int values = std::max(valueLabels.horizontalAdvance(QString::number(axisY->min(), 'f', 0)),
+                                valueLabels.horizontalAdvance(QString::number(axisY->max(), 'f', 0)));
+    m_chartView->setMinimumWidth(
+        std::max(MinimumChartWidth, int(categories.size()) * (widest + LabelGap) + values + ChartFrame));
     QString title;
     if (m_grouping == ByYear)
         title = u"每年收礼、送礼与差额"_s;

@@ -315,16 +315,18 @@ private Q_SLOTS:
     void yearLabelsStayReadable_data()
     {
         QTest::addColumn<int>("years");
-        QTest::newRow("12 years") << 12;
-        QTest::newRow("27 years") << 27;
-        QTest::newRow("50 years") << 50;
+        QTest::addColumn<qint64>("ticks"); ///< each year's gift: the wider the sums, the wider the value axis
+        QTest::newRow("12 years") << 12 << qint64(1000000);
+        QTest::newRow("27 years") << 27 << qint64(1000000);
+        QTest::newRow("50 years, large sums") << 50 << qint64(123456780000);
     }
     void yearLabelsStayReadable()
     {
         QFETCH(int, years);
+        QFETCH(qint64, ticks);
         QList<KnownRecord> gifts;
         for (int y = 0; y < years; ++y)
-            gifts.append({u"收礼"_s, u"张三"_s, u"%1-05-01 00:00:00"_s.arg(1975 + y), {}, {}, 1000000 + y, {}});
+            gifts.append({u"收礼"_s, u"张三"_s, u"%1-05-01 00:00:00"_s.arg(1975 + y), {}, {}, ticks + y, {}});
         QVERIFY(addRecords(*m_host->connection.engine(), gifts));
         withWindow([&](StatisticsWindow& w) {
             QVERIFY(QTest::qWaitForWindowActive(&w));
