@@ -5,9 +5,11 @@
 #include <QAbstractItemModel>
 #include <QApplication>
 #include <QFontMetricsF>
+#include <QImage>
 #include <QPageSize>
 #include <QPaintDevice>
 #include <QPainter>
+#include <QTextLayout>
 #include <algorithm>
 #include <utility>
 
@@ -21,8 +23,14 @@ constexpr qreal PointsPerInch = 72.0;
 constexpr qreal ScreenDpi = 96.0;
 /// A row of the table, the header and the page number line: 18 points, as the ledger grid prints.
 constexpr qreal RowPoints = 18.0;
+/// Each further line of a row whose long text is wrapped.
+constexpr qreal LinePoints = 15.0;
+/// A text longer than this many lines has its last line narrowed to the cell.
+constexpr int MaxLines = 3;
 /// The title line, in a larger font.
 constexpr qreal TitlePoints = 27.0;
+/// Texts are measured and wrapped at the resolution of a high-resolution printer, the same for every device.
+constexpr qreal MeasureDpi = 1200.0;
 constexpr qreal BodyPoints = 10.0;
 constexpr qreal TitleScale = 1.3;
 /// Of each column only the texts longest by their count of characters are measured for its width: a wide
@@ -92,6 +100,51 @@ void paintCell(QPainter& painter, const QRectF& rect, const QString& text, Qt::A
     painter.restore();
 }
 
+/// The fonts of the table at the measuring resolution, on a device of that resolution.
+struct Measure
+{
+    explicit Measure(const QFont& font)
+        : device(1, 1, QImage::Format_RGB32)
+        , body(font)
+        , bold(font)
+    {
+        const int dotsPerMetre = qRound(MeasureDpi / 0.0254);
+        device.setDotsPerMeterX(dotsPerMetre);
+        device.setDotsPerMeterY(dotsPerMetre);
+        body.setHintingPreference(QFont::PreferNoHinting);
+        bold.setHintingPreference(QFont::PreferNoHinting);
+        bold.setBold(true);
+    }
+    /// Points per unit of the measuring device.
+    static constexpr qreal Points = PointsPerInch / MeasureDpi;
+
+    QImage device;
+    QFont body;
+    QFont bold;
+};
+
+/// The text in lines of at most width (in the font's device units), broken between words or, in Chinese,
+/// between characters; at most MaxLines, the last one holding the rest.
+QStringList wrapped(const QString& text, const QFont& font, QPaintDevice* device, qreal width)
+{
+    QTextLayout layout(text, font, device);
+    QTextOption option;
+    option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+    layout.setTextOption(option);
+    QStringList lines;
+    layout.beginLayout();
+    for (QTextLine line = layout.createLine(); line.isValid(); line = layout.createLine()) {
+        line.setLineWidth(width);
+        if (lines.size() == MaxLines - 1) {
+            lines << text.mid(line.textStart());
+            break;
+        }
+        lines << text.mid(line.textStart(), line.textLength());
+    }
+    layout.endLayout();
+    return lines.isEmpty() ? QStringList{text} : lines;
+}
+
 } // namespace
 
 ReportPrinter::ReportPrinter(const QString& title, const QAbstractItemModel& model, const QStringList& totals)
@@ -126,31 +179,77 @@ QPageLayout ReportPrinter::pageLayout()
                        QPageLayout::Millimeter);
 }
 
-int ReportPrinter::rowsPerPage(const QPageLayout& layout)
-{
-    // The title, the header and the page number line take their rows off every page; a hair of tolerance keeps
-    // a page that holds exactly n rows from being cut to n-1 by rounding.
-    const qreal height = layout.paintRect(QPageLayout::Point).height() - TitlePoints - 2 * RowPoints;
-    return std::max(1, int(height / RowPoints + 1e-6));
-}
-
 int ReportPrinter::pageCount(const QPageLayout& layout) const
 {
-    const qint64 items = qint64(m_rowCount) + m_totals.size();
-    const qint64 perPage = rowsPerPage(layout);
-    return int(std::max<qint64>(1, (items + perPage - 1) / perPage));
+    return int(layoutOf(layout).starts.size());
 }
 
-const QList<qreal>& ReportPrinter::naturalWidths(QPainter& painter, const QFont& body, const QFont& bold) const
+const ReportPrinter::Pages& ReportPrinter::layoutOf(const QPageLayout& layout) const
 {
-    const QString key = body.key() + u'@' + QString::number(painter.device()->logicalDpiY());
-    auto known = m_natural.constFind(key);
-    if (known != m_natural.constEnd())
+    const QSizeF paint = layout.paintRect(QPageLayout::Point).size();
+    const QString key = u"%1x%2"_s.arg(paint.width()).arg(paint.height());
+    auto known = m_pages.constFind(key);
+    if (known != m_pages.constEnd())
         return known.value();
-    const QFontMetricsF plain(body, painter.device());
-    const QFontMetricsF strong(bold, painter.device());
+
+    Pages pages;
+    const Measure measure(m_font);
+    pages.widths = columnWidths(paint.width());
+    const QFontMetricsF plain(measure.body, &measure.device);
+    const QFontMetricsF strong(measure.bold, &measure.device);
     const qreal padding = paddingOf(strong);
-    QList<qreal> widths;
+    // A character is at most one em wide: a text that short fits without being measured.
+    const qreal em = plain.height();
+    pages.lines.assign(std::size_t(m_rowCount), 1);
+    for (int r = 0; r < m_rowCount; ++r) {
+        const bool boldRow = isBold(r);
+        for (int c = 0; c < pages.widths.size(); ++c) {
+            if (m_alignments.at(c) & (Qt::AlignRight | Qt::AlignHCenter))
+                continue;
+            const qreal room = pages.widths.at(c) / Measure::Points - 2 * padding;
+            const QString cell = oneLine(text(r, c));
+            if (cell.size() * em <= room)
+                continue;
+            const QFont& font = boldRow ? measure.bold : measure.body;
+            if ((boldRow ? strong : plain).horizontalAdvance(cell) <= room)
+                continue;
+            const QStringList lines = wrapped(cell, font, const_cast<QImage*>(&measure.device), room);
+            if (lines.size() < 2)
+                continue;
+            pages.broken.insert(qint64(r) * pages.widths.size() + c, lines);
+            pages.lines[std::size_t(r)] = quint8(std::max<qsizetype>(pages.lines[std::size_t(r)], lines.size()));
+        }
+    }
+    // Pages filled with whole rows; the title, the header and the page number line take their room off every
+    // page, and a page takes at least one row even if it is taller than the page.
+    const qreal room = paint.height() - TitlePoints - 2 * RowPoints;
+    const qsizetype items = qsizetype(m_rowCount) + m_totals.size();
+    pages.starts.push_back(0);
+    qreal used = 0;
+    for (qsizetype i = 0; i < items; ++i) {
+        const qreal height = i < m_rowCount ? rowPoints(pages, int(i)) : RowPoints;
+        if (used > 0 && used + height > room + 1e-6) {
+            pages.starts.push_back(i);
+            used = 0;
+        }
+        used += height;
+    }
+    return m_pages.insert(key, std::move(pages)).value();
+}
+
+qreal ReportPrinter::rowPoints(const Pages& pages, int row)
+{
+    return RowPoints + (pages.lines.at(std::size_t(row)) - 1) * LinePoints;
+}
+
+const QList<qreal>& ReportPrinter::naturalWidths() const
+{
+    if (!m_natural.isEmpty() || m_headers.isEmpty())
+        return m_natural;
+    const Measure measure(m_font);
+    const QFontMetricsF plain(measure.body, &measure.device);
+    const QFontMetricsF strong(measure.bold, &measure.device);
+    const qreal padding = paddingOf(strong);
     for (int c = 0; c < m_headers.size(); ++c) {
         qreal widest = strong.horizontalAdvance(oneLine(m_headers.at(c)));
         std::vector<std::pair<int, int>> longest; // weight, row
@@ -165,14 +264,14 @@ const QList<qreal>& ReportPrinter::naturalWidths(QPainter& painter, const QFont&
         std::nth_element(longest.begin(), cut == longest.begin() ? cut : cut - 1, longest.end(), std::greater<>());
         for (auto it = longest.begin(); it != cut; ++it)
             widest = std::max(widest, plain.horizontalAdvance(oneLine(text(it->second, c))));
-        widths << widest + 2 * padding + 1;
+        m_natural << (widest + 2 * padding + 1) * Measure::Points;
     }
-    return m_natural.insert(key, widths).value();
+    return m_natural;
 }
 
-QList<qreal> ReportPrinter::columnWidths(QPainter& painter, const QFont& body, const QFont& bold, qreal pageWidth) const
+QList<qreal> ReportPrinter::columnWidths(qreal pageWidth) const
 {
-    QList<qreal> widths = naturalWidths(painter, body, bold);
+    QList<qreal> widths = naturalWidths();
     qreal total = 0;
     for (const qreal w : widths)
         total += w;
@@ -222,15 +321,14 @@ void ReportPrinter::paintPage(QPainter& painter, const QPageLayout& layout, qrea
     const qreal pageHeight = paint.height() * unit;
     const qreal rowHeight = RowPoints * unit;
     const qreal titleHeight = TitlePoints * unit;
-    const int pages = pageCount(layout);
-    page = std::clamp(page, 1, pages);
-    const int perPage = rowsPerPage(layout);
+    const Pages& pages = layoutOf(layout);
+    const int pageTotal = int(pages.starts.size());
+    page = std::clamp(page, 1, pageTotal);
     const qsizetype rows = m_rowCount;
-    const qsizetype first = qsizetype(page - 1) * perPage;
     const qsizetype items = rows + m_totals.size();
-    const qsizetype last = std::min<qsizetype>(items, first + perPage);
+    const qsizetype first = pages.starts.at(std::size_t(page - 1));
+    const qsizetype last = page < pageTotal ? pages.starts.at(std::size_t(page)) : items;
     const qsizetype lastRow = std::min<qsizetype>(last, rows);
-    const int tableRows = int(std::max<qsizetype>(0, lastRow - first));
 
     // The font keeps its size in points on paper whatever the device: a device of another resolution than dpi
     // (the preview's screen) gets the size scaled so that the texts measure the same in the painter's units.
@@ -243,12 +341,13 @@ void ReportPrinter::paintPage(QPainter& painter, const QPageLayout& layout, qrea
     QFont titleFont(bold);
     titleFont.setPointSizeF(bold.pointSizeF() * TitleScale);
 
-    const QList<qreal> widths = columnWidths(painter, body, bold, pageWidth);
+    QList<qreal> widths;
     QList<qreal> lefts;
     qreal x = 0;
-    for (const qreal w : widths) {
+    for (const qreal w : pages.widths) {
+        widths << w * unit;
         lefts << x;
-        x += w;
+        x += w * unit;
     }
 
     painter.save();
@@ -261,28 +360,41 @@ void ReportPrinter::paintPage(QPainter& painter, const QPageLayout& layout, qrea
     painter.setFont(bold);
     for (int c = 0; c < widths.size(); ++c)
         paintCell(painter, QRectF(lefts.at(c), tableTop, widths.at(c), rowHeight), m_headers.at(c), Qt::AlignHCenter);
-    for (int i = 0; i < tableRows; ++i) {
-        const int r = int(first + i);
-        const qreal top = tableTop + (i + 1) * rowHeight;
-        painter.setFont(isBold(r) ? bold : body);
-        for (int c = 0; c < widths.size(); ++c)
-            paintCell(painter, QRectF(lefts.at(c), top, widths.at(c), rowHeight), text(r, c), m_alignments.at(c));
+    // A wrapped text goes on in further lines under its first; the row's other texts stand on the first line.
+    QList<qreal> rules{tableTop, tableTop + rowHeight};
+    qreal top = tableTop + rowHeight;
+    for (qsizetype r = first; r < lastRow; ++r) {
+        painter.setFont(isBold(int(r)) ? bold : body);
+        for (int c = 0; c < widths.size(); ++c) {
+            const auto broken = pages.broken.constFind(qint64(r) * widths.size() + c);
+            if (broken == pages.broken.constEnd()) {
+                paintCell(painter, QRectF(lefts.at(c), top, widths.at(c), rowHeight), text(int(r), c),
+                          m_alignments.at(c));
+                continue;
+            }
+            for (int line = 0; line < broken->size(); ++line) {
+                paintCell(painter, QRectF(lefts.at(c), top + line * LinePoints * unit, widths.at(c), rowHeight),
+                          broken->at(line), m_alignments.at(c));
+            }
+        }
+        top += rowPoints(pages, int(r)) * unit;
+        rules << top;
     }
-    const qreal tableBottom = tableTop + (tableRows + 1) * rowHeight;
+    const qreal tableBottom = top;
 
     painter.setFont(body);
     for (qsizetype i = std::max(first, rows); i < last; ++i) {
-        const qreal top = tableBottom + qreal(i - std::max(first, rows)) * rowHeight;
         paintCell(painter, QRectF(0, top, pageWidth, rowHeight), m_totals.at(i - rows), Qt::AlignLeft);
+        top += rowHeight;
     }
     paintCell(painter, QRectF(0, pageHeight - rowHeight, pageWidth, rowHeight),
-              u"第 %1 页 / 共 %2 页"_s.arg(page).arg(pages), Qt::AlignHCenter);
+              u"第 %1 页 / 共 %2 页"_s.arg(page).arg(pageTotal), Qt::AlignHCenter);
 
     QPen pen(LineColour);
     pen.setWidthF(std::max<qreal>(1.0, dpi / ScreenDpi * 0.75));
     painter.setPen(pen);
-    for (int line = 0; line <= tableRows + 1; ++line)
-        painter.drawLine(QPointF(0, tableTop + line * rowHeight), QPointF(pageWidth, tableTop + line * rowHeight));
+    for (const qreal at : std::as_const(rules))
+        painter.drawLine(QPointF(0, at), QPointF(pageWidth, at));
     for (int c = 0; c <= widths.size(); ++c) {
         const qreal at = c < widths.size() ? lefts.at(c) : pageWidth;
         painter.drawLine(QPointF(at, tableTop), QPointF(at, tableBottom));

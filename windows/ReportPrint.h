@@ -8,6 +8,7 @@
 #include <QPageLayout>
 #include <QStringList>
 #include <memory>
+#include <vector>
 
 class QAbstractItemModel;
 class QWidget;
@@ -22,8 +23,9 @@ namespace ovelta {
 /// modal print preview. Nothing of the table is copied, so that a list of many thousand people prints without
 /// a second copy of it in memory.
 /// The columns share the page width by their widest texts: amounts and counts (the right-aligned columns) keep
-/// room for their whole text and the columns of names and notes give way; a text still wider than its cell is
-/// printed whole, narrowed to the cell's width, never cut.
+/// room for their whole text and the columns of names and notes give way. A name or note too long for its
+/// cell is wrapped onto further lines of its row (up to three; the third narrowed to the cell if need be), and
+/// any other text too wide is printed narrowed to its cell: every text whole, never cut.
 class ReportPrinter : public PagePrinter
 {
 public:
@@ -31,9 +33,6 @@ public:
 
     /// A4 upright with margins of 15 mm, as the ledger grid prints.
     static QPageLayout pageLayout();
-    /// Table rows (rows of the table and lines of totals) on one page of that layout; at least one.
-    static int rowsPerPage(const QPageLayout& layout);
-
     using PagePrinter::pageCount;
     int pageCount(const QPageLayout& layout) const override;
     void paintPage(QPainter& painter, const QPageLayout& layout, qreal dpi, int page) const override;
@@ -45,9 +44,19 @@ public:
                             QWidget* parent);
 
 private:
-    /// The widest text of each column in the painter's units, header included.
-    const QList<qreal>& naturalWidths(QPainter& painter, const QFont& body, const QFont& bold) const;
-    QList<qreal> columnWidths(QPainter& painter, const QFont& body, const QFont& bold, qreal pageWidth) const;
+    /// The table laid out for one size of page, in points.
+    struct Pages
+    {
+        QList<qreal> widths; ///< per column
+        std::vector<quint8> lines; ///< per row: its lines of text
+        QHash<qint64, QStringList> broken; ///< row × columns + column: the lines of a wrapped text
+        std::vector<qsizetype> starts; ///< per page: its first row (rows, then the lines of totals)
+    };
+    const Pages& layoutOf(const QPageLayout& layout) const;
+    static qreal rowPoints(const Pages& pages, int row);
+    /// The widest text of each column in points, header included.
+    const QList<qreal>& naturalWidths() const;
+    QList<qreal> columnWidths(qreal pageWidth) const;
 
     QString text(int row, int column) const;
     bool isBold(int row) const;
@@ -59,7 +68,8 @@ private:
     QList<Qt::Alignment> m_alignments;
     QStringList m_totals;
     QFont m_font;
-    mutable QHash<QString, QList<qreal>> m_natural;
+    mutable QList<qreal> m_natural;
+    mutable QHash<QString, Pages> m_pages;
 };
 
 } // namespace ovelta

@@ -77,6 +77,7 @@ struct Printed
 {
     QString text;
     QRectF rect;
+    qreal lastTop = 0; ///< of its last line, when wrapped
 };
 
 /// A page as printed, line by line from the top, each line's texts from the left; the paint area's left and
@@ -86,6 +87,7 @@ struct PrintedPage
     QList<QList<Printed>> lines;
     qreal left = 0;
     qreal right = 0;
+    int wrapped = 0; ///< lines that went on a text of the line above
 
     QStringList line(int i) const
     {
@@ -134,6 +136,38 @@ QList<PrintedPage> printedPages(PrintPreview& preview)
             }
             line = joined;
         }
+        // A wrapped text goes on under its start, 15 points down rather than the 18 of the next row: its lines
+        // join it.
+        QList<QList<Printed>> rows;
+        for (QList<Printed>& line : page.lines) {
+            bool goesOn = !rows.isEmpty();
+            for (Printed& t : line) {
+                t.lastTop = t.rect.top();
+                bool under = false;
+                for (const Printed& above : std::as_const(rows.isEmpty() ? line : rows.last())) {
+                    under = under
+                        || (std::abs(above.rect.left() - t.rect.left()) < 0.5 && t.rect.top() - above.lastTop > 10
+                            && t.rect.top() - above.lastTop < 16.5);
+                }
+                goesOn = goesOn && under;
+            }
+            if (!goesOn) {
+                rows.append(line);
+                continue;
+            }
+            ++page.wrapped;
+            for (const Printed& t : std::as_const(line)) {
+                for (Printed& above : rows.last()) {
+                    if (std::abs(above.rect.left() - t.rect.left()) < 0.5) {
+                        above.text += t.text;
+                        above.rect = above.rect.united(t.rect);
+                        above.lastTop = t.rect.top();
+                        break;
+                    }
+                }
+            }
+        }
+        page.lines = rows;
         pages.append(page);
     }
     return pages;
@@ -243,18 +277,19 @@ private Q_SLOTS:
         QTest::addColumn<int>("moneyColumns");
         QTest::addColumn<QString>("copied"); ///< Ctrl+C with rows 0-1 of the two columns from firstColumn selected
         QTest::addColumn<int>("firstColumn");
+        QTest::addColumn<bool>("wraps"); ///< the long name goes on in further lines of its row
 
         QTest::newRow("people still owed")
             << u"people"_s << u"往来汇总表"_s << true << QString() << u"往来汇总（只看未还）"_s
             << QStringList{u"合计：4 人　收礼 65 次，￥6,101.4834　送礼 1 次，￥50.50　差额 ￥6,050.9834"_s} << 1 << 3
-            << u"60\t6000.183\n2\t100.0004\n"_s << 2;
+            << u"60\t6000.183\n2\t100.0004\n"_s << 2 << true;
         QTest::newRow("one person's statement")
             << u"person"_s << u"往来明细表"_s << false << u"打印按钮"_s << u"往来明细 - "_s + LongName
             << QStringList{u"收礼 60 次，合计 ￥6,000.1830"_s, u"送礼 0 次，合计 ￥0.00"_s,
                            u"差额 ￥6,000.1830（对方送得多，尚欠人情）"_s}
-            << 2 << 2 << u"100.0001\t100.0001\n100.0002\t200.0003\n"_s << 6;
+            << 5 << 2 << u"100.0001\t100.0001\n100.0002\t200.0003\n"_s << 6 << true;
         QTest::newRow("years") << u"statistics"_s << u"年份表"_s << false << QString() << u"人情统计 - 按年份"_s
-                               << QStringList{} << 1 << 3 << u"1\t200.00\n4\t101.3001\n"_s << 1;
+                               << QStringList{} << 1 << 3 << u"1\t200.00\n4\t101.3001\n"_s << 1 << false;
     }
     void tablesAreCopiedAndPrinted()
     {
@@ -268,6 +303,7 @@ private Q_SLOTS:
         QFETCH(int, moneyColumns);
         QFETCH(QString, copied);
         QFETCH(int, firstColumn);
+        QFETCH(bool, wraps);
         QList<PrintedPage> printed;
         QList<QStringList> expectedRows;
         QStringList headers;
@@ -316,12 +352,17 @@ private Q_SLOTS:
                 expected += withoutBlanks(row.join(QString()));
             for (const QString& line : std::as_const(totals))
                 expected += withoutBlanks(line);
+            // A wrapped text's further lines come after the rest of its row: every character is there.
+            std::sort(text.begin(), text.end());
+            std::sort(expected.begin(), expected.end());
             QCOMPARE(text, expected);
         });
         QCOMPARE(printed.size(), pages);
 
         QList<QStringList> body;
+        int wrapped = 0;
         for (int p = 0; p < printed.size(); ++p) {
+            wrapped += printed.at(p).wrapped;
             const PrintedPage& page = printed.at(p);
             // The title, the headers and the page number on every page.
             QVERIFY(page.lines.size() >= 3);
@@ -359,6 +400,7 @@ private Q_SLOTS:
         for (const QString& line : totals)
             expected << QStringList{line};
         QCOMPARE(body, expected);
+        QCOMPARE(wrapped > 0, wraps);
         QCOMPARE(m_boxes->count(), 0);
     }
 
