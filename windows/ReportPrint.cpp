@@ -169,8 +169,15 @@ QString ReportPrinter::text(int row, int column) const
 
 bool ReportPrinter::isBold(int row) const
 {
-    const QVariant font = m_model.data(m_model.index(row, 0), Qt::FontRole);
-    return font.isValid() && font.value<QFont>().bold();
+    // Asked for every cell while the pages are laid out: the model is asked once per row.
+    if (m_boldRows.empty()) {
+        m_boldRows.assign(std::size_t(m_rowCount), 0);
+        for (int r = 0; r < m_rowCount; ++r) {
+            const QVariant font = m_model.data(m_model.index(r, 0), Qt::FontRole);
+            m_boldRows[std::size_t(r)] = font.isValid() && font.value<QFont>().bold();
+        }
+    }
+    return m_boldRows.at(std::size_t(row)) != 0;
 }
 
 QPageLayout ReportPrinter::pageLayout()
@@ -198,8 +205,22 @@ const ReportPrinter::Pages& ReportPrinter::layoutOf(const QPageLayout& layout) c
     const QFontMetricsF plain(measure.body, &measure.device);
     const QFontMetricsF strong(measure.bold, &measure.device);
     const qreal padding = paddingOf(strong);
-    // A character is at most one em wide: a text that short fits without being measured.
-    const qreal em = plain.height();
+    // Most texts fit their cells. Their widths are summed from the widths of their characters, each measured
+    // once, so that only a text that may not fit is measured (shaped) in full.
+    QHash<char16_t, qreal> advances[2];
+    const auto estimate = [&](const QString& cell, bool strongFont) -> qreal {
+        QHash<char16_t, qreal>& measured = advances[strongFont ? 1 : 0];
+        qreal width = 0;
+        for (const QChar ch : cell) {
+            if (ch.isSurrogate() || ch.isMark())
+                return -1;
+            auto it = measured.constFind(ch.unicode());
+            if (it == measured.constEnd())
+                it = measured.insert(ch.unicode(), (strongFont ? strong : plain).horizontalAdvance(ch));
+            width += it.value();
+        }
+        return width;
+    };
     pages.lines.assign(std::size_t(m_rowCount), 1);
     for (int r = 0; r < m_rowCount; ++r) {
         const bool boldRow = isBold(r);
@@ -208,7 +229,9 @@ const ReportPrinter::Pages& ReportPrinter::layoutOf(const QPageLayout& layout) c
                 continue;
             const qreal room = pages.widths.at(c) / Measure::Points - 2 * padding;
             const QString cell = oneLine(text(r, c));
-            if (cell.size() * em <= room)
+            // Kerning moves a text's width by a hair at most; a text close to the cell's width is measured.
+            const qreal summed = estimate(cell, boldRow);
+            if (summed >= 0 && summed <= room * 0.97)
                 continue;
             const QFont& font = boldRow ? measure.bold : measure.body;
             if ((boldRow ? strong : plain).horizontalAdvance(cell) <= room)
@@ -260,11 +283,21 @@ const QList<qreal>& ReportPrinter::naturalWidths() const
             else
                 longest.emplace_back(weightOf(text(r, c)), r);
         }
+        // The text longer than nineteen in twenty of the column's: what the column needs for all but its rare
+        // long texts, which may wrap.
+        qreal typical = widest;
+        if (!longest.empty()) {
+            const auto at = longest.begin() + std::ssize(longest) / 20;
+            std::nth_element(longest.begin(), at, longest.end(), std::greater<>());
+            typical = std::max(typical, plain.horizontalAdvance(oneLine(text(at->second, c))));
+        }
         const auto cut = longest.begin() + std::min<std::ptrdiff_t>(MeasuredTexts, std::ssize(longest));
         std::nth_element(longest.begin(), cut == longest.begin() ? cut : cut - 1, longest.end(), std::greater<>());
         for (auto it = longest.begin(); it != cut; ++it)
             widest = std::max(widest, plain.horizontalAdvance(oneLine(text(it->second, c))));
+        widest = std::max(widest, typical);
         m_natural << (widest + 2 * padding + 1) * Measure::Points;
+        m_typical << (typical + 2 * padding + 1) * Measure::Points;
     }
     return m_natural;
 }
@@ -298,8 +331,26 @@ QList<qreal> ReportPrinter::columnWidths(qreal pageWidth) const
             w *= pageWidth / total;
         return widths;
     }
-    std::sort(flexible.begin(), flexible.end(), [&](int a, int b) { return widths.at(a) < widths.at(b); });
     qreal room = pageWidth - fixed;
+    // Each column of names and notes gets room for its usual texts first, and what is left goes to its longest
+    // ones, the smaller wants whole and the larger alike.
+    qreal usual = 0;
+    for (const int c : std::as_const(flexible))
+        usual += m_typical.at(c);
+    if (usual <= room) {
+        std::sort(flexible.begin(), flexible.end(),
+                  [&](int a, int b) { return widths.at(a) - m_typical.at(a) < widths.at(b) - m_typical.at(b); });
+        qreal extra = room - usual;
+        for (int i = 0; i < flexible.size(); ++i) {
+            const int c = flexible.at(i);
+            const qreal want = widths.at(c) - m_typical.at(c);
+            const qreal share = extra / qreal(flexible.size() - i);
+            widths[c] = m_typical.at(c) + std::min(want, share);
+            extra -= std::min(want, share);
+        }
+        return widths;
+    }
+    std::sort(flexible.begin(), flexible.end(), [&](int a, int b) { return widths.at(a) < widths.at(b); });
     for (int i = 0; i < flexible.size(); ++i) {
         const qreal share = room / qreal(flexible.size() - i);
         if (widths.at(flexible.at(i)) <= share) {

@@ -54,7 +54,7 @@ private:
     };
     const Pages& layoutOf(const QPageLayout& layout) const;
     static qreal rowPoints(const Pages& pages, int row);
-    /// The widest text of each column in points, header included.
+    /// The widest text of each column in points, header included; m_typical gets the usual one's.
     const QList<qreal>& naturalWidths() const;
     QList<qreal> columnWidths(qreal pageWidth) const;
 
@@ -68,7 +68,9 @@ private:
     QList<Qt::Alignment> m_alignments;
     QStringList m_totals;
     QFont m_font;
+    mutable std::vector<char> m_boldRows;
     mutable QList<qreal> m_natural;
+    mutable QList<qreal> m_typical; ///< per column: room for all but its rare long texts, in points
     mutable QHash<QString, Pages> m_pages;
 };
 
