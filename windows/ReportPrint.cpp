@@ -350,6 +350,9 @@ QList<qreal> ReportPrinter::columnWidths(qreal pageWidth) const
         }
         return widths;
     }
+    // Not even that: the usual texts share the room, the narrow ones whole and the wide ones alike.
+    for (const int c : std::as_const(flexible))
+        widths[c] = m_typical.at(c);
     std::sort(flexible.begin(), flexible.end(), [&](int a, int b) { return widths.at(a) < widths.at(b); });
     for (int i = 0; i < flexible.size(); ++i) {
         const qreal share = room / qreal(flexible.size() - i);
