@@ -25,9 +25,11 @@
 #include <QFile>
 #include <QLabel>
 #include <QPageLayout>
+#include <QPageSize>
 #include <QProcess>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QStandardItemModel>
 #include <QTabWidget>
 #include <QTableView>
 #include <QtTest>
@@ -402,6 +404,37 @@ private Q_SLOTS:
         QCOMPARE(body, expected);
         QCOMPARE(wrapped > 0, wraps);
         QCOMPARE(m_boxes->count(), 0);
+    }
+
+    // One long name among many short ones goes on in further lines of its row; the dates beside the names keep
+    // their one line whenever the page holds a short name and a date side by side.
+    void aRareLongNameWrapsAlone_data()
+    {
+        QTest::addColumn<qreal>("paintWidth"); ///< points
+        QTest::newRow("narrow") << qreal(120);
+        QTest::newRow("A4") << qreal(510);
+    }
+    void aRareLongNameWrapsAlone()
+    {
+        QFETCH(qreal, paintWidth);
+        QStandardItemModel model(0, 2);
+        model.setHorizontalHeaderLabels({u"姓名"_s, u"最近往来"_s});
+        for (int r = 0; r < 40; ++r)
+            model.appendRow({new QStandardItem(r == 10 ? LongName : u"甲"_s), new QStandardItem(u"2021年12月31日"_s)});
+        const QPageLayout layout(QPageSize(QSizeF(paintWidth, 842), QPageSize::Point), QPageLayout::Portrait,
+                                 QMarginsF(), QPageLayout::Point);
+        PrintPreview preview(std::make_shared<const ReportPrinter>(u"往来"_s, model), layout);
+        const QList<PrintedPage> pages = printedPages(preview);
+        QList<QStringList> body;
+        int wrapped = 0;
+        for (const PrintedPage& page : pages) {
+            wrapped += page.wrapped;
+            for (int l = 2; l < page.lines.size() - 1; ++l)
+                body << page.line(l);
+        }
+        QCOMPARE(body, shownRows(model));
+        QVERIFY2(wrapped >= 1 || paintWidth > 400, qPrintable(QString::number(wrapped)));
+        QVERIFY2(wrapped <= 2, qPrintable(QString::number(wrapped)));
     }
 
     void peopleAsShownAreSavedAndCopiedWhole()
