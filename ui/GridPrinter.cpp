@@ -45,7 +45,7 @@ public:
         mallopt(M_TRIM_THRESHOLD, 128 * 1024);
         mallopt(M_TOP_PAD, 128 * 1024);
 #endif
-        GridPrinter::releaseFreedMemory();
+        PagePrinter::releaseFreedMemory();
     }
     KeepFreedMemory(const KeepFreedMemory&) = delete;
     KeepFreedMemory& operator=(const KeepFreedMemory&) = delete;
@@ -88,7 +88,7 @@ int GridPrinter::pageCount(const QPageLayout& layout) const
     return int(std::max<qint64>(1, (qint64(m_model.rowCount()) + perPage - 1) / perPage));
 }
 
-int GridPrinter::pageCount(QPrinter* printer) const
+int PagePrinter::pageCount(QPrinter* printer) const
 {
     return printer == nullptr ? 0 : pageCount(printer->pageLayout());
 }
@@ -104,7 +104,7 @@ int GridPrinter::rowsOn(const QPageLayout& layout, int page) const
     return std::min(rowsPerPage(layout), m_model.rowCount() - firstRowOf(layout, page));
 }
 
-GridPrinter::Outcome GridPrinter::print(QPagedPaintDevice* device, int firstPage, int lastPage,
+PagePrinter::Outcome PagePrinter::print(QPagedPaintDevice* device, int firstPage, int lastPage,
                                         const Progress& progress) const
 {
     QPainter painter;
@@ -130,7 +130,7 @@ GridPrinter::Outcome GridPrinter::print(QPagedPaintDevice* device, int firstPage
     return painter.end() ? Printed : Failed;
 }
 
-GridPrinter::Outcome GridPrinter::runWithDialog(const std::function<Outcome(const Progress&)>& job, int pages) const
+PagePrinter::Outcome PagePrinter::runWithDialog(const std::function<Outcome(const Progress&)>& job, int pages) const
 {
     QProgressDialog dialog(u"正在打印 ..."_s, u"取消"_s, 0, pages);
     dialog.setObjectName(u"打印进度"_s);
@@ -160,7 +160,7 @@ GridPrinter::Outcome GridPrinter::runWithDialog(const std::function<Outcome(cons
     return outcome;
 }
 
-GridPrinter::Outcome GridPrinter::printWithProgress(QPrinter* printer) const
+PagePrinter::Outcome PagePrinter::printWithProgress(QPrinter* printer) const
 {
     if (printer == nullptr)
         return Failed;
@@ -190,7 +190,7 @@ GridPrinter::Outcome GridPrinter::printWithProgress(QPrinter* printer) const
     return outcome;
 }
 
-GridPrinter::Outcome GridPrinter::writePdf(const QString& path, const QPageLayout& layout, int firstPage,
+PagePrinter::Outcome PagePrinter::writePdf(const QString& path, const QPageLayout& layout, int firstPage,
                                            int lastPage) const
 {
     const int pages = pageCount(layout);
@@ -202,7 +202,7 @@ GridPrinter::Outcome GridPrinter::writePdf(const QString& path, const QPageLayou
     return outcome;
 }
 
-GridPrinter::Outcome GridPrinter::writePdf(const QString& path, const QPageLayout& layout, int firstPage, int lastPage,
+PagePrinter::Outcome PagePrinter::writePdf(const QString& path, const QPageLayout& layout, int firstPage, int lastPage,
                                            const Progress& progress) const
 {
     QSaveFile file(path);
@@ -213,7 +213,7 @@ GridPrinter::Outcome GridPrinter::writePdf(const QString& path, const QPageLayou
         QPdfWriter writer(&file);
         writer.setResolution(PdfDpi);
         writer.setCreator(QCoreApplication::applicationName());
-        writer.setTitle(m_title);
+        writer.setTitle(documentTitle());
         if (!writer.setPageLayout(layout))
             return Failed;
         outcome = print(&writer, firstPage, lastPage, progress);
@@ -226,7 +226,7 @@ GridPrinter::Outcome GridPrinter::writePdf(const QString& path, const QPageLayou
     return file.commit() ? Printed : Failed;
 }
 
-void GridPrinter::releaseFreedMemory()
+void PagePrinter::releaseFreedMemory()
 {
 #if defined(__GLIBC__)
     malloc_trim(0);

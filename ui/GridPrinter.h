@@ -17,42 +17,31 @@ namespace ovelta {
 
 class LedgerGridModel;
 
-/// Paints the ledger grid's contents onto printer pages: on every page the title row merged over the table,
-/// the header row, then as many data rows as fit. The columns share the page width in proportion to their
-/// widths in the grid; the hidden ID column is left out. Rows keep the grid's 24-pixel height (at 96 dpi, that
-/// is 18 points) and its row backgrounds; texts that do not fit their cell are printed
-/// whole, narrowed to the cell's width.
-///
-/// The pages are laid out by arithmetic from the page layout alone (rows per page), so any one page can be
-/// painted without the others: the print preview paints only the page on screen, and printing goes page by
-/// page with a progress dialog that can cancel it.
-class GridPrinter
+/// Pages of a table for paper, laid out by arithmetic from the page layout alone, so that any one page can be
+/// painted without the others: the print preview paints only the page on screen, and printing goes page by page
+/// with a progress dialog that can cancel it. The kinds of table say how many pages they need and paint a page.
+class PagePrinter
 {
 public:
     enum Outcome { Printed, Cancelled, Failed };
     /// Told after each page painted; answers false to stop the printing.
     using Progress = std::function<bool(int pagesDone, int pagesTotal)>;
 
-    GridPrinter(const LedgerGridModel& model, const QString& title, const QList<int>& columnWidths, const QFont& font);
+    virtual ~PagePrinter() = default;
 
-    /// Data rows on one page of that layout: the rows of 18 points that fit the paint area, less the title and
-    /// header rows; at least one.
-    static int rowsPerPage(const QPageLayout& layout);
-    /// Pages needed for the ledger with that layout; at least one (an empty ledger prints its two fixed rows).
-    int pageCount(const QPageLayout& layout) const;
+    /// Pages needed with that layout; at least one.
+    virtual int pageCount(const QPageLayout& layout) const = 0;
     /// Pages needed on that printer.
     int pageCount(QPrinter* printer) const;
-    /// The first data row (0-based) and the number of data rows of a page (1-based).
-    int firstRowOf(const QPageLayout& layout, int page) const;
-    int rowsOn(const QPageLayout& layout, int page) const;
-
     /// Paints one page (1-based) with the painter's origin at the top left of the layout's paint area, in
     /// units of which dpi make one inch. The preview paints with the same dpi as the printer and scales the
-    /// painter, so that texts are elided alike on screen and on paper.
-    void paintPage(QPainter& painter, const QPageLayout& layout, qreal dpi, int page) const;
+    /// painter, so that texts are measured alike on screen and on paper.
+    virtual void paintPage(QPainter& painter, const QPageLayout& layout, qreal dpi, int page) const = 0;
+    /// The title of a PDF file of the pages.
+    virtual QString documentTitle() const = 0;
 
-    /// Paints the pages first..last (clamped to the ledger's pages) onto the device one by one, telling
-    /// progress after each page. Failed when painting could not start or a page could not be begun.
+    /// Paints the pages first..last (clamped to the pages) onto the device one by one, telling progress after
+    /// each page. Failed when painting could not start or a page could not be begun.
     Outcome print(QPagedPaintDevice* device, int firstPage, int lastPage, const Progress& progress = {}) const;
     /// Prints every page (or the page range the printer asks for) with a progress dialog that can cancel
     /// the job. A cancelled job is aborted, so that a printer gets nothing of it.
@@ -69,6 +58,38 @@ public:
     /// Hands memory freed by a closed preview or a finished print back to the system.
     static void releaseFreedMemory();
 
+protected:
+    PagePrinter() = default;
+    PagePrinter(const PagePrinter&) = default;
+    PagePrinter& operator=(const PagePrinter&) = default;
+
+private:
+    Outcome runWithDialog(const std::function<Outcome(const Progress&)>& job, int pages) const;
+};
+
+/// Paints the ledger grid's contents onto printer pages: on every page the title row merged over the table,
+/// the header row, then as many data rows as fit. The columns share the page width in proportion to their
+/// widths in the grid; the hidden ID column is left out. Rows keep the grid's 24-pixel height (at 96 dpi, that
+/// is 18 points) and its row backgrounds; texts that do not fit their cell are printed
+/// whole, narrowed to the cell's width. The pages are laid out by rows per page.
+class GridPrinter : public PagePrinter
+{
+public:
+    GridPrinter(const LedgerGridModel& model, const QString& title, const QList<int>& columnWidths, const QFont& font);
+
+    /// Data rows on one page of that layout: the rows of 18 points that fit the paint area, less the title and
+    /// header rows; at least one.
+    static int rowsPerPage(const QPageLayout& layout);
+    using PagePrinter::pageCount;
+    /// Pages needed for the ledger with that layout; at least one (an empty ledger prints its two fixed rows).
+    int pageCount(const QPageLayout& layout) const override;
+    /// The first data row (0-based) and the number of data rows of a page (1-based).
+    int firstRowOf(const QPageLayout& layout, int page) const;
+    int rowsOn(const QPageLayout& layout, int page) const;
+
+    void paintPage(QPainter& painter, const QPageLayout& layout, qreal dpi, int page) const override;
+    QString documentTitle() const override { return m_title; }
+
 private:
     struct Column
     {
@@ -77,7 +98,6 @@ private:
         qreal width;
     };
 
-    Outcome runWithDialog(const std::function<Outcome(const Progress&)>& job, int pages) const;
     QList<Column> layoutColumns(qreal pageWidth) const;
     // Most cell texts fit their cells. Their widths are summed from the widths of their characters, kept per
     // font and device here, so that only a text that may not fit is measured (shaped) in full before it is

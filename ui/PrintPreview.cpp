@@ -131,8 +131,13 @@ private:
 };
 
 PrintPreview::PrintPreview(const GridPrinter& printer, const QPageLayout& layout, QWidget* parent)
+    : PrintPreview(std::make_shared<GridPrinter>(printer), layout, parent)
+{
+}
+
+PrintPreview::PrintPreview(std::shared_ptr<const PagePrinter> printer, const QPageLayout& layout, QWidget* parent)
     : QDialog(parent)
-    , m_printer(printer)
+    , m_printer(std::move(printer))
     , m_layout(layout)
 {
     setObjectName(u"打印预览"_s);
@@ -196,7 +201,7 @@ QToolButton* PrintPreview::addButton(const QString& caption, const QString& name
 
 int PrintPreview::pageCount() const
 {
-    return m_printer.pageCount(m_layout);
+    return m_printer->pageCount(m_layout);
 }
 
 void PrintPreview::setCurrentPage(int page)
@@ -247,7 +252,7 @@ void PrintPreview::paintCurrentPage(QPainter& painter, qreal pixelsPerPoint) con
     const QRectF paint = m_layout.paintRect(QPageLayout::Point);
     painter.translate(paint.topLeft() * pixelsPerPoint);
     painter.scale(pixelsPerPoint * PointsPerInch / LayoutDpi, pixelsPerPoint * PointsPerInch / LayoutDpi);
-    m_printer.paintPage(painter, m_layout, LayoutDpi, m_page);
+    m_printer->paintPage(painter, m_layout, LayoutDpi, m_page);
     painter.restore();
 }
 
@@ -277,12 +282,12 @@ void PrintPreview::print()
         m_layout = device.pageLayout();
         layoutChanged();
     }
-    const GridPrinter::Outcome outcome = m_printer.printWithProgress(&device);
-    if (outcome == GridPrinter::Failed) {
+    const PagePrinter::Outcome outcome = m_printer->printWithProgress(&device);
+    if (outcome == PagePrinter::Failed) {
         MessageBox::show(u"打印失败。"_s, u"错误"_s, MessageBox::OkOnly, MessageBox::Stop);
         return;
     }
-    if (outcome == GridPrinter::Printed)
+    if (outcome == PagePrinter::Printed)
         accept();
 }
 

@@ -15,8 +15,8 @@ namespace ovelta {
 
 class PreviewPageView;
 
-/// The print preview of the ledger grid, titled "打印预览": one page on screen at a time, with the buttons
-/// 打印 (print dialog, then printing with progress), 页边距 (margins in tenths of a millimetre), 打印设置
+/// The print preview of the ledger grid and of the report tables, titled "打印预览": one page on screen at a time, with
+/// the buttons 打印 (print dialog, then printing with progress), 页边距 (margins in tenths of a millimetre), 打印设置
 /// (paper and orientation), 上页, 下页, 到指定页, 放大, 缩小, 等宽 (page width fills the view), 等高 (the whole
 /// page height fits the view) and 退出.
 ///
@@ -35,6 +35,8 @@ public:
     /// The preview shows what printer paints, with that page layout to start with. The grid whose rows printer
     /// paints must outlive the preview.
     PrintPreview(const GridPrinter& printer, const QPageLayout& layout, QWidget* parent = nullptr);
+    /// The same for any kind of pages; the preview keeps them while it is open.
+    PrintPreview(std::shared_ptr<const PagePrinter> printer, const QPageLayout& layout, QWidget* parent = nullptr);
     ~PrintPreview() override;
 
     const QPageLayout& pageLayout() const { return m_layout; }
@@ -79,7 +81,7 @@ private:
     void layoutChanged();
     void updateControls();
 
-    GridPrinter m_printer;
+    std::shared_ptr<const PagePrinter> m_printer;
     QPageLayout m_layout;
     std::unique_ptr<QPrinter> m_device;
     PreviewPageView* m_view;

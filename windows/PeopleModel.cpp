@@ -264,7 +264,10 @@ QVariant PeopleModel::data(const QModelIndex& index, int role) const
         case Balance:
             return money(p.balance);
         case Latest:
-            return plain ? QVariant(p.latest) : QVariant(ReportText::date(p.latest));
+            if (plain)
+                return p.latest;
+            // Files and copies get YYYY-MM-DD.
+            return exported ? ReportText::isoDate(p.latest) : ReportText::date(p.latest);
         default:
             break;
         }

@@ -5,7 +5,9 @@
 #include "windows/LedgerHost.h"
 #include "windows/PeopleModel.h"
 #include "windows/PersonWindow.h"
+#include "windows/ReportPrint.h"
 #include "windows/ReportText.h"
+#include "windows/TableExport.h"
 
 #include <QCheckBox>
 #include <QHBoxLayout>
@@ -14,6 +16,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QShortcut>
 #include <QTableView>
 #include <QVBoxLayout>
 
@@ -33,7 +36,7 @@ PeopleWindow::PeopleWindow(LedgerHost& host, QWidget* parent)
     , m_host(host)
     , m_model(new PeopleModel(this))
     , m_filter(new QLineEdit(this))
-    , m_owedOnly(new QCheckBox(u"只看未还"_s, this))
+    , m_owedOnly(new QCheckBox(u"只看未还(&W)"_s, this))
     , m_table(new QTableView(this))
     , m_totals(new QLabel(this))
 {
@@ -50,12 +53,22 @@ PeopleWindow::PeopleWindow(LedgerHost& host, QWidget* parent)
     nameLabel->setBuddy(m_filter);
     auto* open = new QPushButton(u"查看往来(&O)"_s, this);
     open->setObjectName(u"查看往来按钮"_s);
-    auto* closeButton = new QPushButton(u"关闭"_s, this);
+    auto* copy = new QPushButton(u"复制(&C)"_s, this);
+    copy->setObjectName(u"复制按钮"_s);
+    auto* save = new QPushButton(u"保存为CSV(&S)"_s, this);
+    save->setObjectName(u"保存CSV按钮"_s);
+    auto* print = new QPushButton(u"打印(&P)"_s, this);
+    print->setObjectName(u"打印按钮"_s);
+    print->setToolTip(u"打印列出的人（Ctrl+P）"_s);
+    auto* closeButton = new QPushButton(u"关闭(&X)"_s, this);
     closeButton->setObjectName(u"关闭按钮"_s);
 
     m_table->setModel(m_model);
     m_table->setSelectionBehavior(QAbstractItemView::SelectRows);
-    m_table->setSelectionMode(QAbstractItemView::SingleSelection);
+    m_table->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    // Tab goes on to the next control rather than from cell to cell.
+    m_table->setTabKeyNavigation(false);
+    TableExport::copySelectionOnCopyKey(*m_table);
     m_table->setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_table->setAlternatingRowColors(true);
     m_table->setWordWrap(false);
@@ -80,6 +93,9 @@ PeopleWindow::PeopleWindow(LedgerHost& host, QWidget* parent)
     auto* bottom = new QHBoxLayout;
     bottom->addWidget(m_totals, 1);
     bottom->addWidget(open);
+    bottom->addWidget(copy);
+    bottom->addWidget(save);
+    bottom->addWidget(print);
     bottom->addWidget(closeButton);
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(top);
@@ -88,7 +104,10 @@ PeopleWindow::PeopleWindow(LedgerHost& host, QWidget* parent)
     setTabOrder(m_filter, m_owedOnly);
     setTabOrder(m_owedOnly, m_table);
     setTabOrder(m_table, open);
-    setTabOrder(open, closeButton);
+    setTabOrder(open, copy);
+    setTabOrder(copy, save);
+    setTabOrder(save, print);
+    setTabOrder(print, closeButton);
 
     auto selectFirst = [this] {
         if (m_model->rowCount() > 0)
@@ -113,7 +132,25 @@ PeopleWindow::PeopleWindow(LedgerHost& host, QWidget* parent)
         if (current.isValid())
             openPerson(current.row());
     });
+    connect(copy, &QPushButton::clicked, this, [this] { TableExport::copyToClipboard(*m_model); });
+    connect(save, &QPushButton::clicked, this, [this] { TableExport::saveCsv(*m_model, u"往来汇总.csv"_s); });
+    connect(print, &QPushButton::clicked, this, &PeopleWindow::print);
+    auto* printKey = new QShortcut(QKeySequence::Print, this);
+    connect(printKey, &QShortcut::activated, this, &PeopleWindow::print);
     connect(closeButton, &QPushButton::clicked, this, &QWidget::close);
+}
+
+void PeopleWindow::print()
+{
+    // The title says which people the list holds when it does not hold everyone.
+    QStringList narrowed;
+    const QString part = m_filter->text().trimmed();
+    if (!part.isEmpty())
+        narrowed << u"姓名含“%1”"_s.arg(part);
+    if (m_owedOnly->isChecked())
+        narrowed << u"只看未还"_s;
+    const QString title = narrowed.isEmpty() ? u"往来汇总"_s : u"往来汇总（%1）"_s.arg(narrowed.join(u"，"_s));
+    ReportPrinter::openPreview(title, *m_model, {m_totals->text()}, this);
 }
 
 bool PeopleWindow::load()

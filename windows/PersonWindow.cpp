@@ -4,6 +4,7 @@
 #include "store/DatabaseConnection.h"
 #include "store/LedgerTotals.h"
 #include "windows/LedgerHost.h"
+#include "windows/ReportPrint.h"
 #include "windows/ReportText.h"
 #include "windows/TableExport.h"
 
@@ -11,6 +12,7 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QPushButton>
+#include <QShortcut>
 #include <QStandardItemModel>
 #include <QTableView>
 #include <QVBoxLayout>
@@ -91,6 +93,9 @@ PersonWindow::PersonWindow(LedgerHost& host, const QString& name, QWidget* paren
     m_table->setModel(m_model);
     m_table->setSelectionBehavior(QAbstractItemView::SelectRows);
     m_table->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    // Tab goes on to the buttons rather than from cell to cell.
+    m_table->setTabKeyNavigation(false);
+    TableExport::copySelectionOnCopyKey(*m_table);
     m_table->setAlternatingRowColors(true);
     m_table->setWordWrap(false);
     m_table->verticalHeader()->hide();
@@ -105,7 +110,10 @@ PersonWindow::PersonWindow(LedgerHost& host, const QString& name, QWidget* paren
     copy->setObjectName(u"复制按钮"_s);
     auto* save = new QPushButton(u"保存为CSV(&S)"_s, this);
     save->setObjectName(u"保存CSV按钮"_s);
-    auto* closeButton = new QPushButton(u"关闭"_s, this);
+    auto* print = new QPushButton(u"打印(&P)"_s, this);
+    print->setObjectName(u"打印按钮"_s);
+    print->setToolTip(u"打印此人的往来明细和合计（Ctrl+P）"_s);
+    auto* closeButton = new QPushButton(u"关闭(&X)"_s, this);
     closeButton->setObjectName(u"关闭按钮"_s);
 
     auto* sums = new QHBoxLayout;
@@ -119,6 +127,7 @@ PersonWindow::PersonWindow(LedgerHost& host, const QString& name, QWidget* paren
     buttons->addStretch(1);
     buttons->addWidget(copy);
     buttons->addWidget(save);
+    buttons->addWidget(print);
     buttons->addWidget(closeButton);
     auto* layout = new QVBoxLayout(this);
     layout->addWidget(m_title);
@@ -129,7 +138,15 @@ PersonWindow::PersonWindow(LedgerHost& host, const QString& name, QWidget* paren
     connect(copy, &QPushButton::clicked, this, [this] { TableExport::copyToClipboard(*m_model); });
     connect(save, &QPushButton::clicked, this,
             [this] { TableExport::saveCsv(*m_model, u"往来明细-%1.csv"_s.arg(LedgerTotals::personKey(m_name))); });
+    connect(print, &QPushButton::clicked, this, &PersonWindow::print);
+    auto* printKey = new QShortcut(QKeySequence::Print, this);
+    connect(printKey, &QShortcut::activated, this, &PersonWindow::print);
     connect(closeButton, &QPushButton::clicked, this, &QWidget::close);
+}
+
+void PersonWindow::print()
+{
+    ReportPrinter::openPreview(windowTitle(), *m_model, {m_received->text(), m_given->text(), m_balance->text()}, this);
 }
 
 bool PersonWindow::load()

@@ -3,8 +3,10 @@
 #include "ui/Program.h"
 
 #include <QApplication>
+#include <QComboBox>
 #include <QEventLoop>
 #include <QGuiApplication>
+#include <QKeyEvent>
 #include <QScreen>
 #include <QShortcut>
 
@@ -23,6 +25,29 @@ QList<ReportWindow*>& openWindows()
     static QList<ReportWindow*> windows;
     return windows;
 }
+
+/// While a drop-down (a combo box's list) is open, Esc is its own: the window's Esc shortcut is overridden, so
+/// that the key closes the drop-down only. The drop-down may close before the shortcut would run, so the
+/// override is decided when the key arrives.
+class PopupKeys : public QObject
+{
+public:
+    explicit PopupKeys(QObject* parent)
+        : QObject(parent)
+    {
+        qApp->installEventFilter(this);
+    }
+
+protected:
+    bool eventFilter(QObject*, QEvent* event) override
+    {
+        if (event->type() == QEvent::ShortcutOverride && QApplication::activePopupWidget() != nullptr
+            && static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape) {
+            event->accept();
+        }
+        return false;
+    }
+};
 
 } // namespace
 
@@ -44,7 +69,8 @@ ReportWindow::ReportWindow(const QString& id, const QString& caption, QWidget* p
     }
     auto* esc = new QShortcut(QKeySequence(Qt::Key_Escape), this);
     esc->setContext(Qt::WindowShortcut);
-    connect(esc, &QShortcut::activated, this, &QWidget::close);
+    connect(esc, &QShortcut::activated, this, &ReportWindow::escape);
+    new PopupKeys(this);
 }
 
 ReportWindow::~ReportWindow()
@@ -106,6 +132,22 @@ void ReportWindow::openModal()
     loop.exec(QEventLoop::DialogExec);
     if (!self.isNull())
         self->m_loop = nullptr;
+}
+
+void ReportWindow::escape()
+{
+    // Esc in an open drop-down closes the drop-down only.
+    if (QWidget* popup = QApplication::activePopupWidget()) {
+        for (QWidget* owner = popup->parentWidget(); owner != nullptr; owner = owner->parentWidget()) {
+            if (auto* box = qobject_cast<QComboBox*>(owner)) {
+                box->hidePopup();
+                return;
+            }
+        }
+        popup->close();
+        return;
+    }
+    close();
 }
 
 void ReportWindow::disableOthers()

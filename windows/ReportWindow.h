@@ -10,7 +10,8 @@ namespace ovelta {
 /// A window of the people and statistics commands: an ordinary window of widgets laid out by Qt, sized for a
 /// 1280×800 screen and resizable, that opens modally as the program's other windows do: while it is open the
 /// program's other windows are disabled, the code that opened it continues when it has been destroyed, and
-/// Esc closes it. It keeps nothing when closed; every opening reads the ledger afresh.
+/// Esc closes it; Esc in an open drop-down (a combo box's list) closes the drop-down only. It keeps nothing when
+/// closed; every opening reads the ledger afresh.
 ///
 /// These windows are not built from layout tables, so the shared keys of those windows (Tab by tab keys, Enter on
 /// a default button) are left to Qt here: Tab follows the widgets' order and Enter acts on the focused widget.
@@ -39,6 +40,7 @@ protected:
     virtual bool load() { return true; }
 
 private:
+    void escape();
     void disableOthers();
     void restoreOthers();
 

@@ -2,6 +2,7 @@
 
 #include "store/Money.h"
 #include "ui/MessageBox.h"
+#include "windows/ReportPrint.h"
 #include "windows/ReportText.h"
 #include "windows/TableExport.h"
 
@@ -15,6 +16,7 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QPushButton>
+#include <QScrollArea>
 #include <QSplitter>
 #include <QStandardItemModel>
 #include <QTableView>
@@ -27,6 +29,12 @@ using namespace Qt::StringLiterals;
 namespace ovelta {
 
 namespace {
+
+/// The chart's narrowest width, and room for the title of the value axis and the margins beside the bars.
+constexpr int MinimumChartWidth = 360;
+constexpr int ChartFrame = 150;
+/// Space between the labels of neighbouring bar groups.
+constexpr int LabelGap = 12;
 
 QStandardItem* cell(const QString& text, Qt::Alignment align = Qt::AlignRight)
 {
@@ -84,6 +92,7 @@ StatisticsPage::StatisticsPage(Grouping grouping, QWidget* parent)
     , m_model(new QStandardItemModel(0, ColumnCount, this))
     , m_table(new QTableView(this))
     , m_chartView(new QChartView(this))
+    , m_chartArea(new QScrollArea(this))
     , m_empty(new QLabel(u"没有数据"_s, this))
 {
     const QString name = prefix(grouping);
@@ -97,6 +106,9 @@ StatisticsPage::StatisticsPage(Grouping grouping, QWidget* parent)
     m_table->setModel(m_model);
     m_table->setSelectionBehavior(QAbstractItemView::SelectRows);
     m_table->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    // Tab goes on to the next control rather than from cell to cell.
+    m_table->setTabKeyNavigation(false);
+    TableExport::copySelectionOnCopyKey(*m_table);
     m_table->setAlternatingRowColors(true);
     m_table->verticalHeader()->hide();
     m_table->verticalHeader()->setDefaultSectionSize(24);
@@ -107,14 +119,25 @@ StatisticsPage::StatisticsPage(Grouping grouping, QWidget* parent)
     // Every column in view, the balance included, with room for the scroll bar.
     m_table->setMinimumWidth(m_baseWidth);
     m_chartView->setRenderHint(QPainter::Antialiasing);
-    m_chartView->setMinimumWidth(360);
+    m_chartView->setMinimumWidth(MinimumChartWidth);
+    // A chart of many groups (a ledger of fifty years) is wider than the page: it scrolls rather than hiding
+    // its labels.
+    m_chartArea->setObjectName(name + u"图表区"_s);
+    m_chartArea->setWidget(m_chartView);
+    m_chartArea->setWidgetResizable(true);
+    m_chartArea->setFrameShape(QFrame::NoFrame);
+    m_chartArea->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    m_chartArea->setMinimumWidth(MinimumChartWidth);
 
-    auto* copy = new QPushButton(u"复制表格"_s, this);
+    auto* copy = new QPushButton(u"复制表格(&C)"_s, this);
     copy->setObjectName(name + u"复制按钮"_s);
-    auto* saveCsv = new QPushButton(u"保存表格为CSV"_s, this);
+    auto* saveCsv = new QPushButton(u"保存表格为CSV(&S)"_s, this);
     saveCsv->setObjectName(name + u"保存CSV按钮"_s);
-    auto* savePng = new QPushButton(u"保存图表为PNG"_s, this);
+    auto* savePng = new QPushButton(u"保存图表为PNG(&G)"_s, this);
     savePng->setObjectName(name + u"保存图表按钮"_s);
+    auto* print = new QPushButton(u"打印表格(&P)"_s, this);
+    print->setObjectName(name + u"打印按钮"_s);
+    print->setToolTip(u"打印这一页的表格（Ctrl+P）"_s);
 
     auto* top = new QHBoxLayout;
     if (grouping != ByYear) {
@@ -130,10 +153,11 @@ StatisticsPage::StatisticsPage(Grouping grouping, QWidget* parent)
     top->addWidget(copy);
     top->addWidget(saveCsv);
     top->addWidget(savePng);
+    top->addWidget(print);
 
     auto* splitter = new QSplitter(Qt::Horizontal, this);
     splitter->addWidget(m_table);
-    splitter->addWidget(m_chartView);
+    splitter->addWidget(m_chartArea);
     splitter->addWidget(m_empty);
     splitter->setStretchFactor(2, 1);
     splitter->setStretchFactor(0, 0);
@@ -147,6 +171,15 @@ StatisticsPage::StatisticsPage(Grouping grouping, QWidget* parent)
             [this] { TableExport::saveCsv(*m_model, u"人情统计-%1.csv"_s.arg(prefix(m_grouping))); });
     connect(savePng, &QPushButton::clicked, this,
             [this] { TableExport::savePng(*m_chartView, u"人情统计-%1.png"_s.arg(prefix(m_grouping))); });
+    connect(print, &QPushButton::clicked, this, &StatisticsPage::print);
+}
+
+void StatisticsPage::print()
+{
+    QString title = u"人情统计 - 按"_s + prefix(m_grouping);
+    if (m_year != nullptr)
+        title += u"（%1）"_s.arg(m_year->currentText());
+    ReportPrinter::openPreview(title, *m_model, {}, this);
 }
 
 QChart& StatisticsPage::chart() const
@@ -229,8 +262,9 @@ bool StatisticsPage::refresh()
 
     // Nothing to draw: no axes over an empty range, a word instead.
     const bool empty = groups->isEmpty();
-    m_chartView->setVisible(!empty);
+    m_chartArea->setVisible(!empty);
     m_empty->setVisible(empty);
+    m_chartView->setMinimumWidth(MinimumChartWidth);
     if (empty) {
         delete received;
         delete given;
@@ -247,6 +281,7 @@ bool StatisticsPage::refresh()
     axisX->append(categories);
     chart->addAxis(axisX, Qt::AlignBottom);
     series->attachAxis(axisX);
+
     auto* axisY = new QValueAxis;
     axisY->setTitleText(u"金额（元）"_s);
     axisY->setLabelFormat(u"%.0f"_s);
@@ -263,6 +298,17 @@ bool StatisticsPage::refresh()
     }
     axisY->setRange(low, high > low ? high : low + 1);
     axisY->applyNiceNumbers();
+    // Each group as wide as its widest label, so that every label is drawn whole, and the value axis's labels
+    // beside them.
+    const QFontMetrics groupLabels(axisX->labelsFont());
+    int widest = 0;
+    for (const QString& category : std::as_const(categories))
+        widest = std::max(widest, groupLabels.horizontalAdvance(category));
+    const QFontMetrics valueLabels(axisY->labelsFont());
+    const int values = std::max(valueLabels.horizontalAdvance(QString::number(axisY->min(), 'f', 0)),
+                                valueLabels.horizontalAdvance(QString::number(axisY->max(), 'f', 0)));
+    m_chartView->setMinimumWidth(
+        std::max(MinimumChartWidth, int(categories.size()) * (widest + LabelGap) + values + ChartFrame));
     QString title;
     if (m_grouping == ByYear)
         title = u"每年收礼、送礼与差额"_s;

@@ -8,6 +8,7 @@ class QChart;
 class QChartView;
 class QComboBox;
 class QLabel;
+class QScrollArea;
 class QStandardItemModel;
 class QTableView;
 
@@ -18,8 +19,10 @@ namespace ovelta {
 /// The occasion and relation pages show one year, chosen in their year box, or all years.
 ///
 /// Its controls are named after the grouping's prefix (年份, 类型 or 关系): PREFIX表, PREFIX图表,
-/// PREFIX年份组合框 (occasion and relation pages only), PREFIX复制按钮, PREFIX保存CSV按钮 and PREFIX保存图表按钮, and
-/// PREFIX无数据标签, "没有数据", shown instead of the chart when there are no groups to draw.
+/// PREFIX年份组合框 (occasion and relation pages only), PREFIX复制按钮, PREFIX保存CSV按钮, PREFIX保存图表按钮 and
+/// PREFIX打印按钮 (the table through the print preview; Ctrl+C in the table copies the selected cells), and
+/// PREFIX无数据标签, "没有数据", shown instead of the chart when there are no groups to draw. A chart with more
+/// groups than fit beside the table scrolls sideways (PREFIX图表区), every group's label drawn whole.
 class StatisticsPage : public QWidget
 {
     Q_OBJECT
@@ -37,6 +40,8 @@ public:
 
     QStandardItemModel& model() const { return *m_model; }
     QChart& chart() const;
+    /// Opens the print preview of the table, titled with the grouping and the year shown.
+    void print();
     static QString prefix(Grouping grouping);
 
 private:
@@ -48,6 +53,7 @@ private:
     QStandardItemModel* m_model;
     QTableView* m_table;
     QChartView* m_chartView;
+    QScrollArea* m_chartArea; ///< scrolls a chart wider than the page
     QLabel* m_empty; ///< shown instead of the chart when there is nothing to draw
     QComboBox* m_year = nullptr;
     /// The table's width before any sums are in it.

@@ -10,6 +10,7 @@
 
 #include <QHBoxLayout>
 #include <QPushButton>
+#include <QShortcut>
 #include <QTabWidget>
 #include <QVBoxLayout>
 #include <algorithm>
@@ -30,7 +31,7 @@ StatisticsWindow::StatisticsWindow(LedgerHost& host, QWidget* parent)
         m_pages << page;
         m_tabs->addTab(page, captions.at(g));
     }
-    auto* closeButton = new QPushButton(u"关闭"_s, this);
+    auto* closeButton = new QPushButton(u"关闭(&X)"_s, this);
     closeButton->setObjectName(u"关闭按钮"_s);
     auto* bottom = new QHBoxLayout;
     bottom->addStretch(1);
@@ -39,6 +40,9 @@ StatisticsWindow::StatisticsWindow(LedgerHost& host, QWidget* parent)
     layout->addWidget(m_tabs, 1);
     layout->addLayout(bottom);
     connect(closeButton, &QPushButton::clicked, this, &QWidget::close);
+    // Ctrl+P prints the table of the page shown.
+    auto* printKey = new QShortcut(QKeySequence::Print, this);
+    connect(printKey, &QShortcut::activated, this, [this] { m_pages.at(m_tabs->currentIndex())->print(); });
 }
 
 StatisticsPage& StatisticsWindow::page(int grouping) const

@@ -9,15 +9,67 @@
 #include <QBuffer>
 #include <QClipboard>
 #include <QGuiApplication>
+#include <QHeaderView>
+#include <QItemSelectionModel>
+#include <QKeyEvent>
 #include <QPixmap>
 #include <QRegularExpression>
+#include <QTableView>
 #include <QWidget>
+#include <algorithm>
+#include <limits>
 
 using namespace Qt::StringLiterals;
 
 namespace ovelta::TableExport {
 
 namespace {
+
+QString exportText(const QAbstractItemModel& model, const QModelIndex& index)
+{
+    const QVariant exported = model.data(index, ExportRole);
+    return exported.isValid() ? exported.toString() : model.data(index).toString();
+}
+
+/// Tabs and line breaks inside a cell would start new cells and rows: they go out as blanks.
+QString tabLine(const QStringList& row)
+{
+    QStringList clean;
+    for (const QString& cell : row)
+        clean << QString(cell).replace(u'\t', u' ').replace(u'\n', u' ').replace(u'\r', u' ');
+    return clean.join(u'\t') + u'\n';
+}
+
+class CopyKey : public QObject
+{
+public:
+    explicit CopyKey(QTableView& table)
+        : QObject(&table)
+        , m_table(table)
+    {
+    }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (watched != &m_table || (event->type() != QEvent::KeyPress && event->type() != QEvent::ShortcutOverride))
+            return false;
+        auto* key = static_cast<QKeyEvent*>(event);
+        if (!key->matches(QKeySequence::Copy))
+            return false;
+        // The key is the table's own, whatever shortcut the window may have for it.
+        if (event->type() == QEvent::ShortcutOverride) {
+            event->accept();
+            return true;
+        }
+        if (QClipboard* clipboard = QGuiApplication::clipboard())
+            clipboard->setText(selectionText(m_table));
+        return true;
+    }
+
+private:
+    QTableView& m_table;
+};
 
 /// Rows of cells: the header, then the model's rows, as the model shows them.
 QList<QStringList> cells(const QAbstractItemModel& model)
@@ -29,11 +81,8 @@ QList<QStringList> cells(const QAbstractItemModel& model)
     rows << header;
     for (int r = 0; r < model.rowCount(); ++r) {
         QStringList row;
-        for (int c = 0; c < model.columnCount(); ++c) {
-            const QModelIndex index = model.index(r, c);
-            const QVariant exported = model.data(index, ExportRole);
-            row << (exported.isValid() ? exported.toString() : model.data(index).toString());
-        }
+        for (int c = 0; c < model.columnCount(); ++c)
+            row << exportText(model, model.index(r, c));
         rows << row;
     }
     return rows;
@@ -56,12 +105,8 @@ QString csvCell(const QString& text)
 QString tabText(const QAbstractItemModel& model)
 {
     QString text;
-    for (const QStringList& row : cells(model)) {
-        QStringList clean;
-        for (const QString& cell : row)
-            clean << QString(cell).replace(u'\t', u' ').replace(u'\n', u' ').replace(u'\r', u' ');
-        text += clean.join(u'\t') + u'\n';
-    }
+    for (const QStringList& row : cells(model))
+        text += tabLine(row);
     return text;
 }
 
@@ -81,6 +126,51 @@ void copyToClipboard(const QAbstractItemModel& model)
 {
     if (QClipboard* clipboard = QGuiApplication::clipboard())
         clipboard->setText(tabText(model));
+}
+
+QString selectionText(const QTableView& table)
+{
+    const QAbstractItemModel* model = table.model();
+    const QItemSelectionModel* selection = table.selectionModel();
+    if (model == nullptr || selection == nullptr)
+        return {};
+    const QModelIndexList chosen = selection->selectedIndexes();
+    if (chosen.isEmpty())
+        return {};
+    // Rows and columns in the order the table shows them.
+    const QHeaderView* across = table.horizontalHeader();
+    const QHeaderView* down = table.verticalHeader();
+    int top = std::numeric_limits<int>::max();
+    int bottom = -1;
+    int left = std::numeric_limits<int>::max();
+    int right = -1;
+    for (const QModelIndex& index : chosen) {
+        top = std::min(top, down->visualIndex(index.row()));
+        bottom = std::max(bottom, down->visualIndex(index.row()));
+        left = std::min(left, across->visualIndex(index.column()));
+        right = std::max(right, across->visualIndex(index.column()));
+    }
+    QString text;
+    for (int v = top; v <= bottom; ++v) {
+        const int row = down->logicalIndex(v);
+        if (table.isRowHidden(row))
+            continue;
+        QStringList line;
+        for (int h = left; h <= right; ++h) {
+            const int column = across->logicalIndex(h);
+            if (table.isColumnHidden(column))
+                continue;
+            const QModelIndex index = model->index(row, column);
+            line << (selection->isSelected(index) ? exportText(*model, index) : QString());
+        }
+        text += tabLine(line);
+    }
+    return text;
+}
+
+void copySelectionOnCopyKey(QTableView& table)
+{
+    table.installEventFilter(new CopyKey(table));
 }
 
 bool saveCsv(const QAbstractItemModel& model, const QString& suggested)

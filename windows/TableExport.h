@@ -4,6 +4,7 @@
 #include <Qt>
 
 class QAbstractItemModel;
+class QTableView;
 class QWidget;
 
 namespace ovelta {
@@ -25,6 +26,12 @@ QString tabText(const QAbstractItemModel& model);
 QString csvText(const QAbstractItemModel& model);
 
 void copyToClipboard(const QAbstractItemModel& model);
+/// The selected cells of the table as lines of tab-separated cells, without the header: the rows and columns
+/// from the first selected to the last, in the order shown, a cell between them that is not selected empty.
+QString selectionText(const QTableView& table);
+/// The copy key (Ctrl+C) in the table copies its selected cells as selectionText() gives them, rather than only
+/// the current cell's text.
+void copySelectionOnCopyKey(QTableView& table);
 /// Asks for a file and writes the CSV to it whole or not at all. A failure is told with a message box.
 /// False when nothing was written (cancelled or failed).
 bool saveCsv(const QAbstractItemModel& model, const QString& suggested);

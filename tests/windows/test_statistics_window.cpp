@@ -13,6 +13,7 @@
 #include "windows/StatisticsPage.h"
 #include "windows/StatisticsWindow.h"
 
+#include "DrawnText.h"
 #include "GuiSupport.h"
 #include "KnownLedger.h"
 #include "ReportSteps.h"
@@ -307,6 +308,54 @@ private Q_SLOTS:
                          {u"同事"_s, u"1"_s, u"￥200.00"_s, u"0"_s, u"￥0.00"_s, u"￥200.00"_s},
                          {u"合计"_s, u"1"_s, u"￥200.00"_s, u"0"_s, u"￥0.00"_s, u"￥200.00"_s},
                      }));
+        });
+    }
+
+    // However many years the ledger spans, the year chart draws its year labels whole and every one of them.
+    void yearLabelsStayReadable_data()
+    {
+        QTest::addColumn<int>("years");
+        QTest::addColumn<qint64>("ticks"); ///< each year's gift: the wider the sums, the wider the value axis
+        QTest::newRow("12 years") << 12 << qint64(1000000);
+        QTest::newRow("27 years") << 27 << qint64(1000000);
+        QTest::newRow("50 years, large sums") << 50 << qint64(123456780000);
+    }
+    void yearLabelsStayReadable()
+    {
+        QFETCH(int, years);
+        QFETCH(qint64, ticks);
+        QList<KnownRecord> gifts;
+        for (int y = 0; y < years; ++y)
+            gifts.append({u"收礼"_s, u"张三"_s, u"%1-05-01 00:00:00"_s.arg(1975 + y), {}, {}, ticks + y, {}});
+        QVERIFY(addRecords(*m_host->connection.engine(), gifts));
+        withWindow([&](StatisticsWindow& w) {
+            QVERIFY(QTest::qWaitForWindowActive(&w));
+            auto* axis
+                = qobject_cast<QBarCategoryAxis*>(w.page(StatisticsPage::ByYear).chart().axes(Qt::Horizontal).value(0));
+            QVERIFY(axis != nullptr);
+            const QStringList categories = axis->categories();
+            QCOMPARE(categories.first(), u"1975"_s);
+            QCOMPARE(categories.last(), u"无日期"_s);
+            auto* view = findControl<QWidget>(&w, u"年份图表"_s);
+            QCoreApplication::processEvents();
+            DrawnTextDevice device(view->size());
+            view->render(&device);
+            QList<int> labelled;
+            for (const DrawnText& drawn : device.texts()) {
+                // The charts shorten a label that does not fit with three dots.
+                QVERIFY2(!drawn.elided() && !drawn.text.contains(u"..."_s), qPrintable(drawn.text));
+                const int index = int(categories.indexOf(drawn.text.trimmed()));
+                if (index < 0)
+                    continue;
+                QVERIFY2(drawn.rect.left() >= 0 && drawn.rect.right() <= view->width(), qPrintable(drawn.text));
+                labelled << index;
+            }
+            std::sort(labelled.begin(), labelled.end());
+            // Every year labelled, each once.
+            QList<int> every;
+            for (int i = 0; i < categories.size(); ++i)
+                every << i;
+            QCOMPARE(labelled, every);
         });
     }
 
