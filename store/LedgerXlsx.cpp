@@ -422,6 +422,14 @@ void XlsxBook::amount(int column, const QString& exactDecimal)
         text(column, exactDecimal);
 }
 
+void XlsxBook::number(int column, qint64 value)
+{
+    if (d->sheet == nullptr)
+        return;
+    d->note(worksheet_write_number(d->sheet, d->row, lxw_col_t(column), double(value), nullptr));
+    d->widen(column, int(QString::number(value).size()));
+}
+
 void XlsxBook::date(int column, const JetDateTime& time)
 {
     const QDateTime value = time.toDateTime();

@@ -48,6 +48,8 @@ public:
     void amount(int column, qint64 ticks);
     /// An exact decimal text as amount() writes it; any other text goes as text.
     void amount(int column, const QString& exactDecimal);
+    /// A whole number (a count) in the general format.
+    void number(int column, qint64 value);
     /// A date cell shown as 2026年12月8日 (with the time of day when it is not midnight). Dates before 1 March 1900,
     /// which spreadsheets cannot show as dates, are written as text (YYYY-MM-DD).
     void date(int column, const JetDateTime& time);

@@ -67,8 +67,9 @@ void openBackupFolder()
 QString plainCaption(const QString& caption)
 {
     QString text = caption.section(u'\t', 0, 0);
-    // "(&A)" after a Chinese caption goes whole; a lone "&" marks a letter of the caption itself.
-    static const QRegularExpression mnemonic(u"\\(&[^&]\\)$"_s);
+    // "(&A)" after a Chinese caption goes whole, with the "…" of a command that asks for more; a lone "&" marks a
+    // letter of the caption itself.
+    static const QRegularExpression mnemonic(u"\\(&[^&]\\)…?$"_s);
     text.remove(mnemonic);
     QString plain;
     for (qsizetype i = 0; i < text.size(); ++i) {
