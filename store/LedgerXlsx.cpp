@@ -10,6 +10,7 @@
 #include <QFileInfo>
 #include <QRandomGenerator>
 #include <QRegularExpression>
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
@@ -88,6 +89,10 @@ QByteArray escapeLook(const char* text, qsizetype bytes)
 /// True when a spreadsheet's number (a double shown to 15 digits) holds the amount exactly.
 bool fitsNumber(qint64 ticks)
 {
+    // Fewer than 16 digits always fit; longer ones only when their last digits are zeros.
+    constexpr qint64 AlwaysExact = 1000000000000000;
+    if (ticks > -AlwaysExact && ticks < AlwaysExact)
+        return true;
     const double value = Money::toDouble(ticks);
     return Money::parseLiteral(QString::number(value, 'g', 15)) == ticks;
 }
@@ -405,9 +410,11 @@ void XlsxBook::amount(int column, qint64 ticks)
     const bool fen = ticks % 100 != 0;
     d->note(worksheet_write_number(d->sheet, d->row, lxw_col_t(column), Money::toDouble(ticks),
                                    fen ? d->yuanFen : d->yuan));
-    // ￥, the digits in groups of three, the point and the decimals.
-    const int digits = int(Money::toTwoDecimals(ticks).size()) - 3;
-    d->widen(column, 2 + digits + (digits - 1) / 3 + (fen ? 5 : 3));
+    // The sign, ￥, the yuan in groups of three digits, the point and the decimals.
+    int digits = 1;
+    for (qint64 yuan = ticks / Money::TicksPerUnit; yuan >= 10 || yuan <= -10; yuan /= 10)
+        ++digits;
+    d->widen(column, (ticks < 0 ? 1 : 0) + 2 + digits + (digits - 1) / 3 + (fen ? 5 : 3));
 }
 
 void XlsxBook::amount(int column, const QString& exactDecimal)
@@ -432,17 +439,18 @@ void XlsxBook::number(int column, qint64 value)
 
 void XlsxBook::date(int column, const JetDateTime& time)
 {
-    const QDateTime value = time.toDateTime();
-    const QDate day = value.date();
-    const QTime clock = value.time();
     if (d->sheet == nullptr)
         return;
-    if (day < QDate(1900, 3, 1)) {
+    // YYYYMMDDHHMMSS: the fields without the toolkit's calendar and time zone work, once per record.
+    const qint64 packed = time.packed();
+    if (packed < 19000301000000) {
         text(column, LedgerTransfer::dateText(time));
         return;
     }
-    lxw_datetime cell{day.year(), day.month(), day.day(), clock.hour(), clock.minute(), double(clock.second())};
-    const bool midnight = clock == QTime(0, 0);
+    const auto field = [packed](qint64 unit, int modulo) { return int(packed / unit % modulo); };
+    lxw_datetime cell{int(packed / 10000000000), field(100000000, 100), field(1000000, 100),
+                      field(10000, 100),         field(100, 100),       double(field(1, 100))};
+    const bool midnight = packed % 1000000 == 0;
     d->note(worksheet_write_datetime(d->sheet, d->row, lxw_col_t(column), &cell, midnight ? d->day : d->dayTime));
     d->widen(column, 13 + (midnight ? 0 : 9));
 }
@@ -524,6 +532,54 @@ constexpr const char* RecordColumns = "SELECT 收送,姓名,时间,关系,类型
 /// Progress is told after this many records.
 constexpr qint64 ProgressStep = 4096;
 
+/// The IDs of every record newest first (时间 descending, then ID), as the grid and the CSV export list them,
+/// from a plain read of those two columns sorted here. The engine would sort the whole rows, and it sorts in
+/// memory (its temporary store is memory, so that no record reaches the disk unencrypted): that grows with the
+/// ledger by its whole size, these keys by 16 bytes a record. Empty with failed false when a time is not in the
+/// engine's canonical form (the engine then sorts), with failed true when the read fails.
+std::optional<std::vector<qint64>> newestFirst(EngineConnection& engine, bool* failed)
+{
+    *failed = false;
+    const auto statement = engine.prepareNative(u"SELECT 时间, ID FROM 收送礼"_s);
+    if (!statement) {
+        *failed = true;
+        return std::nullopt;
+    }
+    struct Key
+    {
+        qint64 time; ///< YYYYMMDDHHMMSS; -1 for no date, which sorts last
+        qint64 id;
+    };
+    std::vector<Key> keys;
+    int rc;
+    while ((rc = sqlite3_step(statement.get())) == SQLITE_ROW) {
+        Key key{-1, sqlite3_column_int64(statement.get(), 1)};
+        const int type = sqlite3_column_type(statement.get(), 0);
+        if (type != SQLITE_NULL) {
+            const auto* bytes = reinterpret_cast<const char*>(sqlite3_column_text(statement.get(), 0));
+            const auto time = type == SQLITE_TEXT
+                ? JetDateTime::fromCanonical(bytes, sqlite3_column_bytes(statement.get(), 0))
+                : std::nullopt;
+            // The canonical form is read strictly, so its order is the order of the packed number.
+            if (!time)
+                return std::nullopt;
+            key.time = time->packed();
+        }
+        keys.push_back(key);
+    }
+    if (rc != SQLITE_DONE) {
+        *failed = true;
+        return std::nullopt;
+    }
+    std::sort(keys.begin(), keys.end(),
+              [](const Key& a, const Key& b) { return a.time != b.time ? a.time > b.time : a.id < b.id; });
+    std::vector<qint64> ids;
+    ids.reserve(keys.size());
+    for (const Key& key : keys)
+        ids.push_back(key.id);
+    return ids;
+}
+
 void writeRow(XlsxBook& book, sqlite3_stmt* statement)
 {
     for (int column = 0; column < 7; ++column) {
@@ -549,9 +605,26 @@ Result write(EngineConnection& engine, const QString& path, const std::optional<
              const Progress& progress)
 {
     Result result;
+    const auto readFailed = [&] {
+        result.error = u"读取账目失败：\n"_s + EngineMessage::last(engine.handle());
+        return result;
+    };
+    std::vector<qint64> order;
+    bool sortedByEngine = false;
+    if (ids) {
+        order.assign(ids->begin(), ids->end());
+    } else {
+        bool failed = false;
+        if (auto sorted = newestFirst(engine, &failed))
+            order = std::move(*sorted);
+        else if (failed)
+            return readFailed();
+        else
+            sortedByEngine = true;
+    }
     const QString select = QString::fromUtf8(RecordColumns);
     const auto statement
-        = engine.prepareNative(ids ? select + u" WHERE ID=?"_s : select + u" ORDER BY 时间 DESC, ID"_s);
+        = engine.prepareNative(sortedByEngine ? select + u" ORDER BY 时间 DESC, ID"_s : select + u" WHERE ID=?"_s);
     if (!statement) {
         result.error = u"读取账目失败：\n"_s + engine.lastError();
         return result;
@@ -559,10 +632,6 @@ Result write(EngineConnection& engine, const QString& path, const std::optional<
     XlsxBook book(path);
     if (!book.open(u"人情账目"_s, LedgerTransfer::header(), &result.error))
         return result;
-    const auto readFailed = [&] {
-        result.error = u"读取账目失败：\n"_s + EngineMessage::last(engine.handle());
-        return result;
-    };
     const auto tell = [&] {
         if (result.records % ProgressStep == 0 && progress && !progress(result.records)) {
             result.outcome = Outcome::Cancelled;
@@ -570,8 +639,8 @@ Result write(EngineConnection& engine, const QString& path, const std::optional<
         }
         return true;
     };
-    if (ids) {
-        for (const qint64 id : *ids) {
+    if (!sortedByEngine) {
+        for (const qint64 id : order) {
             sqlite3_reset(statement.get());
             sqlite3_bind_int64(statement.get(), 1, id);
             const int rc = sqlite3_step(statement.get());

@@ -184,10 +184,20 @@ int main(int argc, char** argv)
         return 1;
     QDir::setCurrent(folder.path());
     const QString key = LedgerFile::password();
-    std::printf("%-12s %12s %12s %8s %14s %14s %10s\n", "records", "export ms", "floor ms", "ratio", "export peak MB",
-                "floor peak MB", "file MB");
-    for (const qint64 count : {qint64(100000), qint64(1000000)}) {
-        const int runs = count > 100000 ? 3 : 5;
+    // "--sizes 100000,1000000" (the default) measures other sizes.
+    QList<qint64> sizes{100000, 1000000};
+    const QStringList arguments = app.arguments();
+    if (const qsizetype at = arguments.indexOf(u"--sizes"_s); at >= 0 && at + 1 < arguments.size()) {
+        sizes.clear();
+        for (const QString& size : arguments.at(at + 1).split(u','))
+            sizes << size.toLongLong();
+    }
+    std::printf("%-12s %12s %12s %8s %14s %14s %10s %12s\n", "records", "export ms", "floor ms", "ratio",
+                "export peak MB", "floor peak MB", "file MB", "read ms");
+    for (const qint64 count : sizes) {
+        int runs = count > 100000 ? 3 : 5;
+        if (arguments.contains(u"--once"_s))
+            runs = 1;
         const QString ledger = u"ledger-%1.xc"_s.arg(count);
         say(u"building a ledger of %1 records ..."_s.arg(count));
         if (!BenchLedger::create(ledger, count))
@@ -212,8 +222,12 @@ int main(int argc, char** argv)
 
         say(u"the floor: reading the cells, then the library alone ..."_s);
         Measured floor;
+        double readMs = 0;
         {
+            QElapsedTimer reading;
+            reading.start();
             const std::vector<Cells> cells = readCells(*engine);
+            readMs = millisecondsSince(reading);
             if (qint64(cells.size()) != count)
                 return 1;
             if (!measure(floor, runs, [&] { return writeFloor(cells, "out.xlsx"); }))
@@ -221,8 +235,9 @@ int main(int argc, char** argv)
         }
         const double ms = exported.ms.median();
         const double floorMs = floor.ms.median();
-        std::printf("%-12lld %12.0f %12.0f %8.2f %14.1f %14.1f %10.1f\n", static_cast<long long>(count), ms, floorMs,
-                    ms / floorMs, double(exported.peakKb) / 1024.0, double(floor.peakKb) / 1024.0, fileMb);
+        std::printf("%-12lld %12.0f %12.0f %8.2f %14.1f %14.1f %10.1f %12.0f\n", static_cast<long long>(count), ms,
+                    floorMs, ms / floorMs, double(exported.peakKb) / 1024.0, double(floor.peakKb) / 1024.0, fileMb,
+                    readMs);
         std::fflush(stdout);
         QFile::remove(ledger);
     }

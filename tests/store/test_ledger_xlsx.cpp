@@ -168,6 +168,10 @@ private Q_SLOTS:
     {
         QFETCH(bool, onlyShown);
         addRecords(awkwardRecords());
+        // Two records of the same time: the older ID first, as the engine orders them.
+        LedgerRecord sameTime = awkwardRecords().front();
+        sameTime.name = u"同时"_s;
+        addRecords({sameTime});
         const QList<qint64> shownIds{6, 2, 4, 1};
         const auto records
             = onlyShown ? LedgerTransfer::readByIds(*m_engine, shownIds) : LedgerTransfer::readAll(*m_engine);
