@@ -14,6 +14,7 @@
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
+#include <map>
 #include <sqlcipher/sqlite3.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -532,52 +533,70 @@ constexpr const char* RecordColumns = "SELECT 收送,姓名,时间,关系,类型
 /// Progress is told after this many records.
 constexpr qint64 ProgressStep = 4096;
 
-/// The IDs of every record newest first (时间 descending, then ID), as the grid and the CSV export list them,
-/// from a plain read of those two columns sorted here. The engine would sort the whole rows, and it sorts in
-/// memory (its temporary store is memory, so that no record reaches the disk unencrypted): that grows with the
-/// ledger by its whole size, these keys by 16 bytes a record. Empty with failed false when a time is not in the
-/// engine's canonical form (the engine then sorts), with failed true when the read fails.
-std::optional<std::vector<qint64>> newestFirst(EngineConnection& engine, bool* failed)
+/// The records of one read: all of them (from, to empty: time descending, then ID), the records of one span of
+/// time (from and to canonical texts, both included), or those without a time (to empty, from "-").
+struct Window
 {
-    *failed = false;
-    const auto statement = engine.prepareNative(u"SELECT 时间, ID FROM 收送礼"_s);
-    if (!statement) {
-        *failed = true;
+    QByteArray from;
+    QByteArray to;
+};
+
+/// The reads that give every record newest first (时间 descending, then ID), as the grid and the CSV export list
+/// them, each sorting about windowRecords records (more when one day has more). The engine sorts in memory (its
+/// temporary store is memory, so that no record reaches the disk unencrypted), so one sorted read of the whole ledger
+/// would take memory in proportion to the ledger; spans of days of about that many records keep it the same for any
+/// size. One plain read of the times counts the records of each day first. A single read of everything when a time is
+/// not in the engine's canonical form (whose text order is the time order); empty when the read fails.
+std::optional<std::vector<Window>> newestFirst(EngineConnection& engine, qint64 windowRecords)
+{
+    const auto statement = engine.prepareNative(u"SELECT 时间 FROM 收送礼"_s);
+    if (!statement)
         return std::nullopt;
-    }
-    struct Key
-    {
-        qint64 time; ///< YYYYMMDDHHMMSS; -1 for no date, which sorts last
-        qint64 id;
-    };
-    std::vector<Key> keys;
+    std::map<qint64, qint64, std::greater<>> days; // YYYYMMDD, newest first, to the number of its records
+    qint64 undated = 0;
+    bool canonical = true;
     int rc;
     while ((rc = sqlite3_step(statement.get())) == SQLITE_ROW) {
-        Key key{-1, sqlite3_column_int64(statement.get(), 1)};
         const int type = sqlite3_column_type(statement.get(), 0);
-        if (type != SQLITE_NULL) {
-            const auto* bytes = reinterpret_cast<const char*>(sqlite3_column_text(statement.get(), 0));
-            const auto time = type == SQLITE_TEXT
-                ? JetDateTime::fromCanonical(bytes, sqlite3_column_bytes(statement.get(), 0))
-                : std::nullopt;
-            // The canonical form is read strictly, so its order is the order of the packed number.
-            if (!time)
-                return std::nullopt;
-            key.time = time->packed();
+        if (type == SQLITE_NULL) {
+            ++undated;
+            continue;
         }
-        keys.push_back(key);
+        const auto* bytes = reinterpret_cast<const char*>(sqlite3_column_text(statement.get(), 0));
+        // The canonical form is read strictly: its text order is the order of the packed number.
+        const auto time = type == SQLITE_TEXT
+            ? JetDateTime::fromCanonical(bytes, sqlite3_column_bytes(statement.get(), 0))
+            : std::nullopt;
+        if (!time)
+            canonical = false;
+        else
+            ++days[time->packed() / 1000000];
     }
-    if (rc != SQLITE_DONE) {
-        *failed = true;
+    if (rc != SQLITE_DONE)
         return std::nullopt;
+    if (!canonical)
+        return std::vector<Window>{Window{}};
+    const auto dayText = [](qint64 day, const char* clock) {
+        return QByteArray::number(day / 10000).rightJustified(4, '0') + '-'
+            + QByteArray::number(day / 100 % 100).rightJustified(2, '0') + '-'
+            + QByteArray::number(day % 100).rightJustified(2, '0') + clock;
+    };
+    std::vector<Window> windows;
+    qint64 inWindow = 0;
+    qint64 newest = 0;
+    for (auto day = days.begin(); day != days.end(); ++day) {
+        if (inWindow == 0)
+            newest = day->first;
+        inWindow += day->second;
+        const auto next = std::next(day);
+        if (inWindow >= windowRecords || next == days.end()) {
+            windows.push_back({dayText(day->first, " 00:00:00"), dayText(newest, " 23:59:59")});
+            inWindow = 0;
+        }
     }
-    std::sort(keys.begin(), keys.end(),
-              [](const Key& a, const Key& b) { return a.time != b.time ? a.time > b.time : a.id < b.id; });
-    std::vector<qint64> ids;
-    ids.reserve(keys.size());
-    for (const Key& key : keys)
-        ids.push_back(key.id);
-    return ids;
+    if (undated > 0)
+        windows.push_back({QByteArray("-"), QByteArray()});
+    return windows;
 }
 
 void writeRow(XlsxBook& book, sqlite3_stmt* statement)
@@ -602,30 +621,26 @@ void writeRow(XlsxBook& book, sqlite3_stmt* statement)
 } // namespace
 
 Result write(EngineConnection& engine, const QString& path, const std::optional<QList<qint64>>& ids,
-             const Progress& progress)
+             const Progress& progress, qint64 windowRecords)
 {
     Result result;
     const auto readFailed = [&] {
         result.error = u"读取账目失败：\n"_s + EngineMessage::last(engine.handle());
         return result;
     };
-    std::vector<qint64> order;
-    bool sortedByEngine = false;
-    if (ids) {
-        order.assign(ids->begin(), ids->end());
-    } else {
-        bool failed = false;
-        if (auto sorted = newestFirst(engine, &failed))
-            order = std::move(*sorted);
-        else if (failed)
+    std::vector<Window> windows;
+    if (!ids) {
+        auto planned = newestFirst(engine, windowRecords);
+        if (!planned)
             return readFailed();
-        else
-            sortedByEngine = true;
+        windows = std::move(*planned);
     }
     const QString select = QString::fromUtf8(RecordColumns);
-    const auto statement
-        = engine.prepareNative(sortedByEngine ? select + u" ORDER BY 时间 DESC, ID"_s : select + u" WHERE ID=?"_s);
-    if (!statement) {
+    const auto byId = engine.prepareNative(select + u" WHERE ID=?"_s);
+    const auto all = engine.prepareNative(select + u" ORDER BY 时间 DESC, ID"_s);
+    const auto span = engine.prepareNative(select + u" WHERE 时间 BETWEEN ? AND ? ORDER BY 时间 DESC, ID"_s);
+    const auto undated = engine.prepareNative(select + u" WHERE 时间 IS NULL ORDER BY ID"_s);
+    if (!byId || !all || !span || !undated) {
         result.error = u"读取账目失败：\n"_s + engine.lastError();
         return result;
     }
@@ -639,30 +654,39 @@ Result write(EngineConnection& engine, const QString& path, const std::optional<
         }
         return true;
     };
-    if (!sortedByEngine) {
-        for (const qint64 id : order) {
-            sqlite3_reset(statement.get());
-            sqlite3_bind_int64(statement.get(), 1, id);
-            const int rc = sqlite3_step(statement.get());
-            if (rc == SQLITE_ROW) {
-                writeRow(book, statement.get());
-                ++result.records;
-                if (!tell())
-                    return result;
-            } else if (rc != SQLITE_DONE) {
-                return readFailed();
-            }
-        }
-    } else {
+    // Steps the statement to its end, writing each row; false when cancelled or failed.
+    const auto writeAll = [&](sqlite3_stmt* statement, bool* failed) {
         int rc;
-        while ((rc = sqlite3_step(statement.get())) == SQLITE_ROW) {
-            writeRow(book, statement.get());
+        while ((rc = sqlite3_step(statement)) == SQLITE_ROW) {
+            writeRow(book, statement);
             ++result.records;
             if (!tell())
-                return result;
+                return false;
         }
-        if (rc != SQLITE_DONE)
-            return readFailed();
+        *failed = rc != SQLITE_DONE;
+        return !*failed;
+    };
+    bool failed = false;
+    if (ids) {
+        for (const qint64 id : *ids) {
+            sqlite3_reset(byId.get());
+            sqlite3_bind_int64(byId.get(), 1, id);
+            if (!writeAll(byId.get(), &failed))
+                return failed ? readFailed() : result;
+        }
+    }
+    for (const Window& window : windows) {
+        sqlite3_stmt* statement = all.get();
+        if (window.from == "-") {
+            statement = undated.get();
+        } else if (!window.from.isEmpty()) {
+            statement = span.get();
+            sqlite3_bind_text(statement, 1, window.from.constData(), int(window.from.size()), SQLITE_STATIC);
+            sqlite3_bind_text(statement, 2, window.to.constData(), int(window.to.size()), SQLITE_STATIC);
+        }
+        if (!writeAll(statement, &failed))
+            return failed ? readFailed() : result;
+        sqlite3_reset(statement);
     }
     if (progress && !progress(result.records)) {
         result.outcome = Outcome::Cancelled;

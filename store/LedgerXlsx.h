@@ -86,11 +86,15 @@ struct Result
     QString error; ///< for the user, when failed
 };
 
+/// About the most records the engine sorts at a time (in memory) for the export of the whole ledger.
+constexpr qint64 WindowRecords = 100000;
+
 /// Writes every record (newest first, as the grid lists them), or only the records of ids in that order, to a
-/// workbook at path. The records are read with one stepping statement, never all at once. A cancel or failure
-/// leaves the file at path as it was.
+/// workbook at path. The records are read by stepping statements, never all at once: the whole ledger in spans
+/// of whole days of about windowRecords records each, newest first, then the records without a date. A cancel
+/// or failure leaves the file at path as it was.
 Result write(EngineConnection& engine, const QString& path, const std::optional<QList<qint64>>& ids,
-             const Progress& progress = {});
+             const Progress& progress = {}, qint64 windowRecords = WindowRecords);
 
 } // namespace LedgerXlsx
 } // namespace ovelta

@@ -161,12 +161,17 @@ private Q_SLOTS:
     void everyRecordReadsBackExactly_data()
     {
         QTest::addColumn<bool>("onlyShown");
-        QTest::newRow("the whole ledger, newest first") << false;
-        QTest::newRow("the rows shown, in their order") << true;
+        QTest::addColumn<qint64>("windowRecords");
+        QTest::newRow("the whole ledger, newest first") << false << LedgerXlsx::WindowRecords;
+        // Read in spans of whole days (three records on one day), then the records without a date.
+        QTest::newRow("the whole ledger, a day at a time") << false << qint64(1);
+        QTest::newRow("the whole ledger, two days at a time") << false << qint64(2);
+        QTest::newRow("the rows shown, in their order") << true << LedgerXlsx::WindowRecords;
     }
     void everyRecordReadsBackExactly()
     {
         QFETCH(bool, onlyShown);
+        QFETCH(qint64, windowRecords);
         addRecords(awkwardRecords());
         // Two records of the same time: the older ID first, as the engine orders them.
         LedgerRecord sameTime = awkwardRecords().front();
@@ -178,11 +183,13 @@ private Q_SLOTS:
         QVERIFY(records);
         const QString path = m_folder->file(u"账目.xlsx"_s);
         QList<qint64> told;
-        const LedgerXlsx::Result result
-            = LedgerXlsx::write(*m_engine, path, onlyShown ? std::optional(shownIds) : std::nullopt, [&](qint64 n) {
-                  told << n;
-                  return true;
-              });
+        const LedgerXlsx::Result result = LedgerXlsx::write(
+            *m_engine, path, onlyShown ? std::optional(shownIds) : std::nullopt,
+            [&](qint64 n) {
+                told << n;
+                return true;
+            },
+            windowRecords);
         QCOMPARE(result.error, QString());
         QCOMPARE(result.outcome, LedgerXlsx::Outcome::Done);
         QCOMPARE(result.records, qint64(records->size()));
