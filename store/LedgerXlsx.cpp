@@ -11,7 +11,9 @@
 #include <QRandomGenerator>
 #include <QRegularExpression>
 #include <algorithm>
+#include <cctype>
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <fcntl.h>
 #include <map>
@@ -36,8 +38,8 @@ constexpr int PortraitWidth = 100;
 /// The A4 paper of the spreadsheet's page setup.
 constexpr uint8_t PaperA4 = 9;
 
-/// The width of UTF-8 text as shown: its longest line, a character of three or four bytes from U+1100 on
-/// (CJK, full-width forms) counting two.
+/// The width of UTF-8 text as shown: its longest line, a character of three or four bytes from U+1000 on
+/// (CJK, full-width forms and the like) counting two.
 int shownWidth(const char* text, qsizetype bytes)
 {
     int widest = 0;
@@ -215,6 +217,7 @@ struct XlsxBook::Private
     QString sheetName;
     QStringList header;
     int sheets = 0;
+    lxw_row_t rowsPerSheet = MaxRows;
     lxw_row_t row = 0;
     std::vector<int> widths;
     /// The first error of the writing functions; their files are written at commit().
@@ -242,6 +245,19 @@ struct XlsxBook::Private
             return false;
         }
         return true;
+    }
+
+    /// True when the current row can take cells: a full sheet is finished and the next one started first.
+    bool ready()
+    {
+        if (sheet != nullptr && row >= rowsPerSheet) {
+            finishSheet();
+            if (!startSheet() && failure == LXW_NO_ERROR) {
+                failure = LXW_ERROR_MEMORY_MALLOC_FAILED;
+                failureErrno = errno;
+            }
+        }
+        return sheet != nullptr;
     }
 
     void widen(int column, int width)
@@ -300,10 +316,11 @@ struct XlsxBook::Private
     }
 };
 
-XlsxBook::XlsxBook(const QString& path)
+XlsxBook::XlsxBook(const QString& path, int rowsPerSheet)
     : d(std::make_unique<Private>())
 {
     d->path = path;
+    d->rowsPerSheet = lxw_row_t(std::clamp(rowsPerSheet, 2, MaxRows));
 }
 
 XlsxBook::~XlsxBook()
@@ -378,7 +395,7 @@ void XlsxBook::text(int column, const QString& value)
 
 void XlsxBook::text(int column, const char* utf8, qsizetype bytes)
 {
-    if (d->sheet == nullptr || bytes == 0)
+    if (bytes == 0 || !d->ready())
         return;
     QByteArray copy;
     if (hasEscapeLook(utf8, bytes))
@@ -402,7 +419,7 @@ void XlsxBook::text(int column, const char* utf8, qsizetype bytes)
 
 void XlsxBook::amount(int column, qint64 ticks)
 {
-    if (d->sheet == nullptr)
+    if (!d->ready())
         return;
     if (!fitsNumber(ticks)) {
         text(column, Money::toLiteral(ticks));
@@ -432,7 +449,7 @@ void XlsxBook::amount(int column, const QString& exactDecimal)
 
 void XlsxBook::number(int column, qint64 value)
 {
-    if (d->sheet == nullptr)
+    if (!d->ready())
         return;
     d->note(worksheet_write_number(d->sheet, d->row, lxw_col_t(column), double(value), nullptr));
     d->widen(column, int(QString::number(value).size()));
@@ -440,7 +457,7 @@ void XlsxBook::number(int column, qint64 value)
 
 void XlsxBook::date(int column, const JetDateTime& time)
 {
-    if (d->sheet == nullptr)
+    if (!d->ready())
         return;
     // YYYYMMDDHHMMSS: the fields without the toolkit's calendar and time zone work, once per record.
     const qint64 packed = time.packed();
@@ -466,17 +483,8 @@ void XlsxBook::date(int column, const QDate& value)
 
 void XlsxBook::nextRow()
 {
-    if (d->sheet == nullptr)
-        return;
-    if (++d->row % 4096 == 0)
+    if (d->sheet != nullptr && ++d->row % 4096 == 0)
         d->rowsWritten();
-    if (d->row < lxw_row_t(MaxRows))
-        return;
-    d->finishSheet();
-    if (!d->startSheet() && d->failure == LXW_NO_ERROR) {
-        d->failure = LXW_ERROR_MEMORY_MALLOC_FAILED;
-        d->failureErrno = errno;
-    }
 }
 
 bool XlsxBook::commit(QString* error)

@@ -31,7 +31,8 @@ public:
     /// The rows of one sheet, the header included; longer tables go on in further sheets.
     static constexpr int MaxRows = 1048576;
 
-    explicit XlsxBook(const QString& path);
+    /// A workbook to replace the file at path; rowsPerSheet (the header included) below MaxRows for tests.
+    explicit XlsxBook(const QString& path, int rowsPerSheet = MaxRows);
     ~XlsxBook();
     XlsxBook(const XlsxBook&) = delete;
     XlsxBook& operator=(const XlsxBook&) = delete;
@@ -54,7 +55,8 @@ public:
     /// which spreadsheets cannot show as dates, are written as text (YYYY-MM-DD).
     void date(int column, const JetDateTime& time);
     void date(int column, const QDate& date);
-    /// Ends the current row; the next cells go on the next row (of a further sheet when this one is full).
+    /// Ends the current row; the next cells go on the next row (of a further sheet, with the header again, when
+    /// this one is full).
     void nextRow();
 
     /// Finishes the workbook, writes it to the disk and renames it into place. False with a message for the

@@ -314,6 +314,47 @@ private Q_SLOTS:
                                 u"写入文件失败：写成的文件不完整，磁盘可能已满。"_s}));
     }
 
+    void aLongTableGoesOnInFurtherSheets_data()
+    {
+        QTest::addColumn<int>("rows");
+        QTest::addColumn<QList<QStringList>>("sheets");
+        // Each sheet holds the header and as many rows as a sheet can (here two), the last one the rest.
+        QTest::newRow("five rows") << 5
+                                   << QList<QStringList>{{u"序号"_s, u"1"_s, u"2"_s},
+                                                         {u"序号"_s, u"3"_s, u"4"_s},
+                                                         {u"序号"_s, u"5"_s}};
+        QTest::newRow("four rows: no sheet of nothing but the header")
+            << 4 << QList<QStringList>{{u"序号"_s, u"1"_s, u"2"_s}, {u"序号"_s, u"3"_s, u"4"_s}};
+    }
+    void aLongTableGoesOnInFurtherSheets()
+    {
+        QFETCH(int, rows);
+        QFETCH(QList<QStringList>, sheets);
+        const QString path = m_folder->file(u"长表.xlsx"_s);
+        XlsxBook book(path, 3);
+        QString error;
+        QVERIFY(book.open(u"人情账目"_s, {u"序号"_s}, &error));
+        for (int i = 1; i <= rows; ++i) {
+            book.number(0, i);
+            book.nextRow();
+        }
+        QVERIFY2(book.commit(&error), qPrintable(error));
+        QList<QStringList> read;
+        for (int number = 1; !unzip(path).value(u"xl/worksheets/sheet%1.xml"_s.arg(number)).isEmpty(); ++number) {
+            const XlsxSheet sheet = readXlsxSheet(path, number);
+            QStringList cells;
+            for (const QList<XlsxCell>& row : sheet.rows)
+                cells << row.value(0).value;
+            QVERIFY(sheet.xml.contains("state=\"frozen\""));
+            read << cells;
+        }
+        QCOMPARE(read, sheets);
+        const QByteArray workbook = unzip(path).value(u"xl/workbook.xml"_s);
+        QCOMPARE(workbook.count("<sheet "), sheets.size());
+        QVERIFY(workbook.contains("name=\"人情账目\""));
+        QVERIFY(workbook.contains("name=\"人情账目 (2)\""));
+    }
+
     void libreOfficeReadsTextsAsText()
     {
         const QString office = QStandardPaths::findExecutable(u"soffice"_s);
