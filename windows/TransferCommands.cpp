@@ -206,21 +206,24 @@ void exportLedger(LedgerHost& host, bool excelFirst)
         return;
     }
 
-    // A workbook is written record by record, with a progress dialog for a long ledger.
+    // A workbook is written record by record, with a progress dialog for a long ledger; the last part of the bar
+    // stands for putting the file together, which goes on after the last record.
     const qint64 count = onlyShown ? shown.size() : total;
     std::unique_ptr<QProgressDialog> progress;
     if (count >= ProgressFrom) {
-        progress = std::make_unique<QProgressDialog>(u"正在导出账目……"_s, u"取消"_s, 0,
-                                                     int(std::min<qint64>(count, INT_MAX)));
+        const qint64 steps = std::min<qint64>(count + count / 5, INT_MAX);
+        progress = std::make_unique<QProgressDialog>(u"正在导出账目……"_s, u"取消"_s, 0, int(steps));
         progress->setObjectName(u"导出进度"_s);
         progress->setWindowTitle(title);
         progress->setWindowModality(Qt::ApplicationModal);
         progress->setMinimumDuration(0);
     }
-    const auto report = [&progress](qint64 written) {
+    const auto report = [&progress, count](qint64 written) {
         if (!progress)
             return true;
-        progress->setValue(int(std::min<qint64>(written, progress->maximum())));
+        progress->setValue(int(std::min<qint64>(written, progress->maximum() - 1)));
+        if (written >= count)
+            progress->setLabelText(u"正在保存文件……"_s);
         QCoreApplication::processEvents();
         return !progress->wasCanceled();
     };
