@@ -15,6 +15,8 @@ packages=(
     libsqlcipher-dev sqlcipher libssl-dev
     # names typed in pinyin (Han-Latin transliteration)
     libicu-dev
+    # the export to Excel workbooks (.xlsx), and zlib, with which a finished workbook is checked and unpacked
+    libxlsxwriter-dev zlib1g-dev
     # tests: a real X server driven from outside, and PDF text extraction
     xvfb xdotool poppler-utils
     # benchmark: the first paint of the program's windows, seen through the X DAMAGE extension, and a session bus

@@ -21,7 +21,7 @@ namespace {
 struct Seam
 {
     bool recording = false;
-    QList<QString> answers;
+    QList<FileChooser::Answer> answers;
     QList<FileChooser::Request> requests;
 };
 
@@ -31,10 +31,10 @@ Seam& seam()
     return s;
 }
 
-QString answer(const FileChooser::Request& request)
+FileChooser::Answer answer(const FileChooser::Request& request)
 {
     seam().requests.append(request);
-    return seam().answers.isEmpty() ? QString() : seam().answers.takeFirst();
+    return seam().answers.isEmpty() ? FileChooser::Answer() : seam().answers.takeFirst();
 }
 
 /// Qt's own dialog, which speaks the program's language through its translations whatever the desktop offers.
@@ -81,19 +81,24 @@ QString FileChooser::startFolder()
 QString FileChooser::openFile(const QString& caption, const QString& filter)
 {
     if (seam().recording)
-        return answer(Request{false, caption, QString(), filter, startFolder()});
+        return answer(Request{false, caption, QString(), filter, startFolder()}).path;
     return QFileDialog::getOpenFileName(nullptr, caption, startFolder(), filter, nullptr, dialogOptions());
 }
 
 QString FileChooser::saveFile(const QString& caption, const QString& suggested, const QString& filter)
 {
-    QString path = seam().recording
-        ? answer(Request{true, caption, suggested, filter, startFolder()})
-        : QFileDialog::getSaveFileName(nullptr, caption, QDir(startFolder()).filePath(suggested), filter, nullptr,
-                                       dialogOptions());
-    // The suffix of the filter's first pattern: "CSV文件 (*.csv)" gives ".csv".
+    QString path, chosen;
+    if (seam().recording) {
+        const Answer given = answer(Request{true, caption, suggested, filter, startFolder()});
+        path = given.path;
+        chosen = given.filter;
+    } else {
+        path = QFileDialog::getSaveFileName(nullptr, caption, QDir(startFolder()).filePath(suggested), filter, &chosen,
+                                            dialogOptions());
+    }
+    // The suffix of the chosen filter's first pattern: "CSV文件 (*.csv)" gives ".csv".
     static const QRegularExpression pattern(u"\\*(\\.\\w+)"_s);
-    const QRegularExpressionMatch suffix = pattern.match(filter);
+    const QRegularExpressionMatch suffix = pattern.match(chosen.isEmpty() ? filter : chosen);
     if (!path.isEmpty() && QFileInfo(path).suffix().isEmpty() && suffix.hasMatch())
         path += suffix.captured(1);
     if (!path.isEmpty() && !mayReplace(path, caption))
@@ -111,9 +116,9 @@ void FileChooser::stopRecording()
     seam() = Seam{};
 }
 
-void FileChooser::setNextAnswer(const QString& path)
+void FileChooser::setNextAnswer(const QString& path, const QString& chosenFilter)
 {
-    seam().answers.append(path);
+    seam().answers.append(Answer{path, chosenFilter});
 }
 
 QList<FileChooser::Request> FileChooser::requests()

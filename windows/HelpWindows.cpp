@@ -20,6 +20,7 @@
 #include <QVBoxLayout>
 #include <openssl/crypto.h>
 #include <sqlcipher/sqlite3.h>
+#include <xlsxwriter.h>
 
 using namespace Qt::StringLiterals;
 
@@ -67,8 +68,9 @@ void openBackupFolder()
 QString plainCaption(const QString& caption)
 {
     QString text = caption.section(u'\t', 0, 0);
-    // "(&A)" after a Chinese caption goes whole; a lone "&" marks a letter of the caption itself.
-    static const QRegularExpression mnemonic(u"\\(&[^&]\\)$"_s);
+    // "(&A)" after a Chinese caption goes whole, with the "…" of a command that asks for more; a lone "&" marks a
+    // letter of the caption itself.
+    static const QRegularExpression mnemonic(u"\\(&[^&]\\)…?$"_s);
     text.remove(mnemonic);
     QString plain;
     for (qsizetype i = 0; i < text.size(); ++i) {
@@ -184,13 +186,15 @@ AboutWindow::AboutWindow(QWidget* parent)
     places->setColumnStretch(0, 1);
     layout->addLayout(places);
 
-    auto* libraries = new QLabel(u"本程序使用了以下程序库：\n"
-                                 u"Qt %1（LGPL-3.0）\n"
-                                 u"SQLCipher，基于 SQLite %2（BSD-3-Clause）\n"
-                                 u"%3（Apache-2.0）"_s.arg(QString::fromLatin1(qVersion()),
-                                                           QString::fromLatin1(sqlite3_libversion()),
-                                                           QString::fromLatin1(OpenSSL_version(OPENSSL_VERSION))),
-                                 this);
+    auto* libraries
+        = new QLabel(u"本程序使用了以下程序库：\n"
+                     u"Qt %1（LGPL-3.0）\n"
+                     u"SQLCipher，基于 SQLite %2（BSD-3-Clause）\n"
+                     u"%3（Apache-2.0）\n"
+                     u"libxlsxwriter %4（BSD-2-Clause）"_s.arg(
+                         QString::fromLatin1(qVersion()), QString::fromLatin1(sqlite3_libversion()),
+                         QString::fromLatin1(OpenSSL_version(OPENSSL_VERSION)), QString::fromLatin1(LXW_VERSION)),
+                     this);
     libraries->setObjectName(u"程序库标签"_s);
     libraries->setTextFormat(Qt::PlainText);
     libraries->setTextInteractionFlags(Qt::TextSelectableByMouse);

@@ -3,6 +3,7 @@
 #include "windows/GridCommands.h"
 #include "windows/HelpWindows.h"
 #include "windows/MainWindow.h"
+#include "windows/TransferCommands.h"
 
 #include <QAction>
 #include <QMenu>
@@ -62,6 +63,7 @@ std::vector<Menu> menus()
          u"数据(&S)"_s,
          {
              {u"导出CSV(&E)"_s, u"导出CSV"_s},
+             {u"导出Excel(&X)…"_s, {}, [](MainWindow& window) { TransferCommands::exportExcel(window); }},
              {u"导入CSV(&I)"_s, u"导入CSV"_s},
              {},
              {u"立即备份(&B)"_s, u"立即备份"_s},

@@ -6,6 +6,7 @@
 #include "store/LedgerFile.h"
 #include "store/LedgerImport.h"
 #include "store/LedgerTransfer.h"
+#include "store/LedgerXlsx.h"
 #include "store/PrivateLedger.h"
 #include "ui/LedgerGrid.h"
 #include "ui/MessageBox.h"
@@ -22,6 +23,7 @@
 #include <QFileInfo>
 #include <QProgressDialog>
 #include <QSettings>
+#include <climits>
 #include <sys/stat.h>
 
 using namespace Qt::StringLiterals;
@@ -31,10 +33,12 @@ namespace ovelta::TransferCommands {
 namespace {
 
 const QString ExportTitle = u"导出CSV"_s;
+const QString ExcelTitle = u"导出Excel"_s;
 const QString ImportTitle = u"导入CSV"_s;
 const QString BackupTitle = u"立即备份"_s;
 const QString RestoreTitle = u"从备份恢复"_s;
 const QString CsvFilter = u"CSV文件 (*.csv)"_s;
+const QString ExcelFilter = u"Excel工作簿 (*.xlsx)"_s;
 /// Imports of at least this many records show a progress dialog.
 constexpr qsizetype ProgressFrom = 2000;
 
@@ -151,11 +155,15 @@ QString mappingSettingsFile()
     return settingsPath(u"lgbk-导入设置.ini"_s);
 }
 
-void exportCsv(LedgerHost& host)
+namespace {
+
+/// The export of both commands: the file's type follows its name.
+void exportLedger(LedgerHost& host, bool excelFirst)
 {
+    const QString title = excelFirst ? ExcelTitle : ExportTitle;
     const auto engine = ledgerEngine(host);
     if (!engine) {
-        fail(u"无法打开账本，没有导出。"_s, ExportTitle);
+        fail(u"无法打开账本，没有导出。"_s, title);
         return;
     }
     const qint64 total = LedgerTransfer::recordCount(*engine);
@@ -166,30 +174,90 @@ void exportCsv(LedgerHost& host)
             u"表格中显示了%1条账目，账本中共有%2条。\n是：只导出表格中显示的%1条；否：导出全部%2条。"_s
                 .arg(shown.size())
                 .arg(total),
-            ExportTitle, MessageBox::YesNoCancel, MessageBox::Question, 0);
+            title, MessageBox::YesNoCancel, MessageBox::Question, 0);
         if (answer == MessageBox::Cancel)
             return;
         onlyShown = answer == MessageBox::Yes;
     }
-    const QString path = FileChooser::saveFile(
-        ExportTitle, u"人情账目-%1.csv"_s.arg(Program::now().toString(u"yyyyMMdd"_s)), CsvFilter);
+    const QString day = Program::now().toString(u"yyyyMMdd"_s);
+    const QString path
+        = FileChooser::saveFile(title, u"人情账目-%1.%2"_s.arg(day, excelFirst ? u"xlsx"_s : u"csv"_s),
+                                excelFirst ? ExcelFilter + u";;"_s + CsvFilter : CsvFilter + u";;"_s + ExcelFilter);
     if (path.isEmpty())
         return;
-    QString error;
-    const auto records
-        = onlyShown ? LedgerTransfer::readByIds(*engine, shown, &error) : LedgerTransfer::readAll(*engine, &error);
-    if (!records) {
-        fail(u"读取账目失败，没有导出：\n"_s + error, ExportTitle);
-        return;
-    }
     struct stat earlier;
     const bool replacing = ::stat(LedgerTransfer::replacedFile(path).constData(), &earlier) == 0;
-    if (!LedgerTransfer::writeWhole(path, LedgerTransfer::csv(*records), &error)) {
-        fail((replacing ? u"导出失败，原有的文件没有改变：\n"_s : u"导出失败，没有写入文件：\n"_s) + error,
-             ExportTitle);
+    const QString failed = replacing ? u"导出失败，原有的文件没有改变：\n"_s : u"导出失败，没有写入文件：\n"_s;
+    const QString done = u"已导出%1条账目到\n%2"_s;
+    QString error;
+
+    if (!path.endsWith(u".xlsx"_s, Qt::CaseInsensitive)) {
+        const auto records
+            = onlyShown ? LedgerTransfer::readByIds(*engine, shown, &error) : LedgerTransfer::readAll(*engine, &error);
+        if (!records) {
+            fail(u"读取账目失败，没有导出：\n"_s + error, title);
+            return;
+        }
+        if (!LedgerTransfer::writeWhole(path, LedgerTransfer::csv(*records), &error)) {
+            fail(failed + error, title);
+            return;
+        }
+        inform(done.arg(records->size()).arg(QDir::toNativeSeparators(path)), title);
         return;
     }
-    inform(u"已导出%1条账目到\n%2"_s.arg(records->size()).arg(QDir::toNativeSeparators(path)), ExportTitle);
+
+    // A workbook is written record by record, with a progress dialog for a long ledger; the last part of the bar
+    // stands for putting the file together, which goes on after the last record.
+    const qint64 count = onlyShown ? shown.size() : total;
+    std::unique_ptr<QProgressDialog> progress;
+    if (count >= ProgressFrom) {
+        const qint64 steps = std::min<qint64>(count + count / 5, INT_MAX);
+        progress = std::make_unique<QProgressDialog>(u"正在导出账目……"_s, u"取消"_s, 0, int(steps));
+        progress->setObjectName(u"导出进度"_s);
+        progress->setWindowTitle(title);
+        progress->setWindowModality(Qt::ApplicationModal);
+        progress->setMinimumDuration(0);
+    }
+    const auto report = [&progress, count](qint64 written) {
+        if (!progress)
+            return true;
+        progress->setValue(int(std::min<qint64>(written, progress->maximum() - 1)));
+        if (written >= count)
+            progress->setLabelText(u"正在保存文件……"_s);
+        QCoreApplication::processEvents();
+        return !progress->wasCanceled();
+    };
+    const LedgerXlsx::Result result
+        = LedgerXlsx::write(*engine, path, onlyShown ? std::optional(shown) : std::nullopt, report);
+    progress.reset();
+    switch (result.outcome) {
+    case LedgerXlsx::Outcome::Done: {
+        QString text = done.arg(result.records).arg(QDir::toNativeSeparators(path));
+        if (result.cutTexts > 0)
+            text += u"\n其中%1段文字超过了Excel单元格能容纳的32767个字符，只写入了前32767个字符。"_s.arg(
+                result.cutTexts);
+        inform(text, title);
+        break;
+    }
+    case LedgerXlsx::Outcome::Cancelled:
+        inform(replacing ? u"导出已取消，原有的文件没有改变。"_s : u"导出已取消，没有写入文件。"_s, title);
+        break;
+    case LedgerXlsx::Outcome::Failed:
+        fail(failed + result.error, title);
+        break;
+    }
+}
+
+} // namespace
+
+void exportCsv(LedgerHost& host)
+{
+    exportLedger(host, false);
+}
+
+void exportExcel(LedgerHost& host)
+{
+    exportLedger(host, true);
 }
 
 void importCsv(LedgerHost& host)

@@ -12,8 +12,11 @@ class LedgerHost;
 namespace TransferCommands {
 
 /// 导出CSV: the whole ledger, or only the rows the grid shows when it shows fewer (the user chooses), to a file
-/// written whole or not at all.
+/// written whole or not at all. The file dialog offers CSV first, and an Excel workbook: a name ending in .xlsx
+/// is written as a workbook, any other as CSV.
 void exportCsv(LedgerHost& host);
+/// 导出Excel: the same, with the Excel workbook offered first.
+void exportExcel(LedgerHost& host);
 /// 导入CSV: the file is read and checked, mapped when it is not in the export's format, reviewed, and its chosen
 /// rows added in one transaction; the grid is refilled after.
 void importCsv(LedgerHost& host);

@@ -208,7 +208,8 @@ private Q_SLOTS:
         // Found by dpkg-shlibdeps from the program itself, and what it loads without linking.
         QTest::newRow("Depends") << u"Depends"_s
                                  << QStringList{u"libqt6widgets6"_s, u"libqt6svg6"_s,      u"libsqlcipher0"_s,
-                                                u"libc6"_s,          u"qt6-qpa-plugins"_s, u"qt6-translations-l10n"_s};
+                                                u"libc6"_s,          u"qt6-qpa-plugins"_s, u"qt6-translations-l10n"_s,
+                                                u"libxlsxwriter4"_s};
         QTest::newRow("Description") << u"Description"_s << QStringList{u"人情往来"_s, u"收礼"_s};
     }
 

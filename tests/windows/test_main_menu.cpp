@@ -233,6 +233,7 @@ private Q_SLOTS:
         row(u"往来汇总"_s, u"往来汇总命令"_s, K(Qt::CTRL | Qt::Key_H), u"window people"_s);
         row(u"人情统计"_s, u"人情统计命令"_s, K(Qt::CTRL | Qt::Key_T), u"window statistics"_s);
         row(u"导出CSV"_s, u"导出CSV"_s, K(Qt::CTRL | Qt::Key_E), u"file dialog 导出CSV"_s);
+        row(u"导出Excel"_s, {}, {}, u"file dialog 导出Excel"_s);
         row(u"导入CSV"_s, u"导入CSV"_s, K(Qt::CTRL | Qt::Key_I), u"file dialog 导入CSV"_s);
         row(u"立即备份"_s, u"立即备份"_s, K(Qt::CTRL | Qt::Key_B), u"box 立即备份: "_s);
         row(u"从备份恢复"_s, u"从备份恢复"_s, K(Qt::CTRL | Qt::SHIFT | Qt::Key_B), u"box 从备份恢复: "_s);
@@ -258,7 +259,7 @@ private Q_SLOTS:
         QStringList names;
         for (QAction* item : entries(w))
             names << item->objectName();
-        QCOMPARE(names.size(), 22);
+        QCOMPARE(names.size(), 23);
         auto* item = w.findChild<QAction*>(entry + u"菜单项"_s);
         QVERIFY2(item != nullptr && names.contains(item->objectName()), qPrintable(entry));
         QCOMPARE(plainCaption(item->text()), entry);
@@ -419,7 +420,8 @@ private Q_SLOTS:
                 QCOMPARE(findControl<QLabel>(&about, u"备份位置标签"_s)->text(), u"备份在："_s + backups);
                 const QString libraries = findControl<QLabel>(&about, u"程序库标签"_s)->text();
                 for (const QString& part : {u"Qt "_s + QString::fromLatin1(qVersion()) + u"（LGPL-3.0）"_s,
-                                            u"SQLCipher"_s, u"（BSD-3-Clause）"_s, u"OpenSSL"_s, u"（Apache-2.0）"_s})
+                                            u"SQLCipher"_s, u"（BSD-3-Clause）"_s, u"OpenSSL"_s, u"（Apache-2.0）"_s,
+                                            u"libxlsxwriter 1."_s, u"（BSD-2-Clause）"_s})
                     QVERIFY2(libraries.contains(part), qPrintable(part));
 
                 struct Press

@@ -5,6 +5,7 @@
 #include "GuiSupport.h"
 #include "TempFolder.h"
 #include "TestHost.h"
+#include "XlsxRead.h"
 
 #include "store/EngineConnection.h"
 #include "store/LedgerBackup.h"
@@ -55,7 +56,10 @@ class FileAnswers
 public:
     FileAnswers() { FileChooser::startRecording(); }
     ~FileAnswers() { FileChooser::stopRecording(); }
-    void answer(const QString& path) { FileChooser::setNextAnswer(path); }
+    void answer(const QString& path, const QString& chosenFilter = QString())
+    {
+        FileChooser::setNextAnswer(path, chosenFilter);
+    }
 };
 
 /// Runs each step on the dialog of that objectName once it is shown, while opener() runs. A dialog that no step
@@ -329,6 +333,110 @@ private Q_SLOTS:
         QCOMPARE(readFile(path), "old content"_ba);
         QCOMPARE(QDir(m_folder->path()).entryList({u"old.csv*"_s}, QDir::Files | QDir::Hidden),
                  QStringList{u"old.csv"_s});
+    }
+
+    void exportWritesTheTypeOfTheChosenName_data()
+    {
+        QTest::addColumn<bool>("excelCommand");
+        QTest::addColumn<QString>("answer"); // the name typed
+        QTest::addColumn<QString>("chosenFilter"); // empty: the dialog's first
+        QTest::addColumn<QString>("written");
+        const QString excel = u"Excel工作簿 (*.xlsx)"_s;
+        const QString csv = u"CSV文件 (*.csv)"_s;
+        QTest::newRow("导出Excel, a workbook's name") << true << u"账目.xlsx"_s << QString() << u"账目.xlsx"_s;
+        QTest::newRow("导出Excel, no suffix: the workbook offered first")
+            << true << u"账目"_s << QString() << u"账目.xlsx"_s;
+        QTest::newRow("导出Excel, CSV chosen") << true << u"账目"_s << csv << u"账目.csv"_s;
+        QTest::newRow("导出Excel, a CSV name") << true << u"账目.csv"_s << QString() << u"账目.csv"_s;
+        QTest::newRow("导出CSV, no suffix: CSV offered first") << false << u"账目"_s << QString() << u"账目.csv"_s;
+        QTest::newRow("导出CSV, the workbook chosen") << false << u"账目"_s << excel << u"账目.xlsx"_s;
+        QTest::newRow("导出CSV, a workbook's name in capitals")
+            << false << u"账目.XLSX"_s << QString() << u"账目.XLSX"_s;
+    }
+    void exportWritesTheTypeOfTheChosenName()
+    {
+        QFETCH(bool, excelCommand);
+        QFETCH(QString, answer);
+        QFETCH(QString, chosenFilter);
+        QFETCH(QString, written);
+        add({record(u"收礼"_s, u"0012"_s, u"2011-6-2"_s, 123456), record(u"送礼"_s, u"=乙"_s, u"2012-1-1"_s, 6660)});
+        m_files->answer(m_folder->file(answer), chosenFilter);
+        if (excelCommand)
+            TransferCommands::exportExcel(*m_host);
+        else
+            TransferCommands::exportCsv(*m_host);
+        const QString title = excelCommand ? u"导出Excel"_s : u"导出CSV"_s;
+        const QString path = m_folder->file(written);
+        QCOMPARE(m_boxes->count(), 1);
+        checkBox(m_boxes->last(), u"已导出2条账目到\n"_s + path, title, MessageBox::Information);
+        const auto request = FileChooser::requests().value(0);
+        QCOMPARE(request.caption, title);
+        QCOMPARE(request.suggested, excelCommand ? u"人情账目-20260520.xlsx"_s : u"人情账目-20260520.csv"_s);
+        QCOMPARE(request.filter,
+                 excelCommand ? u"Excel工作簿 (*.xlsx);;CSV文件 (*.csv)"_s
+                              : u"CSV文件 (*.csv);;Excel工作簿 (*.xlsx)"_s);
+        QCOMPARE(QDir(m_folder->path()).entryList({u"账目*"_s}, QDir::Files | QDir::Hidden), QStringList{written});
+        if (!written.endsWith(u".xlsx"_s, Qt::CaseInsensitive)) {
+            QCOMPARE(readFile(path), LedgerTransfer::csv(*LedgerTransfer::readAll(engine())));
+            return;
+        }
+        // Newest first, texts as text, the amount a number.
+        const XlsxSheet sheet = readXlsxSheet(path);
+        QCOMPARE(sheet.rows.size(), 3);
+        QCOMPARE(sheet.rows[1][1].value, u"=乙"_s);
+        QCOMPARE(sheet.rows[2][1].kind, XlsxCell::Text);
+        QCOMPARE(sheet.rows[2][1].value, u"0012"_s);
+        QCOMPARE(sheet.rows[2][5].kind, XlsxCell::Number);
+        QCOMPARE(sheet.rows[2][5].value, u"12.3456"_s);
+    }
+
+    void workbookExportCancelledOrFailedKeepsTheOldFile_data()
+    {
+        QTest::addColumn<bool>("cancel");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<int>("icon");
+        QTest::newRow("cancelled in its progress dialog")
+            << true << u"导出已取消，原有的文件没有改变。"_s << int(MessageBox::Information);
+        QTest::newRow("a file too large for the system")
+            << false << u"导出失败，原有的文件没有改变：\n写入文件失败：文件太大，超出了系统允许的大小。"_s
+            << int(MessageBox::Stop);
+    }
+    void workbookExportCancelledOrFailedKeepsTheOldFile()
+    {
+        QFETCH(bool, cancel);
+        QFETCH(QString, text);
+        QFETCH(int, icon);
+        add(std::vector<LedgerRecord>(5000, record(u"收礼"_s, u"乙"_s, u"2011-6-2"_s, 1)));
+        const QString path = m_folder->file(u"old.xlsx"_s);
+        writeFile(path, "old content");
+        m_files->answer(path);
+        m_boxes->answer(MessageBox::Yes); // replace old.xlsx
+        bool sawProgress = false;
+        QTimer watch;
+        watch.setInterval(0);
+        QObject::connect(&watch, &QTimer::timeout, &watch, [&sawProgress, cancel] {
+            for (QWidget* w : QApplication::topLevelWidgets()) {
+                if (auto* p = qobject_cast<QProgressDialog*>(w); p && p->objectName() == u"导出进度"_s) {
+                    sawProgress = sawProgress || p->windowTitle() == u"导出Excel"_s;
+                    if (cancel)
+                        p->cancel();
+                }
+            }
+        });
+        watch.start();
+        struct rlimit old;
+        ::getrlimit(RLIMIT_FSIZE, &old);
+        struct rlimit small = old;
+        small.rlim_cur = cancel ? old.rlim_cur : 16384;
+        ::setrlimit(RLIMIT_FSIZE, &small);
+        TransferCommands::exportExcel(*m_host);
+        ::setrlimit(RLIMIT_FSIZE, &old);
+        watch.stop();
+        QVERIFY(sawProgress);
+        checkBox(m_boxes->last(), text, u"导出Excel"_s, MessageBox::Icon(icon));
+        QCOMPARE(readFile(path), "old content"_ba);
+        QCOMPARE(QDir(m_folder->path()).entryList({u"old.xlsx*"_s, u".old.xlsx*"_s}, QDir::Files | QDir::Hidden),
+                 QStringList{u"old.xlsx"_s});
     }
 
     void importReviewsSkipsDuplicatesAndAddsNewEntries()
