@@ -62,9 +62,8 @@ public:
         std::unique_ptr<XlsReader> reader(new XlsReader);
         const int opened = freexl_open(QFile::encodeName(path).constData(), &reader->m_handle);
         if (opened != FREEXL_OK) {
-            return refuse(opened == FREEXL_CRAFTED_FILE
-                              ? u"工作簿已损坏，或是特意构造的有害文件，没有读取。"_s
-                              : u"无法读取这个xls工作簿：文件已损坏，或不是Excel工作簿（错误%1）。"_s.arg(opened));
+            return refuse(opened == FREEXL_CRAFTED_FILE ? u"工作簿已损坏，或是特意构造的有害文件，没有读取。"_s
+                                                        : u"无法读取这个xls工作簿：文件已损坏，或不是Excel工作簿。"_s);
         }
         unsigned int info = 0;
         if (freexl_get_info(reader->m_handle, FREEXL_BIFF_PASSWORD, &info) == FREEXL_OK

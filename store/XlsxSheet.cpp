@@ -429,8 +429,10 @@ private:
                 bool ok = false;
                 const qsizetype index = value.toLongLong(&ok);
                 if (!ok || index < 0 || index >= m_strings.size())
-                    return refuse(u"工作簿已损坏：工作表“%1”的单元格%2引用了不存在的第%3条文字。"_s.arg(
-                        part.name, reference, value));
+                    return refuse(
+                        u"工作簿已损坏：工作表“%1”的单元格%2引用的共享文字（序号%3）不存在，工作簿中只有%4条。"_s
+                            .arg(part.name, reference, value)
+                            .arg(m_strings.size()));
                 row[column] = m_strings[index];
             } else if (type == u"inlineStr") {
                 row[column] = inlineText;
