@@ -87,21 +87,6 @@ QString readBook(const QByteArray& bytes, int index, QStringList* names = nullpt
     return table ? tableText(*table) : error;
 }
 
-/// A compound document as an encrypted .xlsx is: its directory names the streams EncryptionInfo and
-/// EncryptedPackage.
-QByteArray encryptedPackage()
-{
-    QByteArray bytes("\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1", 8);
-    bytes.resize(1024, '\0');
-    for (const QString& name : {u"Root Entry"_s, u"EncryptionInfo"_s, u"EncryptedPackage"_s}) {
-        QByteArray entry(reinterpret_cast<const char*>(name.utf16()), name.size() * 2);
-        entry.resize(128, '\0');
-        bytes += entry;
-    }
-    bytes.resize(4096, '\0');
-    return bytes;
-}
-
 } // namespace
 
 class TestSheetReader : public QObject
@@ -246,7 +231,7 @@ private Q_SLOTS:
         QTest::newRow("a cut-off archive")
             << bookBytes("<row/>").first(200) << u"文件已损坏：不是完整的zip压缩文件，也就不是xlsx工作簿。"_s;
         QTest::newRow("a workbook with a password")
-            << encryptedPackage()
+            << encryptedWorkbook()
             << u"工作簿已加密（设有打开密码），无法读取。请在表格程序中去掉密码另存一份，再导入那一份。"_s;
         QByteArray compound("\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1", 8);
         compound.resize(2048, '\x11');

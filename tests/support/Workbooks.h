@@ -82,6 +82,22 @@ inline QList<ZipEntry> workbookParts(const QList<std::pair<QString, QByteArray>>
     return parts;
 }
 
+/// A compound document as an encrypted .xlsx is: its directory names the streams EncryptionInfo and
+/// EncryptedPackage.
+inline QByteArray encryptedWorkbook()
+{
+    QByteArray bytes("\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1", 8);
+    bytes.resize(1024, '\0');
+    for (const QString& name :
+         {QStringLiteral("Root Entry"), QStringLiteral("EncryptionInfo"), QStringLiteral("EncryptedPackage")}) {
+        QByteArray entry(reinterpret_cast<const char*>(name.utf16()), name.size() * 2);
+        entry.resize(128, '\0');
+        bytes += entry;
+    }
+    bytes.resize(4096, '\0');
+    return bytes;
+}
+
 /// The path of the office suite's command, or the empty text when it is not installed.
 inline QString officeProgram()
 {
