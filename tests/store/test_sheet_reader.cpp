@@ -226,6 +226,15 @@ private Q_SLOTS:
             << u"工作簿已损坏：工作表“礼单”的单元格A1引用的共享文字（序号5）不存在，工作簿中只有1条。"_s;
         QTest::newRow("a sheet that is no XML") << bookBytes("<row><c><v>1</v></row>")
                                                 << u"工作簿已损坏：“xl/worksheets/sheet1.xml”的第1行不是正确的XML。"_s;
+        QList<ZipEntry> laughs = workbookParts({{Sheet, "<row><c t=\"s\"><v>0</v></c></row>"}});
+        QByteArray entities = "<!ENTITY e0 \"ha\">";
+        for (int i = 1; i <= 9; ++i)
+            entities += "<!ENTITY e" + QByteArray::number(i) + " \""
+                + QByteArray("&e" + QByteArray::number(i - 1) + ";").repeated(10) + "\">";
+        QCOMPARE(laughs[4].name, u"xl/sharedStrings.xml"_s);
+        laughs[4].bytes = "<?xml version=\"1.0\"?><!DOCTYPE sst [" + entities + "]><sst><si><t>&e9;</t></si></sst>";
+        QTest::newRow("entities that expand to gigabytes")
+            << zipBytes(laughs) << u"工作簿已损坏：“xl/sharedStrings.xml”的第1行不是正确的XML。"_s;
         QTest::newRow("a zip archive that is no workbook")
             << zipBytes({{u"hello.txt"_s, "hello"}}) << u"这个压缩文件不是Excel工作簿（里面没有工作簿的内容）。"_s;
         QTest::newRow("a cut-off archive")
