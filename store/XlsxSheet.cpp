@@ -85,6 +85,34 @@ QString timeText(double serial)
     return QTime(0, 0).addSecs(int(seconds)).toString(u"HH:mm:ss"_s);
 }
 
+/// True for a number's text that is its plain decimal text already: an optional minus, digits without a
+/// leading zero, decimals without a trailing one, fifteen digits at most (what spreadsheet programs write for
+/// the numbers people type).
+bool isPlainNumber(QStringView text)
+{
+    auto isDigit = [](QChar c) { return c >= u'0' && c <= u'9'; };
+    qsizetype i = text.startsWith(u'-') ? 1 : 0;
+    const qsizetype whole = i;
+    while (i < text.size() && isDigit(text[i]))
+        ++i;
+    const qsizetype wholeDigits = i - whole;
+    if (wholeDigits == 0 || (wholeDigits > 1 && text[whole] == u'0'))
+        return false;
+    qsizetype decimals = 0;
+    if (i < text.size()) {
+        if (text[i] != u'.')
+            return false;
+        const qsizetype first = ++i;
+        while (i < text.size() && isDigit(text[i]))
+            ++i;
+        decimals = i - first;
+        if (i != text.size() || decimals == 0 || text[i - 1] == u'0')
+            return false;
+    }
+    const bool minusZero = whole == 1 && wholeDigits == 1 && text[whole] == u'0' && decimals == 0;
+    return wholeDigits + decimals <= 15 && !minusZero;
+}
+
 QString megabytes(qint64 bytes)
 {
     return QString::number(bytes / (1024 * 1024));
@@ -192,7 +220,8 @@ private:
             return failed(tooBig);
         if (unzOpenCurrentFile(m_zip) != UNZ_OK)
             return failed(damaged);
-        bytes.reserve(qsizetype(info.uncompressed_size));
+        // Deflate packs at most about a thousand to one: room for more than that is never needed.
+        bytes.reserve(qsizetype(std::min<quint64>(info.uncompressed_size, info.compressed_size * 1100 + 65536)));
         char buffer[1 << 16];
         int n = 0;
         while ((n = unzReadCurrentFile(m_zip, buffer, sizeof buffer)) > 0) {
@@ -460,13 +489,13 @@ private:
 
     QString numberText(const QString& value, qsizetype style) const
     {
-        if (value.isEmpty())
+        const Shown shown = style >= 0 && style < qsizetype(m_shown.size()) ? m_shown[size_t(style)] : Shown::Number;
+        if (value.isEmpty() || (shown == Shown::Number && isPlainNumber(value)))
             return value;
         bool ok = false;
         const double number = value.toDouble(&ok);
         if (!ok)
             return value;
-        const Shown shown = style >= 0 && style < qsizetype(m_shown.size()) ? m_shown[size_t(style)] : Shown::Number;
         if (shown == Shown::Date) {
             const QString day = dayText(number, m_from1904);
             if (!day.isEmpty())

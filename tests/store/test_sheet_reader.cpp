@@ -170,8 +170,9 @@ private Q_SLOTS:
         QTest::newRow("numbers in full, never with an exponent")
             << bookBytes("<row r=\"1\"><c r=\"A1\"><v>1.2E+17</v></c><c r=\"B1\"><v>0.30000000000000004</v></c>"
                          "<c r=\"C1\"><v>-5E-3</v></c><c r=\"D1\"><v>50.50</v></c><c r=\"E1\"><v>-0</v></c>"
-                         "<c r=\"F1\"><v>123456789012345</v></c></row>")
-            << u"1:120000000000000000|0.3|-0.005|50.5|0|123456789012345"_s;
+                         "<c r=\"F1\"><v>123456789012345</v></c><c r=\"G1\"><v>-12.5</v></c><c r=\"H1\"><v>007</v></c>"
+                         "<c r=\"I1\"><v>1234567890123456</v></c></row>")
+            << u"1:120000000000000000|0.3|-0.005|50.5|0|123456789012345|-12.5|7|1234567890123460"_s;
         QTest::newRow("days by built-in, Chinese and custom formats; times; the 1900 leap day that never was")
             << zipBytes(workbookParts({{Sheet, dates}}, {}, styles))
             << u"1:2025-05-01|2025-05-02|200|2025-05-01 12:00:00|18:00:00|1900-02-29|1900-02-28|1900-01-01|45778"_s;
