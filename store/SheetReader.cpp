@@ -59,16 +59,38 @@ public:
         };
         if (holdsEncryptedPackage(path))
             return refuse(EncryptedMessage);
-        std::unique_ptr<XlsReader> reader(new XlsReader);
-        const int opened = freexl_open(QFile::encodeName(path).constData(), &reader->m_handle);
-        if (opened != FREEXL_OK) {
+        auto openFailed = [&refuse](int opened) {
             return refuse(opened == FREEXL_CRAFTED_FILE ? u"工作簿已损坏，或是特意构造的有害文件，没有读取。"_s
                                                         : u"无法读取这个xls工作簿：文件已损坏，或不是Excel工作簿。"_s);
+        };
+        const QByteArray local = QFile::encodeName(path);
+        // FreeXL makes room for every cell of every sheet as the sheets state their sizes: these are looked at
+        // first, without the cells.
+        {
+            XlsReader outline;
+            const int opened = freexl_open_info(local.constData(), &outline.m_handle);
+            if (opened != FREEXL_OK)
+                return openFailed(opened);
+            unsigned int info = 0;
+            if (freexl_get_info(outline.m_handle, FREEXL_BIFF_PASSWORD, &info) == FREEXL_OK
+                && info == FREEXL_BIFF_OBFUSCATED)
+                return refuse(EncryptedMessage);
+            unsigned int sheets = 0;
+            freexl_get_info(outline.m_handle, FREEXL_BIFF_SHEET_COUNT, &sheets);
+            qint64 cells = 0;
+            for (unsigned int i = 0; i < sheets && i <= 0xFFFF; ++i) {
+                unsigned int rows = 0;
+                unsigned short columns = 0;
+                if (freexl_select_active_worksheet(outline.m_handle, static_cast<unsigned short>(i)) == FREEXL_OK
+                    && freexl_worksheet_dimensions(outline.m_handle, &rows, &columns) == FREEXL_OK)
+                    cells += qint64(rows) * columns;
+            }
+            if (cells > MaxCells)
+                return refuse(u"工作簿的单元格超过%1个，不是账目表格。"_s.arg(MaxCells));
         }
-        unsigned int info = 0;
-        if (freexl_get_info(reader->m_handle, FREEXL_BIFF_PASSWORD, &info) == FREEXL_OK
-            && info == FREEXL_BIFF_OBFUSCATED)
-            return refuse(EncryptedMessage);
+        std::unique_ptr<XlsReader> reader(new XlsReader);
+        if (const int opened = freexl_open(local.constData(), &reader->m_handle); opened != FREEXL_OK)
+            return openFailed(opened);
         unsigned int sheets = 0;
         freexl_get_info(reader->m_handle, FREEXL_BIFF_SHEET_COUNT, &sheets);
         for (unsigned int i = 0; i < sheets && i <= 0xFFFF; ++i) {

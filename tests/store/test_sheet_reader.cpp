@@ -135,6 +135,21 @@ private Q_SLOTS:
                  "4:送礼|李四|2025-05-02 00:00:00|同事|满月|505000|123456789012345\n"
                  "5:收礼|王五|2025-05-03 00:00:00|朋友|生日|-|\n"
                  "6:送礼|赵六|-|朋友|结婚|1000|007"_s);
+        if (format != u"xls")
+            return;
+        // The same workbook stating its sheet to be of 65,536 rows and 256 columns: FreeXL would make room for all
+        // of them on opening it.
+        QByteArray huge = bytes;
+        const qsizetype dimensions = huge.indexOf("\x00\x02\x0e\x00"_ba);
+        QVERIFY(dimensions > 0);
+        const char stated[] = {0, 0, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
+        huge.replace(dimensions + 4, sizeof stated, stated, sizeof stated);
+        const QString hugePath = folder.file(u"huge.xls"_s);
+        QFile hugeFile(hugePath);
+        QVERIFY(hugeFile.open(QIODevice::WriteOnly) && hugeFile.write(huge) == huge.size());
+        hugeFile.close();
+        QVERIFY(!SheetReader::open(hugePath, SheetReader::Format::Xls, &error));
+        QCOMPARE(error, u"工作簿的单元格超过5000000个，不是账目表格。"_s);
     }
 
     void handMadeWorkbooksRead_data()
