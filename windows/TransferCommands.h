@@ -14,8 +14,9 @@ namespace TransferCommands {
 /// 导出CSV: the whole ledger, or only the rows the grid shows when it shows fewer (the user chooses), to a file
 /// written whole or not at all.
 void exportCsv(LedgerHost& host);
-/// 导入CSV: the file is read and checked, mapped when it is not in the export's format, reviewed, and its chosen
-/// rows added in one transaction; the grid is refilled after.
+/// 导入CSV: the file (a CSV file, or a sheet of an .xlsx or .xls workbook, told apart by its content) is read and
+/// checked, mapped when it is not in the export's format, reviewed, and its chosen rows added in one transaction;
+/// the grid is refilled after.
 void importCsv(LedgerHost& host);
 /// 立即备份: a backup now, then rotation.
 void backupNow(LedgerHost& host);
