@@ -258,6 +258,11 @@ private Q_SLOTS:
         QTest::newRow("a workbook with a password")
             << encryptedWorkbook()
             << u"工作簿已加密（设有打开密码），无法读取。请在表格程序中去掉密码另存一份，再导入那一份。"_s;
+        QList<ZipEntry> locked = workbookParts({{Sheet, "<row><c><v>1</v></c></row>"}});
+        locked[0].password = "secret";
+        QTest::newRow("a sheet packed with a password")
+            << zipBytes(locked)
+            << u"工作簿已加密（设有打开密码），无法读取。请在表格程序中去掉密码另存一份，再导入那一份。"_s;
         QByteArray compound("\xD0\xCF\x11\xE0\xA1\xB1\x1A\xE1", 8);
         compound.resize(2048, '\x11');
         QTest::newRow("a broken compound document")

@@ -20,6 +20,8 @@ struct ZipEntry
     QByteArray bytes;
     /// Written as they are (stored, not packed) with this size stated as the unpacked one: a crafted entry.
     std::optional<quint64> statedSize = std::nullopt;
+    /// Packed and encrypted with this password, as zip programs do.
+    QByteArray password = QByteArray();
 };
 
 inline bool writeZip(const QString& path, const QList<ZipEntry>& entries)
@@ -31,8 +33,10 @@ inline bool writeZip(const QString& path, const QList<ZipEntry>& entries)
     for (const ZipEntry& entry : entries) {
         const bool raw = entry.statedSize.has_value();
         ok = ok
-            && zipOpenNewFileInZip2_64(zip, entry.name.toUtf8().constData(), nullptr, nullptr, 0, nullptr, 0, nullptr,
-                                       raw ? 0 : Z_DEFLATED, raw ? 0 : Z_DEFAULT_COMPRESSION, raw ? 1 : 0, 1)
+            && zipOpenNewFileInZip3_64(zip, entry.name.toUtf8().constData(), nullptr, nullptr, 0, nullptr, 0, nullptr,
+                                       raw ? 0 : Z_DEFLATED, raw ? 0 : Z_DEFAULT_COMPRESSION, raw ? 1 : 0, -MAX_WBITS,
+                                       DEF_MEM_LEVEL, Z_DEFAULT_STRATEGY,
+                                       entry.password.isEmpty() ? nullptr : entry.password.constData(), 0, 1)
                 == ZIP_OK
             && zipWriteInFileInZip(zip, entry.bytes.constData(), unsigned(entry.bytes.size())) == ZIP_OK
             && (raw ? zipCloseFileInZipRaw64(zip, *entry.statedSize, 0) : zipCloseFileInZip(zip)) == ZIP_OK;
