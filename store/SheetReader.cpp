@@ -14,9 +14,6 @@ namespace ovelta {
 
 namespace {
 
-const QString EncryptedMessage
-    = u"工作簿已加密（设有打开密码），无法读取。请在表格程序中去掉密码另存一份，再导入那一份。"_s;
-
 /// True when the compound document at path holds the streams of an encrypted Office Open XML workbook: the
 /// directory names them in UTF-16.
 bool holdsEncryptedPackage(const QString& path)
@@ -58,7 +55,7 @@ public:
             return std::unique_ptr<SheetReader>();
         };
         if (holdsEncryptedPackage(path))
-            return refuse(EncryptedMessage);
+            return refuse(encryptedWorkbookMessage());
         auto openFailed = [&refuse](int opened) {
             return refuse(opened == FREEXL_CRAFTED_FILE ? u"工作簿已损坏，或是特意构造的有害文件，没有读取。"_s
                                                         : u"无法读取这个xls工作簿：文件已损坏，或不是Excel工作簿。"_s);
@@ -74,7 +71,7 @@ public:
             unsigned int info = 0;
             if (freexl_get_info(outline.m_handle, FREEXL_BIFF_PASSWORD, &info) == FREEXL_OK
                 && info == FREEXL_BIFF_OBFUSCATED)
-                return refuse(EncryptedMessage);
+                return refuse(encryptedWorkbookMessage());
             unsigned int sheets = 0;
             freexl_get_info(outline.m_handle, FREEXL_BIFF_SHEET_COUNT, &sheets);
             qint64 cells = 0;
@@ -174,6 +171,11 @@ private:
 };
 
 } // namespace
+
+QString encryptedWorkbookMessage()
+{
+    return u"工作簿已加密（设有打开密码），无法读取。请在表格程序中去掉密码另存一份，再导入那一份。"_s;
+}
 
 SheetReader::Format SheetReader::formatOf(QByteArrayView head)
 {

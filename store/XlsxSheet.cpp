@@ -211,11 +211,12 @@ private:
         if (unzGetCurrentFileInfo64(m_zip, &info, nullptr, 0, nullptr, 0, nullptr, 0) != UNZ_OK)
             return failed(damaged);
         if (info.flag & 1)
-            return failed(u"工作簿已加密（设有打开密码），无法读取。请在表格程序中去掉密码另存一份，再导入那一份。"_s);
+            return failed(encryptedWorkbookMessage());
         const qint64 limit = std::min(MaxEntryBytes, MaxTotalBytes - m_bytesRead);
         const QString tooBig
-            = u"工作簿中的“%1”解压后超过%2MB，不是账目表格（可能是特意构造的有害文件），没有读取。"_s.arg(
-                name, megabytes(limit));
+            = (limit == MaxEntryBytes ? u"工作簿中的“%1”解压后超过%2MB"_s.arg(name, megabytes(MaxEntryBytes))
+                                      : u"工作簿的内容解压后共超过%1MB"_s.arg(megabytes(MaxTotalBytes)))
+            + u"，不是账目表格（可能是特意构造的有害文件），没有读取。"_s;
         if (info.uncompressed_size > quint64(limit))
             return failed(tooBig);
         if (unzOpenCurrentFile(m_zip) != UNZ_OK)

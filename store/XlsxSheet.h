@@ -8,4 +8,7 @@ namespace ovelta {
 /// QXmlStreamReader. See SheetReader.
 std::unique_ptr<SheetReader> openXlsx(const QString& path, QString* error);
 
+/// The reason an encrypted workbook (one with an opening password) is not read, whatever its format.
+QString encryptedWorkbookMessage();
+
 } // namespace ovelta
