@@ -172,6 +172,8 @@ public:
         if (index < 0 || index >= m_sheets.size())
             return std::nullopt;
         if (!m_partsRead) {
+            m_strings.clear();
+            m_shown.clear();
             if (!readStrings() || !readStyles())
                 return std::nullopt;
             m_partsRead = true;
