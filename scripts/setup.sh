@@ -22,6 +22,10 @@ packages=(
     # benchmark: the first paint of the program's windows, seen through the X DAMAGE extension, and a session bus
     # for the program as a desktop session has one
     libxdamage-dev dbus-daemon
+    # spreadsheet import: .xlsx (zip archives) and .xls workbooks
+    libminizip-dev libfreexl-dev
+    # tests convert spreadsheets with it (headless office suite)
+    libreoffice-calc-nogui
     # tests: the store over SQLCipher 4 (its amalgamation comes from the npm registry, built with OpenSSL)
     libssl-dev
     # install and package: icons rendered from SVG, the .deb's library dependencies, the checks of the

@@ -22,7 +22,8 @@ public:
     QList<QStringList> rows;
     /// The line of the file (from 1) on which each row starts.
     QList<qsizetype> lines;
-    /// "UTF-8", "GBK" or "UTF-16": how the file's bytes were read.
+    /// "UTF-8", "GBK" or "UTF-16": how the file's bytes were read; "xlsx工作簿" or "xls工作簿" for a workbook's
+    /// sheet (SheetReader).
     QString encoding;
 
     /// Reads a whole file's bytes: UTF-16 (little or big end first, with or without a byte-order mark, as a

@@ -4,6 +4,7 @@
 #include "Money.h"
 #include "WriteTransaction.h"
 
+#include <QHash>
 #include <QRegularExpression>
 #include <sqlcipher/sqlite3.h>
 
@@ -49,6 +50,38 @@ QString fieldAt(const QStringList& row, int column)
     return column >= 0 && column < row.size() ? row[column] : QString();
 }
 
+/// The field a header names, in the spellings ledgers kept by hand use; -1 for none.
+int fieldNamed(const QString& title)
+{
+    static const QHash<QString, int> fields = [] {
+        QHash<QString, int> names;
+        const QStringList own = LedgerTransfer::header();
+        for (int field = 0; field < ColumnMapping::FieldCount; ++field)
+            names.insert(own[field], field);
+        const std::pair<const char16_t*, ColumnMapping::Field> others[] = {
+            {u"收/送", ColumnMapping::Direction}, {u"收／送", ColumnMapping::Direction},
+            {u"名字", ColumnMapping::Name},       {u"宾客", ColumnMapping::Name},
+            {u"日期", ColumnMapping::Time},       {u"礼金", ColumnMapping::Amount},
+            {u"钱数", ColumnMapping::Amount},     {u"备注", ColumnMapping::Note},
+            {u"事由", ColumnMapping::Kind},
+        };
+        for (const auto& [name, field] : others)
+            names.insert(QString::fromUtf16(name), field);
+        return names;
+    }();
+    return fields.value(trimmedBlanks(title).remove(u'\uFEFF'), -1);
+}
+
+/// The columns of a header's two amounts, 收礼 and 送礼, when it has both.
+std::optional<std::pair<int, int>> amountColumns(const QStringList& header)
+{
+    const int received = int(header.indexOf(u"收礼"_s));
+    const int given = int(header.indexOf(u"送礼"_s));
+    if (received < 0 || given < 0)
+        return std::nullopt;
+    return std::pair{received, given};
+}
+
 } // namespace
 
 std::optional<ColumnMapping> exportMapping(const QStringList& firstRow)
@@ -70,16 +103,54 @@ std::optional<ColumnMapping> exportMapping(const QStringList& firstRow)
 ColumnMapping guessMapping(const QStringList& firstRow)
 {
     ColumnMapping mapping;
-    const QStringList names = LedgerTransfer::header();
     for (int column = 0; column < firstRow.size(); ++column) {
-        const QString text = trimmedBlanks(firstRow[column]).remove(u'\uFEFF');
-        const int field = int(names.indexOf(text));
+        const int field = fieldNamed(firstRow[column]);
         if (field >= 0 && mapping.columns[size_t(field)] < 0) {
             mapping.columns[size_t(field)] = column;
             mapping.headerRow = true;
         }
     }
     return mapping;
+}
+
+void arrange(CsvTable& table)
+{
+    auto named = [](const QStringList& row) {
+        qsizetype fields = 0;
+        for (const int column : guessMapping(row).columns)
+            fields += column >= 0 ? 1 : 0;
+        return fields + (amountColumns(row) ? 1 : 0);
+    };
+    qsizetype header = -1;
+    for (qsizetype i = 0; i < std::min<qsizetype>(table.rows.size(), MaxTitleRows + 1) && header < 0; ++i) {
+        if (named(table.rows[i]) >= 2)
+            header = i;
+    }
+    if (header < 0)
+        return;
+    table.rows.remove(0, header);
+    table.lines.remove(0, header);
+    const ColumnMapping mapping = guessMapping(table.rows.front());
+    const auto amounts = amountColumns(table.rows.front());
+    if (!amounts || mapping.columns[ColumnMapping::Direction] >= 0 || mapping.columns[ColumnMapping::Amount] >= 0)
+        return;
+    const qsizetype width = table.rows.front().size();
+    const QStringList names = LedgerTransfer::header();
+    table.rows.front() << names[ColumnMapping::Direction] << names[ColumnMapping::Amount];
+    for (qsizetype i = 1; i < table.rows.size(); ++i) {
+        QStringList& row = table.rows[i];
+        const QString received = trimmedBlanks(fieldAt(row, amounts->first));
+        const QString given = trimmedBlanks(fieldAt(row, amounts->second));
+        row.resize(width);
+        if (!received.isEmpty() && !given.isEmpty())
+            row << u"收礼和送礼"_s << QString();
+        else if (!received.isEmpty())
+            row << u"收礼"_s << received;
+        else if (!given.isEmpty())
+            row << u"送礼"_s << given;
+        else
+            row << QString() << QString();
+    }
 }
 
 std::optional<Lists> readLists(EngineConnection& engine)

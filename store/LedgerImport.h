@@ -27,8 +27,19 @@ namespace LedgerImport {
 /// The mapping of a file in the export's own format: its first row is the export's header (a last column
 /// "错误原因", as the saved rejected rows carry, is allowed). Empty optional for any other file.
 std::optional<ColumnMapping> exportMapping(const QStringList& firstRow);
-/// A first guess for another file: columns whose header names a field; otherwise nothing chosen.
+/// A first guess for another file: columns whose header names a field, in the export's words or others that
+/// ledgers kept by hand use (日期 for 时间, 名字 or 宾客 for 姓名, 礼金 or 钱数 for 金额, 备注 for 说明, 事由 for
+/// 类型, 收/送 for 收送); otherwise nothing chosen.
 ColumnMapping guessMapping(const QStringList& firstRow);
+
+/// Rows above the header that arrange() passes over at most: a workbook's title and notes.
+constexpr qsizetype MaxTitleRows = 10;
+/// Readies a table for the mapping. The header is the first row that names at least two fields (see
+/// guessMapping); the rows above it, a title such as "2025年张家婚礼礼单", are left out. A table without such a
+/// row stays as it is. When the header has neither 收送 nor 金额 but two amount columns 收礼 and 送礼, every row
+/// gets two columns more, 收送 and 金额, from the one of the two that is filled ("收礼和送礼", which no list
+/// holds, when both are).
+void arrange(CsvTable& table);
 
 /// The lookup lists a record must fit.
 struct Lists

@@ -49,10 +49,12 @@ ImportMappingWindow::ImportMappingWindow(const CsvTable& table, const ColumnMapp
     setWindowTitle(u"导入CSV：选择各项所在的列"_s);
     setWindowModality(Qt::ApplicationModal);
     auto* layout = new QVBoxLayout(this);
-    layout->addWidget(new QLabel(
-        u"这个文件不是本程序导出的格式。请为每一项选择文件中的一列（编码：%1，共%2行）。"_s.arg(table.encoding)
-            .arg(table.rows.size()),
-        this));
+    // A workbook's sheet has no encoding of its own to tell: its kind is told instead.
+    const QString source = table.encoding.endsWith(u"工作簿"_s) ? table.encoding : u"编码："_s + table.encoding;
+    layout->addWidget(
+        new QLabel(u"这个文件不是本程序导出的格式。请为每一项选择文件中的一列（%1，共%2行）。"_s.arg(source).arg(
+                       table.rows.size()),
+                   this));
 
     m_preview = new QTableWidget(this);
     m_preview->setObjectName(u"预览表"_s);

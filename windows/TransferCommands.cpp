@@ -8,6 +8,7 @@
 #include "store/LedgerTransfer.h"
 #include "store/LedgerXlsx.h"
 #include "store/PrivateLedger.h"
+#include "store/SheetReader.h"
 #include "ui/LedgerGrid.h"
 #include "ui/MessageBox.h"
 #include "ui/Program.h"
@@ -18,12 +19,17 @@
 #include "windows/LedgerHost.h"
 
 #include <QCoreApplication>
+#include <QDialogButtonBox>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QLabel>
+#include <QListWidget>
 #include <QProgressDialog>
+#include <QPushButton>
 #include <QSettings>
 #include <climits>
+#include <QVBoxLayout>
 #include <sys/stat.h>
 
 using namespace Qt::StringLiterals;
@@ -39,6 +45,8 @@ const QString BackupTitle = u"立即备份"_s;
 const QString RestoreTitle = u"从备份恢复"_s;
 const QString CsvFilter = u"CSV文件 (*.csv)"_s;
 const QString ExcelFilter = u"Excel工作簿 (*.xlsx)"_s;
+const QString ImportFilter
+    = u"表格文件 (*.csv *.txt *.xlsx *.xls);;CSV文件 (*.csv *.txt);;Excel工作簿 (*.xlsx *.xls);;所有文件 (*)"_s;
 /// Imports of at least this many records show a progress dialog.
 constexpr qsizetype ProgressFrom = 2000;
 
@@ -146,6 +154,59 @@ void newEntriesOf(const std::vector<LedgerRecord>& records, const LedgerImport::
         if (usedKinds.contains(kind))
             kinds << kind;
     }
+}
+
+/// The sheet of a workbook to import: the only one, or the one the user chooses; -1 when the user cancels.
+int chosenSheet(const QStringList& names)
+{
+    if (names.size() < 2)
+        return 0;
+    QDialog dialog;
+    dialog.setObjectName(u"工作表选择窗口"_s);
+    dialog.setWindowTitle(ImportTitle);
+    dialog.setWindowModality(Qt::ApplicationModal);
+    auto* layout = new QVBoxLayout(&dialog);
+    layout->addWidget(new QLabel(u"这个工作簿有%1张工作表，请选择要导入的一张："_s.arg(names.size()), &dialog));
+    auto* list = new QListWidget(&dialog);
+    list->setObjectName(u"工作表列表"_s);
+    list->addItems(names);
+    list->setCurrentRow(0);
+    layout->addWidget(list);
+    auto* buttons = new QDialogButtonBox(&dialog);
+    QPushButton* ok = buttons->addButton(u"确定"_s, QDialogButtonBox::AcceptRole);
+    ok->setObjectName(u"确定按钮"_s);
+    ok->setDefault(true);
+    buttons->addButton(u"取消"_s, QDialogButtonBox::RejectRole)->setObjectName(u"取消按钮"_s);
+    QObject::connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
+    QObject::connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
+    QObject::connect(list, &QListWidget::itemDoubleClicked, &dialog, &QDialog::accept);
+    layout->addWidget(buttons);
+    return dialog.exec() == QDialog::Accepted ? list->currentRow() : -1;
+}
+
+/// The table of the open file: a workbook's sheet (the format known by the file's first bytes, whatever its
+/// name), else the text of a CSV file. Empty with a message in error when it cannot be read, with an empty
+/// error when the user cancelled the choice of a sheet.
+std::optional<CsvTable> readTable(QFile& file, QString* error)
+{
+    const SheetReader::Format format = SheetReader::formatOf(file.peek(8));
+    if (format == SheetReader::Format::Text) {
+        auto table = CsvTable::parse(file.readAll(), error);
+        const QString suffix = QFileInfo(file.fileName()).suffix().toLower();
+        if (!table && (suffix == u"xlsx" || suffix == u"xls"))
+            *error = u"文件的内容不是Excel工作簿（xlsx或xls），当作CSV文本也读不出：\n"_s + *error;
+        return table;
+    }
+    file.close();
+    const std::unique_ptr<SheetReader> book = SheetReader::open(file.fileName(), format, error);
+    if (!book)
+        return std::nullopt;
+    const int sheet = chosenSheet(book->sheetNames());
+    if (sheet < 0) {
+        error->clear();
+        return std::nullopt;
+    }
+    return book->sheet(sheet, error);
 }
 
 } // namespace
@@ -262,7 +323,7 @@ void exportExcel(LedgerHost& host)
 
 void importCsv(LedgerHost& host)
 {
-    const QString path = FileChooser::openFile(ImportTitle, u"CSV文件 (*.csv *.txt);;所有文件 (*)"_s);
+    const QString path = FileChooser::openFile(ImportTitle, ImportFilter);
     if (path.isEmpty())
         return;
     const QString name = QFileInfo(path).fileName();
@@ -275,14 +336,15 @@ void importCsv(LedgerHost& host)
         fail(u"无法导入“%1”：\n文件太大（超过256MB），不是账目表格。"_s.arg(name), ImportTitle);
         return;
     }
-    const QByteArray bytes = file.readAll();
-    file.close();
     QString error;
-    const std::optional<CsvTable> table = CsvTable::parse(bytes, &error);
+    std::optional<CsvTable> table = readTable(file, &error);
+    file.close();
     if (!table) {
-        fail(u"无法导入“%1”，没有导入任何账目：\n%2"_s.arg(name, error), ImportTitle);
+        if (!error.isEmpty())
+            fail(u"无法导入“%1”，没有导入任何账目：\n%2"_s.arg(name, error), ImportTitle);
         return;
     }
+    LedgerImport::arrange(*table);
 
     const QStringList firstRow = table->rows.front();
     ColumnMapping mapping;

@@ -17,8 +17,9 @@ namespace TransferCommands {
 void exportCsv(LedgerHost& host);
 /// 导出Excel: the same, with the Excel workbook offered first.
 void exportExcel(LedgerHost& host);
-/// 导入CSV: the file is read and checked, mapped when it is not in the export's format, reviewed, and its chosen
-/// rows added in one transaction; the grid is refilled after.
+/// 导入CSV: the file (a CSV file, or a sheet of an .xlsx or .xls workbook, told apart by its content) is read and
+/// checked, mapped when it is not in the export's format, reviewed, and its chosen rows added in one transaction;
+/// the grid is refilled after.
 void importCsv(LedgerHost& host);
 /// 立即备份: a backup now, then rotation.
 void backupNow(LedgerHost& host);
