@@ -187,6 +187,23 @@ private Q_SLOTS:
             QVERIFY(table->item(2, 2)->foreground().color() != GiftBookWindow::warningColour());
             QCOMPARE(table->item(2, 2)->toolTip(), u"大写：贰佰元整"_s);
             QVERIFY(!table->tabKeyNavigation());
+
+            // Every button has a letter of its own; Esc closes the list of names first, then the window.
+            QStringList letters;
+            for (const QPushButton* button : w.findChildren<QPushButton*>()) {
+                const QString letter = QKeySequence::mnemonic(button->text()).toString();
+                QVERIFY2(!letter.isEmpty() && !letters.contains(letter), qPrintable(button->text()));
+                letters << letter;
+            }
+            QCOMPARE(letters.size(), 4);
+            findControl<EditBox>(&w, u"姓名框"_s)->setFocus();
+            typeText(u"z"_s);
+            QCOMPARE(candidates(w), (QStringList{u"张三"_s, u"张伟"_s, u"曾国藩"_s, u"赵六"_s}));
+            press(Qt::Key_Escape);
+            QVERIFY(candidates(w).isEmpty());
+            QVERIFY(w.isVisible());
+            press(Qt::Key_Escape);
+            QVERIFY(!w.isVisible());
         }));
         QCOMPARE(boxes().count(), 0);
         QCOMPARE(host().refills, 0);
