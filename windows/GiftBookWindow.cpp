@@ -278,6 +278,8 @@ bool GiftBookWindow::load()
     }
     m_relations = *relations;
     m_eventList = std::move(*events);
+    for (const GiftEvent& e : std::as_const(m_eventList))
+        m_events->addItem(eventText(e));
     for (const QString& name : *names)
         m_people.append({name, {}});
 
@@ -285,6 +287,8 @@ bool GiftBookWindow::load()
     m_kind->addItems(*kinds);
     m_direction->addItems(*directions);
     m_relation->addItems(m_relations);
+    m_relation->setMinimumContentsLength(4);
+    m_kind->setMinimumContentsLength(4);
     m_relation->setCurrentIndex(-1);
     m_table->setItemDelegateForColumn(RelationColumn, new RelationDelegate(m_relations, m_table));
     // A book opened again on the day of its banquet goes on with it; otherwise a new one of today.
@@ -389,36 +393,52 @@ void GiftBookWindow::showSummary()
     m_summary->setText(summary());
 }
 
-void GiftBookWindow::updateEventList()
+QString GiftBookWindow::eventText(const GiftEvent& e)
 {
-    const EventKey key = event();
+    const QString date = e.key.date.isValid() ? ReportText::date(e.key.date) : u"无日期"_s;
+    return u"%1　%2　%3　%4 笔　%5"_s.arg(date, e.key.kind, e.key.direction)
+        .arg(e.count)
+        .arg(ReportText::money(e.total));
+}
+
+qsizetype GiftBookWindow::setEventEntry(const EventKey& key, qint64 count, Sum total)
+{
+    const QSignalBlocker blocker(m_events);
     qsizetype at = -1;
-    for (qsizetype i = 0; i < m_eventList.size(); ++i) {
+    for (qsizetype i = 0; i < m_eventList.size() && at < 0; ++i) {
         if (m_eventList.at(i).key == key)
             at = i;
     }
-    if (m_lines.isEmpty() && at >= 0) {
-        m_eventList.removeAt(at);
-        at = -1;
-    } else if (!m_lines.isEmpty()) {
-        if (at < 0) {
-            m_eventList.prepend(GiftEvent{key, 0, 0});
-            at = 0;
+    if (count <= 0) {
+        if (at >= 0) {
+            m_eventList.removeAt(at);
+            m_events->removeItem(int(at));
         }
-        GiftEvent& e = m_eventList[at];
-        e.count = m_lines.size();
-        e.total = 0;
-        for (const GiftRecord& record : m_lines)
-            e.total += record.line.ticks;
+        return -1;
     }
+    if (at < 0) {
+        // A new event goes before the first one of an earlier date; the events without a date stay last.
+        at = 0;
+        while (at < m_eventList.size() && m_eventList.at(at).key.date.isValid()
+               && (!key.date.isValid() || m_eventList.at(at).key.date > key.date))
+            ++at;
+        m_eventList.insert(at, GiftEvent{key, 0, 0});
+        m_events->insertItem(int(at), QString());
+    }
+    GiftEvent& e = m_eventList[at];
+    e.count = count;
+    e.total = total;
+    m_events->setItemText(int(at), eventText(e));
+    return at;
+}
+
+void GiftBookWindow::updateEventList()
+{
+    Sum total = 0;
+    for (const GiftRecord& record : m_lines)
+        total += record.line.ticks;
+    const qsizetype at = setEventEntry(event(), m_lines.size(), total);
     const QSignalBlocker blocker(m_events);
-    m_events->clear();
-    for (const GiftEvent& e : m_eventList) {
-        const QString date = e.key.date.isValid() ? ReportText::date(e.key.date) : u"无日期"_s;
-        m_events->addItem(u"%1　%2　%3　%4 笔　%5"_s.arg(date, e.key.kind, e.key.direction)
-                              .arg(e.count)
-                              .arg(ReportText::money(e.total)));
-    }
     m_events->setCurrentIndex(int(at));
 }
 
@@ -693,15 +713,12 @@ void GiftBookWindow::takeBackLastLine()
     }
     if (!(last.event == event())) {
         // A line of another event of this window: that event's entry in the list loses it.
-        for (qsizetype i = 0; i < m_eventList.size(); ++i) {
-            GiftEvent& e = m_eventList[i];
-            if (!(e.key == last.event))
-                continue;
-            e.count -= 1;
-            e.total -= last.line.ticks;
-            if (e.count <= 0)
-                m_eventList.removeAt(i);
-            break;
+        for (const GiftEvent& e : std::as_const(m_eventList)) {
+            if (e.key == last.event) {
+                const GiftEvent left{last.event, e.count - 1, e.total - last.line.ticks};
+                setEventEntry(left.key, left.count, left.total);
+                break;
+            }
         }
     }
     lineRemoved(last.id);

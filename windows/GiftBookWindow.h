@@ -84,8 +84,12 @@ private:
     void deleteCurrentLine();
     void takeBackLastLine();
     void lineRemoved(qint64 id);
-    /// Brings the events list in line with the current event's count and total.
+    /// Brings the events list in line with the current event's count and total, and shows that event as chosen.
     void updateEventList();
+    /// Sets the count and total of an event in the events list, adding it in date order or removing it when it has
+    /// no record left; its row, or -1.
+    qsizetype setEventEntry(const EventKey& key, qint64 count, Sum total);
+    static QString eventText(const GiftEvent& event);
     void refuse(const QString& text, QWidget* focus);
 
     LedgerHost& m_host;

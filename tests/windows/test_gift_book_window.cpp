@@ -10,6 +10,7 @@
 #include "store/LedgerStatements.h"
 #include "ui/EditBox.h"
 #include "windows/GiftBookWindow.h"
+#include "windows/ReportText.h"
 
 #include "KnownLedger.h"
 #include "LedgerFixture.h"
@@ -486,6 +487,15 @@ private Q_SLOTS:
             }
             QCOMPARE(shown, wanted);
             QCOMPARE(table->rowCount(), wanted.size());
+            // The list of events shows the event as the ledger now has it.
+            const auto stored = LedgerEvents(host().connection.engine().get()).events();
+            QVERIFY(stored);
+            for (const GiftEvent& e : *stored) {
+                if (e.key == w.event())
+                    QCOMPARE(events->currentText(),
+                             u"2026年10月1日　结婚　收礼　%1 笔　%2"_s.arg(e.count).arg(ReportText::money(e.total)));
+            }
+            QCOMPARE(events->count(), stored->size());
             // A refused edit leaves the cell as it was.
             if (id == 0 && action == u"edit"_s)
                 QCOMPARE(::column(*table, column), cellsBefore);
