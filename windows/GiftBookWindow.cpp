@@ -253,6 +253,9 @@ void GiftBookWindow::buildLayout()
           static_cast<QWidget*>(m_events), static_cast<QWidget*>(m_name), static_cast<QWidget*>(m_relation),
           static_cast<QWidget*>(m_amount), static_cast<QWidget*>(m_note), static_cast<QWidget*>(m_table)})
         field->installEventFilter(this);
+    // Enter presses the button that has the focus, as Space does.
+    for (QPushButton* button : findChildren<QPushButton*>())
+        button->installEventFilter(this);
 }
 
 bool GiftBookWindow::load()
@@ -520,6 +523,8 @@ void GiftBookWindow::clearLine()
 
 void GiftBookWindow::enterPressed(QWidget* field)
 {
+    if (auto* button = qobject_cast<QPushButton*>(field))
+        return button->click();
     QWidget* next = nullptr;
     if (field == m_date)
         next = m_kind;

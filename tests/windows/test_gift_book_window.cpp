@@ -377,13 +377,35 @@ private Q_SLOTS:
         }));
         QCOMPARE(boxes().count(), 0);
         QCOMPARE(host().refills, 1);
+        // Opened again on the day of its banquet, the book goes on with it.
+        QVERIFY(withWindow([](GiftBookWindow& w) {
+            QCOMPARE(w.event(), (EventKey{Later.date(), u"结婚"_s, u"收礼"_s}));
+            QCOMPARE(w.lines().size(), 200);
+            QCOMPARE(w.lines().last().line.name, u"来宾1"_s);
+            QCOMPARE(findControl<QComboBox>(&w, u"酒席列表"_s)->currentText(),
+                     u"2026年12月9日　结婚　收礼　200 笔　￥40,100.00"_s);
+            // Tab to 登记 and Enter store a line as Enter in its last field does.
+            typeText(u"来宾201"_s);
+            press(Qt::Key_Return);
+            press(Qt::Key_Down);
+            press(Qt::Key_Tab);
+            QTest::keyClicks(QApplication::focusWidget(), u"50"_s);
+            press(Qt::Key_Tab);
+            press(Qt::Key_Tab);
+            QCOMPARE(focusName(), u"登记按钮"_s);
+            press(Qt::Key_Return);
+            QCOMPARE(w.lines().size(), 201);
+            QCOMPARE(focusName(), u"姓名框"_s);
+        }));
+        QCOMPARE(boxes().count(), 0);
         const auto after = ledger(host());
-        QCOMPARE(after.size(), before.size() + 200);
+        QCOMPARE(after.size(), before.size() + 201);
         qint64 id = before.lastKey();
         for (int i = 1; i <= 200; ++i) {
             QCOMPARE(after.value(++id),
                      u"收礼|来宾%1|2026-12-09 00:00:00|亲戚|结婚|%2|"_s.arg(i).arg((100 + i) * 10000));
         }
+        QCOMPARE(after.value(++id), u"收礼|来宾201|2026-12-09 00:00:00|亲戚|结婚|500000|"_s);
     }
 
     void eachEditDeleteAndTakeBackChangesOneRecord_data()
