@@ -431,6 +431,8 @@ private Q_SLOTS:
             << u"edit"_s << 2 << 2 << u"1..2"_s << 0 << u"请输入正确的账目金额。"_s << qint64(0) << QString();
         QTest::newRow("no name refused") << u"edit"_s << 0 << 0 << QString() << 0 << u"请输入姓名。"_s << qint64(0)
                                          << QString();
+        QTest::newRow("Esc cancels an edit")
+            << u"cancel"_s << 2 << 2 << u"999"_s << 0 << QString() << qint64(0) << QString();
         QTest::newRow("Del, Yes") << u"delete"_s << 1 << 0 << QString() << int(MessageBox::Yes)
                                   << u"确定要从礼簿中删除“王芳”的这一笔（￥0.50）吗？\n数据删除后不可恢复。"_s
                                   << qint64(13) << QString();
@@ -484,6 +486,15 @@ private Q_SLOTS:
                 press(Qt::Key_Return);
                 // The view takes the editor's text on its next turn.
                 QCoreApplication::processEvents();
+            } else if (action == u"cancel"_s) {
+                table->setFocus();
+                table->setCurrentCell(row, column);
+                press(Qt::Key_F2);
+                typeText(typed);
+                press(Qt::Key_Escape);
+                QCoreApplication::processEvents();
+                QVERIFY(w.isVisible());
+                QCOMPARE(focusName(), u"礼簿表"_s);
             } else if (action == u"delete"_s) {
                 table->setFocus();
                 table->setCurrentCell(row, column);
@@ -519,7 +530,7 @@ private Q_SLOTS:
             }
             QCOMPARE(events->count(), stored->size());
             // A refused edit leaves the cell as it was.
-            if (id == 0 && action == u"edit"_s)
+            if (id == 0 && (action == u"edit"_s || action == u"cancel"_s))
                 QCOMPARE(::column(*table, column), cellsBefore);
         }));
         if (id != 0 && after.isEmpty())
