@@ -148,6 +148,13 @@ GiftBookWindow::GiftBookWindow(LedgerHost& host, QWidget* parent)
     connect(undo, &QShortcut::activated, this, [this] { takeBackLastLine(); });
 }
 
+GiftBookWindow::~GiftBookWindow()
+{
+    // The thread making the names' pinyin stops at the next name; the future waits for it.
+    if (m_stopKeys)
+        *m_stopKeys = true;
+}
+
 void GiftBookWindow::buildLayout()
 {
     m_date->setObjectName(u"日期框"_s);
@@ -285,6 +292,18 @@ bool GiftBookWindow::load()
         m_events->addItem(eventText(e));
     for (const QString& name : *names)
         m_people.append({name, {}});
+    // The names' pinyin is made while the first guest's name is typed; a large ledger has many thousand names.
+    m_stopKeys = std::make_shared<std::atomic<bool>>(false);
+    m_keys = std::async(std::launch::async, [names = *names, stop = m_stopKeys] {
+        QList<QStringList> keys;
+        keys.reserve(names.size());
+        for (const QString& name : names) {
+            if (*stop)
+                break;
+            keys.append(Pinyin::keysOf(name));
+        }
+        return keys;
+    });
 
     m_filling = true;
     m_kind->addItems(*kinds);
@@ -570,8 +589,9 @@ void GiftBookWindow::updateCandidates(const QString& typed)
         return;
     }
     if (!m_keysMade) {
-        for (Person& person : m_people)
-            person.keys = Pinyin::keysOf(person.name);
+        const QList<QStringList> keys = m_keys.valid() ? m_keys.get() : QList<QStringList>();
+        for (qsizetype i = 0; i < m_people.size(); ++i)
+            m_people[i].keys = i < keys.size() ? keys.at(i) : Pinyin::keysOf(m_people.at(i).name);
         m_keysMade = true;
     }
     QStringList found;

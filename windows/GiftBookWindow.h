@@ -4,6 +4,8 @@
 #include "windows/ReportWindow.h"
 
 #include <QColor>
+#include <atomic>
+#include <future>
 #include <memory>
 
 class QComboBox;
@@ -33,6 +35,7 @@ class GiftBookWindow : public ReportWindow
     Q_OBJECT
 public:
     explicit GiftBookWindow(LedgerHost& host, QWidget* parent = nullptr);
+    ~GiftBookWindow() override;
 
     /// The event the window shows now.
     EventKey event() const;
@@ -114,6 +117,9 @@ private:
     QList<GiftRecord> m_lines;
     QList<StoredLine> m_stored; ///< the lines stored in this window, oldest first
     QList<Person> m_people;
+    /// The pinyin keys of the names the window opened with, made on a thread of their own meanwhile.
+    std::future<QList<QStringList>> m_keys;
+    std::shared_ptr<std::atomic<bool>> m_stopKeys;
     bool m_keysMade = false;
     QStringList m_relations;
     bool m_filling = false;
