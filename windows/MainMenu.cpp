@@ -1,5 +1,6 @@
 #include "windows/MainMenu.h"
 
+#include "windows/GiftBookWindow.h"
 #include "windows/GridCommands.h"
 #include "windows/HelpWindows.h"
 #include "windows/MainWindow.h"
@@ -58,6 +59,11 @@ std::vector<Menu> menus()
              {u"查看此人往来(&V)"_s, u"查看此人往来命令"_s},
              {u"往来汇总(&S)"_s, u"往来汇总命令"_s},
              {u"人情统计(&T)"_s, u"人情统计命令"_s},
+             {},
+             {u"礼簿(&L)"_s,
+              {},
+              [](MainWindow& window) { (new GiftBookWindow(window))->openModal(); },
+              QKeySequence(Qt::CTRL | Qt::Key_L)},
          }},
         {u"数据菜单"_s,
          u"数据(&S)"_s,

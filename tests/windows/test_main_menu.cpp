@@ -232,6 +232,7 @@ private Q_SLOTS:
         row(u"查看此人往来"_s, u"查看此人往来命令"_s, K(Qt::CTRL | Qt::Key_D), u"window person 往来明细 - 李四"_s);
         row(u"往来汇总"_s, u"往来汇总命令"_s, K(Qt::CTRL | Qt::Key_H), u"window people"_s);
         row(u"人情统计"_s, u"人情统计命令"_s, K(Qt::CTRL | Qt::Key_T), u"window statistics"_s);
+        row(u"礼簿"_s, {}, K(Qt::CTRL | Qt::Key_L), u"window giftBook 礼簿"_s);
         row(u"导出CSV"_s, u"导出CSV"_s, K(Qt::CTRL | Qt::Key_E), u"file dialog 导出CSV"_s);
         row(u"导出Excel"_s, {}, {}, u"file dialog 导出Excel"_s);
         row(u"导入CSV"_s, u"导入CSV"_s, K(Qt::CTRL | Qt::Key_I), u"file dialog 导入CSV"_s);
@@ -259,7 +260,7 @@ private Q_SLOTS:
         QStringList names;
         for (QAction* item : entries(w))
             names << item->objectName();
-        QCOMPARE(names.size(), 23);
+        QCOMPARE(names.size(), 24);
         auto* item = w.findChild<QAction*>(entry + u"菜单项"_s);
         QVERIFY2(item != nullptr && names.contains(item->objectName()), qPrintable(entry));
         QCOMPARE(plainCaption(item->text()), entry);
@@ -381,7 +382,7 @@ private Q_SLOTS:
         }
         for (const QString& key :
              {u"Ctrl+N"_s, u"Del"_s, u"Ctrl+F"_s, u"Ctrl+P"_s, u"F5"_s, u"F1"_s, u"Ctrl+D"_s, u"Ctrl+H"_s, u"Ctrl+T"_s,
-              u"Ctrl+E"_s, u"Ctrl+I"_s, u"Ctrl+B"_s, u"Ctrl+Shift+B"_s, u"Shift+F10"_s})
+              u"Ctrl+L"_s, u"Ctrl+E"_s, u"Ctrl+I"_s, u"Ctrl+B"_s, u"Ctrl+Shift+B"_s, u"Shift+F10"_s})
             QVERIFY2(texts.contains(key), qPrintable(key));
         // Every key the menu bar shows is one that is installed.
         for (QAction* item : entries(w)) {

@@ -1,0 +1,259 @@
+#include "LedgerEvents.h"
+
+#include "EngineConnection.h"
+#include "WriteTransaction.h"
+
+#include <QSet>
+#include <algorithm>
+#include <sqlcipher/sqlite3.h>
+
+using namespace Qt::StringLiterals;
+
+namespace ovelta {
+
+namespace {
+
+QString columnText(sqlite3_stmt* statement, int column)
+{
+    const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(statement, column));
+    return text == nullptr ? QString() : QString::fromUtf8(text, sqlite3_column_bytes(statement, column));
+}
+
+void bindText(sqlite3_stmt* statement, int index, const QString& text)
+{
+    const QByteArray utf8 = text.toUtf8();
+    sqlite3_bind_text(statement, index, utf8.constData(), int(utf8.size()), SQLITE_TRANSIENT);
+}
+
+/// The day as the dates of the ledger begin: "2026-12-08".
+QString dayText(const QDate& date)
+{
+    return date.toString(u"yyyy-MM-dd"_s);
+}
+
+/// Binds the event's day as ?1 and the next day as ?2 (for "时间 >= ?1 AND 时间 < ?2"; both NULL for the
+/// records without a date), its 类型 as ?3 and its 收送 as ?4.
+void bindEvent(sqlite3_stmt* statement, const EventKey& event)
+{
+    if (event.date.isValid()) {
+        bindText(statement, 1, dayText(event.date));
+        bindText(statement, 2, dayText(event.date.addDays(1)));
+    } else {
+        sqlite3_bind_null(statement, 1);
+        sqlite3_bind_null(statement, 2);
+    }
+    bindText(statement, 3, event.kind);
+    bindText(statement, 4, event.direction);
+}
+
+/// The records of the event bound by bindEvent(); a missing 类型 or 收送 is the empty text, as events() reads it.
+constexpr auto EventCondition = "(CASE WHEN ?1 IS NULL THEN 时间 IS NULL ELSE 时间>=?1 AND 时间<?2 END) "
+                                "AND ifnull(类型,'')=?3 AND ifnull(收送,'')=?4";
+
+void bindLine(sqlite3_stmt* statement, int first, const GiftLine& line)
+{
+    bindText(statement, first, line.name);
+    bindText(statement, first + 1, line.relation);
+    sqlite3_bind_int64(statement, first + 2, line.ticks);
+    bindText(statement, first + 3, line.note);
+}
+
+} // namespace
+
+LedgerEvents::LedgerEvents(EngineConnection* engine)
+    : m_engine(engine)
+{
+}
+
+bool LedgerEvents::fail()
+{
+    m_lastError = m_engine == nullptr ? u"没有打开账簿。"_s : m_engine->lastError();
+    return false;
+}
+
+template <typename T> std::optional<T> LedgerEvents::failed()
+{
+    fail();
+    return std::nullopt;
+}
+
+std::optional<QList<GiftEvent>> LedgerEvents::events()
+{
+    if (m_engine == nullptr)
+        return failed<QList<GiftEvent>>();
+    // The amounts are added in two halves that the engine's 64-bit sum() cannot overflow (fewer than 2^31
+    // records), and joined here in 128 bits.
+    const auto statement = m_engine->prepareNative(
+        u"SELECT substr(时间,1,10) AS 日期,ifnull(类型,'') AS 类,ifnull(收送,'') AS 向,count(*),sum(金额>>32),"
+        u"sum(金额&4294967295),max(ID) AS 最新 FROM 收送礼 GROUP BY 日期,类,向 ORDER BY 日期 IS NULL,日期 DESC,最新 DESC"_s);
+    if (!statement)
+        return failed<QList<GiftEvent>>();
+    QList<GiftEvent> events;
+    sqlite3_stmt* s = statement.get();
+    int rc;
+    while ((rc = sqlite3_step(s)) == SQLITE_ROW) {
+        GiftEvent event;
+        const QString day = columnText(s, 0);
+        event.key.date = day.isEmpty() ? QDate() : QDate::fromString(day, Qt::ISODate);
+        event.key.kind = columnText(s, 1);
+        event.key.direction = columnText(s, 2);
+        event.count = sqlite3_column_int64(s, 3);
+        event.total = Sum(sqlite3_column_int64(s, 4)) * (Sum(1) << 32) + Sum(sqlite3_column_int64(s, 5));
+        events.append(std::move(event));
+    }
+    if (rc != SQLITE_DONE)
+        return failed<QList<GiftEvent>>();
+    return events;
+}
+
+std::optional<QList<GiftRecord>> LedgerEvents::records(const EventKey& event)
+{
+    if (m_engine == nullptr)
+        return failed<QList<GiftRecord>>();
+    const auto statement
+        = m_engine->prepareNative(u"SELECT ID,姓名,关系,金额,说明 FROM 收送礼 WHERE "_s
+                                  + QString::fromUtf8(EventCondition) + u" ORDER BY 时间 DESC,ID DESC"_s);
+    if (!statement)
+        return failed<QList<GiftRecord>>();
+    sqlite3_stmt* s = statement.get();
+    bindEvent(s, event);
+    QList<GiftRecord> records;
+    int rc;
+    while ((rc = sqlite3_step(s)) == SQLITE_ROW) {
+        GiftRecord record;
+        record.id = sqlite3_column_int64(s, 0);
+        record.line.name = columnText(s, 1);
+        record.line.relation = columnText(s, 2);
+        record.line.ticks = sqlite3_column_int64(s, 3);
+        record.line.note = columnText(s, 4);
+        records.append(std::move(record));
+    }
+    if (rc != SQLITE_DONE)
+        return failed<QList<GiftRecord>>();
+    return records;
+}
+
+std::optional<qint64> LedgerEvents::add(const EventKey& event, const GiftLine& line)
+{
+    if (m_engine == nullptr)
+        return failed<qint64>();
+    WriteTransaction transaction(*m_engine);
+    if (!transaction.isActive())
+        return failed<qint64>();
+    const auto statement = m_engine->prepareNative(
+        u"INSERT INTO 收送礼(收送,姓名,时间,关系,类型,金额,说明) VALUES(?1,?2,?3,?4,?5,?6,?7)"_s);
+    if (!statement)
+        return failed<qint64>();
+    sqlite3_stmt* s = statement.get();
+    bindText(s, 1, event.direction);
+    bindText(s, 2, line.name);
+    if (event.date.isValid())
+        bindText(s, 3, dayText(event.date) + u" 00:00:00"_s);
+    else
+        sqlite3_bind_null(s, 3);
+    bindText(s, 4, line.relation);
+    bindText(s, 5, event.kind);
+    sqlite3_bind_int64(s, 6, line.ticks);
+    bindText(s, 7, line.note);
+    if (!m_engine->run(s))
+        return failed<qint64>();
+    const qint64 id = m_engine->lastInsertRowid();
+    if (!transaction.commit())
+        return failed<qint64>();
+    return id;
+}
+
+bool LedgerEvents::update(qint64 id, const GiftLine& line)
+{
+    if (m_engine == nullptr)
+        return fail();
+    WriteTransaction transaction(*m_engine);
+    if (!transaction.isActive())
+        return fail();
+    const auto statement = m_engine->prepareNative(u"UPDATE 收送礼 SET 姓名=?1,关系=?2,金额=?3,说明=?4 WHERE ID=?5"_s);
+    if (!statement)
+        return fail();
+    bindLine(statement.get(), 1, line);
+    sqlite3_bind_int64(statement.get(), 5, id);
+    if (!m_engine->run(statement.get()))
+        return fail();
+    if (m_engine->changes() != 1) {
+        m_lastError = u"这条账目已经不在账簿中。"_s;
+        return false;
+    }
+    return transaction.commit() || fail();
+}
+
+bool LedgerEvents::remove(qint64 id)
+{
+    if (m_engine == nullptr)
+        return fail();
+    WriteTransaction transaction(*m_engine);
+    if (!transaction.isActive())
+        return fail();
+    const auto statement = m_engine->prepareNative(u"DELETE FROM 收送礼 WHERE ID=?1"_s);
+    if (!statement)
+        return fail();
+    sqlite3_bind_int64(statement.get(), 1, id);
+    if (!m_engine->run(statement.get()))
+        return fail();
+    if (m_engine->changes() != 1) {
+        m_lastError = u"这条账目已经不在账簿中。"_s;
+        return false;
+    }
+    return transaction.commit() || fail();
+}
+
+std::optional<QStringList> LedgerEvents::names()
+{
+    if (m_engine == nullptr)
+        return failed<QStringList>();
+    const auto statement = m_engine->prepareNative(u"SELECT DISTINCT 姓名 FROM 收送礼 WHERE 姓名 IS NOT NULL"_s);
+    if (!statement)
+        return failed<QStringList>();
+    QStringList names;
+    QSet<QString> people;
+    int rc;
+    while ((rc = sqlite3_step(statement.get())) == SQLITE_ROW) {
+        const QString name = LedgerTotals::withoutBlanks(columnText(statement.get(), 0));
+        if (!name.isEmpty() && !people.contains(LedgerTotals::personKey(name))) {
+            people.insert(LedgerTotals::personKey(name));
+            names.append(name);
+        }
+    }
+    if (rc != SQLITE_DONE)
+        return failed<QStringList>();
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+std::optional<PersonFacts> LedgerEvents::personFacts(const QString& name, qint64 exceptId)
+{
+    if (m_engine == nullptr)
+        return failed<PersonFacts>();
+    // The expression of the person index (LedgerTotals), so that the engine finds the records at once.
+    const auto statement = m_engine->prepareNative(
+        u"SELECT 关系,金额 FROM 收送礼 WHERE lower(trim(姓名,' 　'))=lower(trim(?1,' 　')) AND ID<>?2 "
+        u"ORDER BY 时间 DESC,ID DESC"_s);
+    if (!statement)
+        return failed<PersonFacts>();
+    sqlite3_stmt* s = statement.get();
+    bindText(s, 1, name);
+    sqlite3_bind_int64(s, 2, exceptId);
+    PersonFacts facts;
+    int rc;
+    while ((rc = sqlite3_step(s)) == SQLITE_ROW) {
+        if (!facts.known)
+            facts.relation = columnText(s, 0);
+        facts.known = true;
+        if (sqlite3_column_type(s, 1) != SQLITE_NULL) {
+            const qint64 ticks = sqlite3_column_int64(s, 1);
+            facts.largest = facts.largest ? std::max(*facts.largest, ticks) : ticks;
+        }
+    }
+    if (rc != SQLITE_DONE)
+        return failed<PersonFacts>();
+    return facts;
+}
+
+} // namespace ovelta
