@@ -176,6 +176,15 @@ std::optional<JetDateTime> JetDateTime::fromPacked(qint64 packed)
     return make(int(year), month, day, hour, minute, second);
 }
 
+std::optional<JetDateTime> JetDateTime::fromDateTime(const QDateTime& value)
+{
+    if (!value.isValid())
+        return std::nullopt;
+    const QDate d = value.date();
+    const QTime t = value.time();
+    return make(d.year(), d.month(), d.day(), t.hour(), t.minute(), t.second());
+}
+
 QString JetDateTime::canonical() const
 {
     char buffer[20];

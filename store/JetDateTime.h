@@ -23,6 +23,7 @@ public:
     /// Fast exact read of the canonical text (19 bytes, UTF-8), as the engine returns it.
     static std::optional<JetDateTime> fromCanonical(const char* text, qsizetype length);
     static std::optional<JetDateTime> fromPacked(qint64 packed);
+    static std::optional<JetDateTime> fromDateTime(const QDateTime& value);
 
     /// "YYYY-MM-DD HH:MM:SS".
     QString canonical() const;

@@ -18,9 +18,12 @@
 #include <QTableWidget>
 #include <QUrl>
 #include <QVBoxLayout>
+#include <freexl.h>
 #include <openssl/crypto.h>
 #include <sqlcipher/sqlite3.h>
+#include <unicode/uvernum.h>
 #include <xlsxwriter.h>
+#include <zlib.h>
 
 using namespace Qt::StringLiterals;
 
@@ -186,15 +189,18 @@ AboutWindow::AboutWindow(QWidget* parent)
     places->setColumnStretch(0, 1);
     layout->addLayout(places);
 
-    auto* libraries
-        = new QLabel(u"本程序使用了以下程序库：\n"
-                     u"Qt %1（LGPL-3.0）\n"
-                     u"SQLCipher，基于 SQLite %2（BSD-3-Clause）\n"
-                     u"%3（Apache-2.0）\n"
-                     u"libxlsxwriter %4（BSD-2-Clause）"_s.arg(
-                         QString::fromLatin1(qVersion()), QString::fromLatin1(sqlite3_libversion()),
-                         QString::fromLatin1(OpenSSL_version(OPENSSL_VERSION)), QString::fromLatin1(LXW_VERSION)),
-                     this);
+    auto* libraries = new QLabel(u"本程序使用了以下程序库：\n"
+                                 u"Qt %1（LGPL-3.0），Qt Charts（GPL-3.0）\n"
+                                 u"SQLCipher，基于 SQLite %2（BSD-3-Clause）\n"
+                                 u"%3（Apache-2.0）\n"
+                                 u"ICU %4（Unicode-3.0）\n"
+                                 u"libxlsxwriter %5（BSD-2-Clause），zlib %6 与 minizip（Zlib）\n"
+                                 u"FreeXL %7（MPL-1.1 / GPL-2.0+ / LGPL-2.1+）"_s.arg(
+                                     QString::fromLatin1(qVersion()), QString::fromLatin1(sqlite3_libversion()),
+                                     QString::fromLatin1(OpenSSL_version(OPENSSL_VERSION)),
+                                     QString::fromLatin1(U_ICU_VERSION), QString::fromLatin1(LXW_VERSION),
+                                     QString::fromLatin1(zlibVersion()), QString::fromLatin1(freexl_version())),
+                                 this);
     libraries->setObjectName(u"程序库标签"_s);
     libraries->setTextFormat(Qt::PlainText);
     libraries->setTextInteractionFlags(Qt::TextSelectableByMouse);
@@ -202,7 +208,7 @@ AboutWindow::AboutWindow(QWidget* parent)
     layout->addStretch();
     layout->addWidget(closeButton(this), 0, Qt::AlignRight);
     setMinimumSize(360, 240);
-    resize(560, 300);
+    resize(560, 340);
 }
 
 } // namespace ovelta

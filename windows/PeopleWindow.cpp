@@ -8,6 +8,7 @@
 #include "windows/ReportPrint.h"
 #include "windows/ReportText.h"
 #include "windows/TableExport.h"
+#include "windows/TableXlsx.h"
 
 #include <QCheckBox>
 #include <QHBoxLayout>
@@ -57,6 +58,8 @@ PeopleWindow::PeopleWindow(LedgerHost& host, QWidget* parent)
     copy->setObjectName(u"复制按钮"_s);
     auto* save = new QPushButton(u"保存为CSV(&S)"_s, this);
     save->setObjectName(u"保存CSV按钮"_s);
+    auto* saveExcel = new QPushButton(u"保存为Excel(&E)"_s, this);
+    saveExcel->setObjectName(u"保存Excel按钮"_s);
     auto* print = new QPushButton(u"打印(&P)"_s, this);
     print->setObjectName(u"打印按钮"_s);
     print->setToolTip(u"打印列出的人（Ctrl+P）"_s);
@@ -95,6 +98,7 @@ PeopleWindow::PeopleWindow(LedgerHost& host, QWidget* parent)
     bottom->addWidget(open);
     bottom->addWidget(copy);
     bottom->addWidget(save);
+    bottom->addWidget(saveExcel);
     bottom->addWidget(print);
     bottom->addWidget(closeButton);
     auto* layout = new QVBoxLayout(this);
@@ -134,6 +138,7 @@ PeopleWindow::PeopleWindow(LedgerHost& host, QWidget* parent)
     });
     connect(copy, &QPushButton::clicked, this, [this] { TableExport::copyToClipboard(*m_model); });
     connect(save, &QPushButton::clicked, this, [this] { TableExport::saveCsv(*m_model, u"往来汇总.csv"_s); });
+    connect(saveExcel, &QPushButton::clicked, this, [this] { TableXlsx::saveXlsx(*m_model, u"往来汇总.xlsx"_s); });
     connect(print, &QPushButton::clicked, this, &PeopleWindow::print);
     auto* printKey = new QShortcut(QKeySequence::Print, this);
     connect(printKey, &QShortcut::activated, this, &PeopleWindow::print);

@@ -7,6 +7,7 @@
 #include "windows/ReportPrint.h"
 #include "windows/ReportText.h"
 #include "windows/TableExport.h"
+#include "windows/TableXlsx.h"
 
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -110,6 +111,8 @@ PersonWindow::PersonWindow(LedgerHost& host, const QString& name, QWidget* paren
     copy->setObjectName(u"复制按钮"_s);
     auto* save = new QPushButton(u"保存为CSV(&S)"_s, this);
     save->setObjectName(u"保存CSV按钮"_s);
+    auto* saveExcel = new QPushButton(u"保存为Excel(&E)"_s, this);
+    saveExcel->setObjectName(u"保存Excel按钮"_s);
     auto* print = new QPushButton(u"打印(&P)"_s, this);
     print->setObjectName(u"打印按钮"_s);
     print->setToolTip(u"打印此人的往来明细和合计（Ctrl+P）"_s);
@@ -127,6 +130,7 @@ PersonWindow::PersonWindow(LedgerHost& host, const QString& name, QWidget* paren
     buttons->addStretch(1);
     buttons->addWidget(copy);
     buttons->addWidget(save);
+    buttons->addWidget(saveExcel);
     buttons->addWidget(print);
     buttons->addWidget(closeButton);
     auto* layout = new QVBoxLayout(this);
@@ -138,6 +142,8 @@ PersonWindow::PersonWindow(LedgerHost& host, const QString& name, QWidget* paren
     connect(copy, &QPushButton::clicked, this, [this] { TableExport::copyToClipboard(*m_model); });
     connect(save, &QPushButton::clicked, this,
             [this] { TableExport::saveCsv(*m_model, u"往来明细-%1.csv"_s.arg(LedgerTotals::personKey(m_name))); });
+    connect(saveExcel, &QPushButton::clicked, this,
+            [this] { TableXlsx::saveXlsx(*m_model, u"往来明细-%1.xlsx"_s.arg(LedgerTotals::personKey(m_name))); });
     connect(print, &QPushButton::clicked, this, &PersonWindow::print);
     auto* printKey = new QShortcut(QKeySequence::Print, this);
     connect(printKey, &QShortcut::activated, this, &PersonWindow::print);

@@ -5,6 +5,7 @@
 #include "windows/ReportPrint.h"
 #include "windows/ReportText.h"
 #include "windows/TableExport.h"
+#include "windows/TableXlsx.h"
 
 #include <QBarCategoryAxis>
 #include <QBarSeries>
@@ -133,6 +134,8 @@ StatisticsPage::StatisticsPage(Grouping grouping, QWidget* parent)
     copy->setObjectName(name + u"复制按钮"_s);
     auto* saveCsv = new QPushButton(u"保存表格为CSV(&S)"_s, this);
     saveCsv->setObjectName(name + u"保存CSV按钮"_s);
+    auto* saveExcel = new QPushButton(u"保存表格为Excel(&E)"_s, this);
+    saveExcel->setObjectName(name + u"保存Excel按钮"_s);
     auto* savePng = new QPushButton(u"保存图表为PNG(&G)"_s, this);
     savePng->setObjectName(name + u"保存图表按钮"_s);
     auto* print = new QPushButton(u"打印表格(&P)"_s, this);
@@ -152,6 +155,7 @@ StatisticsPage::StatisticsPage(Grouping grouping, QWidget* parent)
     top->addStretch(1);
     top->addWidget(copy);
     top->addWidget(saveCsv);
+    top->addWidget(saveExcel);
     top->addWidget(savePng);
     top->addWidget(print);
 
@@ -167,6 +171,8 @@ StatisticsPage::StatisticsPage(Grouping grouping, QWidget* parent)
     layout->addWidget(splitter, 1);
 
     connect(copy, &QPushButton::clicked, this, [this] { TableExport::copyToClipboard(*m_model); });
+    connect(saveExcel, &QPushButton::clicked, this,
+            [this] { TableXlsx::saveXlsx(*m_model, u"人情统计-%1.xlsx"_s.arg(prefix(m_grouping))); });
     connect(saveCsv, &QPushButton::clicked, this,
             [this] { TableExport::saveCsv(*m_model, u"人情统计-%1.csv"_s.arg(prefix(m_grouping))); });
     connect(savePng, &QPushButton::clicked, this,

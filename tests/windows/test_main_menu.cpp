@@ -420,9 +420,10 @@ private Q_SLOTS:
                 QCOMPARE(findControl<QLabel>(&about, u"账簿位置标签"_s)->text(), u"账簿在："_s + ledger);
                 QCOMPARE(findControl<QLabel>(&about, u"备份位置标签"_s)->text(), u"备份在："_s + backups);
                 const QString libraries = findControl<QLabel>(&about, u"程序库标签"_s)->text();
-                for (const QString& part : {u"Qt "_s + QString::fromLatin1(qVersion()) + u"（LGPL-3.0）"_s,
-                                            u"SQLCipher"_s, u"（BSD-3-Clause）"_s, u"OpenSSL"_s, u"（Apache-2.0）"_s,
-                                            u"libxlsxwriter 1."_s, u"（BSD-2-Clause）"_s})
+                for (const QString& part :
+                     {u"Qt "_s + QString::fromLatin1(qVersion()) + u"（LGPL-3.0）"_s, u"SQLCipher"_s,
+                      u"（BSD-3-Clause）"_s, u"OpenSSL"_s, u"（Apache-2.0）"_s, u"libxlsxwriter 1."_s,
+                      u"（BSD-2-Clause）"_s, u"Qt Charts（GPL-3.0）"_s, u"ICU "_s, u"minizip（Zlib）"_s, u"FreeXL "_s})
                     QVERIFY2(libraries.contains(part), qPrintable(part));
 
                 struct Press

@@ -1,8 +1,8 @@
 // The tables of 往来汇总, 往来明细 and 人情统计 leaving the program: the selected cells copied by Ctrl+C, the
-// list of people saved as CSV as it is narrowed, and each table printed through the print preview (title,
-// headers on every page, every row, the totals, page numbers, amounts aligned at the right, every text whole);
-// and the keys of those windows: a mnemonic of its own for every button, Tab out of the tables, and Esc that
-// closes an open drop-down before the window.
+// list of people saved as CSV as it is narrowed, each table saved as an Excel workbook with the CSV's contents, and
+// each table printed through the print preview (title, headers on every page, every row, the totals, page numbers,
+// amounts aligned at the right, every text whole); and the keys of those windows: a mnemonic of its own for every
+// button, Tab out of the tables, and Esc that closes an open drop-down before the window.
 
 #include "ui/PrintPreview.h"
 #include "windows/FileChooser.h"
@@ -17,6 +17,7 @@
 #include "ReportSteps.h"
 #include "TempFolder.h"
 #include "TestHost.h"
+#include "XlsxRead.h"
 
 #include <QAbstractButton>
 #include <QCheckBox>
@@ -462,6 +463,58 @@ private Q_SLOTS:
         QCOMPARE(QString::fromUtf8(bytes.mid(3)), table);
         QCOMPARE(QGuiApplication::clipboard()->text(), QString(table).replace(u"\r\n"_s, u"\n"_s).replace(u',', u'\t'));
         QCOMPARE(m_boxes->count(), 0);
+    }
+
+    void tablesAreSavedAsWorkbooks_data()
+    {
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<QString>("csvButton");
+        QTest::addColumn<QString>("excelButton");
+        QTest::addColumn<QString>("suggested");
+        QTest::newRow("people") << u"people"_s << u"保存CSV按钮"_s << u"保存Excel按钮"_s << u"往来汇总.xlsx"_s;
+        QTest::newRow("person") << u"person"_s << u"保存CSV按钮"_s << u"保存Excel按钮"_s
+                                << u"往来明细-"_s + LongName + u".xlsx"_s;
+        QTest::newRow("years") << u"statistics"_s << u"年份保存CSV按钮"_s << u"年份保存Excel按钮"_s
+                               << u"人情统计-年份.xlsx"_s;
+    }
+    void tablesAreSavedAsWorkbooks()
+    {
+        // The workbook holds what the CSV file holds: texts as texts, amounts and counts as their exact numbers,
+        // dates as date cells.
+        QFETCH(QString, kind);
+        QFETCH(QString, csvButton);
+        QFETCH(QString, excelButton);
+        QFETCH(QString, suggested);
+        const QString csvPath = m_folder->file(u"表.csv"_s), xlsxPath = m_folder->file(u"表.xlsx"_s);
+        FileChooser::startRecording();
+        withWindow(kind, [&](ReportWindow& w) {
+            FileChooser::setNextAnswer(csvPath);
+            findControl<QPushButton>(&w, csvButton)->click();
+            FileChooser::setNextAnswer(xlsxPath);
+            findControl<QPushButton>(&w, excelButton)->click();
+        });
+        QCOMPARE(FileChooser::requests().size(), 2);
+        QCOMPARE(FileChooser::requests().back().suggested, suggested);
+        QCOMPARE(m_boxes->count(), 0);
+
+        QFile csv(csvPath);
+        QVERIFY(csv.open(QIODevice::ReadOnly));
+        QStringList lines = QString::fromUtf8(csv.readAll().mid(3)).split(u"\r\n"_s, Qt::SkipEmptyParts);
+        const XlsxSheet sheet = readXlsxSheet(xlsxPath);
+        QCOMPARE(sheet.rows.size(), lines.size());
+        for (qsizetype r = 0; r < lines.size(); ++r) {
+            const QStringList fields = lines[r].split(u',');
+            for (qsizetype c = 0; c < fields.size(); ++c) {
+                const XlsxCell cell = c < sheet.rows[r].size() ? sheet.rows[r][c] : XlsxCell{};
+                QString read = cell.value;
+                if (cell.kind == XlsxCell::Number && cell.format.contains(u'年'))
+                    read = QDate(1899, 12, 30).addDays(cell.value.toLongLong()).toString(Qt::ISODate);
+                else if (cell.kind == XlsxCell::Number)
+                    QVERIFY2(qAbs(cell.value.toDouble() - fields[c].toDouble()) < 1e-9, qPrintable(fields[c]));
+                if (cell.kind != XlsxCell::Number || cell.format.contains(u'年'))
+                    QCOMPARE(read, fields[c]);
+            }
+        }
     }
 
     void keysOfTheWindows_data()
