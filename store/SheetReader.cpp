@@ -158,6 +158,9 @@ private:
         }
         case FREEXL_CELL_TEXT:
         case FREEXL_CELL_SST_TEXT:
+            // A text cell is text as typed: it goes on as a CSV file guards such a text against formulas, which
+            // the import takes off again ("'=x" stays "'=x").
+            return cell.value.text_value ? CsvTable::guarded(QString::fromUtf8(cell.value.text_value)) : QString();
         case FREEXL_CELL_DATE:
         case FREEXL_CELL_TIME:
             return cell.value.text_value ? QString::fromUtf8(cell.value.text_value) : QString();

@@ -11,8 +11,9 @@ namespace ovelta {
 
 /// A workbook of a spreadsheet program, .xlsx (Office Open XML) or .xls (the older binary format), read sheet by
 /// sheet into the rows of texts that the CSV import reads: every cell as the text the import expects (dates as
-/// YYYY-MM-DD, numbers as their plain decimal text), gaps filled with empty cells, rows without any text left
-/// out, and each row's line its row number in the sheet.
+/// YYYY-MM-DD, numbers as their plain decimal text, text cells with the CSV export's formula guard, which the
+/// import takes off, so that a text cell "'=x" or "=x" comes in as typed), gaps filled with empty cells, rows without
+/// any text left out, and each row's line its row number in the sheet.
 ///
 /// Hostile files are refused with a message for the user, reading no more than the limits below: an entry that
 /// unpacks to more than MaxEntryBytes (or all of them to more than MaxTotalBytes), a cell beyond Excel's last

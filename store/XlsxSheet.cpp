@@ -14,6 +14,29 @@ namespace ovelta {
 
 namespace {
 
+/// A text as a spreadsheet means it: "_xHHHH_" stands for the UTF-16 unit HHHH (how a carriage return or another
+/// control character is kept in the file, whose XML would turn "\r\n" into "\n"), and "_x005F_" for "_".
+QString unescapedText(const QString& text)
+{
+    if (!text.contains(u"_x"_s))
+        return text;
+    QString out;
+    out.reserve(text.size());
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        if (text[i] == u'_' && i + 6 < text.size() && text[i + 1] == u'x' && text[i + 6] == u'_') {
+            bool ok = false;
+            const uint unit = QStringView(text).sliced(i + 2, 4).toUInt(&ok, 16);
+            if (ok) {
+                out += QChar(char16_t(unit));
+                i += 6;
+                continue;
+            }
+        }
+        out += text[i];
+    }
+    return out;
+}
+
 /// What a cell's number is by its number format.
 enum class Shown : char { Number, Date, Time };
 
@@ -341,7 +364,7 @@ private:
             }
             if (m_strings.size() >= MaxCells)
                 return fail(u"工作簿中的文字超过%1条，不是账目表格。"_s.arg(MaxCells));
-            m_strings.append(text);
+            m_strings.append(unescapedText(text));
         }
         return xml.hasError() ? xmlFailed(m_stringsEntry, xml) : true;
     }
@@ -465,9 +488,9 @@ private:
                         u"工作簿已损坏：工作表“%1”的单元格%2引用的共享文字（序号%3）不存在，工作簿中只有%4条。"_s
                             .arg(part.name, reference, value)
                             .arg(m_strings.size()));
-                row[column] = m_strings[index];
+                row[column] = CsvTable::guarded(m_strings[index]);
             } else if (type == u"inlineStr") {
-                row[column] = inlineText;
+                row[column] = CsvTable::guarded(unescapedText(inlineText));
             } else if (type == u"b") {
                 row[column] = value == u"1" ? u"TRUE"_s : u"FALSE"_s;
             } else if (type == u"d") {
@@ -475,7 +498,9 @@ private:
                 const QString day = value.left(10);
                 const QString time = value.mid(11, 8);
                 row[column] = time.isEmpty() || time == u"00:00:00" ? day : day + u' ' + time;
-            } else if (type == u"str" || type == u"e") {
+            } else if (type == u"str") {
+                row[column] = CsvTable::guarded(unescapedText(value));
+            } else if (type == u"e") {
                 row[column] = value;
             } else {
                 row[column] = numberText(value, style);

@@ -28,8 +28,8 @@
 #include <QProgressDialog>
 #include <QPushButton>
 #include <QSettings>
-#include <climits>
 #include <QVBoxLayout>
+#include <climits>
 #include <sys/stat.h>
 
 using namespace Qt::StringLiterals;

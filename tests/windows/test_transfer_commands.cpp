@@ -5,8 +5,8 @@
 #include "GuiSupport.h"
 #include "TempFolder.h"
 #include "TestHost.h"
-#include "XlsxRead.h"
 #include "Workbooks.h"
+#include "XlsxRead.h"
 
 #include "store/EngineConnection.h"
 #include "store/LedgerBackup.h"
