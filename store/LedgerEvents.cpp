@@ -5,6 +5,7 @@
 
 #include <QSet>
 #include <algorithm>
+#include <functional>
 #include <sqlcipher/sqlite3.h>
 
 using namespace Qt::StringLiterals;
@@ -163,18 +164,17 @@ std::optional<qint64> LedgerEvents::add(const EventKey& event, const GiftLine& l
     return id;
 }
 
-bool LedgerEvents::update(qint64 id, const GiftLine& line)
+bool LedgerEvents::changeOne(const QString& sql, const std::function<void(sqlite3_stmt*)>& bind)
 {
     if (m_engine == nullptr)
         return fail();
     WriteTransaction transaction(*m_engine);
     if (!transaction.isActive())
         return fail();
-    const auto statement = m_engine->prepareNative(u"UPDATE 收送礼 SET 姓名=?1,关系=?2,金额=?3,说明=?4 WHERE ID=?5"_s);
+    const auto statement = m_engine->prepareNative(sql);
     if (!statement)
         return fail();
-    bindLine(statement.get(), 1, line);
-    sqlite3_bind_int64(statement.get(), 5, id);
+    bind(statement.get());
     if (!m_engine->run(statement.get()))
         return fail();
     if (m_engine->changes() != 1) {
@@ -184,24 +184,18 @@ bool LedgerEvents::update(qint64 id, const GiftLine& line)
     return transaction.commit() || fail();
 }
 
+bool LedgerEvents::update(qint64 id, const GiftLine& line)
+{
+    return changeOne(u"UPDATE 收送礼 SET 姓名=?1,关系=?2,金额=?3,说明=?4 WHERE ID=?5"_s, [&](sqlite3_stmt* statement) {
+        bindLine(statement, 1, line);
+        sqlite3_bind_int64(statement, 5, id);
+    });
+}
+
 bool LedgerEvents::remove(qint64 id)
 {
-    if (m_engine == nullptr)
-        return fail();
-    WriteTransaction transaction(*m_engine);
-    if (!transaction.isActive())
-        return fail();
-    const auto statement = m_engine->prepareNative(u"DELETE FROM 收送礼 WHERE ID=?1"_s);
-    if (!statement)
-        return fail();
-    sqlite3_bind_int64(statement.get(), 1, id);
-    if (!m_engine->run(statement.get()))
-        return fail();
-    if (m_engine->changes() != 1) {
-        m_lastError = u"这条账目已经不在账簿中。"_s;
-        return false;
-    }
-    return transaction.commit() || fail();
+    return changeOne(u"DELETE FROM 收送礼 WHERE ID=?1"_s,
+                     [&](sqlite3_stmt* statement) { sqlite3_bind_int64(statement, 1, id); });
 }
 
 std::optional<QStringList> LedgerEvents::names()

@@ -6,7 +6,10 @@
 #include <QList>
 #include <QString>
 #include <QStringList>
+#include <functional>
 #include <optional>
+
+struct sqlite3_stmt;
 
 namespace ovelta {
 
@@ -88,6 +91,9 @@ public:
 private:
     template <typename T> std::optional<T> failed();
     bool fail();
+    /// Runs one statement (its values bound by bind) in a transaction of its own; true when it changed exactly
+    /// one record, which is then committed.
+    bool changeOne(const QString& sql, const std::function<void(sqlite3_stmt*)>& bind);
 
     EngineConnection* m_engine;
     QString m_lastError;
