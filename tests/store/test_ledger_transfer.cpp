@@ -2,6 +2,7 @@
 // one transaction for the whole import, and a round trip of every awkward text through CSV and through an Excel
 // workbook.
 
+#include "LedgerRecords.h"
 #include "TempFolder.h"
 #include "store/CsvTable.h"
 #include "store/EngineConnection.h"
@@ -25,6 +26,7 @@
 
 using namespace Qt::StringLiterals;
 using namespace ovelta;
+using ovelta::test::record;
 
 namespace {
 
@@ -33,21 +35,6 @@ std::shared_ptr<EngineConnection> freshLedger()
     if (!LedgerSchema::createFile(LedgerFile::name(), LedgerFile::password()))
         return nullptr;
     return EngineConnection::open(LedgerFile::name(), LedgerFile::password());
-}
-
-LedgerRecord record(const QString& direction, const QString& name, const char* time, const QString& relation,
-                    const QString& kind, std::optional<qint64> amount, const QString& note)
-{
-    LedgerRecord r;
-    r.direction = direction;
-    r.name = name;
-    if (time)
-        r.time = JetDateTime::parse(QString::fromLatin1(time));
-    r.relation = relation;
-    r.kind = kind;
-    r.amount = amount;
-    r.note = note;
-    return r;
 }
 
 /// Records with every text that a CSV or a spreadsheet can get wrong.

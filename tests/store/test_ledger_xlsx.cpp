@@ -2,6 +2,7 @@
 // amount and date of every record exactly, the sheet's settings, the file replaced whole or not at all, and
 // LibreOffice's own reading of the workbook.
 
+#include "LedgerRecords.h"
 #include "TempFolder.h"
 #include "XlsxRead.h"
 #include "store/CsvTable.h"
@@ -29,21 +30,6 @@ using namespace ovelta;
 using namespace ovelta::test;
 
 namespace {
-
-LedgerRecord record(const QString& direction, const QString& name, const char* time, const QString& relation,
-                    const QString& kind, std::optional<qint64> amount, const QString& note)
-{
-    LedgerRecord r;
-    r.direction = direction;
-    r.name = name;
-    if (time)
-        r.time = JetDateTime::parse(QString::fromLatin1(time));
-    r.relation = relation;
-    r.kind = kind;
-    r.amount = amount;
-    r.note = note;
-    return r;
-}
 
 const QString LongNote = QString(40000, u'长');
 
