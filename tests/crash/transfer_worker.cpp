@@ -5,10 +5,13 @@
 //   transfer_worker import FOLDER   imports import.csv into lgbk.xc once ("imported")
 //   transfer_worker backup FOLDER   writes backups of lgbk.xc again and again ("backup PATH")
 //   transfer_worker restore FOLDER  restores backup.xc into lgbk.xc once ("restored")
+//   transfer_worker giftbook FOLDER stores gift-book lines into lgbk.xc one by one, as the 礼簿 window does at each
+//                                   Enter ("stored N" after line N, named 宾客N, is committed)
 
 #include "store/CsvTable.h"
 #include "store/EngineConnection.h"
 #include "store/LedgerBackup.h"
+#include "store/LedgerEvents.h"
 #include "store/LedgerFile.h"
 #include "store/LedgerImport.h"
 #include "store/LedgerTransfer.h"
@@ -102,6 +105,18 @@ int main(int argc, char** argv)
             return failed(error);
         say(u"restored"_s);
         idle();
+    }
+    if (mode == u"giftbook"_s) {
+        const auto engine = EngineConnection::open(LedgerFile::name(), key);
+        if (!engine)
+            return failed(u"open"_s);
+        LedgerEvents events(engine.get());
+        const EventKey event{QDate(2026, 12, 8), u"结婚"_s, u"收礼"_s};
+        for (qint64 n = 0;; ++n) {
+            if (!events.add(event, GiftLine{u"宾客"_s + QString::number(n), u"朋友"_s, 2000000, {}}))
+                return failed(events.lastError());
+            say(u"stored "_s + QString::number(n));
+        }
     }
     return 1;
 }

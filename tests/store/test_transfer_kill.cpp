@@ -1,6 +1,7 @@
 // The ledger's ways in and out under a child that is killed with SIGKILL at random moments: an export leaves the
 // previous file or the whole new one, an import all its rows or none, a backup no half copy that is listed or
-// counted, and a restore the old ledger or the restored one, whole, with no journal left beside another file.
+// counted, a restore the old ledger or the restored one, whole, with no journal left beside another file, and
+// the 礼簿's fast entry every line it had stored.
 
 #include "TempFolder.h"
 #include "store/CsvTable.h"
@@ -157,9 +158,8 @@ private Q_SLOTS:
             const QStringList lines = runAndKill(u"export"_s, folder.path(), int(random.bounded(100, 1500)));
             QVERIFY2(!lines.contains(u"failed"_s), qPrintable(lines.join(u'|')));
             const QByteArray now = readFile(u"out.csv"_s);
+            // Without a word said the kill may still have come after the new file was renamed into place.
             QVERIFY(now == previous || now == whole);
-            if (lines.isEmpty())
-                QCOMPARE(now, previous);
             whileWriting += lines.isEmpty() ? 0 : 1;
         }
         qInfo("%d of %d kills after a finished export", whileWriting, KillsPerOperation);
@@ -253,6 +253,30 @@ private Q_SLOTS:
             QCOMPARE(namesOf(u"backup.xc"_s), namesOf(saved));
         }
         qInfo("%d of %d kills cut the restore off", cut, KillsPerOperation);
+    }
+
+    void killedFastEntryKeepsEveryStoredLine()
+    {
+        test::TempFolder folder;
+        QVERIFY(makeLedger(LedgerFile::name(), {}));
+        QRandomGenerator random(24);
+        int before = 0;
+        for (int kill = 0; kill < KillsPerOperation; ++kill) {
+            const QStringList said = runAndKill(u"giftbook"_s, folder.path(), int(random.bounded(100, 1500)));
+            QStringList stored;
+            for (const QString& line : said) {
+                QVERIFY2(line.startsWith(u"stored "_s), qPrintable(line));
+                stored << u"宾客"_s + line.sliced(7);
+            }
+            const QStringList names = namesOf(LedgerFile::name());
+            QVERIFY2(names.isEmpty() || !names.front().startsWith(u"unsound"_s), qPrintable(names.value(0)));
+            // Every line said to be stored is there; at most the one line whose word the kill cut off is more.
+            for (const QString& name : stored)
+                QVERIFY2(names.count(name) >= 1, qPrintable(name));
+            QVERIFY2(names.size() - before >= stored.size() && names.size() - before <= stored.size() + 1,
+                     qPrintable(u"%1 %2 %3"_s.arg(before).arg(names.size()).arg(stored.size())));
+            before = int(names.size());
+        }
     }
 };
 
