@@ -6,11 +6,13 @@ set -euo pipefail
 packages=(
     # build
     g++ cmake ninja-build pkg-config ccache clang-format
-    # toolkit, its Chinese translations and a CJK font
+    # toolkit and its Chinese translations
     qt6-base-dev qt6-base-dev-tools libqt6svg6-dev qt6-qpa-plugins qt6-translations-l10n libgl-dev
     # the statistics window's charts
     qt6-charts-dev libqt6opengl6-dev
-    fonts-wqy-microhei libfontconfig-dev
+    # CJK faces: WenQuanYi Micro Hei draws the windows' text; Noto Sans/Serif CJK draw the rarer Han characters
+    # of names that it lacks (Extension A, and those of the general standard table in Extensions B to E)
+    fonts-wqy-microhei fonts-noto-cjk libfontconfig-dev
     # encrypted database engine, its shell, and the crypto library it is built on (key derivation)
     libsqlcipher-dev sqlcipher libssl-dev
     # names typed in pinyin (Han-Latin transliteration)

@@ -50,6 +50,8 @@ QStringList Fonts::families()
 {
     // Without "宋体", WenQuanYi Micro Hei keeps "￥99999.99" (61 px) and "2026年12月28日" (89 px) inside the
     // money and date columns at 12 pixels; Latin faces such as DejaVu draw the digits too wide for them.
+    // Noto Sans CJK SC (Debian's fonts-noto-cjk) has every Han character of GB 18030 level 2 that WenQuanYi
+    // lacks, in the simplified forms; left to the system, those would come from its Japanese face.
     return {u"宋体"_s, u"SimSun"_s, u"WenQuanYi Micro Hei"_s, u"Noto Sans CJK SC"_s, u"Source Han Sans SC"_s};
 }
 

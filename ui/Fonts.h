@@ -10,7 +10,10 @@ namespace ovelta {
 /// The one place where the program chooses the face its windows draw text with. Every window's text is drawn
 /// at the character heights the layout was made for (12 pixels, and 14 for the larger font) with a CJK face
 /// whose digits are narrow enough for the layout's widths: "宋体" where it is installed, otherwise the faces
-/// of families(), in that order.
+/// of families(), in that order. A character the chosen face lacks is drawn by the next face of families()
+/// that has it, before any face the system would offer: names hold rare characters (䶮 of Extension A, 𠇔
+/// and the general standard table's characters beyond the BMP) that of these faces only Noto Sans CJK SC
+/// and Source Han Sans SC have.
 class Fonts
 {
 public:
