@@ -27,8 +27,9 @@ constexpr qreal MinimumColumnPoints = 48.0;
 /// The band above the columns with the book's title, and the one below with the page's total and number.
 constexpr qreal HeaderPoints = 26.0;
 constexpr qreal FooterPoints = 28.0;
-/// The names stand in the upper part of the columns, eight characters at full size; the amounts below, sixteen.
-constexpr qreal NameZonePoints = 170.0;
+/// The names stand in the upper part of the columns, eight characters at full size on A4 across; the amounts
+/// below, sixteen.
+constexpr qreal NameZoneShare = 0.36;
 constexpr qreal ZonePadding = 8.0;
 constexpr qreal NamePoints = 18.0;
 constexpr qreal CapitalsPoints = 16.0;
@@ -38,6 +39,10 @@ constexpr qreal StackStep = 1.08;
 constexpr qreal BaselineInSquare = 0.88;
 /// A character's size leaves this much of its column's width free.
 constexpr qreal ColumnFill = 0.72;
+/// A text that would be smaller than this in one line goes on in a second line (and more) to its left, as a
+/// long name is written by hand in small double lines.
+constexpr qreal SmallestPoints = 9.0;
+constexpr int MostLines = 4;
 constexpr qreal HeaderTextPoints = 12.0;
 constexpr qreal FooterTextPoints = 11.0;
 
@@ -264,7 +269,7 @@ void GiftBookPrinter::paintGuests(QPainter& painter, const QRectF& area, qreal u
 
     const QRectF table(0, HeaderPoints * unit, area.width(), area.height() - (HeaderPoints + FooterPoints) * unit);
     const qreal columnWidth = table.width() / columns;
-    const qreal divider = table.top() + NameZonePoints * unit;
+    const qreal divider = table.top() + table.height() * NameZoneShare;
     painter.setBrush(Qt::NoBrush);
     painter.setPen(penOf(accent, 1.5, unit));
     painter.drawRect(table);
@@ -275,20 +280,32 @@ void GiftBookPrinter::paintGuests(QPainter& painter, const QRectF& area, qreal u
         painter.drawLine(QPointF(x, table.top()), QPointF(x, table.bottom()));
     }
 
-    // Each text stacked in its zone, character under character, at full size when it fits and smaller when not.
+    // Each text stacked in its zone, character under character, at full size when it fits and smaller when not;
+    // a very long one in further lines to the left of its first.
     const auto stack = [&](const QStringList& characters, qreal centre, qreal top, qreal bottom, qreal points) {
         if (characters.isEmpty())
             return;
         const qreal room = (bottom - top) / unit - 2 * ZonePadding;
-        const qreal size
-            = std::min({points, room / (qreal(characters.size()) * StackStep), columnWidth / unit * ColumnFill});
+        const qreal width = columnWidth / unit * ColumnFill;
+        const auto sizeIn = [&](int lines) {
+            const qsizetype perLine = (characters.size() + lines - 1) / lines;
+            return std::max<qreal>(0.1, std::min({points, room / (qreal(perLine) * StackStep), width / lines}));
+        };
+        int lines = 1;
+        while (sizeIn(lines) < SmallestPoints && lines < MostLines && sizeIn(lines + 1) > sizeIn(lines))
+            ++lines;
+        const qreal size = sizeIn(lines);
+        const qsizetype perLine = (characters.size() + lines - 1) / lines;
         painter.setFont(fontOf(painter, unit, size));
         const QFontMetricsF metrics(painter.font(), painter.device());
         const qreal step = size * StackStep * unit;
-        qreal y = top + ZonePadding * unit;
-        for (const QString& c : characters) {
-            painter.drawText(QPointF(centre - metrics.horizontalAdvance(c) / 2, y + size * BaselineInSquare * unit), c);
-            y += step;
+        const qreal lineWidth = columnWidth * ColumnFill / lines;
+        for (qsizetype i = 0; i < characters.size(); ++i) {
+            const QString& c = characters.at(i);
+            const qsizetype line = i / perLine;
+            const qreal x = centre + (qreal(lines - 1) / 2 - qreal(line)) * lineWidth;
+            const qreal y = top + ZonePadding * unit + qreal(i % perLine) * step;
+            painter.drawText(QPointF(x - metrics.horizontalAdvance(c) / 2, y + size * BaselineInSquare * unit), c);
         }
     };
     Sum pageTotal = 0;

@@ -24,7 +24,7 @@ class ReportPrinter;
 /// The cover names the book by its occasion ("结婚礼簿"), its date and 收礼 or 送礼, with the number of guests and
 /// the total in capitals and figures. Rules, frame and titles are 中国红 for happy occasions and black and grey for
 /// a funeral. A capital amount rounded to the fen carries a "※", which the cover explains. A long name is set in
-/// smaller characters until it fits its column: never cut.
+/// smaller characters until it fits its column, and a very long one in two or more lines side by side: never cut.
 class GiftBookPrinter : public PagePrinter
 {
 public:
