@@ -242,7 +242,9 @@ void GiftBookPrinter::paintCover(QPainter& painter, const QRectF& area, qreal un
         paintLine(painter, QRectF(inner.left(), area.height() * fromTop - height / 2, inner.width(), height), text,
                   Qt::AlignHCenter);
     };
-    line(0.25, 44, bookTitle(m_event.kind), accent, true);
+    // A funeral's titles are black; its rules grey.
+    const QColor title = isMourning(m_event.kind) ? Ink : accent;
+    line(0.25, 44, bookTitle(m_event.kind), title, true);
     painter.setPen(penOf(accent, 1, unit));
     const qreal ruleY = area.height() * 0.34;
     painter.drawLine(QPointF(area.width() * 0.3, ruleY), QPointF(area.width() * 0.7, ruleY));
@@ -260,11 +262,12 @@ void GiftBookPrinter::paintGuests(QPainter& painter, const QRectF& area, qreal u
                                   int columns) const
 {
     const QColor accent = accentOf(m_event.kind);
+    const QColor title = isMourning(m_event.kind) ? Ink : accent;
     const qsizetype first = qsizetype(page - 2) * columns;
     const qsizetype last = std::min<qsizetype>(first + columns, m_lines.size());
 
     painter.setFont(fontOf(painter, unit, HeaderTextPoints, true));
-    painter.setPen(accent);
+    painter.setPen(title);
     paintLine(painter, QRectF(0, 0, area.width(), HeaderPoints * unit), headline(m_event), Qt::AlignHCenter);
 
     const QRectF table(0, HeaderPoints * unit, area.width(), area.height() - (HeaderPoints + FooterPoints) * unit);

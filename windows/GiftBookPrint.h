@@ -22,9 +22,10 @@ class ReportPrinter;
 /// one before. At the foot of every page its total in capitals and in figures and the page number.
 ///
 /// The cover names the book by its occasion ("结婚礼簿"), its date and 收礼 or 送礼, with the number of guests and
-/// the total in capitals and figures. Rules, frame and titles are 中国红 for happy occasions and black and grey for
-/// a funeral. A capital amount rounded to the fen carries a "※", which the cover explains. A long name is set in
-/// smaller characters until it fits its column, and a very long one in two or more lines side by side: never cut.
+/// the total in capitals and figures. Rules, frame and titles are 中国红 for happy occasions; a funeral's book has
+/// grey rules and black titles. A capital amount rounded to the fen carries a "※", which the cover explains. A long
+/// name is set in smaller characters until it fits its column, and a very long one in two or more lines side by side:
+/// never cut.
 class GiftBookPrinter : public PagePrinter
 {
 public:
@@ -37,7 +38,8 @@ public:
     static int columnsPerPage(const QPageLayout& layout);
     /// Whether the occasion is a funeral, which is printed in black and grey.
     static bool isMourning(const QString& kind);
-    /// The colour of the rules, frame and titles of a book of that occasion.
+    /// The colour of the rules and frame of a book of that occasion, and of its titles but for a funeral's, which
+    /// are black.
     static QColor accentOf(const QString& kind);
     /// "结婚礼簿"; "礼簿" for an occasion without a name.
     static QString bookTitle(const QString& kind);
