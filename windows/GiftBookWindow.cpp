@@ -11,6 +11,7 @@
 #include "ui/Program.h"
 #include "windows/AmountCapitals.h"
 #include "windows/EntryWindow.h"
+#include "windows/GiftBookPrint.h"
 #include "windows/LedgerHost.h"
 #include "windows/ReportText.h"
 
@@ -123,6 +124,8 @@ GiftBookWindow::GiftBookWindow(LedgerHost& host, QWidget* parent)
     , m_table(new QTableWidget(0, ColumnCount, this))
     , m_delete(new QPushButton(u"删除(&S)"_s, this))
     , m_undo(new QPushButton(u"撤销(&U)"_s, this))
+    , m_printStyle(new QComboBox(this))
+    , m_print(new QPushButton(u"打印(&P)"_s, this))
 {
     buildLayout();
 
@@ -146,6 +149,11 @@ GiftBookWindow::GiftBookWindow(LedgerHost& host, QWidget* parent)
     undo->setObjectName(u"撤销键"_s);
     undo->setContext(Qt::WindowShortcut);
     connect(undo, &QShortcut::activated, this, [this] { takeBackLastLine(); });
+    connect(m_print, &QPushButton::clicked, this, [this] { printBook(); });
+    auto* printKey = new QShortcut(QKeySequence::Print, this);
+    printKey->setObjectName(u"打印键"_s);
+    printKey->setContext(Qt::WindowShortcut);
+    connect(printKey, &QShortcut::activated, this, [this] { printBook(); });
 }
 
 GiftBookWindow::~GiftBookWindow()
@@ -202,6 +210,12 @@ void GiftBookWindow::buildLayout()
     m_delete->setObjectName(u"删除按钮"_s);
     m_undo->setObjectName(u"撤销按钮"_s);
     m_undo->setToolTip(u"撤销最后登记的一笔（Ctrl+Z）"_s);
+    m_printStyle->setObjectName(u"版式框"_s);
+    m_printStyle->addItem(u"传统礼簿（竖排）"_s, int(GiftBookPrint::Book));
+    m_printStyle->addItem(u"表格"_s, int(GiftBookPrint::Table));
+    m_printStyle->setToolTip(u"打印成传统的竖排礼簿，或者打印成表格"_s);
+    m_print->setObjectName(u"打印按钮"_s);
+    m_print->setToolTip(u"打印这次酒席的礼簿（Ctrl+P）"_s);
     auto* closeButton = new QPushButton(u"关闭(&C)"_s, this);
     closeButton->setObjectName(u"关闭按钮"_s);
     connect(closeButton, &QPushButton::clicked, this, &QWidget::close);
@@ -241,6 +255,10 @@ void GiftBookWindow::buildLayout()
     bottom->addStretch(1);
     bottom->addWidget(m_delete);
     bottom->addWidget(m_undo);
+    bottom->addSpacing(16);
+    bottom->addWidget(label(u"版式(&B)："_s, m_printStyle));
+    bottom->addWidget(m_printStyle);
+    bottom->addWidget(m_print);
     bottom->addWidget(closeButton);
 
     auto* layout = new QVBoxLayout(this);
@@ -254,7 +272,9 @@ void GiftBookWindow::buildLayout()
                         m_amount, m_note, m_store,     m_table,  m_delete, m_undo};
     for (std::size_t i = 0; i + 1 < std::size(order); ++i)
         setTabOrder(order[i], order[i + 1]);
-    setTabOrder(m_undo, closeButton);
+    setTabOrder(m_undo, m_printStyle);
+    setTabOrder(m_printStyle, m_print);
+    setTabOrder(m_print, closeButton);
     for (QWidget* field :
          {static_cast<QWidget*>(m_date), static_cast<QWidget*>(m_kind), static_cast<QWidget*>(m_direction),
           static_cast<QWidget*>(m_events), static_cast<QWidget*>(m_name), static_cast<QWidget*>(m_relation),
@@ -747,6 +767,22 @@ void GiftBookWindow::takeBackLastLine()
         }
     }
     lineRemoved(last.id);
+}
+
+void GiftBookWindow::printBook()
+{
+    if (m_lines.isEmpty()) {
+        MessageBox::show(u"这次酒席的礼簿中还没有登记，没有可以打印的。"_s, Prompt, MessageBox::OkOnly,
+                         MessageBox::Information);
+        return;
+    }
+    // The book reads in the order the guests came: the table lists them newest first.
+    QList<GiftLine> book;
+    book.reserve(m_lines.size());
+    for (auto it = m_lines.crbegin(); it != m_lines.crend(); ++it)
+        book.append(it->line);
+    const auto style = GiftBookPrint::Style(m_printStyle->currentData().toInt());
+    GiftBookPrint::openPreview(style, event(), book, this);
 }
 
 void GiftBookWindow::lineRemoved(qint64 id)

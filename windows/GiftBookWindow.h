@@ -28,8 +28,9 @@ class LedgerHost;
 /// stores each guest as one record of that event when Enter is pressed in its last field, and opens the next
 /// empty line. The name completes from the ledger's names by characters or pinyin (候选名单); a known person's
 /// latest relation is filled in. The event's lines are listed newest first (礼簿表), editable in place, removable
-/// with Del, and Ctrl+Z takes back the last line stored; the count and total stand above them (合计标签). When
-/// the window closes after a change, the host's ledger grid is refilled.
+/// with Del, and Ctrl+Z takes back the last line stored; the count and total stand above them (合计标签). The
+/// event prints (打印按钮, Ctrl+P) as a traditional book or as a table, as chosen in 版式框. When the window closes
+/// after a change, the host's ledger grid is refilled.
 class GiftBookWindow : public ReportWindow
 {
     Q_OBJECT
@@ -86,6 +87,8 @@ private:
     void cellChanged(QTableWidgetItem* item);
     void deleteCurrentLine();
     void takeBackLastLine();
+    /// Prints the event's lines in the style chosen, through the print preview.
+    void printBook();
     void lineRemoved(qint64 id);
     /// Brings the events list in line with the current event's count and total, and shows that event as chosen.
     void updateEventList();
@@ -112,6 +115,8 @@ private:
     QTableWidget* m_table;
     QPushButton* m_delete;
     QPushButton* m_undo;
+    QComboBox* m_printStyle;
+    QPushButton* m_print;
 
     QList<GiftEvent> m_eventList;
     QList<GiftRecord> m_lines;

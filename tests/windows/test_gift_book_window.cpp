@@ -196,7 +196,7 @@ private Q_SLOTS:
                 QVERIFY2(!letter.isEmpty() && !letters.contains(letter), qPrintable(button->text()));
                 letters << letter;
             }
-            QCOMPARE(letters.size(), 4);
+            QCOMPARE(letters.size(), 5);
             findControl<EditBox>(&w, u"姓名框"_s)->setFocus();
             typeText(u"z"_s);
             QCOMPARE(candidates(w), (QStringList{u"张三"_s, u"张伟"_s, u"曾国藩"_s, u"赵六"_s}));
