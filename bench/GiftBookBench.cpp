@@ -66,14 +66,17 @@ private:
     LedgerGrid m_grid;
 };
 
-/// Milliseconds from action() to the next paint in the window; -1 when nothing is painted within two seconds.
+/// Milliseconds from action() to the next paint in the window; -1 when nothing is painted within two seconds
+/// after action() returned.
 double untilPainted(const std::function<void()>& action)
 {
     PaintWatcher watcher(WindowId);
     QElapsedTimer timer;
     timer.start();
     action();
-    while (watcher.paints() == 0 && timer.elapsed() < 2000)
+    QElapsedTimer waiting;
+    waiting.start();
+    while (watcher.paints() == 0 && waiting.elapsed() < 2000)
         QCoreApplication::processEvents(QEventLoop::AllEvents);
     return watcher.paints() > 0 ? millisecondsSince(timer) : -1;
 }

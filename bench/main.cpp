@@ -358,8 +358,13 @@ int main(int argc, char** argv)
     report.processMeasured = parts.contains(u"process"_s);
     report.memoryMeasured = parts.contains(u"memory"_s);
     QString table;
-    if (parts.contains(u"ledger"_s) || parts.contains(u"process"_s) || parts.contains(u"memory"_s))
+    if (parts.contains(u"ledger"_s) || parts.contains(u"process"_s) || parts.contains(u"memory"_s)) {
         table += report.table();
+    } else {
+        // The main table, which lists them, is left out: the errors of the parts measured stand on their own.
+        for (const QString& e : std::as_const(report.errors))
+            table += u"ERROR: "_s + e + u'\n';
+    }
     if (parts.contains(u"print"_s))
         table += printTable(printing);
     if (parts.contains(u"edit"_s) || parts.contains(u"process"_s))
