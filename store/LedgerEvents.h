@@ -71,6 +71,9 @@ public:
 
     /// Every event, newest first (by date, then by its newest record), the events without a date last.
     std::optional<QList<GiftEvent>> events();
+    /// Adds to the file, when it lacks it, the index that finds the records of one event at once (false, and the
+    /// file unchanged, when it cannot be written). records() works without it, more slowly.
+    bool ensureEventIndex();
     /// The records of one event, newest first (by date-time, then ID).
     std::optional<QList<GiftRecord>> records(const EventKey& event);
     /// Stores one line as a new record of the event; its ID.

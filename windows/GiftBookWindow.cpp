@@ -28,9 +28,12 @@
 #include <QShortcut>
 #include <QStyledItemDelegate>
 #include <QTableWidget>
+#include <QTimer>
 #include <QVBoxLayout>
 
+#include <algorithm>
 #include <limits>
+#include <vector>
 
 using namespace Qt::StringLiterals;
 
@@ -128,6 +131,9 @@ GiftBookWindow::GiftBookWindow(LedgerHost& host, QWidget* parent)
     , m_print(new QPushButton(u"打印(&P)"_s, this))
 {
     buildLayout();
+    m_warnTimer = new QTimer(this);
+    m_warnTimer->setInterval(0);
+    connect(m_warnTimer, &QTimer::timeout, this, [this] { warnNextRows(); });
 
     connect(m_date, &QDateEdit::dateChanged, this, [this] { readEvent(); });
     connect(m_kind, &QComboBox::currentIndexChanged, this, [this] { readEvent(); });
@@ -176,6 +182,8 @@ void GiftBookWindow::buildLayout()
     m_events->setObjectName(u"酒席列表"_s);
     m_events->setPlaceholderText(u"选择账簿中已有的酒席"_s);
     m_events->setMinimumContentsLength(30);
+    // Its width from that length alone: measuring every event's text of a large ledger takes seconds.
+    m_events->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
     m_name->setObjectName(u"姓名框"_s);
     m_name->setPlaceholderText(u"汉字或拼音"_s);
     m_candidates->setObjectName(u"候选名单"_s);
@@ -296,6 +304,7 @@ bool GiftBookWindow::load()
     // A person's records are looked up at every name and amount: the program's index of names finds them at once.
     LedgerTotals(m_engine.get()).ensurePersonIndex();
     LedgerEvents store(m_engine.get());
+    store.ensureEventIndex();
     const auto kinds = LedgerTransfer::listEntries(*m_engine, u"类型"_s);
     const auto directions = LedgerTransfer::listEntries(*m_engine, u"收送"_s);
     const auto relations = LedgerTransfer::listEntries(*m_engine, u"关系"_s);
@@ -315,14 +324,21 @@ bool GiftBookWindow::load()
     // The names' pinyin is made while the first guest's name is typed; a large ledger has many thousand names.
     m_stopKeys = std::make_shared<std::atomic<bool>>(false);
     m_keys = std::async(std::launch::async, [names = *names, stop = m_stopKeys] {
-        QList<QStringList> keys;
-        keys.reserve(names.size());
+        NameIndex index;
+        index.keys.reserve(names.size());
         for (const QString& name : names) {
             if (*stop)
-                break;
-            keys.append(Pinyin::keysOf(name));
+                return index;
+            index.keys.append(Pinyin::keysOf(name));
         }
-        return keys;
+        index.starts.reserve(names.size() * 3);
+        for (qsizetype i = 0; i < names.size(); ++i) {
+            index.starts.append({names.at(i).trimmed().toLower(), i});
+            for (const QString& key : index.keys.at(i))
+                index.starts.append({key, i});
+        }
+        std::sort(index.starts.begin(), index.starts.end());
+        return index;
     });
 
     m_filling = true;
@@ -391,13 +407,34 @@ void GiftBookWindow::fillTable()
 {
     m_filling = true;
     m_table->setRowCount(int(m_lines.size()));
-    for (int row = 0; row < m_lines.size(); ++row)
-        setRow(row, m_lines.at(row));
+    // Each line's look at the person's records in a large ledger takes a moment: the lines are shown first.
+    m_unwarned.clear();
+    for (int row = 0; row < m_lines.size(); ++row) {
+        setRow(row, m_lines.at(row), false);
+        m_unwarned.append(m_lines.at(row).id);
+    }
     m_filling = false;
     showSummary();
+    if (!m_unwarned.isEmpty())
+        m_warnTimer->start();
 }
 
-void GiftBookWindow::setRow(int row, const GiftRecord& record)
+void GiftBookWindow::warnNextRows()
+{
+    for (int done = 0; done < 25 && !m_unwarned.isEmpty(); ++done) {
+        const qint64 id = m_unwarned.takeFirst();
+        for (int row = 0; row < m_lines.size(); ++row) {
+            if (m_lines.at(row).id == id) {
+                setRow(row, m_lines.at(row));
+                break;
+            }
+        }
+    }
+    if (m_unwarned.isEmpty())
+        m_warnTimer->stop();
+}
+
+void GiftBookWindow::setRow(int row, const GiftRecord& record, bool askLedger)
 {
     const bool filling = m_filling;
     m_filling = true;
@@ -415,7 +452,7 @@ void GiftBookWindow::setRow(int row, const GiftRecord& record)
     m_table->item(row, NameColumn)->setData(Qt::UserRole, record.id);
     QTableWidgetItem* amount = m_table->item(row, AmountColumn);
     amount->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    const QString warning = amountWarning(record.line.name, record.line.ticks, record.id);
+    const QString warning = amountWarning(askLedger ? record.line.name : QString(), record.line.ticks, record.id);
     amount->setForeground(warning.isEmpty() ? m_table->palette().brush(QPalette::Text) : QBrush(warningColour()));
     amount->setToolTip(warning.isEmpty() ? AmountCapitals::toolTip(record.line.ticks)
                                          : warning + u'\n' + AmountCapitals::toolTip(record.line.ticks));
@@ -534,10 +571,18 @@ void GiftBookWindow::storeLine()
     }
     m_changed = true;
     m_stored.append({*id, event(), line});
-    bool knownName = false;
-    for (const Person& p : m_people)
-        knownName = knownName || LedgerTotals::personKey(p.name) == person;
-    if (!knownName)
+    // The names are without blanks at both ends already: the person is the name with ASCII letters in lower case.
+    const auto samePerson = [&person](const QString& name) {
+        if (name.size() != person.size())
+            return false;
+        for (qsizetype i = 0; i < name.size(); ++i) {
+            const char16_t c = name.at(i).unicode();
+            if ((c >= u'A' && c <= u'Z' ? c + (u'a' - u'A') : c) != person.at(i).unicode())
+                return false;
+        }
+        return true;
+    };
+    if (std::none_of(m_people.cbegin(), m_people.cend(), [&](const Person& p) { return samePerson(p.name); }))
         m_people.append({line.name, m_keysMade ? Pinyin::keysOf(line.name) : QStringList()});
 
     m_lines.prepend(GiftRecord{*id, line});
@@ -608,27 +653,35 @@ void GiftBookWindow::updateCandidates(const QString& typed)
         m_candidates->hide();
         return;
     }
-    if (!m_keysMade) {
-        const QList<QStringList> keys = m_keys.valid() ? m_keys.get() : QList<QStringList>();
-        for (qsizetype i = 0; i < m_people.size(); ++i)
-            m_people[i].keys = i < keys.size() ? keys.at(i) : Pinyin::keysOf(m_people.at(i).name);
-        m_keysMade = true;
+    makeKeys();
+    const QString wanted = typed.trimmed().toLower();
+    if (wanted.isEmpty()) {
+        m_candidates->hide();
+        return;
     }
-    QStringList found;
-    for (const Person& person : m_people) {
-        if (Pinyin::matches(person.name, person.keys, typed))
-            found << person.name;
+    // Every person one of whose texts starts with what was typed (as Pinyin::matches finds them).
+    std::vector<bool> hit(std::size_t(m_people.size()), false);
+    auto start = std::lower_bound(m_starts.cbegin(), m_starts.cend(), wanted,
+                                  [](const std::pair<QString, qsizetype>& s, const QString& w) { return s.first < w; });
+    for (; start != m_starts.cend() && start->first.startsWith(wanted); ++start)
+        hit[std::size_t(start->second)] = true;
+    for (qsizetype i = m_indexed; i < m_people.size(); ++i)
+        hit[std::size_t(i)] = Pinyin::matches(m_people.at(i).name, m_people.at(i).keys, typed);
+    // Names that start with what was typed come first, then those found by their pinyin, each in name order.
+    QStringList found, byPinyin;
+    for (qsizetype i = 0; i < m_people.size() && found.size() < MaxCandidates; ++i) {
+        if (!hit[std::size_t(i)])
+            continue;
+        if (m_people.at(i).name.startsWith(typed.trimmed()))
+            found << m_people.at(i).name;
+        else if (byPinyin.size() < MaxCandidates)
+            byPinyin << m_people.at(i).name;
     }
+    found += byPinyin.mid(0, MaxCandidates - found.size());
     if (found.isEmpty()) {
         m_candidates->hide();
         return;
     }
-    // Names that start with what was typed come first, then those found by their pinyin.
-    std::stable_sort(found.begin(), found.end(), [&typed](const QString& a, const QString& b) {
-        return a.startsWith(typed.trimmed()) && !b.startsWith(typed.trimmed());
-    });
-    if (found.size() > MaxCandidates)
-        found.resize(MaxCandidates);
     m_candidates->addItems(found);
     const int rowHeight = m_candidates->sizeHintForRow(0);
     const QPoint at = m_name->mapTo(this, QPoint(0, m_name->height()));
@@ -636,6 +689,19 @@ void GiftBookWindow::updateCandidates(const QString& typed)
                               rowHeight * int(found.size()) + 2 * m_candidates->frameWidth());
     m_candidates->raise();
     m_candidates->show();
+}
+
+void GiftBookWindow::makeKeys()
+{
+    if (m_keysMade)
+        return;
+    // The names stored in this window since it opened follow those of the index.
+    NameIndex index = m_keys.valid() ? m_keys.get() : NameIndex();
+    m_starts = std::move(index.starts);
+    m_indexed = m_starts.isEmpty() ? 0 : index.keys.size();
+    for (qsizetype i = 0; i < m_people.size(); ++i)
+        m_people[i].keys = i < index.keys.size() ? index.keys.at(i) : Pinyin::keysOf(m_people.at(i).name);
+    m_keysMade = true;
 }
 
 QString GiftBookWindow::amountWarning(const QString& name, qint64 ticks, qint64 exceptId)

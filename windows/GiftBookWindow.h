@@ -16,6 +16,7 @@ class QListWidget;
 class QPushButton;
 class QTableWidget;
 class QTableWidgetItem;
+class QTimer;
 
 namespace ovelta {
 
@@ -65,6 +66,14 @@ private:
         QString name;
         QStringList keys; ///< Pinyin keys, made the first time names are matched
     };
+    /// The names the window opened with, made ready for the completion: each one's pinyin keys, and every text a
+    /// name is found by (the name in lower case and each key) with the person's place, in order, so that the names
+    /// a typed text starts are found by a binary search rather than a pass over every name.
+    struct NameIndex
+    {
+        QList<QStringList> keys;
+        QList<std::pair<QString, qsizetype>> starts;
+    };
 
     void buildLayout();
     /// Reads the event's lines anew and fills the table.
@@ -72,7 +81,10 @@ private:
     /// Picks the event of that row of the events list.
     void chooseEvent(int index);
     void fillTable();
-    void setRow(int row, const GiftRecord& record);
+    /// askLedger: the amount's warning asks the ledger about the person too (a query for each line).
+    void setRow(int row, const GiftRecord& record, bool askLedger = true);
+    /// Gives a few more of the lines just listed the warnings that ask the ledger.
+    void warnNextRows();
     void showSummary();
     /// Stores the entry line as one record; shows why when it cannot.
     void storeLine();
@@ -81,6 +93,8 @@ private:
     void enterPressed(QWidget* field);
     void nameChosen();
     void updateCandidates(const QString& typed);
+    /// Waits for the names' keys and index the first time they are needed.
+    void makeKeys();
     void updateAmountHint();
     /// Why an amount for that person deserves a second look; empty when it does not.
     QString amountWarning(const QString& name, qint64 ticks, qint64 exceptId);
@@ -120,10 +134,15 @@ private:
 
     QList<GiftEvent> m_eventList;
     QList<GiftRecord> m_lines;
+    /// The lines listed without the warnings that ask the ledger, which follow a few at a time once they are shown.
+    QList<qint64> m_unwarned;
+    QTimer* m_warnTimer = nullptr;
     QList<StoredLine> m_stored; ///< the lines stored in this window, oldest first
     QList<Person> m_people;
     /// The pinyin keys of the names the window opened with, made on a thread of their own meanwhile.
-    std::future<QList<QStringList>> m_keys;
+    std::future<NameIndex> m_keys;
+    QList<std::pair<QString, qsizetype>> m_starts;
+    qsizetype m_indexed = 0; ///< the people m_starts holds; those after them (stored here) are matched one by one
     std::shared_ptr<std::atomic<bool>> m_stopKeys;
     bool m_keysMade = false;
     QStringList m_relations;

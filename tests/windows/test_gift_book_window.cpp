@@ -242,6 +242,46 @@ private Q_SLOTS:
         QCOMPARE(boxes().count(), 0);
     }
 
+    void namesStoredHereAreOfferedOnceWithTheLedgers()
+    {
+        QVERIFY(withWindow([&](GiftBookWindow& w) {
+            // A new person joins the names; a known one in other letters' case does not come twice.
+            typeLine(u"来宾甲"_s, true, u"100"_s);
+            typeLine(u"LI LEI"_s, false, u"100"_s);
+            const QList<std::pair<QString, QStringList>> offered{
+                {u"lb"_s, {u"来宾甲"_s}},   {u"laibinj"_s, {u"来宾甲"_s}},
+                {u"来"_s, {u"来宾甲"_s}},   {u"lil"_s, {u"Li Lei"_s}},
+                {u"LI L"_s, {u"Li Lei"_s}}, {u"z"_s, {u"张三"_s, u"张伟"_s, u"曾国藩"_s, u"赵六"_s}},
+            };
+            for (const auto& [typed, names] : offered) {
+                typeText(typed);
+                QVERIFY2(candidates(w) == names, qPrintable(typed + u": "_s + candidates(w).join(u',')));
+                press(Qt::Key_A, Qt::ControlModifier);
+                press(Qt::Key_Backspace);
+                QVERIFY(candidates(w).isEmpty());
+            }
+        }));
+        QCOMPARE(boxes().count(), 0);
+    }
+
+    void aListedLineIsWarnedOfAfterItsPersonsRecords()
+    {
+        QVERIFY(withWindow([&](GiftBookWindow& w) {
+            typeLine(u"张伟"_s, false, u"2001"_s);
+            auto* events = findControl<QComboBox>(&w, u"酒席列表"_s);
+            auto* table = findControl<QTableWidget>(&w, u"礼簿表"_s);
+            // Listed again from 以前的酒席, the line gets its warning once the lines are shown.
+            for (const int index : {1, 0}) {
+                events->setCurrentIndex(index);
+                Q_EMIT events->activated(index);
+            }
+            QCOMPARE(column(*table, 0), QStringList{u"张伟"_s});
+            QTRY_COMPARE(table->item(0, 2)->foreground().color(), GiftBookWindow::warningColour());
+            QVERIFY(table->item(0, 2)->toolTip().startsWith(u"超过此人以往最大一笔（￥200.00）的10倍\n"_s));
+        }));
+        QCOMPARE(boxes().count(), 0);
+    }
+
     void theAmountShowsItsCapitalsAndWarnings_data()
     {
         QTest::addColumn<QString>("name");
