@@ -16,10 +16,10 @@
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
-#include <map>
 #include <sqlcipher/sqlite3.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <unordered_map>
 #include <vector>
 #include <xlsxwriter.h>
 #include <zlib.h>
@@ -537,7 +537,7 @@ namespace LedgerXlsx {
 
 namespace {
 
-constexpr const char* RecordColumns = "SELECT 收送,姓名,时间,关系,类型,金额,说明 FROM 收送礼";
+constexpr const char* RecordColumns = "SELECT 收送,姓名,时间,关系,类型,金额,说明";
 /// Progress is told after this many records.
 constexpr qint64 ProgressStep = 4096;
 
@@ -547,6 +547,7 @@ struct Window
 {
     QByteArray from;
     QByteArray to;
+    qint64 records = 0; ///< of a span of time
 };
 
 /// The reads that give every record newest first (时间 descending, then ID), as the grid and the CSV export list
@@ -560,7 +561,7 @@ std::optional<std::vector<Window>> newestFirst(EngineConnection& engine, qint64 
     const auto statement = engine.prepareNative(u"SELECT 时间 FROM 收送礼"_s);
     if (!statement)
         return std::nullopt;
-    std::map<qint64, qint64, std::greater<>> days; // YYYYMMDD, newest first, to the number of its records
+    std::unordered_map<qint64, qint64> counted; // YYYYMMDD to the number of its records
     qint64 undated = 0;
     bool canonical = true;
     int rc;
@@ -578,7 +579,7 @@ std::optional<std::vector<Window>> newestFirst(EngineConnection& engine, qint64 
         if (!time)
             canonical = false;
         else
-            ++days[time->packed() / 1000000];
+            ++counted[time->packed() / 1000000];
     }
     if (rc != SQLITE_DONE)
         return std::nullopt;
@@ -589,6 +590,8 @@ std::optional<std::vector<Window>> newestFirst(EngineConnection& engine, qint64 
             + QByteArray::number(day / 100 % 100).rightJustified(2, '0') + '-'
             + QByteArray::number(day % 100).rightJustified(2, '0') + clock;
     };
+    std::vector<std::pair<qint64, qint64>> days(counted.begin(), counted.end());
+    std::sort(days.begin(), days.end(), std::greater<>()); // newest first
     std::vector<Window> windows;
     qint64 inWindow = 0;
     qint64 newest = 0;
@@ -598,7 +601,7 @@ std::optional<std::vector<Window>> newestFirst(EngineConnection& engine, qint64 
         inWindow += day->second;
         const auto next = std::next(day);
         if (inWindow >= windowRecords || next == days.end()) {
-            windows.push_back({dayText(day->first, " 00:00:00"), dayText(newest, " 23:59:59")});
+            windows.push_back({dayText(day->first, " 00:00:00"), dayText(newest, " 23:59:59"), inWindow});
             inWindow = 0;
         }
     }
@@ -607,24 +610,144 @@ std::optional<std::vector<Window>> newestFirst(EngineConnection& engine, qint64 
     return windows;
 }
 
-void writeRow(XlsxBook& book, sqlite3_stmt* statement)
+/// The cells of one record as the engine gives them: a text (with a zero after it) or, for 金额, the number;
+/// null for an empty cell.
+struct RecordCells
 {
-    for (int column = 0; column < 7; ++column) {
-        if (sqlite3_column_type(statement, column) == SQLITE_NULL)
+    static constexpr int Columns = 7;
+    const char* text[Columns] = {};
+    qsizetype bytes[Columns] = {};
+    qint64 amount = 0;
+
+    void read(sqlite3_stmt* statement)
+    {
+        for (int column = 0; column < Columns; ++column) {
+            text[column] = nullptr;
+            if (sqlite3_column_type(statement, column) == SQLITE_NULL)
+                continue;
+            if (column == 5) {
+                amount = sqlite3_column_int64(statement, column);
+                text[column] = "";
+            } else {
+                text[column] = reinterpret_cast<const char*>(sqlite3_column_text(statement, column));
+                bytes[column] = sqlite3_column_bytes(statement, column);
+            }
+        }
+    }
+};
+
+void writeRow(XlsxBook& book, const RecordCells& cells)
+{
+    for (int column = 0; column < RecordCells::Columns; ++column) {
+        if (cells.text[column] == nullptr)
             continue;
         if (column == 2) {
-            const auto* bytes = reinterpret_cast<const char*>(sqlite3_column_text(statement, column));
-            if (const auto time = JetDateTime::fromCanonical(bytes, sqlite3_column_bytes(statement, column)))
+            if (const auto time = JetDateTime::fromCanonical(cells.text[column], cells.bytes[column]))
                 book.date(column, *time);
         } else if (column == 5) {
-            book.amount(column, sqlite3_column_int64(statement, column));
+            book.amount(column, cells.amount);
         } else {
-            const auto* bytes = reinterpret_cast<const char*>(sqlite3_column_text(statement, column));
-            book.text(column, bytes, sqlite3_column_bytes(statement, column));
+            book.text(column, cells.text[column], cells.bytes[column]);
         }
     }
     book.nextRow();
 }
+
+/// The records of one span of days, held in memory to be put in order: the engine's sort of whole records
+/// takes more memory and time than this, so that a span holds more records in the same memory. Each record's
+/// cells lie one after another in one block: per column its length plus one in 7-bit groups (0 for an empty
+/// cell) and its bytes (a text with a zero after it, the amount's eight bytes).
+class HeldSpan
+{
+public:
+    void clear(qint64 expected)
+    {
+        m_bytes.clear();
+        m_records.clear();
+        m_records.reserve(size_t(expected));
+    }
+
+    /// Holds the current row of statement (its columns those of RecordColumns, then ID); its 时间 canonical.
+    void hold(sqlite3_stmt* statement)
+    {
+        const auto* time = reinterpret_cast<const char*>(sqlite3_column_text(statement, 2));
+        const auto when = JetDateTime::fromCanonical(time, sqlite3_column_bytes(statement, 2));
+        m_records.push_back({when ? when->packed() : 0, sqlite3_column_int64(statement, 7), m_bytes.size()});
+        for (int column = 0; column < RecordCells::Columns; ++column) {
+            if (sqlite3_column_type(statement, column) == SQLITE_NULL) {
+                put(0);
+            } else if (column == 5) {
+                const qint64 amount = sqlite3_column_int64(statement, column);
+                put(sizeof amount + 1);
+                append(&amount, sizeof amount);
+            } else {
+                const auto* bytes = sqlite3_column_text(statement, column);
+                const auto length = size_t(sqlite3_column_bytes(statement, column));
+                put(length + 1);
+                append(bytes, length);
+                m_bytes.push_back('\0');
+            }
+        }
+    }
+
+    /// Newest first, then by ID, as the engine orders them (the canonical text's order is its time's).
+    void sort()
+    {
+        std::sort(m_records.begin(), m_records.end(),
+                  [](const Held& a, const Held& b) { return a.time != b.time ? a.time > b.time : a.id < b.id; });
+    }
+
+    size_t size() const { return m_records.size(); }
+
+    void cells(size_t index, RecordCells& cells) const
+    {
+        const char* at = m_bytes.data() + m_records[index].at;
+        for (int column = 0; column < RecordCells::Columns; ++column) {
+            size_t length = 0;
+            for (int shift = 0;; shift += 7) {
+                const auto byte = static_cast<unsigned char>(*at++);
+                length |= size_t(byte & 0x7F) << shift;
+                if (byte < 0x80)
+                    break;
+            }
+            cells.text[column] = nullptr;
+            if (length-- == 0)
+                continue;
+            if (column == 5) {
+                std::memcpy(&cells.amount, at, sizeof cells.amount);
+                cells.text[column] = "";
+            } else {
+                cells.text[column] = at;
+                cells.bytes[column] = qsizetype(length);
+                ++at; // the zero
+            }
+            at += length;
+        }
+    }
+
+private:
+    struct Held
+    {
+        qint64 time;
+        qint64 id;
+        size_t at;
+    };
+
+    void put(size_t length)
+    {
+        for (; length >= 0x80; length >>= 7)
+            m_bytes.push_back(char(0x80 | (length & 0x7F)));
+        m_bytes.push_back(char(length));
+    }
+    void append(const void* data, size_t size)
+    {
+        const auto* bytes = static_cast<const char*>(data);
+        m_bytes.insert(m_bytes.end(), bytes, bytes + size);
+    }
+
+    std::vector<char> m_bytes;
+    std::vector<Held> m_records;
+};
 
 } // namespace
 
@@ -643,10 +766,11 @@ Result write(EngineConnection& engine, const QString& path, const std::optional<
             return readFailed();
         windows = std::move(*planned);
     }
-    const QString select = QString::fromUtf8(RecordColumns);
+    const QString columns = QString::fromUtf8(RecordColumns);
+    const QString select = columns + u" FROM 收送礼"_s;
     const auto byId = engine.prepareNative(select + u" WHERE ID=?"_s);
     const auto all = engine.prepareNative(select + u" ORDER BY 时间 DESC, ID"_s);
-    const auto span = engine.prepareNative(select + u" WHERE 时间 BETWEEN ? AND ? ORDER BY 时间 DESC, ID"_s);
+    const auto span = engine.prepareNative(columns + u",ID FROM 收送礼 WHERE 时间 BETWEEN ? AND ?"_s);
     const auto undated = engine.prepareNative(select + u" WHERE 时间 IS NULL ORDER BY ID"_s);
     if (!byId || !all || !span || !undated) {
         result.error = u"读取账目失败：\n"_s + engine.lastError();
@@ -662,17 +786,39 @@ Result write(EngineConnection& engine, const QString& path, const std::optional<
         }
         return true;
     };
+    RecordCells cells;
     // Steps the statement to its end, writing each row; false when cancelled or failed.
     const auto writeAll = [&](sqlite3_stmt* statement, bool* failed) {
         int rc;
         while ((rc = sqlite3_step(statement)) == SQLITE_ROW) {
-            writeRow(book, statement);
+            cells.read(statement);
+            writeRow(book, cells);
             ++result.records;
             if (!tell())
                 return false;
         }
         *failed = rc != SQLITE_DONE;
         return !*failed;
+    };
+    HeldSpan held;
+    // Reads a span's records, puts them in order and writes them; false when cancelled or failed.
+    const auto writeSpan = [&](sqlite3_stmt* statement, qint64 expected, bool* failed) {
+        held.clear(expected);
+        int rc;
+        while ((rc = sqlite3_step(statement)) == SQLITE_ROW)
+            held.hold(statement);
+        *failed = rc != SQLITE_DONE;
+        if (*failed)
+            return false;
+        held.sort();
+        for (size_t i = 0; i < held.size(); ++i) {
+            held.cells(i, cells);
+            writeRow(book, cells);
+            ++result.records;
+            if (!tell())
+                return false;
+        }
+        return true;
     };
     bool failed = false;
     if (ids) {
@@ -685,14 +831,19 @@ Result write(EngineConnection& engine, const QString& path, const std::optional<
     }
     for (const Window& window : windows) {
         sqlite3_stmt* statement = all.get();
+        bool written = false;
         if (window.from == "-") {
             statement = undated.get();
+            written = writeAll(statement, &failed);
         } else if (!window.from.isEmpty()) {
             statement = span.get();
             sqlite3_bind_text(statement, 1, window.from.constData(), int(window.from.size()), SQLITE_STATIC);
             sqlite3_bind_text(statement, 2, window.to.constData(), int(window.to.size()), SQLITE_STATIC);
+            written = writeSpan(statement, window.records, &failed);
+        } else {
+            written = writeAll(statement, &failed);
         }
-        if (!writeAll(statement, &failed))
+        if (!written)
             return failed ? readFailed() : result;
         sqlite3_reset(statement);
     }
