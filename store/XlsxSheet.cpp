@@ -113,6 +113,28 @@ bool isPlainNumber(QStringView text)
     return wholeDigits + decimals <= 15 && !minusZero;
 }
 
+/// The text of the element the reader is at, as readElementText() with SkipChildElements gives it, appended
+/// to text (whose buffer is used again).
+void elementText(QXmlStreamReader& xml, QString& text)
+{
+    while (!xml.atEnd()) {
+        switch (xml.readNext()) {
+        case QXmlStreamReader::Characters:
+        case QXmlStreamReader::EntityReference:
+            text.append(xml.text());
+            break;
+        case QXmlStreamReader::StartElement:
+            xml.skipCurrentElement();
+            break;
+        case QXmlStreamReader::EndElement:
+        case QXmlStreamReader::Invalid:
+            return;
+        default:
+            break;
+        }
+    }
+}
+
 QString megabytes(qint64 bytes)
 {
     return QString::number(bytes / (1024 * 1024));
@@ -397,6 +419,7 @@ private:
         QStringList row;
         qsizetype column = -1;
         bool inRow = false;
+        QString value;
         while (!xml.atEnd()) {
             xml.readNext();
             if (xml.isEndElement() && xml.name() == u"row") {
@@ -424,7 +447,7 @@ private:
             if (xml.name() != u"c" || !inRow)
                 continue;
             const auto attributes = xml.attributes();
-            const QString reference = attributes.value(u"r"_s).toString();
+            const QStringView reference = attributes.value(u"r"_s);
             const qsizetype at = columnOf(reference);
             column = at >= 0 ? at : column + 1;
             if (column >= MaxColumns)
@@ -436,15 +459,17 @@ private:
                     return refuse(u"工作表“%1”的单元格超过%2个，不是账目表格。"_s.arg(part.name).arg(MaxCells));
                 row.resize(column + 1);
             }
-            const QString type = attributes.value(u"t"_s).toString();
+            const QStringView type = attributes.value(u"t"_s);
             const qsizetype style = attributes.value(u"s"_s).toLongLong();
-            QString value;
+            // The value's text goes into the same buffer cell after cell: a shared text's number needs no copy.
+            value.resize(0);
             QString inlineText;
             while (xml.readNext() != QXmlStreamReader::Invalid && !(xml.isEndElement() && xml.name() == u"c")) {
                 if (!xml.isStartElement())
                     continue;
                 if (xml.name() == u"v") {
-                    value = xml.readElementText(QXmlStreamReader::SkipChildElements);
+                    value.resize(0);
+                    elementText(xml, value);
                 } else if (xml.name() == u"is") {
                     while (xml.readNext() != QXmlStreamReader::Invalid
                            && !(xml.isEndElement() && xml.name() == u"is")) {
@@ -463,7 +488,7 @@ private:
                 if (!ok || index < 0 || index >= m_strings.size())
                     return refuse(
                         u"工作簿已损坏：工作表“%1”的单元格%2引用的共享文字（序号%3）不存在，工作簿中只有%4条。"_s
-                            .arg(part.name, reference, value)
+                            .arg(part.name, reference.toString(), value)
                             .arg(m_strings.size()));
                 row[column] = m_strings[index];
             } else if (type == u"inlineStr") {
