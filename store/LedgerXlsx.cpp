@@ -655,14 +655,16 @@ void writeRow(XlsxBook& book, const RecordCells& cells)
 
 /// The records of one span of days, held in memory to be put in order: the engine's sort of whole records
 /// takes more memory and time than this, so that a span holds more records in the same memory. Each record's
-/// cells lie one after another in one block: per column its length plus one in 7-bit groups (0 for an empty
-/// cell) and its bytes (a text with a zero after it, the amount's eight bytes).
+/// cells lie one after another in blocks of memory that are used again for the next span (never moved, so that
+/// the memory is the span's bytes and a block at most): per column its length plus one in 7-bit groups (0 for an
+/// empty cell) and its bytes (a text with a zero after it, the amount's eight bytes).
 class HeldSpan
 {
 public:
     void clear(qint64 expected)
     {
-        m_bytes.clear();
+        m_block = 0;
+        m_used = 0;
         m_records.clear();
         m_records.reserve(size_t(expected));
     }
@@ -670,22 +672,31 @@ public:
     /// Holds the current row of statement (its columns those of RecordColumns, then ID); its 时间 canonical.
     void hold(sqlite3_stmt* statement)
     {
-        const auto* time = reinterpret_cast<const char*>(sqlite3_column_text(statement, 2));
-        const auto when = JetDateTime::fromCanonical(time, sqlite3_column_bytes(statement, 2));
-        m_records.push_back({when ? when->packed() : 0, sqlite3_column_int64(statement, 7), m_bytes.size()});
+        RecordCells cells;
+        cells.read(statement);
+        size_t size = 0;
         for (int column = 0; column < RecordCells::Columns; ++column) {
-            if (sqlite3_column_type(statement, column) == SQLITE_NULL) {
-                put(0);
+            const size_t length = cells.text[column] == nullptr ? 0
+                : column == 5                                   ? sizeof cells.amount
+                                                                : size_t(cells.bytes[column]) + 1;
+            size += lengthBytes(length + 1) + length;
+        }
+        char* at = room(size);
+        const auto when = cells.text[2] ? JetDateTime::fromCanonical(cells.text[2], cells.bytes[2]) : std::nullopt;
+        m_records.push_back({when ? when->packed() : 0, sqlite3_column_int64(statement, 7), at});
+        for (int column = 0; column < RecordCells::Columns; ++column) {
+            if (cells.text[column] == nullptr) {
+                at = put(at, 0);
             } else if (column == 5) {
-                const qint64 amount = sqlite3_column_int64(statement, column);
-                put(sizeof amount + 1);
-                append(&amount, sizeof amount);
+                at = put(at, sizeof cells.amount + 1);
+                std::memcpy(at, &cells.amount, sizeof cells.amount);
+                at += sizeof cells.amount;
             } else {
-                const auto* bytes = sqlite3_column_text(statement, column);
-                const auto length = size_t(sqlite3_column_bytes(statement, column));
-                put(length + 1);
-                append(bytes, length);
-                m_bytes.push_back('\0');
+                const auto length = size_t(cells.bytes[column]);
+                at = put(at, length + 2);
+                std::memcpy(at, cells.text[column], length);
+                at[length] = '\0';
+                at += length + 1;
             }
         }
     }
@@ -701,7 +712,7 @@ public:
 
     void cells(size_t index, RecordCells& cells) const
     {
-        const char* at = m_bytes.data() + m_records[index].at;
+        const char* at = m_records[index].at;
         for (int column = 0; column < RecordCells::Columns; ++column) {
             size_t length = 0;
             for (int shift = 0;; shift += 7) {
@@ -718,34 +729,62 @@ public:
                 cells.text[column] = "";
             } else {
                 cells.text[column] = at;
-                cells.bytes[column] = qsizetype(length);
-                ++at; // the zero
+                cells.bytes[column] = qsizetype(length) - 1; // without the zero
             }
             at += length;
         }
     }
 
 private:
+    static constexpr size_t BlockBytes = 1 << 20;
+
     struct Held
     {
         qint64 time;
         qint64 id;
-        size_t at;
+        const char* at;
+    };
+    struct Block
+    {
+        std::unique_ptr<char[]> bytes;
+        size_t size = 0;
     };
 
-    void put(size_t length)
+    static size_t lengthBytes(size_t length)
+    {
+        size_t bytes = 1;
+        for (; length >= 0x80; length >>= 7)
+            ++bytes;
+        return bytes;
+    }
+    static char* put(char* at, size_t length)
     {
         for (; length >= 0x80; length >>= 7)
-            m_bytes.push_back(char(0x80 | (length & 0x7F)));
-        m_bytes.push_back(char(length));
+            *at++ = char(0x80 | (length & 0x7F));
+        *at++ = char(length);
+        return at;
     }
-    void append(const void* data, size_t size)
+    /// Room for size bytes: in the current block, else in the next one (made when there is none, or too small).
+    char* room(size_t size)
     {
-        const auto* bytes = static_cast<const char*>(data);
-        m_bytes.insert(m_bytes.end(), bytes, bytes + size);
+        if (m_block < m_blocks.size() && m_used + size > m_blocks[m_block].size) {
+            ++m_block;
+            m_used = 0;
+        }
+        if (m_block < m_blocks.size() && m_blocks[m_block].size < size)
+            m_blocks.erase(m_blocks.begin() + qsizetype(m_block), m_blocks.end());
+        if (m_block == m_blocks.size()) {
+            const size_t bytes = std::max(BlockBytes, size);
+            m_blocks.push_back({std::make_unique<char[]>(bytes), bytes});
+        }
+        char* at = m_blocks[m_block].bytes.get() + m_used;
+        m_used += size;
+        return at;
     }
 
-    std::vector<char> m_bytes;
+    std::vector<Block> m_blocks;
+    size_t m_block = 0; ///< the block being filled
+    size_t m_used = 0; ///< its bytes in use
     std::vector<Held> m_records;
 };
 
