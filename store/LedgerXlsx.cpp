@@ -551,11 +551,12 @@ struct Window
 };
 
 /// The reads that give every record newest first (时间 descending, then ID), as the grid and the CSV export list
-/// them, each sorting about windowRecords records (more when one day has more). The engine sorts in memory (its
-/// temporary store is memory, so that no record reaches the disk unencrypted), so one sorted read of the whole ledger
-/// would take memory in proportion to the ledger; spans of days of about that many records keep it the same for any
-/// size. One plain read of the times counts the records of each day first. A single read of everything when a time is
-/// not in the engine's canonical form (whose text order is the time order); empty when the read fails.
+/// them, each holding about windowRecords records to sort (more when one day has more). Records are sorted in
+/// memory (the engine's temporary store is memory too, so that no record reaches the disk unencrypted), so one
+/// sorted read of the whole ledger would take memory in proportion to the ledger; spans of days of about that many
+/// records keep it the same for any size. One plain read of the times counts the records of each day first. A single
+/// read of everything when a time is not in the engine's canonical form (whose text order is the time order); empty
+/// when the read fails.
 std::optional<std::vector<Window>> newestFirst(EngineConnection& engine, qint64 windowRecords)
 {
     const auto statement = engine.prepareNative(u"SELECT 时间 FROM 收送礼"_s);
