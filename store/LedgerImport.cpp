@@ -189,7 +189,7 @@ std::optional<qint64> parseAmount(const QString& text)
         amount = trimmedBlanks(amount.sliced(1));
     // Thousands separators as a spreadsheet shows them: 1,234,567.89, never 1,2.
     static const QRegularExpression grouped(u"^[+-]?\\d{1,3}(,\\d{3})+(\\.\\d*)?$"_s);
-    if (grouped.match(amount).hasMatch())
+    if (amount.contains(u',') && grouped.match(amount).hasMatch())
         amount.remove(u',');
     if (amount.isEmpty())
         return std::nullopt;
@@ -200,7 +200,7 @@ std::optional<JetDateTime> parseDate(const QString& text)
 {
     QString date = trimmedBlanks(text);
     static const QRegularExpression chinese(u"^(\\d{1,4})年(\\d{1,2})月(\\d{1,2})日"_s);
-    if (const auto match = chinese.match(date); match.hasMatch())
+    if (const auto match = date.contains(u'年') ? chinese.match(date) : QRegularExpressionMatch(); match.hasMatch())
         date = match.captured(1) + u'-' + match.captured(2) + u'-' + match.captured(3)
             + date.sliced(match.capturedLength());
     return JetDateTime::parse(date);
@@ -267,7 +267,7 @@ Checked check(const CsvTable& table, const ColumnMapping& mapping, const Lists& 
             newKinds.insert(record.kind);
             checked.newKinds << record.kind;
         }
-        candidate.duplicate = existing.contains(duplicateKey(record));
+        candidate.duplicate = !existing.isEmpty() && existing.contains(duplicateKey(record));
         checked.duplicates += candidate.duplicate ? 1 : 0;
         checked.candidates.push_back(std::move(candidate));
     }

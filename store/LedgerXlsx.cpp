@@ -16,10 +16,10 @@
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
-#include <map>
 #include <sqlcipher/sqlite3.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <unordered_map>
 #include <vector>
 #include <xlsxwriter.h>
 #include <zlib.h>
@@ -537,7 +537,7 @@ namespace LedgerXlsx {
 
 namespace {
 
-constexpr const char* RecordColumns = "SELECT 收送,姓名,时间,关系,类型,金额,说明 FROM 收送礼";
+constexpr const char* RecordColumns = "SELECT 收送,姓名,时间,关系,类型,金额,说明";
 /// Progress is told after this many records.
 constexpr qint64 ProgressStep = 4096;
 
@@ -547,20 +547,22 @@ struct Window
 {
     QByteArray from;
     QByteArray to;
+    qint64 records = 0; ///< of a span of time
 };
 
 /// The reads that give every record newest first (时间 descending, then ID), as the grid and the CSV export list
-/// them, each sorting about windowRecords records (more when one day has more). The engine sorts in memory (its
-/// temporary store is memory, so that no record reaches the disk unencrypted), so one sorted read of the whole ledger
-/// would take memory in proportion to the ledger; spans of days of about that many records keep it the same for any
-/// size. One plain read of the times counts the records of each day first. A single read of everything when a time is
-/// not in the engine's canonical form (whose text order is the time order); empty when the read fails.
+/// them, each holding about windowRecords records to sort (more when one day has more). Records are sorted in
+/// memory (the engine's temporary store is memory too, so that no record reaches the disk unencrypted), so one
+/// sorted read of the whole ledger would take memory in proportion to the ledger; spans of days of about that many
+/// records keep it the same for any size. One plain read of the times counts the records of each day first. A single
+/// read of everything when a time is not in the engine's canonical form (whose text order is the time order); empty
+/// when the read fails.
 std::optional<std::vector<Window>> newestFirst(EngineConnection& engine, qint64 windowRecords)
 {
     const auto statement = engine.prepareNative(u"SELECT 时间 FROM 收送礼"_s);
     if (!statement)
         return std::nullopt;
-    std::map<qint64, qint64, std::greater<>> days; // YYYYMMDD, newest first, to the number of its records
+    std::unordered_map<qint64, qint64> counted; // YYYYMMDD to the number of its records
     qint64 undated = 0;
     bool canonical = true;
     int rc;
@@ -578,7 +580,7 @@ std::optional<std::vector<Window>> newestFirst(EngineConnection& engine, qint64 
         if (!time)
             canonical = false;
         else
-            ++days[time->packed() / 1000000];
+            ++counted[time->packed() / 1000000];
     }
     if (rc != SQLITE_DONE)
         return std::nullopt;
@@ -589,6 +591,8 @@ std::optional<std::vector<Window>> newestFirst(EngineConnection& engine, qint64 
             + QByteArray::number(day / 100 % 100).rightJustified(2, '0') + '-'
             + QByteArray::number(day % 100).rightJustified(2, '0') + clock;
     };
+    std::vector<std::pair<qint64, qint64>> days(counted.begin(), counted.end());
+    std::sort(days.begin(), days.end(), std::greater<>()); // newest first
     std::vector<Window> windows;
     qint64 inWindow = 0;
     qint64 newest = 0;
@@ -598,7 +602,7 @@ std::optional<std::vector<Window>> newestFirst(EngineConnection& engine, qint64 
         inWindow += day->second;
         const auto next = std::next(day);
         if (inWindow >= windowRecords || next == days.end()) {
-            windows.push_back({dayText(day->first, " 00:00:00"), dayText(newest, " 23:59:59")});
+            windows.push_back({dayText(day->first, " 00:00:00"), dayText(newest, " 23:59:59"), inWindow});
             inWindow = 0;
         }
     }
@@ -607,24 +611,183 @@ std::optional<std::vector<Window>> newestFirst(EngineConnection& engine, qint64 
     return windows;
 }
 
-void writeRow(XlsxBook& book, sqlite3_stmt* statement)
+/// The cells of one record as the engine gives them: a text (with a zero after it) or, for 金额, the number;
+/// null for an empty cell.
+struct RecordCells
 {
-    for (int column = 0; column < 7; ++column) {
-        if (sqlite3_column_type(statement, column) == SQLITE_NULL)
+    static constexpr int Columns = 7;
+    const char* text[Columns] = {};
+    qsizetype bytes[Columns] = {};
+    qint64 amount = 0;
+
+    void read(sqlite3_stmt* statement)
+    {
+        for (int column = 0; column < Columns; ++column) {
+            text[column] = nullptr;
+            if (sqlite3_column_type(statement, column) == SQLITE_NULL)
+                continue;
+            if (column == 5) {
+                amount = sqlite3_column_int64(statement, column);
+                text[column] = "";
+            } else {
+                text[column] = reinterpret_cast<const char*>(sqlite3_column_text(statement, column));
+                bytes[column] = sqlite3_column_bytes(statement, column);
+            }
+        }
+    }
+};
+
+void writeRow(XlsxBook& book, const RecordCells& cells)
+{
+    for (int column = 0; column < RecordCells::Columns; ++column) {
+        if (cells.text[column] == nullptr)
             continue;
         if (column == 2) {
-            const auto* bytes = reinterpret_cast<const char*>(sqlite3_column_text(statement, column));
-            if (const auto time = JetDateTime::fromCanonical(bytes, sqlite3_column_bytes(statement, column)))
+            if (const auto time = JetDateTime::fromCanonical(cells.text[column], cells.bytes[column]))
                 book.date(column, *time);
         } else if (column == 5) {
-            book.amount(column, sqlite3_column_int64(statement, column));
+            book.amount(column, cells.amount);
         } else {
-            const auto* bytes = reinterpret_cast<const char*>(sqlite3_column_text(statement, column));
-            book.text(column, bytes, sqlite3_column_bytes(statement, column));
+            book.text(column, cells.text[column], cells.bytes[column]);
         }
     }
     book.nextRow();
 }
+
+/// The records of one span of days, held in memory to be put in order: the engine's sort of whole records
+/// takes more memory and time than this, so that a span holds more records in the same memory. Each record's
+/// cells lie one after another in blocks of memory that are used again for the next span (never moved, so that
+/// the memory is the span's bytes and a block at most): per column its length plus one in 7-bit groups (0 for an
+/// empty cell) and its bytes (a text with a zero after it, the amount's eight bytes).
+class HeldSpan
+{
+public:
+    void clear(qint64 expected)
+    {
+        m_block = 0;
+        m_used = 0;
+        m_records.clear();
+        m_records.reserve(size_t(expected));
+    }
+
+    /// Holds the current row of statement (its columns those of RecordColumns, then ID); its 时间 canonical.
+    void hold(sqlite3_stmt* statement)
+    {
+        RecordCells cells;
+        cells.read(statement);
+        size_t size = 0;
+        for (int column = 0; column < RecordCells::Columns; ++column) {
+            const size_t length = cells.text[column] == nullptr ? 0
+                : column == 5                                   ? sizeof cells.amount
+                                                                : size_t(cells.bytes[column]) + 1;
+            size += lengthBytes(length + 1) + length;
+        }
+        char* at = room(size);
+        const auto when = cells.text[2] ? JetDateTime::fromCanonical(cells.text[2], cells.bytes[2]) : std::nullopt;
+        m_records.push_back({when ? when->packed() : 0, sqlite3_column_int64(statement, 7), at});
+        for (int column = 0; column < RecordCells::Columns; ++column) {
+            if (cells.text[column] == nullptr) {
+                at = put(at, 0);
+            } else if (column == 5) {
+                at = put(at, sizeof cells.amount + 1);
+                std::memcpy(at, &cells.amount, sizeof cells.amount);
+                at += sizeof cells.amount;
+            } else {
+                const auto length = size_t(cells.bytes[column]);
+                at = put(at, length + 2);
+                std::memcpy(at, cells.text[column], length);
+                at[length] = '\0';
+                at += length + 1;
+            }
+        }
+    }
+
+    /// Newest first, then by ID, as the engine orders them (the canonical text's order is its time's).
+    void sort()
+    {
+        std::sort(m_records.begin(), m_records.end(),
+                  [](const Held& a, const Held& b) { return a.time != b.time ? a.time > b.time : a.id < b.id; });
+    }
+
+    size_t size() const { return m_records.size(); }
+
+    void cells(size_t index, RecordCells& cells) const
+    {
+        const char* at = m_records[index].at;
+        for (int column = 0; column < RecordCells::Columns; ++column) {
+            size_t length = 0;
+            for (int shift = 0;; shift += 7) {
+                const auto byte = static_cast<unsigned char>(*at++);
+                length |= size_t(byte & 0x7F) << shift;
+                if (byte < 0x80)
+                    break;
+            }
+            cells.text[column] = nullptr;
+            if (length-- == 0)
+                continue;
+            if (column == 5) {
+                std::memcpy(&cells.amount, at, sizeof cells.amount);
+                cells.text[column] = "";
+            } else {
+                cells.text[column] = at;
+                cells.bytes[column] = qsizetype(length) - 1; // without the zero
+            }
+            at += length;
+        }
+    }
+
+private:
+    static constexpr size_t BlockBytes = 1 << 20;
+
+    struct Held
+    {
+        qint64 time;
+        qint64 id;
+        const char* at;
+    };
+    struct Block
+    {
+        std::unique_ptr<char[]> bytes;
+        size_t size = 0;
+    };
+
+    static size_t lengthBytes(size_t length)
+    {
+        size_t bytes = 1;
+        for (; length >= 0x80; length >>= 7)
+            ++bytes;
+        return bytes;
+    }
+    static char* put(char* at, size_t length)
+    {
+        for (; length >= 0x80; length >>= 7)
+            *at++ = char(0x80 | (length & 0x7F));
+        *at++ = char(length);
+        return at;
+    }
+    /// Room for size bytes: in the current block, else in the next one (made when there is none, or too small).
+    char* room(size_t size)
+    {
+        if (m_block < m_blocks.size() && m_used + size > m_blocks[m_block].size) {
+            ++m_block;
+            m_used = 0;
+        }
+        if (m_block < m_blocks.size() && m_blocks[m_block].size < size)
+            m_blocks.erase(m_blocks.begin() + qsizetype(m_block), m_blocks.end());
+        if (m_block == m_blocks.size()) {
+            const size_t bytes = std::max(BlockBytes, size);
+            m_blocks.push_back({std::make_unique<char[]>(bytes), bytes});
+        }
+        char* at = m_blocks[m_block].bytes.get() + m_used;
+        m_used += size;
+        return at;
+    }
+
+    std::vector<Block> m_blocks;
+    size_t m_block = 0; ///< the block being filled
+    size_t m_used = 0; ///< its bytes in use
+    std::vector<Held> m_records;
+};
 
 } // namespace
 
@@ -643,10 +806,11 @@ Result write(EngineConnection& engine, const QString& path, const std::optional<
             return readFailed();
         windows = std::move(*planned);
     }
-    const QString select = QString::fromUtf8(RecordColumns);
+    const QString columns = QString::fromUtf8(RecordColumns);
+    const QString select = columns + u" FROM 收送礼"_s;
     const auto byId = engine.prepareNative(select + u" WHERE ID=?"_s);
     const auto all = engine.prepareNative(select + u" ORDER BY 时间 DESC, ID"_s);
-    const auto span = engine.prepareNative(select + u" WHERE 时间 BETWEEN ? AND ? ORDER BY 时间 DESC, ID"_s);
+    const auto span = engine.prepareNative(columns + u",ID FROM 收送礼 WHERE 时间 BETWEEN ? AND ?"_s);
     const auto undated = engine.prepareNative(select + u" WHERE 时间 IS NULL ORDER BY ID"_s);
     if (!byId || !all || !span || !undated) {
         result.error = u"读取账目失败：\n"_s + engine.lastError();
@@ -662,17 +826,39 @@ Result write(EngineConnection& engine, const QString& path, const std::optional<
         }
         return true;
     };
+    RecordCells cells;
     // Steps the statement to its end, writing each row; false when cancelled or failed.
     const auto writeAll = [&](sqlite3_stmt* statement, bool* failed) {
         int rc;
         while ((rc = sqlite3_step(statement)) == SQLITE_ROW) {
-            writeRow(book, statement);
+            cells.read(statement);
+            writeRow(book, cells);
             ++result.records;
             if (!tell())
                 return false;
         }
         *failed = rc != SQLITE_DONE;
         return !*failed;
+    };
+    HeldSpan held;
+    // Reads a span's records, puts them in order and writes them; false when cancelled or failed.
+    const auto writeSpan = [&](sqlite3_stmt* statement, qint64 expected, bool* failed) {
+        held.clear(expected);
+        int rc;
+        while ((rc = sqlite3_step(statement)) == SQLITE_ROW)
+            held.hold(statement);
+        *failed = rc != SQLITE_DONE;
+        if (*failed)
+            return false;
+        held.sort();
+        for (size_t i = 0; i < held.size(); ++i) {
+            held.cells(i, cells);
+            writeRow(book, cells);
+            ++result.records;
+            if (!tell())
+                return false;
+        }
+        return true;
     };
     bool failed = false;
     if (ids) {
@@ -685,14 +871,19 @@ Result write(EngineConnection& engine, const QString& path, const std::optional<
     }
     for (const Window& window : windows) {
         sqlite3_stmt* statement = all.get();
+        bool written = false;
         if (window.from == "-") {
             statement = undated.get();
+            written = writeAll(statement, &failed);
         } else if (!window.from.isEmpty()) {
             statement = span.get();
             sqlite3_bind_text(statement, 1, window.from.constData(), int(window.from.size()), SQLITE_STATIC);
             sqlite3_bind_text(statement, 2, window.to.constData(), int(window.to.size()), SQLITE_STATIC);
+            written = writeSpan(statement, window.records, &failed);
+        } else {
+            written = writeAll(statement, &failed);
         }
-        if (!writeAll(statement, &failed))
+        if (!written)
             return failed ? readFailed() : result;
         sqlite3_reset(statement);
     }

@@ -88,8 +88,8 @@ struct Result
     QString error; ///< for the user, when failed
 };
 
-/// About the most records the engine sorts at a time (in memory) for the export of the whole ledger.
-constexpr qint64 WindowRecords = 100000;
+/// About the most records held and sorted at a time (in memory) for the export of the whole ledger.
+constexpr qint64 WindowRecords = 200000;
 
 /// Writes every record (newest first, as the grid lists them), or only the records of ids in that order, to a
 /// workbook at path. The records are read by stepping statements, never all at once: the whole ledger in spans

@@ -136,6 +136,48 @@ bool isPlainNumber(QStringView text)
     return wholeDigits + decimals <= 15 && !minusZero;
 }
 
+/// A cell's type (its attribute t): a number unless it says otherwise.
+enum class CellType : char { Number, Shared, Inline, Boolean, Date, Text, Error };
+
+CellType cellType(QStringView t)
+{
+    if (t == u"s")
+        return CellType::Shared;
+    if (t == u"inlineStr")
+        return CellType::Inline;
+    if (t == u"b")
+        return CellType::Boolean;
+    if (t == u"d")
+        return CellType::Date;
+    if (t == u"str")
+        return CellType::Text;
+    if (t == u"e")
+        return CellType::Error;
+    return CellType::Number;
+}
+
+/// The text of the element the reader is at, as readElementText() with SkipChildElements gives it, appended
+/// to text (whose buffer is used again).
+void elementText(QXmlStreamReader& xml, QString& text)
+{
+    while (!xml.atEnd()) {
+        switch (xml.readNext()) {
+        case QXmlStreamReader::Characters:
+        case QXmlStreamReader::EntityReference:
+            text.append(xml.text());
+            break;
+        case QXmlStreamReader::StartElement:
+            xml.skipCurrentElement();
+            break;
+        case QXmlStreamReader::EndElement:
+        case QXmlStreamReader::Invalid:
+            return;
+        default:
+            break;
+        }
+    }
+}
+
 QString megabytes(qint64 bytes)
 {
     return QString::number(bytes / (1024 * 1024));
@@ -420,6 +462,8 @@ private:
         QStringList row;
         qsizetype column = -1;
         bool inRow = false;
+        QString value;
+        QString referenceText;
         while (!xml.atEnd()) {
             xml.readNext();
             if (xml.isEndElement() && xml.name() == u"row") {
@@ -446,8 +490,11 @@ private:
             }
             if (xml.name() != u"c" || !inRow)
                 continue;
-            const auto attributes = xml.attributes();
-            const QString reference = attributes.value(u"r"_s).toString();
+            // The reader's attributes are looked at in place, never held: a copy kept while the reader goes on
+            // would make it build a new list for every element.
+            const QStringView reference = xml.attributes().value(u"r"_s);
+            referenceText.resize(0);
+            referenceText.append(reference);
             const qsizetype at = columnOf(reference);
             column = at >= 0 ? at : column + 1;
             if (column >= MaxColumns)
@@ -459,15 +506,17 @@ private:
                     return refuse(u"工作表“%1”的单元格超过%2个，不是账目表格。"_s.arg(part.name).arg(MaxCells));
                 row.resize(column + 1);
             }
-            const QString type = attributes.value(u"t"_s).toString();
-            const qsizetype style = attributes.value(u"s"_s).toLongLong();
-            QString value;
+            const CellType type = cellType(xml.attributes().value(u"t"_s));
+            const qsizetype style = xml.attributes().value(u"s"_s).toLongLong();
+            // The value's text goes into the same buffer cell after cell: a shared text's number needs no copy.
+            value.resize(0);
             QString inlineText;
             while (xml.readNext() != QXmlStreamReader::Invalid && !(xml.isEndElement() && xml.name() == u"c")) {
                 if (!xml.isStartElement())
                     continue;
                 if (xml.name() == u"v") {
-                    value = xml.readElementText(QXmlStreamReader::SkipChildElements);
+                    value.resize(0);
+                    elementText(xml, value);
                 } else if (xml.name() == u"is") {
                     while (xml.readNext() != QXmlStreamReader::Invalid
                            && !(xml.isEndElement() && xml.name() == u"is")) {
@@ -480,27 +529,27 @@ private:
                     xml.skipCurrentElement(); // a formula: its result is the value
                 }
             }
-            if (type == u"s") {
+            if (type == CellType::Shared) {
                 bool ok = false;
                 const qsizetype index = value.toLongLong(&ok);
                 if (!ok || index < 0 || index >= m_strings.size())
                     return refuse(
                         u"工作簿已损坏：工作表“%1”的单元格%2引用的共享文字（序号%3）不存在，工作簿中只有%4条。"_s
-                            .arg(part.name, reference, value)
+                            .arg(part.name, referenceText, value)
                             .arg(m_strings.size()));
                 row[column] = CsvTable::guarded(m_strings[index]);
-            } else if (type == u"inlineStr") {
+            } else if (type == CellType::Inline) {
                 row[column] = CsvTable::guarded(unescapedText(inlineText));
-            } else if (type == u"b") {
+            } else if (type == CellType::Boolean) {
                 row[column] = value == u"1" ? u"TRUE"_s : u"FALSE"_s;
-            } else if (type == u"d") {
+            } else if (type == CellType::Date) {
                 // An ISO 8601 date and time.
                 const QString day = value.left(10);
                 const QString time = value.mid(11, 8);
                 row[column] = time.isEmpty() || time == u"00:00:00" ? day : day + u' ' + time;
-            } else if (type == u"str") {
+            } else if (type == CellType::Text) {
                 row[column] = CsvTable::guarded(unescapedText(value));
-            } else if (type == u"e") {
+            } else if (type == CellType::Error) {
                 row[column] = value;
             } else {
                 row[column] = numberText(value, style);

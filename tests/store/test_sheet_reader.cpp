@@ -296,7 +296,12 @@ private Q_SLOTS:
                                                                   {45778.999999, false, u"2025-05-02"},
                                                                   {2958465, false, u"9999-12-31"},
                                                                   {2958466, false, u""},
-                                                                  {-1, false, u""}};
+                                                                  {-1, false, u""},
+                                                                  {0, false, u"1899-12-31"},
+                                                                  {59.75, false, u"1900-02-28 18:00:00"},
+                                                                  {60, false, u"1900-02-29"},
+                                                                  {45778.5215625, false, u"2025-05-01 12:31:03"},
+                                                                  {1.25, true, u"1904-01-02 06:00:00"}};
         for (const auto& [serial, from1904, text] : days)
             QCOMPARE(SheetReader::dayText(serial, from1904), QString::fromUtf16(text));
     }
