@@ -32,7 +32,6 @@
 #include <QVBoxLayout>
 
 #include <algorithm>
-#include <chrono>
 #include <limits>
 #include <vector>
 
@@ -45,8 +44,6 @@ namespace {
 const QString Title = u"礼簿"_s;
 const QString Prompt = u"系统提示"_s;
 constexpr int MaxCandidates = 8;
-/// While the names' pinyin is being made, how often the list of names offered looks whether it is ready.
-constexpr int KeysPollMs = 100;
 enum Column { NameColumn, RelationColumn, AmountColumn, NoteColumn, ColumnCount };
 
 /// The first date the date box offers stands for the records without a date.
@@ -656,37 +653,20 @@ void GiftBookWindow::updateCandidates(const QString& typed)
         m_candidates->hide();
         return;
     }
+    makeKeys();
     const QString wanted = typed.trimmed().toLower();
     if (wanted.isEmpty()) {
         m_candidates->hide();
         return;
     }
-    std::vector<bool> hit(std::size_t(m_people.size()), false);
-    if (!m_keysMade && m_keys.valid() && m_keys.wait_for(std::chrono::seconds(0)) != std::future_status::ready) {
-        // The pinyin of a large ledger's names is still being made: the names are offered by their characters
-        // now, and by their pinyin too as soon as it is ready, so that no key waits for it.
-        for (qsizetype i = 0; i < m_people.size(); ++i)
-            hit[std::size_t(i)] = m_people.at(i).name.trimmed().toLower().startsWith(wanted);
-        QTimer::singleShot(KeysPollMs, this, [this] {
-            if (!m_name->text().trimmed().isEmpty() && m_name->hasFocus())
-                updateCandidates(m_name->text());
-        });
-        showCandidates(typed, hit);
-        return;
-    }
-    makeKeys();
     // Every person one of whose texts starts with what was typed (as Pinyin::matches finds them).
+    std::vector<bool> hit(std::size_t(m_people.size()), false);
     auto start = std::lower_bound(m_starts.cbegin(), m_starts.cend(), wanted,
                                   [](const std::pair<QString, qsizetype>& s, const QString& w) { return s.first < w; });
     for (; start != m_starts.cend() && start->first.startsWith(wanted); ++start)
         hit[std::size_t(start->second)] = true;
     for (qsizetype i = m_indexed; i < m_people.size(); ++i)
         hit[std::size_t(i)] = Pinyin::matches(m_people.at(i).name, m_people.at(i).keys, typed);
-    showCandidates(typed, hit);
-}
-
-void GiftBookWindow::showCandidates(const QString& typed, const std::vector<bool>& hit)
-{
     // Names that start with what was typed come first, then those found by their pinyin, each in name order.
     QStringList found, byPinyin;
     for (qsizetype i = 0; i < m_people.size() && found.size() < MaxCandidates; ++i) {

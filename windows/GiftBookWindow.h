@@ -7,7 +7,6 @@
 #include <atomic>
 #include <future>
 #include <memory>
-#include <vector>
 
 class QComboBox;
 class QDateEdit;
@@ -94,9 +93,6 @@ private:
     void enterPressed(QWidget* field);
     void nameChosen();
     void updateCandidates(const QString& typed);
-    /// Lists the people marked in hit (by index of m_people) under the name box: those whose name starts with
-    /// typed first, then the others, at most MaxCandidates.
-    void showCandidates(const QString& typed, const std::vector<bool>& hit);
     /// Waits for the names' keys and index the first time they are needed.
     void makeKeys();
     void updateAmountHint();
