@@ -849,6 +849,9 @@ void GiftBookWindow::printBook()
         book.append(it->line);
     const auto style = GiftBookPrint::Style(m_printStyle->currentData().toInt());
     GiftBookPrint::openPreview(style, event(), book, this);
+    // The entry goes on where it was left: the window active again and the name box ready for the next guest.
+    activateWindow();
+    m_name->setFocus(Qt::OtherFocusReason);
 }
 
 void GiftBookWindow::lineRemoved(qint64 id)
