@@ -1,6 +1,7 @@
 #include "GiftBookBench.h"
 
 #include "BenchFormat.h"
+#include "BenchHost.h"
 #include "PaintWatcher.h"
 
 #include "store/DatabaseConnection.h"
@@ -54,23 +55,6 @@ const EventKey Banquet{QDate(2025, 10, 1), u"结婚"_s, u"收礼"_s};
 /// The days of the lines stored by the window and by the floor, apart from each other and from the ledger.
 const QDate StoreDay(2026, 6, 1);
 const QByteArray FloorDay = "2026-06-02 00:00:00";
-
-/// The database objects the window borrows, without a main window.
-class BenchHost : public LedgerHost
-{
-public:
-    DatabaseObjects database() override { return {connection, records, external}; }
-    LedgerGrid& grid() override { return m_grid; }
-    void ledgerRefill() override { }
-    void bringLedgerToFront() override { }
-
-    DatabaseConnection connection;
-    RecordSet records;
-    ExternalDatabase external;
-
-private:
-    LedgerGrid m_grid;
-};
 
 /// Milliseconds from action() to the next paint in the window; -1 when nothing is painted within two seconds
 /// after action() returned.

@@ -1,6 +1,7 @@
 #include "PeopleBench.h"
 
 #include "BenchFormat.h"
+#include "BenchHost.h"
 #include "PaintWatcher.h"
 
 #include "store/DatabaseConnection.h"
@@ -32,23 +33,6 @@ using namespace ovelta::bench::format;
 namespace ovelta::bench {
 
 namespace {
-
-/// The database objects the windows borrow, without a main window.
-class BenchHost : public LedgerHost
-{
-public:
-    DatabaseObjects database() override { return {connection, records, external}; }
-    LedgerGrid& grid() override { return m_grid; }
-    void ledgerRefill() override { }
-    void bringLedgerToFront() override { }
-
-    DatabaseConnection connection;
-    RecordSet records;
-    ExternalDatabase external;
-
-private:
-    LedgerGrid m_grid;
-};
 
 /// Milliseconds from opener() to the first paint of the window with that id; -1 when it never opened.
 double timeToPaint(const QString& id, const std::function<void()>& opener)
