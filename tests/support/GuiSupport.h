@@ -9,9 +9,27 @@
 
 #include <QApplication>
 #include <QTest>
+#include <QTimer>
 #include <QWidget>
+#include <functional>
 
 namespace ovelta::test {
+
+/// Runs action on the modal widget of type T with that object name as soon as it is open (from the loop its
+/// exec() runs), then makes sure it is closed, so that a failing check cannot leave the test waiting.
+template <typename T> void whenModal(QObject* context, const QString& name, std::function<void(T*)> action)
+{
+    QTimer::singleShot(0, context, [context, name, action] {
+        auto* widget = qobject_cast<T*>(QApplication::activeModalWidget());
+        if (widget == nullptr || widget->objectName() != name) {
+            whenModal<T>(context, name, action);
+            return;
+        }
+        action(widget);
+        if (widget->isVisible())
+            widget->reject();
+    });
+}
 
 /// Records every message box instead of showing it; answers come from setNextAnswer() or the default button.
 class BoxRecorder

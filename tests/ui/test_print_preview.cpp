@@ -1,6 +1,7 @@
 // The print preview: its buttons, its pages against the printed PDF, printing with progress and cancelling.
 
 #include "DrawnText.h"
+#include "GuiSupport.h"
 #include "TempFolder.h"
 #include "ui/GridPrinter.h"
 #include "ui/LedgerGrid.h"
@@ -29,6 +30,7 @@ using ovelta::LedgerGrid;
 using ovelta::LedgerRow;
 using ovelta::MessageBox;
 using ovelta::PrintPreview;
+using ovelta::test::whenModal;
 
 namespace {
 
@@ -112,22 +114,6 @@ QAbstractButton* button(PrintPreview& preview, const QString& name)
     if (b == nullptr)
         qFatal("no button %s in the print preview", qUtf8Printable(name));
     return b;
-}
-
-/// Runs action on the modal widget of type T with that object name as soon as it is open (from the loop its
-/// exec() runs), then makes sure it is closed, so that a failing check cannot leave the test waiting.
-template <typename T> void whenModal(QObject* context, const QString& name, std::function<void(T*)> action)
-{
-    QTimer::singleShot(0, context, [context, name, action] {
-        auto* widget = qobject_cast<T*>(QApplication::activeModalWidget());
-        if (widget == nullptr || widget->objectName() != name) {
-            whenModal<T>(context, name, action);
-            return;
-        }
-        action(widget);
-        if (widget->isVisible())
-            widget->reject();
-    });
 }
 
 /// Rows per page of a layout with these margins in millimetres on A4 portrait: the paint height in rows of

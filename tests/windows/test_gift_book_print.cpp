@@ -5,6 +5,7 @@
 //
 // With OVELTA_BOOK_PNG_DIR set, the books are also written there as PDF files and PNG pictures, to be looked at.
 
+#include "GuiSupport.h"
 #include "store/LedgerEvents.h"
 #include "store/Money.h"
 #include "ui/PrintPreview.h"
@@ -235,21 +236,6 @@ QString pdfText(const QString& path)
     QString text = QString::fromUtf8(process.readAllStandardOutput());
     text.remove(QRegularExpression(u"\\s"_s));
     return text;
-}
-
-/// Runs action on the modal widget of type T with that object name as soon as it is open, then closes it.
-template <typename T> void whenModal(QObject* context, const QString& name, std::function<void(T*)> action)
-{
-    QTimer::singleShot(0, context, [context, name, action] {
-        auto* widget = qobject_cast<T*>(QApplication::activeModalWidget());
-        if (widget == nullptr || widget->objectName() != name) {
-            whenModal<T>(context, name, action);
-            return;
-        }
-        action(widget);
-        if (widget->isVisible())
-            widget->reject();
-    });
 }
 
 } // namespace

@@ -60,21 +60,6 @@ QList<KnownRecord> longNameRecords()
     return records;
 }
 
-/// Runs action on the modal widget of type T with that object name as soon as it is open, then closes it.
-template <typename T> void whenModal(QObject* context, const QString& name, std::function<void(T*)> action)
-{
-    QTimer::singleShot(0, context, [context, name, action] {
-        auto* widget = qobject_cast<T*>(QApplication::activeModalWidget());
-        if (widget == nullptr || widget->objectName() != name) {
-            whenModal<T>(context, name, action);
-            return;
-        }
-        action(widget);
-        if (widget->isVisible())
-            widget->reject();
-    });
-}
-
 /// One text as printed: the pieces drawn side by side (a change of script draws a new piece) joined.
 struct Printed
 {
