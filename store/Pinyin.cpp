@@ -1,6 +1,8 @@
 #include "Pinyin.h"
 
 #include <QHash>
+#include <QSet>
+#include <algorithm>
 #include <memory>
 #include <mutex>
 #include <unicode/translit.h>
@@ -27,8 +29,8 @@ const QList<std::pair<QString, QString>>& surnameReadings()
     return readings;
 }
 
-/// The text in Latin letters, syllables apart: ICU's Han-Latin, its tone marks taken off, lower case.
-QString latin(const QString& text)
+/// ICU's Han-Latin, its tone marks taken off, lower case, of text as it stands.
+QString transliterated(const QString& text)
 {
     static std::mutex mutex;
     static std::unique_ptr<icu::Transliterator> transliterator = [] {
@@ -45,6 +47,70 @@ QString latin(const QString& text)
         transliterator->transliterate(unicode);
     }
     return QString(reinterpret_cast<const QChar*>(unicode.getBuffer()), unicode.length());
+}
+
+/// The reading of one Han character, made once: a ledger of many thousand names has a few thousand characters.
+QString characterReading(char32_t c)
+{
+    static std::mutex mutex;
+    static QHash<char32_t, QString> readings;
+    {
+        const std::lock_guard lock(mutex);
+        const auto found = readings.constFind(c);
+        if (found != readings.cend())
+            return *found;
+    }
+    const QString reading = transliterated(QString::fromUcs4(&c, 1)).trimmed();
+    const std::lock_guard lock(mutex);
+    readings.insert(c, reading);
+    return reading;
+}
+
+/// The Han characters whose reading in Han-Latin depends on the next one (重 in 重庆): its rules of the form
+/// "{重}' '?庆 > chóng;".
+const QSet<char32_t>& readInContext()
+{
+    static const QSet<char32_t> characters = [] {
+        QSet<char32_t> found;
+        UErrorCode status = U_ZERO_ERROR;
+        const std::unique_ptr<icu::Transliterator> hanLatin(
+            icu::Transliterator::createInstance("Han-Latin", UTRANS_FORWARD, status));
+        if (!U_SUCCESS(status) || !hanLatin)
+            return found;
+        icu::UnicodeString rules;
+        hanLatin->toRules(rules, false);
+        const QString text(reinterpret_cast<const QChar*>(rules.getBuffer()), rules.length());
+        for (const QString& rule : text.split(u'\n')) {
+            const qsizetype open = rule.indexOf(u'{');
+            const qsizetype close = rule.indexOf(u'}', open + 1);
+            if (open < 0 || close < 0)
+                continue;
+            for (const uint c : QStringView(rule).mid(open + 1, close - open - 1).toUcs4())
+                found.insert(char32_t(c));
+        }
+        return found;
+    }();
+    return characters;
+}
+
+/// The text in Latin letters, syllables apart. A text of Han characters only, as most names are, is read
+/// character by character, as Han-Latin reads it, unless one of them is read in context; any other text is
+/// given to Han-Latin whole.
+QString latin(const QString& text)
+{
+    const QList<uint> characters = text.toUcs4();
+    const bool han = !characters.isEmpty() && std::all_of(characters.cbegin(), characters.cend(), [](uint c) {
+        return QChar::script(c) == QChar::Script_Han && !readInContext().contains(char32_t(c));
+    });
+    if (!han)
+        return transliterated(text);
+    QString syllables;
+    for (const uint c : characters) {
+        if (!syllables.isEmpty())
+            syllables += u' ';
+        syllables += characterReading(char32_t(c));
+    }
+    return syllables;
 }
 
 /// The full key and the initials of a text in Latin letters, syllables apart.

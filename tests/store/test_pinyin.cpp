@@ -24,6 +24,10 @@ private Q_SLOTS:
         QTest::newRow("compound surname 长孙") << u"长孙无忌"_s << QStringList{u"zhangsunwuji"_s, u"zswj"_s};
         QTest::newRow("a surname alone is a word") << u"单"_s << QStringList{u"dan"_s, u"d"_s};
         QTest::newRow("extension A") << u"刘䶮"_s << QStringList{u"liuyan"_s, u"ly"_s};
+        QTest::newRow("a character read by the next one") << u"王重庆"_s << QStringList{u"wangchongqing"_s, u"wcq"_s};
+        QTest::newRow("the same character alone") << u"王重"_s << QStringList{u"wangzhong"_s, u"wz"_s};
+        QTest::newRow("沈 before 阳") << u"沈阳"_s << QStringList{u"shenyang"_s, u"sy"_s};
+        QTest::newRow("latin letters first") << u"Tom张"_s << QStringList{u"tomzhang"_s, u"tz"_s};
         QTest::newRow("latin letters stay") << u"李Lei"_s << QStringList{u"lilei"_s, u"ll"_s};
         QTest::newRow("blanks around") << u" 王五　"_s << QStringList{u"wangwu"_s, u"ww"_s};
         QTest::newRow("nothing to type") << u"！"_s << QStringList();
