@@ -18,10 +18,11 @@ struct GiftBookResults
     qint64 guests = 0; ///< lines of the banquet opened from 以前的酒席
     double keysMs = -1; ///< the pinyin of every name made once (as the window does on a thread of its own)
     qint64 events = 0; ///< events in 以前的酒席
-    double eventsMs = -1; ///< the store's events() alone, part of the opening
+    double eventsMs = -1; ///< the first page of the events list (40 days), part of the opening
     double namesMs = -1; ///< the store's names() alone, part of the opening
     double openMs = -1; ///< the window opened (events, names and the index of names read or made) and painted
-    double firstKeyMs = -1; ///< the first key typed at once after opening (it may wait for the names' pinyin)
+    double firstKeyMs = -1; ///< the first key typed at once after opening
+    double pinyinReadyMs = -1; ///< from that key until the names are offered by their pinyin
     Samples matchFloor; ///< Pinyin::matches over every name's prepared keys, per prefix of "zhangw"
     Samples keystroke; ///< one key of "zhangw" typed into 姓名框 until the list of names is updated and painted
     Samples insertFloor; ///< one INSERT in a transaction of its own on the window's connection

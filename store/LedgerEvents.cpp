@@ -43,10 +43,22 @@ void bindEvent(sqlite3_stmt* statement, const EventKey& event)
     bindText(statement, 3, event.direction);
 }
 
-/// The index of the events: their day, 类型 and 收送 as events() groups them, so that the records of one event are
-/// found at once in a large ledger.
+/// The index of the events: their day, 类型 and 收送 as eventPage() groups them, so that the records of one event
+/// and the days with records are found at once in a large ledger.
 constexpr auto EventIndex
     = "CREATE INDEX IF NOT EXISTS 收送礼_酒席 ON 收送礼(substr(时间,1,10),ifnull(类型,''),ifnull(收送,''))";
+/// The index of the names, which names() reads instead of the table.
+constexpr auto NameIndex = "CREATE INDEX IF NOT EXISTS 收送礼_姓名 ON 收送礼(姓名)";
+
+/// The events of the records the condition picks (its values bound as ?1 and ?2): their day, 类型, 收送, count,
+/// total and newest record. The amounts are added in two halves that the engine's 64-bit sum() cannot overflow
+/// (fewer than 2^31 records), and joined in 128 bits when read.
+const QString EventGroups
+    = u"SELECT substr(时间,1,10),ifnull(类型,''),ifnull(收送,''),count(*),sum(金额>>32),sum(金额&4294967295),"
+      u"max(ID) FROM 收送礼 WHERE %1 GROUP BY 1,2,3"_s;
+
+/// Above every day of the ledger ("9999-12-31" at most), as the days compare.
+const QString AfterEveryDay = u"9999-99-99"_s;
 
 /// The records of the event bound by bindEvent(), in the expressions of the index; a missing 类型 or 收送 is the
 /// empty text, as events() reads it.
@@ -79,39 +91,81 @@ template <typename T> std::optional<T> LedgerEvents::failed()
     return std::nullopt;
 }
 
-std::optional<QList<GiftEvent>> LedgerEvents::events()
+std::optional<QList<GiftEvent>> LedgerEvents::events(int daysPerPage)
 {
-    if (m_engine == nullptr)
-        return failed<QList<GiftEvent>>();
-    // One pass over the table: the unary plus keeps the engine from going through the index of the events instead,
-    // which reads the table's pages in no order. The amounts are added in two halves that the engine's 64-bit sum()
-    // cannot overflow (fewer than 2^31 records), and joined here in 128 bits.
-    const auto statement = m_engine->prepareNative(
-        u"SELECT +substr(时间,1,10) AS 日期,ifnull(类型,'') AS 类,ifnull(收送,'') AS 向,count(*),sum(金额>>32),"
-        u"sum(金额&4294967295),max(ID) AS 最新 FROM 收送礼 GROUP BY 日期,类,向 ORDER BY 日期 IS NULL,日期 DESC,最新 DESC"_s);
-    if (!statement)
-        return failed<QList<GiftEvent>>();
     QList<GiftEvent> events;
-    sqlite3_stmt* s = statement.get();
-    int rc;
-    while ((rc = sqlite3_step(s)) == SQLITE_ROW) {
-        GiftEvent event;
-        const QString day = columnText(s, 0);
-        event.key.date = day.isEmpty() ? QDate() : QDate::fromString(day, Qt::ISODate);
-        event.key.kind = columnText(s, 1);
-        event.key.direction = columnText(s, 2);
-        event.count = sqlite3_column_int64(s, 3);
-        event.total = Sum(sqlite3_column_int64(s, 4)) * (Sum(1) << 32) + Sum(sqlite3_column_int64(s, 5));
-        events.append(std::move(event));
+    QDate before;
+    for (;;) {
+        auto page = eventPage(before, daysPerPage);
+        if (!page)
+            return std::nullopt;
+        events += std::move(page->events);
+        if (page->last)
+            return events;
+        before = page->oldestDay;
     }
-    if (rc != SQLITE_DONE)
-        return failed<QList<GiftEvent>>();
-    return events;
 }
 
-bool LedgerEvents::ensureEventIndex()
+std::optional<EventPage> LedgerEvents::eventPage(const QDate& before, int days)
 {
-    return m_engine != nullptr ? m_engine->executeNative(EventIndex) || fail() : fail();
+    if (m_engine == nullptr)
+        return failed<EventPage>();
+    // The days first, newest first, from the index of the events; then their events, from the same index.
+    const auto dayList = m_engine->prepareNative(u"SELECT DISTINCT substr(时间,1,10) FROM 收送礼 WHERE "
+                                                 u"substr(时间,1,10)<?1 ORDER BY 1 DESC LIMIT ?2"_s);
+    if (!dayList)
+        return failed<EventPage>();
+    bindText(dayList.get(), 1, before.isValid() ? dayText(before) : AfterEveryDay);
+    sqlite3_bind_int(dayList.get(), 2, std::max(days, 1));
+    QStringList dayTexts;
+    int rc;
+    while ((rc = sqlite3_step(dayList.get())) == SQLITE_ROW)
+        dayTexts << columnText(dayList.get(), 0);
+    if (rc != SQLITE_DONE)
+        return failed<EventPage>();
+    EventPage page;
+    page.last = dayTexts.size() < std::max(days, 1);
+    const auto read = [&](const QString& condition, const std::function<void(sqlite3_stmt*)>& bind) {
+        const auto statement = m_engine->prepareNative(EventGroups.arg(condition));
+        if (!statement)
+            return false;
+        bind(statement.get());
+        sqlite3_stmt* s = statement.get();
+        const qsizetype first = page.events.size();
+        while ((rc = sqlite3_step(s)) == SQLITE_ROW) {
+            GiftEvent event;
+            const QString day = columnText(s, 0);
+            event.key.date = day.isEmpty() ? QDate() : QDate::fromString(day, Qt::ISODate);
+            event.key.kind = columnText(s, 1);
+            event.key.direction = columnText(s, 2);
+            event.count = sqlite3_column_int64(s, 3);
+            event.total = Sum(sqlite3_column_int64(s, 4)) * (Sum(1) << 32) + Sum(sqlite3_column_int64(s, 5));
+            event.newest = sqlite3_column_int64(s, 6);
+            page.events.append(std::move(event));
+        }
+        std::sort(page.events.begin() + first, page.events.end(), [](const GiftEvent& a, const GiftEvent& b) {
+            return a.key.date != b.key.date ? a.key.date > b.key.date : a.newest > b.newest;
+        });
+        return rc == SQLITE_DONE;
+    };
+    if (!dayTexts.isEmpty()) {
+        page.oldestDay = QDate::fromString(dayTexts.last(), Qt::ISODate);
+        if (!read(u"substr(时间,1,10) BETWEEN ?1 AND ?2"_s, [&](sqlite3_stmt* s) {
+                bindText(s, 1, dayTexts.last());
+                bindText(s, 2, dayTexts.first());
+            }))
+            return failed<EventPage>();
+    }
+    if (page.last && !read(u"substr(时间,1,10) IS NULL"_s, [](sqlite3_stmt*) {}))
+        return failed<EventPage>();
+    return page;
+}
+
+bool LedgerEvents::ensureIndexes()
+{
+    if (m_engine == nullptr)
+        return fail();
+    return (m_engine->executeNative(EventIndex) && m_engine->executeNative(NameIndex)) || fail();
 }
 
 std::optional<QList<GiftRecord>> LedgerEvents::records(const EventKey& event)

@@ -32,6 +32,15 @@ struct GiftEvent
     EventKey key;
     qint64 count = 0;
     Sum total = 0; ///< ten-thousandths of a yuan; records without an amount count as nothing
+    qint64 newest = 0; ///< the ID of its newest record: of two events of one day, the newer one comes first
+};
+
+/// Events newest first, a few days at a time: a large ledger has events on thousands of days.
+struct EventPage
+{
+    QList<GiftEvent> events;
+    QDate oldestDay; ///< the oldest day of the page; the next page begins with the day before it
+    bool last = false; ///< no page follows: this one ends with the events without a date
 };
 
 /// One line of a gift book: what a guest gave, as one record of the event stores it.
@@ -69,11 +78,17 @@ public:
     /// Works on the engine connection it is given (the program's own); null makes every call fail.
     explicit LedgerEvents(EngineConnection* engine);
 
-    /// Every event, newest first (by date, then by its newest record), the events without a date last.
-    std::optional<QList<GiftEvent>> events();
-    /// Adds to the file, when it lacks it, the index that finds the records of one event at once (false, and the
-    /// file unchanged, when it cannot be written). records() works without it, more slowly.
-    bool ensureEventIndex();
+    /// Every event, newest first (by date, then by its newest record), the events without a date last; read a
+    /// page of daysPerPage days at a time.
+    std::optional<QList<GiftEvent>> events(int daysPerPage = 366);
+    /// The events of up to days days that have records, going back from the day before `before` (from the newest
+    /// day when before is null), in the order of events(); the page with fewer days than asked for ends with the
+    /// events without a date and is the last.
+    std::optional<EventPage> eventPage(const QDate& before, int days);
+    /// Adds to the file, when it lacks them, the indexes the gift book reads by: the one that finds the records of
+    /// one event and the days with records at once, and the one of the names (false, and the file unchanged, when
+    /// it cannot be written). Every read works without them, more slowly.
+    bool ensureIndexes();
     /// The records of one event, newest first (by date-time, then ID).
     std::optional<QList<GiftRecord>> records(const EventKey& event);
     /// Stores one line as a new record of the event; its ID.

@@ -15,6 +15,7 @@
 #include "windows/LedgerHost.h"
 #include "windows/ReportText.h"
 
+#include <QAbstractItemView>
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QDateEdit>
@@ -25,6 +26,7 @@
 #include <QLabel>
 #include <QListWidget>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QShortcut>
 #include <QStyledItemDelegate>
 #include <QTableWidget>
@@ -32,6 +34,7 @@
 #include <QVBoxLayout>
 
 #include <algorithm>
+#include <chrono>
 #include <limits>
 #include <vector>
 
@@ -44,6 +47,8 @@ namespace {
 const QString Title = u"礼簿"_s;
 const QString Prompt = u"系统提示"_s;
 constexpr int MaxCandidates = 8;
+/// The days of events read at a time for the list of earlier events; the next ones when it is scrolled to its end.
+constexpr int EventDaysPerPage = 40;
 enum Column { NameColumn, RelationColumn, AmountColumn, NoteColumn, ColumnCount };
 
 /// The first date the date box offers stands for the records without a date.
@@ -139,6 +144,11 @@ GiftBookWindow::GiftBookWindow(LedgerHost& host, QWidget* parent)
     connect(m_kind, &QComboBox::currentIndexChanged, this, [this] { readEvent(); });
     connect(m_direction, &QComboBox::currentIndexChanged, this, [this] { readEvent(); });
     connect(m_events, &QComboBox::activated, this, [this](int index) { chooseEvent(index); });
+    QScrollBar* eventsBar = m_events->view()->verticalScrollBar();
+    connect(eventsBar, &QScrollBar::valueChanged, this, [this, eventsBar](int value) {
+        if (value == eventsBar->maximum())
+            readMoreEvents();
+    });
     connect(m_name, &QLineEdit::textEdited, this, [this](const QString& typed) { updateCandidates(typed); });
     connect(m_candidates, &QListWidget::itemClicked, this, [this](QListWidgetItem* item) {
         m_name->setText(item->text());
@@ -304,11 +314,11 @@ bool GiftBookWindow::load()
     // A person's records are looked up at every name and amount: the program's index of names finds them at once.
     LedgerTotals(m_engine.get()).ensurePersonIndex();
     LedgerEvents store(m_engine.get());
-    store.ensureEventIndex();
+    store.ensureIndexes();
     const auto kinds = LedgerTransfer::listEntries(*m_engine, u"类型"_s);
     const auto directions = LedgerTransfer::listEntries(*m_engine, u"收送"_s);
     const auto relations = LedgerTransfer::listEntries(*m_engine, u"关系"_s);
-    auto events = store.events();
+    auto events = store.eventPage(QDate(), EventDaysPerPage);
     const auto names = store.names();
     if (!kinds || !directions || !relations || !events || !names) {
         const QString reason = events && names ? m_engine->lastError() : store.lastError();
@@ -316,11 +326,14 @@ bool GiftBookWindow::load()
         return false;
     }
     m_relations = *relations;
-    m_eventList = std::move(*events);
+    m_eventList = std::move(events->events);
+    m_eventsBefore = events->oldestDay;
+    m_eventsRead = events->last;
     for (const GiftEvent& e : std::as_const(m_eventList))
         m_events->addItem(eventText(e));
     for (const QString& name : *names)
         m_people.append({name, {}});
+    m_opened = m_people.size();
     // The names' pinyin is made while the first guest's name is typed; a large ledger has many thousand names.
     m_stopKeys = std::make_shared<std::atomic<bool>>(false);
     m_keys = std::async(std::launch::async, [names = *names, stop = m_stopKeys] {
@@ -340,6 +353,20 @@ bool GiftBookWindow::load()
         std::sort(index.starts.begin(), index.starts.end());
         return index;
     });
+
+    // Once the pinyin is made, a name being typed is offered by it too, without waiting for the next key.
+    auto* keysReady = new QTimer(this);
+    keysReady->setInterval(20);
+    connect(keysReady, &QTimer::timeout, this, [this, keysReady] {
+        using namespace std::chrono_literals;
+        if (m_keys.valid() && m_keys.wait_for(0s) != std::future_status::ready)
+            return;
+        keysReady->stop();
+        makeKeys();
+        if (m_name->hasFocus() && !LedgerTotals::withoutBlanks(m_name->text()).isEmpty())
+            updateCandidates(m_name->text());
+    });
+    keysReady->start();
 
     m_filling = true;
     m_kind->addItems(*kinds);
@@ -480,43 +507,76 @@ QString GiftBookWindow::eventText(const GiftEvent& e)
         .arg(ReportText::money(e.total));
 }
 
-qsizetype GiftBookWindow::setEventEntry(const EventKey& key, qint64 count, Sum total)
+namespace {
+
+/// True when event a comes before b in the events list: the newer day first, of one day the newer record first,
+/// the events without a date last.
+bool listedBefore(const GiftEvent& a, const GiftEvent& b)
+{
+    if (a.key.date != b.key.date)
+        return a.key.date.isValid() && (!b.key.date.isValid() || a.key.date > b.key.date);
+    return a.newest > b.newest;
+}
+
+} // namespace
+
+qsizetype GiftBookWindow::setEventEntry(const GiftEvent& event)
 {
     const QSignalBlocker blocker(m_events);
     qsizetype at = -1;
     for (qsizetype i = 0; i < m_eventList.size() && at < 0; ++i) {
-        if (m_eventList.at(i).key == key)
+        if (m_eventList.at(i).key == event.key)
             at = i;
     }
-    if (count <= 0) {
-        if (at >= 0) {
-            m_eventList.removeAt(at);
-            m_events->removeItem(int(at));
-        }
+    if (at >= 0) {
+        m_eventList.removeAt(at);
+        m_events->removeItem(int(at));
+    }
+    if (event.count <= 0)
         return -1;
-    }
-    if (at < 0) {
-        // A new event goes before the first one of an earlier date; the events without a date stay last.
-        at = 0;
-        while (at < m_eventList.size() && m_eventList.at(at).key.date.isValid()
-               && (!key.date.isValid() || m_eventList.at(at).key.date > key.date))
-            ++at;
-        m_eventList.insert(at, GiftEvent{key, 0, 0});
-        m_events->insertItem(int(at), QString());
-    }
-    GiftEvent& e = m_eventList[at];
-    e.count = count;
-    e.total = total;
-    m_events->setItemText(int(at), eventText(e));
+    // An event older than the pages read so far is listed in its place too; the page it is on later replaces it.
+    at = std::find_if(m_eventList.cbegin(), m_eventList.cend(),
+                      [&](const GiftEvent& e) { return listedBefore(event, e); })
+        - m_eventList.cbegin();
+    m_eventList.insert(at, event);
+    m_events->insertItem(int(at), eventText(event));
     return at;
+}
+
+void GiftBookWindow::readMoreEvents()
+{
+    if (m_eventsRead || !m_engine)
+        return;
+    LedgerEvents store(m_engine.get());
+    const auto page = store.eventPage(m_eventsBefore, EventDaysPerPage);
+    if (!page) {
+        // The list stays as it is; scrolling to its end asks again.
+        MessageBox::show(u"无法读取以前的酒席：\n"_s + store.lastError(), Title, MessageBox::OkOnly, MessageBox::Stop);
+        return;
+    }
+    m_eventsBefore = page->oldestDay;
+    m_eventsRead = page->last;
+    const int current = m_events->currentIndex();
+    const EventKey chosen = current >= 0 ? m_eventList.at(current).key : EventKey();
+    for (const GiftEvent& e : page->events)
+        setEventEntry(e);
+    if (current >= 0) {
+        const QSignalBlocker blocker(m_events);
+        for (qsizetype i = 0; i < m_eventList.size(); ++i) {
+            if (m_eventList.at(i).key == chosen)
+                m_events->setCurrentIndex(int(i));
+        }
+    }
 }
 
 void GiftBookWindow::updateEventList()
 {
-    Sum total = 0;
-    for (const GiftRecord& record : m_lines)
-        total += record.line.ticks;
-    const qsizetype at = setEventEntry(event(), m_lines.size(), total);
+    GiftEvent current{event(), m_lines.size(), 0, 0};
+    for (const GiftRecord& record : m_lines) {
+        current.total += record.line.ticks;
+        current.newest = std::max(current.newest, record.id);
+    }
+    const qsizetype at = setEventEntry(current);
     const QSignalBlocker blocker(m_events);
     m_events->setCurrentIndex(int(at));
 }
@@ -653,20 +713,35 @@ void GiftBookWindow::updateCandidates(const QString& typed)
         m_candidates->hide();
         return;
     }
-    makeKeys();
     const QString wanted = typed.trimmed().toLower();
     if (wanted.isEmpty()) {
         m_candidates->hide();
         return;
     }
-    // Every person one of whose texts starts with what was typed (as Pinyin::matches finds them).
     std::vector<bool> hit(std::size_t(m_people.size()), false);
-    auto start = std::lower_bound(m_starts.cbegin(), m_starts.cend(), wanted,
-                                  [](const std::pair<QString, qsizetype>& s, const QString& w) { return s.first < w; });
-    for (; start != m_starts.cend() && start->first.startsWith(wanted); ++start)
-        hit[std::size_t(start->second)] = true;
-    for (qsizetype i = m_indexed; i < m_people.size(); ++i)
-        hit[std::size_t(i)] = Pinyin::matches(m_people.at(i).name, m_people.at(i).keys, typed);
+    using namespace std::chrono_literals;
+    if (m_keysMade || !m_keys.valid() || m_keys.wait_for(0s) == std::future_status::ready) {
+        makeKeys();
+        // Every person one of whose texts starts with what was typed (as Pinyin::matches finds them).
+        auto start
+            = std::lower_bound(m_starts.cbegin(), m_starts.cend(), wanted,
+                               [](const std::pair<QString, qsizetype>& s, const QString& w) { return s.first < w; });
+        for (; start != m_starts.cend() && start->first.startsWith(wanted); ++start)
+            hit[std::size_t(start->second)] = true;
+        for (qsizetype i = m_indexed; i < m_people.size(); ++i)
+            hit[std::size_t(i)] = Pinyin::matches(m_people.at(i).name, m_people.at(i).keys, typed);
+    } else {
+        // The pinyin is still being made: the names the window opened with (in order) that start with the
+        // characters typed, and those stored since; the pinyin matches follow with the next key once it is made.
+        const QString begun = typed.trimmed();
+        const auto opened = m_people.cbegin() + m_opened;
+        for (auto at = std::lower_bound(m_people.cbegin(), opened, begun,
+                                        [](const Person&p, const QString&b) { return p.name < b; });
+             at != opened && at->name.startsWith(begun); ++at)
+            hit[std::size_t(at - m_people.cbegin())] = true;
+        for (qsizetype i = m_opened; i < m_people.size(); ++i)
+            hit[std::size_t(i)] = m_people.at(i).name.startsWith(begun);
+    }
     // Names that start with what was typed come first, then those found by their pinyin, each in name order.
     QStringList found, byPinyin;
     for (qsizetype i = 0; i < m_people.size() && found.size() < MaxCandidates; ++i) {
@@ -826,8 +901,7 @@ void GiftBookWindow::takeBackLastLine()
         // A line of another event of this window: that event's entry in the list loses it.
         for (const GiftEvent& e : std::as_const(m_eventList)) {
             if (e.key == last.event) {
-                const GiftEvent left{last.event, e.count - 1, e.total - last.line.ticks};
-                setEventEntry(left.key, left.count, left.total);
+                setEventEntry({last.event, e.count - 1, e.total - last.line.ticks, e.newest});
                 break;
             }
         }

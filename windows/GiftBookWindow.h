@@ -106,9 +106,11 @@ private:
     void lineRemoved(qint64 id);
     /// Brings the events list in line with the current event's count and total, and shows that event as chosen.
     void updateEventList();
-    /// Sets the count and total of an event in the events list, adding it in date order or removing it when it has
-    /// no record left; its row, or -1.
-    qsizetype setEventEntry(const EventKey& key, qint64 count, Sum total);
+    /// Sets the count, total and newest record of an event in the events list, adding it in its place or removing
+    /// it when it has no record left; its row, or -1.
+    qsizetype setEventEntry(const GiftEvent& event);
+    /// Adds the next page of the ledger's events to the events list, when there is one.
+    void readMoreEvents();
     static QString eventText(const GiftEvent& event);
     void refuse(const QString& text, QWidget* focus);
 
@@ -133,12 +135,15 @@ private:
     QPushButton* m_print;
 
     QList<GiftEvent> m_eventList;
+    QDate m_eventsBefore; ///< the next page of events begins before this day
+    bool m_eventsRead = false; ///< every event of the ledger is in the list
     QList<GiftRecord> m_lines;
     /// The lines listed without the warnings that ask the ledger, which follow a few at a time once they are shown.
     QList<qint64> m_unwarned;
     QTimer* m_warnTimer = nullptr;
     QList<StoredLine> m_stored; ///< the lines stored in this window, oldest first
     QList<Person> m_people;
+    qsizetype m_opened = 0; ///< the people the window opened with, in name order; those stored here follow
     /// The pinyin keys of the names the window opened with, made on a thread of their own meanwhile.
     std::future<NameIndex> m_keys;
     QList<std::pair<QString, qsizetype>> m_starts;

@@ -107,21 +107,26 @@ private Q_SLOTS:
     void eventsNewestFirstWithCountsTotalsAndRecords_data()
     {
         QTest::addColumn<bool>("indexed");
-        QTest::newRow("every record read") << false;
-        QTest::newRow("with the index of events") << true;
+        QTest::addColumn<int>("daysPerPage");
+        QTest::newRow("every record read") << false << 366;
+        QTest::newRow("with the indexes") << true << 366;
+        // Pages that end between the events of one day, and before the events without a date.
+        QTest::newRow("a day at a time") << true << 1;
+        QTest::newRow("two days at a time, every record read") << false << 2;
     }
     void eventsNewestFirstWithCountsTotalsAndRecords()
     {
         QFETCH(bool, indexed);
+        QFETCH(int, daysPerPage);
         LedgerEvents store(m_engine.get());
-        // Made once; asked again, it is there already.
+        // Made once; asked again, they are there already.
         for (int i = 0; indexed && i < 2; ++i)
-            QVERIFY2(store.ensureEventIndex(), qPrintable(store.lastError()));
-        const auto index = m_engine->prepareNative(
-            u"SELECT count(*) FROM sqlite_master WHERE type='index' AND name='收送礼_酒席'"_s);
+            QVERIFY2(store.ensureIndexes(), qPrintable(store.lastError()));
+        const auto index = m_engine->prepareNative(u"SELECT count(*) FROM sqlite_master WHERE type='index' AND "
+                                                   u"name IN ('收送礼_酒席','收送礼_姓名')"_s);
         QVERIFY(index && sqlite3_step(index.get()) == SQLITE_ROW);
-        QCOMPARE(sqlite3_column_int(index.get(), 0), indexed ? 1 : 0);
-        const auto events = store.events();
+        QCOMPARE(sqlite3_column_int(index.get(), 0), indexed ? 2 : 0);
+        const auto events = store.events(daysPerPage);
         QVERIFY2(events, qPrintable(store.lastError()));
         struct Expected
         {
