@@ -16,6 +16,7 @@
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
+#include <future>
 #include <sqlcipher/sqlite3.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -840,24 +841,40 @@ Result write(EngineConnection& engine, const QString& path, const std::optional<
         *failed = rc != SQLITE_DONE;
         return !*failed;
     };
-    HeldSpan held;
-    // Reads a span's records, puts them in order and writes them; false when cancelled or failed.
+    // Two spans: while one span's records are written into the workbook on a thread of their own, the next one
+    // is read from the ledger and put in order here, where progress is told. The writing of a span is waited for
+    // before the next one begins and before anything else is written; the future waits for it when it goes.
+    HeldSpan held[2];
+    int heldNext = 0;
+    std::future<void> writing;
+    const auto written = [&] {
+        if (writing.valid())
+            writing.get();
+    };
+    // Reads a span's records and puts them in order, then starts their writing; false when cancelled or failed.
     const auto writeSpan = [&](sqlite3_stmt* statement, qint64 expected, bool* failed) {
-        held.clear(expected);
+        HeldSpan& filled = held[heldNext];
+        heldNext = 1 - heldNext;
+        filled.clear(expected);
         int rc;
-        while ((rc = sqlite3_step(statement)) == SQLITE_ROW)
-            held.hold(statement);
-        *failed = rc != SQLITE_DONE;
-        if (*failed)
-            return false;
-        held.sort();
-        for (size_t i = 0; i < held.size(); ++i) {
-            held.cells(i, cells);
-            writeRow(book, cells);
+        while ((rc = sqlite3_step(statement)) == SQLITE_ROW) {
+            filled.hold(statement);
             ++result.records;
             if (!tell())
                 return false;
         }
+        *failed = rc != SQLITE_DONE;
+        if (*failed)
+            return false;
+        filled.sort();
+        written();
+        writing = std::async(std::launch::async, [&book, &filled] {
+            RecordCells spanCells;
+            for (size_t i = 0; i < filled.size(); ++i) {
+                filled.cells(i, spanCells);
+                writeRow(book, spanCells);
+            }
+        });
         return true;
     };
     bool failed = false;
@@ -871,22 +888,24 @@ Result write(EngineConnection& engine, const QString& path, const std::optional<
     }
     for (const Window& window : windows) {
         sqlite3_stmt* statement = all.get();
-        bool written = false;
+        bool done = false;
         if (window.from == "-") {
             statement = undated.get();
-            written = writeAll(statement, &failed);
+            written();
+            done = writeAll(statement, &failed);
         } else if (!window.from.isEmpty()) {
             statement = span.get();
             sqlite3_bind_text(statement, 1, window.from.constData(), int(window.from.size()), SQLITE_STATIC);
             sqlite3_bind_text(statement, 2, window.to.constData(), int(window.to.size()), SQLITE_STATIC);
-            written = writeSpan(statement, window.records, &failed);
+            done = writeSpan(statement, window.records, &failed);
         } else {
-            written = writeAll(statement, &failed);
+            done = writeAll(statement, &failed);
         }
-        if (!written)
+        if (!done)
             return failed ? readFailed() : result;
         sqlite3_reset(statement);
     }
+    written();
     if (progress && !progress(result.records)) {
         result.outcome = Outcome::Cancelled;
         return result;
