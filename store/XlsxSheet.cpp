@@ -6,7 +6,9 @@
 #include <QTime>
 #include <QXmlStreamReader>
 #include <cmath>
+#include <future>
 #include <unzip.h>
+#include <vector>
 
 using namespace Qt::StringLiterals;
 
@@ -200,6 +202,24 @@ qsizetype columnOf(QStringView reference)
     return letters == 0 ? -1 : column - 1;
 }
 
+/// The letters of a column from 0 ("B" for 1), as a cell reference begins.
+QString columnLetters(qsizetype column)
+{
+    QString letters;
+    for (qsizetype n = column + 1; n > 0; n = (n - 1) / 26)
+        letters.prepend(QChar(u'A' + char16_t((n - 1) % 26)));
+    return letters;
+}
+
+/// The shared texts of a workbook as read on a thread of their own.
+struct SharedTexts
+{
+    bool ok = false;
+    QString error;
+    QStringList strings;
+    qint64 bytes = 0; ///< unpacked
+};
+
 class XlsxReader final : public SheetReader
 {
 public:
@@ -213,6 +233,7 @@ public:
     {
         std::unique_ptr<XlsxReader> reader(new XlsxReader);
         reader->m_error = error;
+        reader->m_path = path;
         reader->m_zip = unzOpen64(QFile::encodeName(path).constData());
         if (!reader->m_zip) {
             reader->fail(u"文件已损坏：不是完整的zip压缩文件，也就不是xlsx工作簿。"_s);
@@ -236,14 +257,51 @@ public:
         m_error = error;
         if (index < 0 || index >= m_sheets.size())
             return std::nullopt;
+        std::future<SharedTexts> shared;
         if (!m_partsRead) {
             m_strings.clear();
             m_shown.clear();
-            if (!readStrings() || !readStyles())
+            if (!readStyles())
                 return std::nullopt;
-            m_partsRead = true;
+            // The shared texts are read on a thread of their own, through a second handle on the file, while the
+            // sheet is read here; its cells take their texts afterwards.
+            shared = std::async(std::launch::async, [path = m_path, entry = m_stringsEntry, used = m_bytesRead] {
+                SharedTexts texts;
+                XlsxReader reader;
+                reader.m_error = &texts.error;
+                reader.m_stringsEntry = entry;
+                reader.m_bytesRead = used;
+                reader.m_zip = unzOpen64(QFile::encodeName(path).constData());
+                if (reader.m_zip == nullptr)
+                    texts.error = u"文件已损坏：不是完整的zip压缩文件，也就不是xlsx工作簿。"_s;
+                else
+                    texts.ok = reader.readStrings();
+                texts.strings = std::move(reader.m_strings);
+                texts.bytes = reader.m_bytesRead - used;
+                return texts;
+            });
         }
-        return readSheet(m_sheets[index]);
+        std::vector<SharedCell> cells;
+        auto table = readSheet(m_sheets[index], shared.valid() ? &cells : nullptr);
+        if (shared.valid()) {
+            // The shared texts' failure is told first, as they come first in the workbook.
+            SharedTexts texts = shared.get();
+            if (!texts.ok) {
+                fail(texts.error);
+                return std::nullopt;
+            }
+            m_strings = std::move(texts.strings);
+            m_bytesRead += texts.bytes;
+            m_partsRead = true;
+            if (m_bytesRead > MaxTotalBytes) {
+                fail(u"工作簿的内容解压后共超过%1MB"_s.arg(megabytes(MaxTotalBytes))
+                     + u"，不是账目表格（可能是特意构造的有害文件），没有读取。"_s);
+                return std::nullopt;
+            }
+            if (table && !fillShared(*table, cells, m_sheets[index].name))
+                return std::nullopt;
+        }
+        return table;
     }
 
 private:
@@ -252,6 +310,58 @@ private:
         QString name;
         QString entry;
     };
+    /// A cell of a shared text, read before the shared texts were: where it is and the number of its text.
+    struct SharedCell
+    {
+        qsizetype row; ///< in the table
+        qsizetype column;
+        qint64 rowNumber; ///< in the sheet
+        bool referenced; ///< the cell names its place ("B3")
+        qsizetype index; ///< -1 when its value is no number
+        QString value; ///< that value, only then
+    };
+    /// Stands in a shared text's cell until the texts are read, so that the row keeps its length.
+    static const QString& placeholder()
+    {
+        static const QString text(QChar(0xFFFF));
+        return text;
+    }
+
+    /// Gives the cells of shared texts their texts; rows left without any text go. False, with the reason told,
+    /// when a cell's text does not exist.
+    bool fillShared(CsvTable& table, const std::vector<SharedCell>& cells, const QString& sheetName)
+    {
+        std::vector<qsizetype> touched;
+        for (const SharedCell& cell : cells) {
+            if (cell.index < 0 || cell.index >= m_strings.size()) {
+                const QString reference
+                    = cell.referenced ? columnLetters(cell.column) + QString::number(cell.rowNumber) : QString();
+                const QString value = cell.index < 0 ? cell.value : QString::number(cell.index);
+                return fail(u"工作簿已损坏：工作表“%1”的单元格%2引用的共享文字（序号%3）不存在，工作簿中只有%4条。"_s
+                                .arg(sheetName, reference, value)
+                                .arg(m_strings.size()));
+            }
+            QString text = CsvTable::guarded(m_strings[cell.index]);
+            if (text.isEmpty() && (touched.empty() || touched.back() != cell.row))
+                touched.push_back(cell.row);
+            table.rows[cell.row][cell.column] = std::move(text);
+        }
+        // A row whose last cells were empty shared texts ends before them, and goes when nothing is left.
+        qsizetype gone = 0;
+        for (const qsizetype at : touched) {
+            QStringList& row = table.rows[at - gone];
+            while (!row.isEmpty() && row.back().isEmpty())
+                row.removeLast();
+            if (row.isEmpty()) {
+                table.rows.removeAt(at - gone);
+                table.lines.removeAt(at - gone);
+                ++gone;
+            }
+        }
+        if (table.rows.isEmpty())
+            return fail(u"工作表“%1”是空的。"_s.arg(sheetName));
+        return true;
+    }
     enum class Read { Done, Missing, Failed };
 
     XlsxReader() = default;
@@ -442,7 +552,8 @@ private:
         return xml.hasError() ? xmlFailed(m_stylesEntry, xml) : true;
     }
 
-    std::optional<CsvTable> readSheet(const SheetPart& part)
+    /// The sheet's cells; the cells of shared texts are put in deferred, when it is given, to be filled later.
+    std::optional<CsvTable> readSheet(const SheetPart& part, std::vector<SharedCell>* deferred)
     {
         auto refuse = [this](const QString& message) {
             fail(message);
@@ -529,7 +640,14 @@ private:
                     xml.skipCurrentElement(); // a formula: its result is the value
                 }
             }
-            if (type == CellType::Shared) {
+            if (type == CellType::Shared && deferred != nullptr) {
+                bool ok = false;
+                const qsizetype index = value.toLongLong(&ok);
+                const bool number = ok && index >= 0;
+                deferred->push_back({table.rows.size(), column, rowNumber, !referenceText.isEmpty() && at >= 0,
+                                     number ? index : -1, number ? QString() : value});
+                row[column] = placeholder();
+            } else if (type == CellType::Shared) {
                 bool ok = false;
                 const qsizetype index = value.toLongLong(&ok);
                 if (!ok || index < 0 || index >= m_strings.size())
@@ -584,6 +702,7 @@ private:
     }
 
     unzFile m_zip = nullptr;
+    QString m_path;
     QString* m_error = nullptr;
     qint64 m_bytesRead = 0;
     QList<SheetPart> m_sheets;

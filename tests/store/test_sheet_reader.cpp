@@ -173,7 +173,7 @@ private Q_SLOTS:
             << bookBytes("<row r=\"2\"><c r=\"B2\" t=\"inlineStr\"><is><r><t>甲</t></r><r><t>乙</t></r></is></c>"
                          "<c r=\"D2\"><v>7</v></c><c r=\"F2\" s=\"0\"/></row>"
                          "<row r=\"3\"><c r=\"A3\" t=\"s\"><v>1</v></c></row>"
-                         "<row r=\"5\"><c r=\"C5\" t=\"s\"><v>0</v></c></row>",
+                         "<row r=\"5\"><c r=\"C5\" t=\"s\"><v>0</v></c><c r=\"D5\" t=\"s\"><v>1</v></c></row>",
                          {"<r><t>富</t></r><r><t xml:space=\"preserve\">文 本</t></r><rPh><t>ふ</t></rPh>", "<t/>"})
             << u"2:|甲乙||7\n5:||富文 本"_s;
         QTest::newRow("cells and rows without references follow each other; booleans, results, errors, ISO days")
@@ -268,6 +268,8 @@ private Q_SLOTS:
         QTest::newRow("a broken compound document")
             << compound << u"无法读取这个xls工作簿：文件已损坏，或不是Excel工作簿。"_s;
         QTest::newRow("an empty sheet") << bookBytes("<row r=\"1\"><c r=\"A1\"/></row>") << u"工作表“礼单”是空的。"_s;
+        QTest::newRow("a sheet of empty shared texts")
+            << bookBytes("<row r=\"1\"><c r=\"A1\" t=\"s\"><v>0</v></c></row>", {"<t/>"}) << u"工作表“礼单”是空的。"_s;
     }
     void hostileFilesAreRefused()
     {
