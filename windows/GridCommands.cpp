@@ -111,7 +111,7 @@ std::vector<GridCommand> gridCommands()
         {},
         {u"导出CSV"_s, u"导出CSV"_s, QKeySequence(Qt::CTRL | Qt::Key_E),
          [](MainWindow& w) { TransferCommands::exportCsv(w); }},
-        {u"导入CSV"_s, u"导入CSV"_s, QKeySequence(Qt::CTRL | Qt::Key_I),
+        {u"导入CSV/Excel"_s, u"导入CSV/Excel"_s, QKeySequence(Qt::CTRL | Qt::Key_I),
          [](MainWindow& w) { TransferCommands::importCsv(w); }},
         {u"立即备份"_s, u"立即备份"_s, QKeySequence(Qt::CTRL | Qt::Key_B),
          [](MainWindow& w) { TransferCommands::backupNow(w); }},

@@ -46,7 +46,7 @@ ImportMappingWindow::ImportMappingWindow(const CsvTable& table, const ColumnMapp
     , m_table(table)
 {
     setObjectName(u"导入映射窗口"_s);
-    setWindowTitle(u"导入CSV：选择各项所在的列"_s);
+    setWindowTitle(u"导入CSV/Excel：选择各项所在的列"_s);
     setWindowModality(Qt::ApplicationModal);
     auto* layout = new QVBoxLayout(this);
     // A workbook's sheet has no encoding of its own to tell: its kind is told instead.
@@ -130,7 +130,7 @@ void ImportMappingWindow::accept()
     const ColumnMapping chosen = mapping();
     if (chosen.columns[ColumnMapping::Direction] < 0 || chosen.columns[ColumnMapping::Relation] < 0
         || chosen.columns[ColumnMapping::Kind] < 0) {
-        MessageBox::show(u"请为收送、关系和类型各选一列。"_s, u"导入CSV"_s, MessageBox::OkOnly,
+        MessageBox::show(u"请为收送、关系和类型各选一列。"_s, u"导入CSV/Excel"_s, MessageBox::OkOnly,
                          MessageBox::Information);
         return;
     }

@@ -53,7 +53,7 @@ ImportReviewWindow::ImportReviewWindow(const LedgerImport::Checked& checked, con
     , m_fileHeader(fileHeader)
 {
     setObjectName(u"导入检查窗口"_s);
-    setWindowTitle(u"导入CSV：检查结果"_s);
+    setWindowTitle(u"导入CSV/Excel：检查结果"_s);
     setWindowModality(Qt::ApplicationModal);
     auto* layout = new QVBoxLayout(this);
     auto* summaryLabel = new QLabel(summary(checked), this);

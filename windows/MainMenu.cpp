@@ -70,7 +70,7 @@ std::vector<Menu> menus()
          {
              {u"导出CSV(&E)"_s, u"导出CSV"_s},
              {u"导出Excel(&X)…"_s, {}, [](MainWindow& window) { TransferCommands::exportExcel(window); }},
-             {u"导入CSV(&I)"_s, u"导入CSV"_s},
+             {u"导入CSV/Excel(&I)"_s, u"导入CSV/Excel"_s},
              {},
              {u"立即备份(&B)"_s, u"立即备份"_s},
              {u"从备份恢复(&R)"_s, u"从备份恢复"_s},

@@ -40,7 +40,7 @@ namespace {
 
 const QString ExportTitle = u"导出CSV"_s;
 const QString ExcelTitle = u"导出Excel"_s;
-const QString ImportTitle = u"导入CSV"_s;
+const QString ImportTitle = u"导入CSV/Excel"_s;
 const QString BackupTitle = u"立即备份"_s;
 const QString RestoreTitle = u"从备份恢复"_s;
 const QString CsvFilter = u"CSV文件 (*.csv)"_s;

@@ -17,7 +17,7 @@ namespace TransferCommands {
 void exportCsv(LedgerHost& host);
 /// 导出Excel: the same, with the Excel workbook offered first.
 void exportExcel(LedgerHost& host);
-/// 导入CSV: the file (a CSV file, or a sheet of an .xlsx or .xls workbook, told apart by its content) is read and
+/// 导入CSV/Excel: the file (a CSV file, or a sheet of an .xlsx or .xls workbook, told apart by its content) is read and
 /// checked, mapped when it is not in the export's format, reviewed, and its chosen rows added in one transaction;
 /// the grid is refilled after.
 void importCsv(LedgerHost& host);

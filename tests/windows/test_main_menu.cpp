@@ -235,7 +235,7 @@ private Q_SLOTS:
         row(u"礼簿"_s, {}, K(Qt::CTRL | Qt::Key_L), u"window giftBook 礼簿"_s);
         row(u"导出CSV"_s, u"导出CSV"_s, K(Qt::CTRL | Qt::Key_E), u"file dialog 导出CSV"_s);
         row(u"导出Excel"_s, {}, {}, u"file dialog 导出Excel"_s);
-        row(u"导入CSV"_s, u"导入CSV"_s, K(Qt::CTRL | Qt::Key_I), u"file dialog 导入CSV"_s);
+        row(u"导入CSV/Excel"_s, u"导入CSV/Excel"_s, K(Qt::CTRL | Qt::Key_I), u"file dialog 导入CSV/Excel"_s);
         row(u"立即备份"_s, u"立即备份"_s, K(Qt::CTRL | Qt::Key_B), u"box 立即备份: "_s);
         row(u"从备份恢复"_s, u"从备份恢复"_s, K(Qt::CTRL | Qt::SHIFT | Qt::Key_B), u"box 从备份恢复: "_s);
         row(u"账簿加密"_s, u"账簿加密命令"_s, {}, u"box 账簿加密: "_s);

@@ -205,13 +205,13 @@ private Q_SLOTS:
     {
         QStringList rows;
         for (const GridCommand& command : gridCommands()) {
-            if (command.name == u"导出CSV"_s || command.name == u"导入CSV"_s || command.name == u"立即备份"_s
+            if (command.name == u"导出CSV"_s || command.name == u"导入CSV/Excel"_s || command.name == u"立即备份"_s
                 || command.name == u"从备份恢复"_s)
                 rows << command.name + u'|' + command.caption + u'|' + command.shortcut.toString();
         }
         QCOMPARE(rows,
-                 (QStringList{u"导出CSV|导出CSV|Ctrl+E"_s, u"导入CSV|导入CSV|Ctrl+I"_s, u"立即备份|立即备份|Ctrl+B"_s,
-                              u"从备份恢复|从备份恢复|Ctrl+Shift+B"_s}));
+                 (QStringList{u"导出CSV|导出CSV|Ctrl+E"_s, u"导入CSV/Excel|导入CSV/Excel|Ctrl+I"_s,
+                              u"立即备份|立即备份|Ctrl+B"_s, u"从备份恢复|从备份恢复|Ctrl+Shift+B"_s}));
     }
 
     void mainWindowOffersTheCommandsInItsGridMenu()
@@ -232,7 +232,7 @@ private Q_SLOTS:
         for (QAction* action : menu->actions())
             names << action->objectName();
         delete menu;
-        for (const QString& name : {u"导出CSV"_s, u"导入CSV"_s, u"立即备份"_s, u"从备份恢复"_s})
+        for (const QString& name : {u"导出CSV"_s, u"导入CSV/Excel"_s, u"立即备份"_s, u"从备份恢复"_s})
             QVERIFY2(names.contains(name), qPrintable(name));
         auto* backup = window->findChild<QAction*>(u"立即备份"_s);
         QVERIFY(backup);
@@ -485,8 +485,8 @@ private Q_SLOTS:
         checkBox(shown[0], u"已把1行有错误的账目保存到\n%1\n改正后可以再次导入。"_s.arg(problems), u"保存错误行"_s,
                  MessageBox::Information);
         checkBox(shown[1], u"以下条目还不在列表中，导入时将加入列表：\n关系：邻居\n类型：满月\n要继续导入吗？"_s,
-                 u"导入CSV"_s, MessageBox::Question, MessageBox::YesNo);
-        checkBox(shown[2], u"已导入2条账目。"_s, u"导入CSV"_s, MessageBox::Information);
+                 u"导入CSV/Excel"_s, MessageBox::Question, MessageBox::YesNo);
+        checkBox(shown[2], u"已导入2条账目。"_s, u"导入CSV/Excel"_s, MessageBox::Information);
         QCOMPARE(namesIn(engine()), (QStringList{u"丁"_s, u"乙"_s, u"甲"_s}));
         QCOMPARE(LedgerTransfer::listEntries(engine(), u"关系"_s)->last(), u"邻居"_s);
         QCOMPARE(m_host->refills, refills + 1);
@@ -527,7 +527,7 @@ private Q_SLOTS:
         QCOMPARE(steps.stepsRun, 1);
         QCOMPARE(namesIn(engine()), names);
         QCOMPARE(LedgerTransfer::listEntries(engine(), u"关系"_s)->size(), keep ? 6 : 5);
-        checkBox(m_boxes->last(), keep ? u"已导入2条账目。"_s : u"没有导入任何账目。"_s, u"导入CSV"_s,
+        checkBox(m_boxes->last(), keep ? u"已导入2条账目。"_s : u"没有导入任何账目。"_s, u"导入CSV/Excel"_s,
                  MessageBox::Information);
     }
 
@@ -557,7 +557,7 @@ private Q_SLOTS:
         steps.run([this] { TransferCommands::importCsv(*m_host); });
         QCOMPARE(steps.unexpected, QStringList());
         QCOMPARE(m_boxes->count(), 1);
-        checkBox(m_boxes->last(), u"无法导入“bad.csv”，没有导入任何账目：\n"_s + reason, u"导入CSV"_s,
+        checkBox(m_boxes->last(), u"无法导入“bad.csv”，没有导入任何账目：\n"_s + reason, u"导入CSV/Excel"_s,
                  MessageBox::Stop);
         QCOMPARE(namesIn(engine()), QStringList{u"甲"_s});
     }
@@ -651,7 +651,7 @@ private Q_SLOTS:
             QCOMPARE(m_boxes->count(), 0);
         } else {
             QCOMPARE(m_boxes->count(), 1);
-            checkBox(m_boxes->last(), box, u"导入CSV"_s,
+            checkBox(m_boxes->last(), box, u"导入CSV/Excel"_s,
                      box.startsWith(u"无法"_s) ? MessageBox::Stop : MessageBox::Information);
         }
         QCOMPARE(namesIn(engine()), names);
@@ -715,7 +715,7 @@ private Q_SLOTS:
                         }}};
         steps.run([this] { TransferCommands::importCsv(*m_host); });
         QCOMPARE(m_boxes->count(), 1);
-        checkBox(m_boxes->last(), u"请为收送、关系和类型各选一列。"_s, u"导入CSV"_s, MessageBox::Information);
+        checkBox(m_boxes->last(), u"请为收送、关系和类型各选一列。"_s, u"导入CSV/Excel"_s, MessageBox::Information);
         QCOMPARE(namesIn(engine()), QStringList());
     }
 
@@ -775,7 +775,7 @@ private Q_SLOTS:
         cancel.start();
         steps.run([this] { TransferCommands::importCsv(*m_host); });
         QVERIFY(sawProgress);
-        checkBox(m_boxes->last(), u"导入已取消，没有导入任何账目。"_s, u"导入CSV"_s, MessageBox::Information);
+        checkBox(m_boxes->last(), u"导入已取消，没有导入任何账目。"_s, u"导入CSV/Excel"_s, MessageBox::Information);
         QCOMPARE(namesIn(engine()), QStringList());
         QVERIFY(!engine().inTransaction());
     }
