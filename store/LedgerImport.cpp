@@ -305,23 +305,29 @@ Outcome write(EngineConnection& engine, const std::vector<LedgerRecord>& records
     }
     sqlite3_stmt* insert = addRecord.get();
     qsizetype written = 0;
+    // The texts of one record in UTF-8, kept until its row is stored, so that the engine need not copy them.
+    QByteArray texts[6];
+    const auto bindKept = [insert, &texts](int index, int kept, const QString& text) {
+        texts[kept] = text.toUtf8();
+        sqlite3_bind_text(insert, index, texts[kept].constData(), int(texts[kept].size()), SQLITE_STATIC);
+    };
     for (const LedgerRecord& record : records) {
         if (written % 1000 == 0 && progress && !progress(written))
             return Outcome::Cancelled;
         sqlite3_reset(insert);
-        bindText(insert, 1, record.direction);
-        bindText(insert, 2, record.name);
+        bindKept(1, 0, record.direction);
+        bindKept(2, 1, record.name);
         if (record.time)
-            bindText(insert, 3, record.time->canonical());
+            bindKept(3, 2, record.time->canonical());
         else
             sqlite3_bind_null(insert, 3);
-        bindText(insert, 4, record.relation);
-        bindText(insert, 5, record.kind);
+        bindKept(4, 3, record.relation);
+        bindKept(5, 4, record.kind);
         if (record.amount)
             sqlite3_bind_int64(insert, 6, *record.amount);
         else
             sqlite3_bind_null(insert, 6);
-        bindText(insert, 7, record.note);
+        bindKept(7, 5, record.note);
         if (!engine.run(insert))
             return fail();
         ++written;
