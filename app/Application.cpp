@@ -5,12 +5,12 @@
 #include "app/LedgerFolder.h"
 #include "app/LoginWindow.h"
 #include "app/SingleInstance.h"
-#include "store/LedgerFile.h"
-#include "store/PageKeys.h"
-#include "store/PrivateLedger.h"
-#include "ui/Fonts.h"
-#include "ui/Program.h"
-#include "windows/MainWindow.h"
+#include "store/engine/PageKeys.h"
+#include "store/ledger/LedgerFile.h"
+#include "store/ledger/PrivateLedger.h"
+#include "ui/base/Fonts.h"
+#include "ui/base/Program.h"
+#include "windows/ledger/MainWindow.h"
 
 #include <QApplication>
 #include <QFile>

@@ -1,12 +1,12 @@
 #include "app/DamagedLedger.h"
 
-#include "store/EngineConnection.h"
-#include "store/LedgerBackup.h"
-#include "store/LedgerFile.h"
-#include "store/LedgerRescue.h"
-#include "store/PrivateLedger.h"
-#include "ui/MessageBox.h"
-#include "ui/Program.h"
+#include "store/engine/EngineConnection.h"
+#include "store/ledger/LedgerBackup.h"
+#include "store/ledger/LedgerFile.h"
+#include "store/ledger/LedgerRescue.h"
+#include "store/ledger/PrivateLedger.h"
+#include "ui/base/MessageBox.h"
+#include "ui/base/Program.h"
 
 #include <QCoreApplication>
 #include <QTimer>

@@ -2,15 +2,15 @@
 
 #include "app/DamagedLedger.h"
 #include "app/SingleInstance.h"
-#include "store/DatabaseConnection.h"
-#include "store/ExternalDatabase.h"
-#include "store/LedgerFile.h"
-#include "store/LedgerProbe.h"
-#include "store/LedgerSchema.h"
-#include "store/PrivateLedger.h"
-#include "store/RecordSet.h"
-#include "ui/MessageBox.h"
-#include "ui/Program.h"
+#include "store/engine/LedgerProbe.h"
+#include "store/jet/DatabaseConnection.h"
+#include "store/jet/ExternalDatabase.h"
+#include "store/jet/RecordSet.h"
+#include "store/ledger/LedgerFile.h"
+#include "store/ledger/LedgerSchema.h"
+#include "store/ledger/PrivateLedger.h"
+#include "ui/base/MessageBox.h"
+#include "ui/base/Program.h"
 
 #include <QFile>
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "windows/LedgerHost.h"
+#include "windows/common/LedgerHost.h"
 
 namespace ovelta {
 

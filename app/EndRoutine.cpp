@@ -1,12 +1,12 @@
 #include "app/EndRoutine.h"
 
 #include "app/LedgerFolder.h"
-#include "store/EngineConnection.h"
-#include "store/LedgerBackup.h"
-#include "store/LedgerFile.h"
-#include "ui/Program.h"
-#include "ui/SharedState.h"
-#include "windows/TransferCommands.h"
+#include "store/engine/EngineConnection.h"
+#include "store/ledger/LedgerBackup.h"
+#include "store/ledger/LedgerFile.h"
+#include "ui/base/Program.h"
+#include "ui/base/SharedState.h"
+#include "windows/transfer/TransferCommands.h"
 
 #include <cstdio>
 #include <cstdlib>

@@ -1,17 +1,17 @@
 #include "app/LoginWindow.h"
 
 #include "app/DatabaseCheck.h"
-#include "store/DatabaseConnection.h"
-#include "store/EngineConnection.h"
-#include "store/ExternalDatabase.h"
-#include "store/LedgerFile.h"
-#include "store/LedgerStatements.h"
-#include "store/PrivateLedger.h"
-#include "store/RecordSet.h"
-#include "ui/Catalogue.h"
-#include "ui/MessageBox.h"
-#include "ui/Program.h"
-#include "ui/SharedState.h"
+#include "store/engine/EngineConnection.h"
+#include "store/jet/DatabaseConnection.h"
+#include "store/jet/ExternalDatabase.h"
+#include "store/jet/LedgerStatements.h"
+#include "store/jet/RecordSet.h"
+#include "store/ledger/LedgerFile.h"
+#include "store/ledger/PrivateLedger.h"
+#include "ui/base/MessageBox.h"
+#include "ui/base/Program.h"
+#include "ui/base/SharedState.h"
+#include "ui/window/Catalogue.h"
 
 #include <QApplication>
 #include <QPushButton>

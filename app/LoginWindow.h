@@ -1,7 +1,7 @@
 #pragma once
 
-#include "ui/LedgerWindow.h"
-#include "windows/LedgerHost.h"
+#include "ui/window/LedgerWindow.h"
+#include "windows/common/LedgerHost.h"
 
 namespace ovelta {
 

@@ -1,8 +1,8 @@
 #include "app/SingleInstance.h"
 
-#include "store/LedgerFile.h"
-#include "ui/MessageBox.h"
-#include "ui/Program.h"
+#include "store/ledger/LedgerFile.h"
+#include "ui/base/MessageBox.h"
+#include "ui/base/Program.h"
 
 #include <QFile>
 

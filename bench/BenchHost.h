@@ -1,10 +1,10 @@
 #pragma once
 
-#include "store/DatabaseConnection.h"
-#include "store/ExternalDatabase.h"
-#include "store/RecordSet.h"
-#include "ui/LedgerGrid.h"
-#include "windows/LedgerHost.h"
+#include "store/jet/DatabaseConnection.h"
+#include "store/jet/ExternalDatabase.h"
+#include "store/jet/RecordSet.h"
+#include "ui/grid/LedgerGrid.h"
+#include "windows/common/LedgerHost.h"
 
 namespace ovelta::bench {
 

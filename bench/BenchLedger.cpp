@@ -1,8 +1,8 @@
 #include "BenchLedger.h"
 
-#include "store/EngineConnection.h"
-#include "store/LedgerFile.h"
-#include "store/LedgerSchema.h"
+#include "store/engine/EngineConnection.h"
+#include "store/ledger/LedgerFile.h"
+#include "store/ledger/LedgerSchema.h"
 
 #include <QDate>
 #include <QStringList>

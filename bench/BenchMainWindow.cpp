@@ -1,9 +1,9 @@
 #include "BenchMainWindow.h"
 
-#include "store/DatabaseConnection.h"
-#include "store/LedgerFile.h"
-#include "store/RecordSet.h"
-#include "windows/MainWindow.h"
+#include "store/jet/DatabaseConnection.h"
+#include "store/jet/RecordSet.h"
+#include "store/ledger/LedgerFile.h"
+#include "windows/ledger/MainWindow.h"
 
 #include <QDir>
 

@@ -2,15 +2,15 @@
 
 #include "BenchFormat.h"
 #include "BenchMainWindow.h"
-#include "store/DatabaseConnection.h"
-#include "store/EngineConnection.h"
-#include "store/LedgerFile.h"
-#include "store/LedgerStatements.h"
-#include "store/RecordSet.h"
-#include "ui/LedgerGrid.h"
-#include "ui/MessageBox.h"
-#include "windows/LedgerUpdate.h"
-#include "windows/MainWindow.h"
+#include "store/engine/EngineConnection.h"
+#include "store/jet/DatabaseConnection.h"
+#include "store/jet/LedgerStatements.h"
+#include "store/jet/RecordSet.h"
+#include "store/ledger/LedgerFile.h"
+#include "ui/base/MessageBox.h"
+#include "ui/grid/LedgerGrid.h"
+#include "windows/ledger/LedgerUpdate.h"
+#include "windows/ledger/MainWindow.h"
 
 #include <QCoreApplication>
 #include <QDir>

@@ -2,13 +2,13 @@
 
 #include "BenchFormat.h"
 #include "BenchMainWindow.h"
-#include "store/DatabaseConnection.h"
-#include "store/LedgerFile.h"
-#include "store/RecordSet.h"
-#include "ui/GridPrinter.h"
-#include "ui/LedgerGrid.h"
-#include "ui/MessageBox.h"
-#include "windows/MainWindow.h"
+#include "store/jet/DatabaseConnection.h"
+#include "store/jet/RecordSet.h"
+#include "store/ledger/LedgerFile.h"
+#include "ui/base/MessageBox.h"
+#include "ui/grid/GridPrinter.h"
+#include "ui/grid/LedgerGrid.h"
+#include "windows/ledger/MainWindow.h"
 
 #include <QApplication>
 #include <QDialog>

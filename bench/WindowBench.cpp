@@ -4,13 +4,13 @@
 #include "BenchStats.h"
 #include "PaintWatcher.h"
 
-#include "store/DatabaseConnection.h"
-#include "store/LedgerFile.h"
-#include "store/RecordSet.h"
-#include "ui/LedgerGrid.h"
-#include "ui/MessageBox.h"
-#include "ui/SharedState.h"
-#include "windows/MainWindow.h"
+#include "store/jet/DatabaseConnection.h"
+#include "store/jet/RecordSet.h"
+#include "store/ledger/LedgerFile.h"
+#include "ui/base/MessageBox.h"
+#include "ui/base/SharedState.h"
+#include "ui/grid/LedgerGrid.h"
+#include "windows/ledger/MainWindow.h"
 
 #include <QApplication>
 #include <QCheckBox>

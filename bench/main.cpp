@@ -12,10 +12,10 @@
 #include "ProcessBench.h"
 #include "WindowBench.h"
 
-#include "store/LedgerFile.h"
-#include "ui/LedgerGrid.h"
-#include "ui/MessageBox.h"
-#include "windows/MainWindow.h"
+#include "store/ledger/LedgerFile.h"
+#include "ui/base/MessageBox.h"
+#include "ui/grid/LedgerGrid.h"
+#include "windows/ledger/MainWindow.h"
 
 #include <QApplication>
 #include <QDir>

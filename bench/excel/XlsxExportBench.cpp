@@ -6,12 +6,12 @@
 #include "../BenchLedger.h"
 #include "../BenchStats.h"
 
-#include "store/EngineConnection.h"
-#include "store/JetDateTime.h"
-#include "store/LedgerFile.h"
-#include "store/LedgerTransfer.h"
-#include "store/LedgerXlsx.h"
-#include "store/Money.h"
+#include "store/engine/EngineConnection.h"
+#include "store/ledger/LedgerFile.h"
+#include "store/ledger/LedgerTransfer.h"
+#include "store/ledger/LedgerXlsx.h"
+#include "store/value/JetDateTime.h"
+#include "store/value/Money.h"
 
 #include <QCoreApplication>
 #include <QDir>

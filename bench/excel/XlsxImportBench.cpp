@@ -7,12 +7,12 @@
 #include "../BenchLedger.h"
 #include "../BenchStats.h"
 
-#include "store/EngineConnection.h"
-#include "store/LedgerFile.h"
-#include "store/LedgerImport.h"
-#include "store/LedgerSchema.h"
-#include "store/LedgerTransfer.h"
-#include "store/SheetReader.h"
+#include "store/engine/EngineConnection.h"
+#include "store/ledger/LedgerFile.h"
+#include "store/ledger/LedgerImport.h"
+#include "store/ledger/LedgerSchema.h"
+#include "store/ledger/LedgerTransfer.h"
+#include "store/ledger/SheetReader.h"
 
 #include <QCoreApplication>
 #include <QDir>

@@ -4,13 +4,13 @@
 #include "../BenchLedger.h"
 #include "../BenchStats.h"
 
-#include "store/CsvTable.h"
-#include "store/EngineConnection.h"
-#include "store/LedgerBackup.h"
-#include "store/LedgerFile.h"
-#include "store/LedgerImport.h"
-#include "store/LedgerSchema.h"
-#include "store/LedgerTransfer.h"
+#include "store/engine/EngineConnection.h"
+#include "store/ledger/LedgerBackup.h"
+#include "store/ledger/LedgerFile.h"
+#include "store/ledger/LedgerImport.h"
+#include "store/ledger/LedgerSchema.h"
+#include "store/ledger/LedgerTransfer.h"
+#include "store/value/CsvTable.h"
 
 #include <QCoreApplication>
 #include <QDir>

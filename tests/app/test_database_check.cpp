@@ -4,11 +4,11 @@
 #include "GuiSupport.h"
 #include "TempFolder.h"
 #include "app/DatabaseCheck.h"
-#include "store/DatabaseConnection.h"
-#include "store/ExternalDatabase.h"
-#include "store/LedgerFile.h"
-#include "store/LedgerSchema.h"
-#include "store/RecordSet.h"
+#include "store/jet/DatabaseConnection.h"
+#include "store/jet/ExternalDatabase.h"
+#include "store/jet/RecordSet.h"
+#include "store/ledger/LedgerFile.h"
+#include "store/ledger/LedgerSchema.h"
 
 #include <QAbstractButton>
 #include <QDir>

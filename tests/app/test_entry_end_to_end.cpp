@@ -2,9 +2,9 @@
 // the ledger grid. Needs the built program ($OVELTA_BINARY), as the full build provides.
 
 #include "XSession.h"
-#include "store/DatabaseConnection.h"
-#include "store/LedgerFile.h"
-#include "store/RecordSet.h"
+#include "store/jet/DatabaseConnection.h"
+#include "store/jet/RecordSet.h"
+#include "store/ledger/LedgerFile.h"
 
 #include <QDate>
 #include <QDir>

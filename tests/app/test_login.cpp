@@ -2,13 +2,13 @@
 // comparison, the wrong-password counter and every way out of the window.
 
 #include "app/LoginWindow.h"
-#include "store/DatabaseConnection.h"
-#include "store/EngineConnection.h"
-#include "store/ExternalDatabase.h"
-#include "store/LedgerFile.h"
-#include "store/LedgerSchema.h"
-#include "store/PrivateLedger.h"
-#include "ui/SharedState.h"
+#include "store/engine/EngineConnection.h"
+#include "store/jet/DatabaseConnection.h"
+#include "store/jet/ExternalDatabase.h"
+#include "store/ledger/LedgerFile.h"
+#include "store/ledger/LedgerSchema.h"
+#include "store/ledger/PrivateLedger.h"
+#include "ui/base/SharedState.h"
 
 #include "GuiSupport.h"
 #include "LedgerFixture.h"

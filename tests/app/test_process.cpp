@@ -3,11 +3,11 @@
 // hard link, a ledger found damaged after the login).
 
 #include "XSession.h"
-#include "store/EngineConnection.h"
-#include "store/LedgerBackup.h"
-#include "store/LedgerFile.h"
-#include "store/LedgerSchema.h"
-#include "store/PrivateLedger.h"
+#include "store/engine/EngineConnection.h"
+#include "store/ledger/LedgerBackup.h"
+#include "store/ledger/LedgerFile.h"
+#include "store/ledger/LedgerSchema.h"
+#include "store/ledger/PrivateLedger.h"
 
 #include <QDateTime>
 #include <QDir>

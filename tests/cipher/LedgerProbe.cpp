@@ -6,13 +6,13 @@
 // Every command first prints "engine VERSION" (the engine's cipher_version). Exit code 0 on success, 1 when the
 // file does not open or a step fails (the reason on standard error).
 
-#include "store/DatabaseConnection.h"
-#include "store/EngineConnection.h"
-#include "store/ExternalDatabase.h"
-#include "store/LedgerFile.h"
-#include "store/LedgerSchema.h"
-#include "store/RecordSet.h"
-#include "store/SqlText.h"
+#include "store/engine/EngineConnection.h"
+#include "store/jet/DatabaseConnection.h"
+#include "store/jet/ExternalDatabase.h"
+#include "store/jet/RecordSet.h"
+#include "store/ledger/LedgerFile.h"
+#include "store/ledger/LedgerSchema.h"
+#include "store/value/SqlText.h"
 
 #include <QCoreApplication>
 #include <QDate>

@@ -7,10 +7,10 @@
 //                              数据库连接 ("added N"), and ends through the program's end routine
 
 #include "app/EndRoutine.h"
-#include "store/DatabaseConnection.h"
-#include "store/EngineConnection.h"
-#include "store/ExternalDatabase.h"
-#include "store/LedgerFile.h"
+#include "store/engine/EngineConnection.h"
+#include "store/jet/DatabaseConnection.h"
+#include "store/jet/ExternalDatabase.h"
+#include "store/ledger/LedgerFile.h"
 
 #include <QCoreApplication>
 #include <QString>

@@ -6,13 +6,13 @@
 //   ledger_writer SEED          writes into the existing ledger file
 //   ledger_writer SEED create   first builds the ledger file as the first start does, then writes
 
-#include "store/DatabaseConnection.h"
-#include "store/EngineConnection.h"
-#include "store/LedgerFile.h"
-#include "store/LedgerSchema.h"
-#include "store/LedgerStatements.h"
-#include "store/RecordSet.h"
-#include "windows/PasswordWindow.h"
+#include "store/engine/EngineConnection.h"
+#include "store/jet/DatabaseConnection.h"
+#include "store/jet/LedgerStatements.h"
+#include "store/jet/RecordSet.h"
+#include "store/ledger/LedgerFile.h"
+#include "store/ledger/LedgerSchema.h"
+#include "windows/ledger/PasswordWindow.h"
 
 #include <QRandomGenerator>
 #include <QStringList>

@@ -4,9 +4,9 @@
 //
 //   rekey_worker FOLDER
 
-#include "store/EngineConnection.h"
-#include "store/LedgerFile.h"
-#include "store/PrivateLedger.h"
+#include "store/engine/EngineConnection.h"
+#include "store/ledger/LedgerFile.h"
+#include "store/ledger/PrivateLedger.h"
 
 #include <QCoreApplication>
 #include <QDir>

@@ -8,13 +8,13 @@
 //   transfer_worker giftbook FOLDER stores gift-book lines into lgbk.xc one by one, as the 礼簿 window does at each
 //                                   Enter ("stored N" after line N, named 宾客N, is committed)
 
-#include "store/CsvTable.h"
-#include "store/EngineConnection.h"
-#include "store/LedgerBackup.h"
-#include "store/LedgerEvents.h"
-#include "store/LedgerFile.h"
-#include "store/LedgerImport.h"
-#include "store/LedgerTransfer.h"
+#include "store/engine/EngineConnection.h"
+#include "store/ledger/LedgerBackup.h"
+#include "store/ledger/LedgerEvents.h"
+#include "store/ledger/LedgerFile.h"
+#include "store/ledger/LedgerImport.h"
+#include "store/ledger/LedgerTransfer.h"
+#include "store/value/CsvTable.h"
 
 #include <QCoreApplication>
 #include <QDateTime>

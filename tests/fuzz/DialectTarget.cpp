@@ -8,17 +8,17 @@
 // A broken property aborts with the input in hex. Built with libFuzzer (-DOVELTA_FUZZ=ON, clang) or with the
 // replay driver of the test command.
 
-#include "store/DatabaseConnection.h"
-#include "store/EngineConnection.h"
-#include "store/JetDateTime.h"
-#include "store/JetDialect.h"
-#include "store/LedgerFile.h"
-#include "store/LedgerSchema.h"
-#include "store/LedgerStatements.h"
-#include "store/Money.h"
-#include "store/RecordSet.h"
-#include "store/RowCriteria.h"
-#include "store/SqlText.h"
+#include "store/engine/EngineConnection.h"
+#include "store/engine/JetDialect.h"
+#include "store/jet/DatabaseConnection.h"
+#include "store/jet/LedgerStatements.h"
+#include "store/jet/RecordSet.h"
+#include "store/jet/RowCriteria.h"
+#include "store/ledger/LedgerFile.h"
+#include "store/ledger/LedgerSchema.h"
+#include "store/value/JetDateTime.h"
+#include "store/value/Money.h"
+#include "store/value/SqlText.h"
 
 #include <QTemporaryDir>
 #include <cstdint>

@@ -3,9 +3,9 @@
 // Helpers for tests that drive windows. Header-only, so that tests that do not link the window toolkit can
 // still link the test support library.
 
-#include "ui/LedgerWindow.h"
-#include "ui/MessageBox.h"
-#include "ui/Program.h"
+#include "ui/base/MessageBox.h"
+#include "ui/base/Program.h"
+#include "ui/window/LedgerWindow.h"
 
 #include <QApplication>
 #include <QTest>

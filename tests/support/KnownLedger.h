@@ -4,7 +4,7 @@
 // without a date, an amount, a name or a relation, amounts with four decimals, and two records of one day.
 // Header-only, for the tests that link the store.
 
-#include "store/EngineConnection.h"
+#include "store/engine/EngineConnection.h"
 
 #include <QList>
 #include <QString>

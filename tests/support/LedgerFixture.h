@@ -8,12 +8,12 @@
 #include "GuiSupport.h"
 #include "TempFolder.h"
 #include "TestHost.h"
-#include "store/LedgerFile.h"
-#include "store/LedgerSchema.h"
-#include "store/RecordSet.h"
-#include "ui/MessageBox.h"
-#include "ui/Program.h"
-#include "ui/SharedState.h"
+#include "store/jet/RecordSet.h"
+#include "store/ledger/LedgerFile.h"
+#include "store/ledger/LedgerSchema.h"
+#include "ui/base/MessageBox.h"
+#include "ui/base/Program.h"
+#include "ui/base/SharedState.h"
 
 #include <QByteArray>
 #include <QDateTime>

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "store/JetDateTime.h"
-#include "store/LedgerTransfer.h"
+#include "store/ledger/LedgerTransfer.h"
+#include "store/value/JetDateTime.h"
 
 #include <optional>
 

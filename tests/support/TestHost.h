@@ -3,14 +3,14 @@
 // A stand-in for the main window in window tests: the three database objects over a fresh ledger file in
 // the current (temporary) folder, a ledger grid, and counters for what the windows asked of it.
 
-#include "store/DatabaseConnection.h"
-#include "store/ExternalDatabase.h"
-#include "store/LedgerFile.h"
-#include "store/LedgerSchema.h"
-#include "store/RecordSet.h"
-#include "ui/LedgerGrid.h"
-#include "windows/LedgerFill.h"
-#include "windows/LedgerHost.h"
+#include "store/jet/DatabaseConnection.h"
+#include "store/jet/ExternalDatabase.h"
+#include "store/jet/RecordSet.h"
+#include "store/ledger/LedgerFile.h"
+#include "store/ledger/LedgerSchema.h"
+#include "ui/grid/LedgerGrid.h"
+#include "windows/common/LedgerHost.h"
+#include "windows/ledger/LedgerFill.h"
 
 namespace ovelta::test {
 

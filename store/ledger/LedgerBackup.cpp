@@ -1,0 +1,481 @@
+#include "store/ledger/LedgerBackup.h"
+
+#include "store/engine/EngineConnection.h"
+#include "store/engine/EngineMessage.h"
+#include "store/engine/PendingFile.h"
+#include "store/engine/RowSnapshot.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QHash>
+#include <QRegularExpression>
+#include <QSet>
+#include <algorithm>
+#include <cerrno>
+#include <fcntl.h>
+#include <mutex>
+#include <sqlcipher/sqlite3.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+using namespace Qt::StringLiterals;
+
+namespace ovelta::LedgerBackup {
+
+namespace {
+
+const QRegularExpression& namePattern()
+{
+    static const QRegularExpression pattern(u"^lgbk-(\\d{8})-(\\d{6})(?:-(\\d{1,4}))?\\.xc$"_s);
+    return pattern;
+}
+
+void setError(QString* error, const QString& message)
+{
+    if (error)
+        *error = message;
+}
+
+/// Runs an online backup from source to destination to its end. A reader or writer holding the destination
+/// or the source for a moment is waited for, up to some seconds.
+bool copyDatabase(sqlite3* destination, sqlite3* source, QString* error)
+{
+    sqlite3_backup* backup = sqlite3_backup_init(destination, "main", source, "main");
+    if (!backup) {
+        setError(error, QString::fromUtf8(sqlite3_errmsg(destination)));
+        return false;
+    }
+    int rc;
+    int waits = 0;
+    while ((rc = sqlite3_backup_step(backup, -1)) == SQLITE_BUSY || rc == SQLITE_LOCKED) {
+        if (++waits > 200)
+            break;
+        sqlite3_sleep(25);
+    }
+    sqlite3_backup_finish(backup);
+    if (rc != SQLITE_DONE) {
+        const int code = rc == SQLITE_OK ? sqlite3_errcode(destination) : rc;
+        setError(error, EngineMessage::text(code, QString::fromUtf8(sqlite3_errstr(code))));
+        return false;
+    }
+    return true;
+}
+
+/// Removes the temporary files of backups whose writer is gone (see PendingFile).
+void removeAbandoned(const QDir& folder)
+{
+    static const QRegularExpression temporary(u"^\\.(lgbk-[0-9-]+\\.xc)\\.new-"_s);
+    const QStringList names = folder.entryList(QDir::Files | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
+    QSet<QString> targets;
+    for (const QString& name : names) {
+        if (const auto match = temporary.match(name); match.hasMatch())
+            targets.insert(match.captured(1));
+    }
+    for (const QString& target : targets)
+        PendingFile::removeLeftovers(folder.filePath(target));
+}
+
+/// A descriptor of the backup folder, opened without following a link; closed when dropped.
+class FolderHandle
+{
+public:
+    FolderHandle() = default;
+    explicit FolderHandle(int fd)
+        : m_fd(fd)
+    {
+    }
+    ~FolderHandle()
+    {
+        if (m_fd >= 0)
+            ::close(m_fd);
+    }
+    FolderHandle(const FolderHandle&) = delete;
+    FolderHandle& operator=(const FolderHandle&) = delete;
+    int fd() const { return m_fd; }
+
+private:
+    int m_fd = -1;
+};
+
+QString shown(const QString& path)
+{
+    return QDir::toNativeSeparators(QFileInfo(path).absoluteFilePath());
+}
+
+/// Opens the backup folder when it is a real folder of the user's own: never through a symbolic link, and never
+/// one that belongs to someone else. With create, a missing folder is made (mode 0700). Empty with the
+/// reason in error otherwise; *missing tells a folder that is not there (without create).
+std::optional<int> openFolder(const QString& folderPath, bool create, QString* error, bool* missing = nullptr)
+{
+    const QByteArray native = QFile::encodeName(folderPath);
+    struct stat info;
+    if (::lstat(native.constData(), &info) != 0) {
+        if (errno == ENOENT && !create) {
+            if (missing)
+                *missing = true;
+            return std::nullopt;
+        }
+        if (errno != ENOENT || ::mkdir(native.constData(), S_IRWXU) != 0) {
+            setError(error, u"无法创建备份文件夹“%1”。"_s.arg(shown(folderPath)));
+            return std::nullopt;
+        }
+    } else if (S_ISLNK(info.st_mode)) {
+        setError(error,
+                 u"备份文件夹“%1”是一个符号链接，不是真正的文件夹。为了安全，程序不会在链接指向的地方写入或删除备份。"
+                 u"请把它换成一个普通的文件夹。"_s.arg(shown(folderPath)));
+        return std::nullopt;
+    } else if (!S_ISDIR(info.st_mode)) {
+        setError(error, u"无法创建备份文件夹“%1”。"_s.arg(shown(folderPath)));
+        return std::nullopt;
+    }
+    const int fd = ::open(native.constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0) {
+        setError(error, u"无法打开备份文件夹“%1”。"_s.arg(shown(folderPath)));
+        return std::nullopt;
+    }
+    if (::fstat(fd, &info) != 0 || !S_ISDIR(info.st_mode) || info.st_uid != ::geteuid()) {
+        ::close(fd);
+        setError(error,
+                 u"备份文件夹“%1”不属于当前用户。为了安全，程序不在其中写入或删除备份。"_s.arg(shown(folderPath)));
+        return std::nullopt;
+    }
+    return fd;
+}
+
+/// The ledger's changes committed since watchChanges(), counted by hooks on every connection to it.
+///
+/// The engine calls the commit hook before it writes the commit, and the rollback hook when that write fails;
+/// so a commit of changed rows counts once the connection goes on (its next change or commit), or when asked.
+struct ChangeWatch
+{
+    enum class State { Changed, Committing };
+    std::mutex mutex;
+    QByteArray ledger; ///< native name; a relative one resolves in the current folder when a connection opens
+    bool watching = false;
+    QHash<sqlite3*, State> connections; ///< those with changed rows not yet committed, or being committed
+    qint64 changes = 0;
+};
+
+ChangeWatch& changeWatch()
+{
+    static ChangeWatch watch;
+    return watch;
+}
+
+void onRowChange(void* connection, int, const char* database, const char*, sqlite3_int64)
+{
+    if (qstrcmp(database, "main") != 0)
+        return;
+    ChangeWatch& watch = changeWatch();
+    const std::lock_guard lock(watch.mutex);
+    auto& state = watch.connections[static_cast<sqlite3*>(connection)];
+    if (state == ChangeWatch::State::Committing)
+        ++watch.changes; // the commit before went through
+    state = ChangeWatch::State::Changed;
+}
+
+int onCommit(void* connection)
+{
+    ChangeWatch& watch = changeWatch();
+    const std::lock_guard lock(watch.mutex);
+    const auto found = watch.connections.find(static_cast<sqlite3*>(connection));
+    if (found == watch.connections.end())
+        return 0;
+    if (*found == ChangeWatch::State::Committing) {
+        ++watch.changes; // the commit before went through; this one changed no row
+        watch.connections.erase(found);
+    } else {
+        *found = ChangeWatch::State::Committing;
+    }
+    return 0;
+}
+
+void onRollback(void* connection)
+{
+    ChangeWatch& watch = changeWatch();
+    const std::lock_guard lock(watch.mutex);
+    watch.connections.remove(static_cast<sqlite3*>(connection));
+}
+
+/// Run by the engine for every connection it opens: a connection to the watched ledger gets the hooks.
+int onOpen(sqlite3* db, const char**, const sqlite3_api_routines*)
+{
+    ChangeWatch& watch = changeWatch();
+    {
+        const std::lock_guard lock(watch.mutex);
+        const char* file = sqlite3_db_filename(db, "main");
+        struct stat opened, ledger;
+        if (!watch.watching || !file || !*file || ::stat(file, &opened) != 0
+            || ::stat(watch.ledger.constData(), &ledger) != 0 || opened.st_dev != ledger.st_dev
+            || opened.st_ino != ledger.st_ino)
+            return SQLITE_OK;
+        // A connection of that address before this one was closed after its last commit went through.
+        if (watch.connections.take(db) == ChangeWatch::State::Committing)
+            ++watch.changes;
+    }
+    sqlite3_update_hook(db, onRowChange, db);
+    sqlite3_commit_hook(db, onCommit, db);
+    sqlite3_rollback_hook(db, onRollback, db);
+    return SQLITE_OK;
+}
+
+} // namespace
+
+QString folderOf(const QString& ledgerPath)
+{
+    // Relative to the ledger's own name: a folder whose name is no UTF-8 is reached by the current folder.
+    const QString folder = QFileInfo(ledgerPath).path();
+    return folder == u"."_s ? u"备份"_s : QDir(folder).filePath(u"备份"_s);
+}
+
+QString shownPath(const QString& path)
+{
+    return shown(path);
+}
+
+std::optional<QString> folderProblem(const QString& folderPath)
+{
+    QString error;
+    bool missing = false;
+    const auto fd = openFolder(folderPath, false, &error, &missing);
+    if (fd)
+        ::close(*fd);
+    if (fd || missing)
+        return std::nullopt;
+    return error;
+}
+
+void watchChanges(const QString& ledgerPath)
+{
+    static std::once_flag installed;
+    std::call_once(installed, [] {
+        using Entry = void (*)();
+        sqlite3_auto_extension(reinterpret_cast<Entry>(&onOpen));
+    });
+    ChangeWatch& watch = changeWatch();
+    const std::lock_guard lock(watch.mutex);
+    watch.ledger = QFile::encodeName(ledgerPath);
+    watch.watching = true;
+    watch.connections.clear();
+    watch.changes = 0;
+}
+
+qint64 changesSinceWatch()
+{
+    ChangeWatch& watch = changeWatch();
+    const std::lock_guard lock(watch.mutex);
+    qint64 changes = watch.changes;
+    for (const ChangeWatch::State state : std::as_const(watch.connections))
+        changes += state == ChangeWatch::State::Committing ? 1 : 0;
+    return changes;
+}
+
+QString nameFor(const QDateTime& when)
+{
+    return u"lgbk-"_s + when.toString(u"yyyyMMdd-HHmmss"_s) + u".xc"_s;
+}
+
+std::optional<QDateTime> timeOfName(const QString& name)
+{
+    const auto match = namePattern().match(name);
+    if (!match.hasMatch())
+        return std::nullopt;
+    const QDateTime time = QDateTime::fromString(match.captured(1) + match.captured(2), u"yyyyMMddHHmmss"_s);
+    if (!time.isValid())
+        return std::nullopt;
+    return time;
+}
+
+QList<Backup> list(const QString& folderPath)
+{
+    const auto fd = openFolder(folderPath, false, nullptr);
+    if (!fd)
+        return {};
+    ::close(*fd);
+    const QDir folder(folderPath);
+    removeAbandoned(folder);
+    QList<Backup> backups;
+    const QFileInfoList entries = folder.entryInfoList(QDir::Files | QDir::NoSymLinks | QDir::NoDotAndDotDot);
+    for (const QFileInfo& entry : entries) {
+        const auto time = timeOfName(entry.fileName());
+        if (!time)
+            continue;
+        backups.append(Backup{folder.filePath(entry.fileName()), *time, entry.size()});
+    }
+    std::sort(backups.begin(), backups.end(), [](const Backup& a, const Backup& b) {
+        if (a.time != b.time)
+            return a.time > b.time;
+        // lgbk-...-2.xc was made after lgbk-....xc of the same second
+        const auto suffix
+            = [](const Backup& x) { return namePattern().match(QFileInfo(x.path).fileName()).captured(3).toInt(); };
+        return suffix(a) > suffix(b);
+    });
+    return backups;
+}
+
+bool create(const QString& ledgerPath, const QString& key, const QDateTime& when, QString* created, QString* error)
+{
+    const QString folderPath = folderOf(ledgerPath);
+    const auto fd = openFolder(folderPath, true, error);
+    if (!fd)
+        return false;
+    const FolderHandle handle(*fd);
+    ::fchmod(handle.fd(), S_IRWXU);
+    // The copy is written into the folder checked and opened above, through the system's name of its
+    // descriptor, so that the folder cannot be swapped for a link in between; the folder's own name where the
+    // system has no such names.
+    const QString throughDescriptor = u"/proc/self/fd/%1"_s.arg(handle.fd());
+    struct stat opened, named;
+    const bool sameFolder = ::fstat(handle.fd(), &opened) == 0
+        && ::stat(QFile::encodeName(throughDescriptor).constData(), &named) == 0 && opened.st_dev == named.st_dev
+        && opened.st_ino == named.st_ino;
+    const QDir folder(sameFolder ? throughDescriptor : folderPath);
+    const auto source = EngineConnection::open(ledgerPath, key, EngineConnection::Options{true, false});
+    if (!source) {
+        setError(error, u"无法打开账本文件“%1”。"_s.arg(shown(ledgerPath)));
+        return false;
+    }
+    const QString base = nameFor(when).chopped(3);
+    QString target = folder.filePath(base + u".xc"_s);
+    for (int n = 2; QFileInfo::exists(target) && n < 10000; ++n)
+        target = folder.filePath(base + u'-' + QString::number(n) + u".xc"_s);
+    PendingFile pending(target, key);
+    if (!pending.isValid()) {
+        setError(error, u"无法在备份文件夹中写入文件（磁盘可能已满或没有写入权限）。"_s);
+        return false;
+    }
+    {
+        const auto destination
+            = EngineConnection::open(pending.temporaryPath(), key, EngineConnection::Options{false, true});
+        // The copy is a file of its own under a temporary name until it is whole: a crash leaves only a
+        // temporary file that nothing lists, so it needs no journal, and PendingFile::commit() flushes it.
+        if (!destination || !destination->executeNative("PRAGMA journal_mode=OFF")
+            || !destination->executeNative("PRAGMA synchronous=OFF")) {
+            setError(error, u"无法在备份文件夹中写入文件（磁盘可能已满或没有写入权限）。"_s);
+            return false;
+        }
+        QString reason;
+        if (!copyDatabase(destination->handle(), source->handle(), &reason)) {
+            setError(error, u"备份没有写完：%1"_s.arg(reason));
+            return false;
+        }
+    }
+    if (!pending.commit()) {
+        setError(error, u"备份文件无法保存（磁盘可能已满）。"_s);
+        return false;
+    }
+    if (created)
+        *created = QDir(folderPath).filePath(QFileInfo(target).fileName());
+    return true;
+}
+
+QList<int> keptIndexes(const QList<QDateTime>& newestFirst, const QDate& today)
+{
+    QList<int> kept;
+    QSet<int> monthsSeen;
+    const int thisMonth = today.year() * 12 + today.month() - 1;
+    for (int i = 0; i < newestFirst.size(); ++i) {
+        const QDate date = newestFirst[i].date();
+        const int month = date.year() * 12 + date.month() - 1;
+        bool keep = i < 10;
+        if (month <= thisMonth && month > thisMonth - 12 && !monthsSeen.contains(month)) {
+            monthsSeen.insert(month);
+            keep = true;
+        }
+        if (keep)
+            kept.append(i);
+    }
+    return kept;
+}
+
+int rotate(const QString& folder, const QDate& today)
+{
+    const auto fd = openFolder(folder, false, nullptr);
+    if (!fd)
+        return 0;
+    const FolderHandle handle(*fd);
+    const QList<Backup> backups = list(folder);
+    QList<QDateTime> times;
+    for (const Backup& backup : backups)
+        times.append(backup.time);
+    const QList<int> kept = keptIndexes(times, today);
+    int removed = 0;
+    for (int i = 0; i < backups.size(); ++i) {
+        // Removed by name in the folder opened above, never through a link.
+        const QByteArray name = QFile::encodeName(QFileInfo(backups[i].path).fileName());
+        if (!kept.contains(i) && ::unlinkat(handle.fd(), name.constData(), 0) == 0)
+            ++removed;
+    }
+    return removed;
+}
+
+std::optional<qint64> verify(const QString& path, const QString& key, QString* error)
+{
+    const auto backup = EngineConnection::open(path, key, EngineConnection::Options{true, false});
+    if (!backup) {
+        setError(error, u"备份文件无法打开（文件损坏，或不是本程序的备份）。"_s);
+        return std::nullopt;
+    }
+    auto check = backup->prepareNative(u"PRAGMA integrity_check"_s);
+    if (!check || sqlite3_step(check.get()) != SQLITE_ROW
+        || QByteArrayView(reinterpret_cast<const char*>(sqlite3_column_text(check.get(), 0))) != "ok") {
+        setError(error, u"备份文件已损坏（完整性检查没有通过）。"_s);
+        return std::nullopt;
+    }
+    check.reset();
+    auto count = backup->prepareNative(u"SELECT count(*) FROM 收送礼"_s);
+    if (!count || sqlite3_step(count.get()) != SQLITE_ROW) {
+        setError(error, u"备份文件中没有账目表。"_s);
+        return std::nullopt;
+    }
+    return sqlite3_column_int64(count.get(), 0);
+}
+
+std::optional<qint64> countRecords(const QString& path, const QString& key)
+{
+    const auto backup = EngineConnection::open(path, key, EngineConnection::Options{true, false});
+    if (!backup)
+        return std::nullopt;
+    const auto count = backup->prepareNative(u"SELECT count(*) FROM 收送礼"_s);
+    if (!count || sqlite3_step(count.get()) != SQLITE_ROW)
+        return std::nullopt;
+    return sqlite3_column_int64(count.get(), 0);
+}
+
+bool restore(EngineConnection& ledger, const QString& backupPath, const QString& key, QString* error)
+{
+    const auto backup = EngineConnection::open(backupPath, key, EngineConnection::Options{true, false});
+    if (!backup) {
+        setError(error, u"备份文件无法打开（文件损坏，或不是本程序的备份）。"_s);
+        return false;
+    }
+    // No row of the ledger may still be read lazily while its pages are replaced.
+    RowSnapshot::completeAll();
+    if (ledger.inTransaction()) {
+        setError(error, u"账本正在写入，请稍后再试。"_s);
+        return false;
+    }
+    QString reason;
+    if (!copyDatabase(ledger.handle(), backup->handle(), &reason)) {
+        setError(error, u"恢复没有完成，账本保持原样：%1"_s.arg(reason));
+        return false;
+    }
+    // The engine's backup writes the pages without a commit of the connection: the change is counted here.
+    {
+        ChangeWatch& watch = changeWatch();
+        const std::lock_guard lock(watch.mutex);
+        ++watch.changes;
+    }
+    return true;
+}
+
+QByteArray stampOf(const QString& path)
+{
+    struct stat info;
+    if (::stat(QFile::encodeName(path).constData(), &info) != 0)
+        return {};
+    return QByteArray::number(qint64(info.st_mtim.tv_sec)) + '.' + QByteArray::number(qint64(info.st_mtim.tv_nsec))
+        + ':' + QByteArray::number(qint64(info.st_size)) + ':' + QByteArray::number(quint64(info.st_ino));
+}
+
+} // namespace ovelta::LedgerBackup

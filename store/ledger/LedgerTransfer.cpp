@@ -1,0 +1,261 @@
+#include "store/ledger/LedgerTransfer.h"
+
+#include "store/engine/EngineConnection.h"
+#include "store/engine/EngineMessage.h"
+#include "store/value/CsvTable.h"
+#include "store/value/Money.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QRandomGenerator>
+#include <cerrno>
+#include <cstdlib>
+#include <fcntl.h>
+#include <sqlcipher/sqlite3.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+using namespace Qt::StringLiterals;
+
+namespace ovelta::LedgerTransfer {
+
+namespace {
+
+constexpr const char* RecordColumns = "SELECT ID,收送,姓名,时间,关系,类型,金额,说明 FROM 收送礼";
+
+QString textAt(sqlite3_stmt* statement, int column)
+{
+    const auto* bytes = reinterpret_cast<const char*>(sqlite3_column_text(statement, column));
+    return bytes ? QString::fromUtf8(bytes, sqlite3_column_bytes(statement, column)) : QString();
+}
+
+LedgerRecord recordAt(sqlite3_stmt* statement)
+{
+    LedgerRecord record;
+    record.id = sqlite3_column_int64(statement, 0);
+    record.direction = textAt(statement, 1);
+    record.name = textAt(statement, 2);
+    if (sqlite3_column_type(statement, 3) != SQLITE_NULL) {
+        const auto* bytes = reinterpret_cast<const char*>(sqlite3_column_text(statement, 3));
+        record.time = JetDateTime::fromCanonical(bytes, sqlite3_column_bytes(statement, 3));
+    }
+    record.relation = textAt(statement, 4);
+    record.kind = textAt(statement, 5);
+    if (sqlite3_column_type(statement, 6) != SQLITE_NULL)
+        record.amount = sqlite3_column_int64(statement, 6);
+    record.note = textAt(statement, 7);
+    return record;
+}
+
+void setError(QString* error, const QString& message)
+{
+    if (error)
+        *error = message;
+}
+
+} // namespace
+
+QStringList header()
+{
+    return {u"收送"_s, u"姓名"_s, u"时间"_s, u"关系"_s, u"类型"_s, u"金额"_s, u"说明"_s};
+}
+
+std::optional<std::vector<LedgerRecord>> readAll(EngineConnection& engine, QString* error)
+{
+    const auto statement = engine.prepareNative(QString::fromUtf8(RecordColumns) + u" ORDER BY 时间 DESC, ID"_s);
+    if (!statement) {
+        setError(error, engine.lastError());
+        return std::nullopt;
+    }
+    std::vector<LedgerRecord> records;
+    int rc;
+    while ((rc = sqlite3_step(statement.get())) == SQLITE_ROW)
+        records.push_back(recordAt(statement.get()));
+    if (rc != SQLITE_DONE) {
+        setError(error, EngineMessage::last(engine.handle()));
+        return std::nullopt;
+    }
+    return records;
+}
+
+std::optional<std::vector<LedgerRecord>> readByIds(EngineConnection& engine, const QList<qint64>& ids, QString* error)
+{
+    const auto statement = engine.prepareNative(QString::fromUtf8(RecordColumns) + u" WHERE ID=?"_s);
+    if (!statement) {
+        setError(error, engine.lastError());
+        return std::nullopt;
+    }
+    std::vector<LedgerRecord> records;
+    records.reserve(size_t(ids.size()));
+    for (const qint64 id : ids) {
+        sqlite3_reset(statement.get());
+        sqlite3_bind_int64(statement.get(), 1, id);
+        const int rc = sqlite3_step(statement.get());
+        if (rc == SQLITE_ROW) {
+            records.push_back(recordAt(statement.get()));
+        } else if (rc != SQLITE_DONE) {
+            setError(error, EngineMessage::last(engine.handle()));
+            return std::nullopt;
+        }
+    }
+    return records;
+}
+
+qint64 recordCount(EngineConnection& engine)
+{
+    const auto statement = engine.prepareNative(u"SELECT count(*) FROM 收送礼"_s);
+    if (!statement || sqlite3_step(statement.get()) != SQLITE_ROW)
+        return -1;
+    return sqlite3_column_int64(statement.get(), 0);
+}
+
+std::optional<QStringList> listEntries(EngineConnection& engine, const QString& table)
+{
+    if (table != u"关系"_s && table != u"类型"_s && table != u"收送"_s)
+        return std::nullopt;
+    const auto statement = engine.prepareNative(u"SELECT %1 FROM %1 ORDER BY ID"_s.arg(table));
+    if (!statement)
+        return std::nullopt;
+    QStringList entries;
+    int rc;
+    while ((rc = sqlite3_step(statement.get())) == SQLITE_ROW)
+        entries << textAt(statement.get(), 0);
+    if (rc != SQLITE_DONE)
+        return std::nullopt;
+    return entries;
+}
+
+QString dateText(const JetDateTime& time)
+{
+    const QString canonical = time.canonical();
+    return canonical.endsWith(u" 00:00:00"_s) ? canonical.first(10) : canonical;
+}
+
+QStringList fields(const LedgerRecord& record)
+{
+    return {CsvTable::guarded(record.direction),
+            CsvTable::guarded(record.name),
+            record.time ? dateText(*record.time) : QString(),
+            CsvTable::guarded(record.relation),
+            CsvTable::guarded(record.kind),
+            record.amount ? Money::toLiteral(*record.amount) : QString(),
+            CsvTable::guarded(record.note)};
+}
+
+QByteArray csv(const std::vector<LedgerRecord>& records)
+{
+    QByteArray bytes("\xEF\xBB\xBF");
+    bytes.reserve(qsizetype(records.size()) * 64 + 64);
+    bytes += CsvTable::rowText(header()).toUtf8();
+    for (const LedgerRecord& record : records)
+        bytes += CsvTable::rowText(fields(record)).toUtf8();
+    return bytes;
+}
+
+QString systemErrorText(int error)
+{
+    switch (error) {
+    case ENOSPC:
+        return u"磁盘已满。"_s;
+    case EDQUOT:
+        return u"超出了磁盘配额。"_s;
+    case EFBIG:
+        return u"文件太大，超出了系统允许的大小。"_s;
+    case EACCES:
+    case EPERM:
+        return u"没有写入权限。"_s;
+    case EROFS:
+        return u"磁盘是只读的。"_s;
+    case ENOENT:
+    case ENOTDIR:
+        return u"文件夹不存在。"_s;
+    case EIO:
+        return u"读写磁盘时出错。"_s;
+    case EISDIR:
+        return u"这是一个文件夹。"_s;
+    case ENAMETOOLONG:
+        return u"文件名太长。"_s;
+    default:
+        return u"系统错误（错误号%1）。"_s.arg(error);
+    }
+}
+
+QByteArray replacedFile(const QString& path)
+{
+    QByteArray native = QFile::encodeName(path);
+    struct stat info;
+    if (::lstat(native.constData(), &info) == 0 && S_ISLNK(info.st_mode)) {
+        if (char* real = ::realpath(native.constData(), nullptr)) {
+            native = real;
+            std::free(real);
+        }
+    }
+    return native;
+}
+
+bool writeWhole(const QString& path, const QByteArray& bytes, QString* error)
+{
+    const QByteArray target = replacedFile(path);
+    const qsizetype slash = target.lastIndexOf('/');
+    const QByteArray folder = slash < 0 ? QByteArray(".") : slash == 0 ? QByteArray("/") : target.first(slash);
+    const QByteArray name = target.sliced(slash + 1);
+    const QString shownFolder = QFileInfo(path).absolutePath();
+    struct stat old;
+    const bool replacing = ::stat(target.constData(), &old) == 0;
+    // Created with the mode a new file gets (the umask applies), or given the mode of the file it replaces.
+    QByteArray temporary;
+    int fd = -1;
+    for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
+        temporary = folder + "/." + name + ".new-" + QByteArray::number(QRandomGenerator::global()->generate(), 36);
+        fd = ::open(temporary.constData(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+        if (fd < 0 && errno != EEXIST)
+            break;
+    }
+    if (fd < 0) {
+        setError(error, u"无法在“%1”中创建文件：%2"_s.arg(shownFolder, systemErrorText(errno)));
+        return false;
+    }
+    auto fail = [&](const QString& what) {
+        const int cause = errno;
+        ::close(fd);
+        ::unlink(temporary.constData());
+        setError(error, what + systemErrorText(cause));
+        return false;
+    };
+    for (qsizetype done = 0; done < bytes.size();) {
+        const ssize_t n = ::write(fd, bytes.constData() + done, size_t(bytes.size() - done));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0) {
+            if (n == 0)
+                errno = ENOSPC;
+            return fail(u"写入文件失败："_s);
+        }
+        done += n;
+    }
+    if (replacing)
+        ::fchmod(fd, old.st_mode & 07777);
+    if (::fsync(fd) != 0)
+        return fail(u"保存文件失败："_s);
+    if (::close(fd) != 0) {
+        const int cause = errno;
+        ::unlink(temporary.constData());
+        setError(error, u"保存文件失败："_s + systemErrorText(cause));
+        return false;
+    }
+    if (::rename(temporary.constData(), target.constData()) != 0) {
+        const int cause = errno;
+        ::unlink(temporary.constData());
+        setError(error, u"保存文件失败："_s + systemErrorText(cause));
+        return false;
+    }
+    // The new name must be on the disk as well as the contents.
+    const int folderFd = ::open(folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (folderFd >= 0) {
+        ::fsync(folderFd);
+        ::close(folderFd);
+    }
+    return true;
+}
+
+} // namespace ovelta::LedgerTransfer

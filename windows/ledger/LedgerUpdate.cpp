@@ -1,0 +1,210 @@
+#include "windows/ledger/LedgerUpdate.h"
+
+#include "store/engine/EngineConnection.h"
+#include "store/jet/DatabaseConnection.h"
+#include "store/jet/LedgerStatements.h"
+#include "store/jet/RecordSet.h"
+#include "ui/grid/LedgerGrid.h"
+#include "windows/common/LedgerHost.h"
+
+#include <QPointer>
+#include <memory>
+#include <optional>
+
+using namespace Qt::StringLiterals;
+
+namespace ovelta::LedgerUpdate {
+
+namespace {
+
+/// What the grid was last read from: the engine connection, its data version and the rows it had changed.
+/// Lives as a child of the grid; a model reset (a refill or a search filling the grid) makes it stale until
+/// refilled() records the next refill.
+class Snapshot : public QObject
+{
+public:
+    explicit Snapshot(LedgerGrid& grid)
+        : QObject(&grid)
+        , m_grid(grid)
+    {
+        setObjectName(u"ledgerSnapshot"_s);
+        connect(grid.model(), &QAbstractItemModel::modelReset, this, [this] { forget(); });
+    }
+
+    static Snapshot& of(LedgerGrid& grid)
+    {
+        auto* found
+            = dynamic_cast<Snapshot*>(grid.findChild<QObject*>(u"ledgerSnapshot"_s, Qt::FindDirectChildrenOnly));
+        return found ? *found : *new Snapshot(grid);
+    }
+
+    void take(DatabaseConnection& connection)
+    {
+        watch(connection);
+        forget();
+        if (!m_grid.isInRecordOrder())
+            return;
+        rebase(connection.engine());
+    }
+
+    /// True when the host's connection is the one read, no other connection has committed since, and it
+    /// changed exactly expectedChanges rows.
+    bool holds(DatabaseConnection& connection, qint64 expectedChanges)
+    {
+        return m_engine && m_engine == connection.engine() && m_engine->dataVersion() == m_dataVersion
+            && m_engine->totalChanges() == m_totalChanges + expectedChanges;
+    }
+
+    /// After an update in place: the connection's changes so far are in the grid.
+    void advance() { m_totalChanges = m_engine->totalChanges(); }
+
+    void forget() { m_engine.reset(); }
+
+private:
+    void watch(DatabaseConnection& connection)
+    {
+        if (m_connection == &connection)
+            return;
+        if (m_connection)
+            disconnect(m_connection, nullptr, this, nullptr);
+        m_connection = &connection;
+        connect(&connection, &DatabaseConnection::engineChanged, this, [this] { engineChanged(); });
+    }
+
+    /// A reconnect closes the connection read and opens another. The one read is kept open until the new one
+    /// has its own data version, then asked whether anything changed the file meanwhile; only when nothing
+    /// did does the new connection take its place.
+    void engineChanged()
+    {
+        if (!m_engine || !m_connection)
+            return;
+        if (m_engine->dataVersion() != m_dataVersion || m_engine->totalChanges() != m_totalChanges) {
+            forget();
+            return;
+        }
+        const std::shared_ptr<EngineConnection> replacement = m_connection->engine();
+        if (!replacement || replacement == m_engine)
+            return;
+        const qint64 version = replacement->dataVersion();
+        if (m_engine->dataVersion() != m_dataVersion) {
+            forget();
+            return;
+        }
+        m_engine = replacement;
+        m_dataVersion = version;
+        m_totalChanges = replacement->totalChanges();
+        if (m_dataVersion < 0)
+            forget();
+    }
+
+    void rebase(const std::shared_ptr<EngineConnection>& engine)
+    {
+        if (!engine)
+            return;
+        m_dataVersion = engine->dataVersion();
+        m_totalChanges = engine->totalChanges();
+        if (m_dataVersion >= 0)
+            m_engine = engine;
+    }
+
+    LedgerGrid& m_grid;
+    QPointer<DatabaseConnection> m_connection;
+    std::shared_ptr<EngineConnection> m_engine;
+    qint64 m_dataVersion = -1;
+    qint64 m_totalChanges = 0;
+};
+
+/// The record with that ID as the refill reads it, through the host's record set; nothing when it is not
+/// there or cannot be read.
+std::optional<LedgerRow> readRecord(RecordSet& records, qint64 id)
+{
+    static const QString Time = u"时间"_s, Id = u"ID"_s, Direction = u"收送"_s, Name = u"姓名"_s, Relation = u"关系"_s,
+                         Kind = u"类型"_s, Amount = u"金额"_s, Note = u"说明"_s;
+    if (!records.open(LedgerStatements::recordById(id)))
+        return std::nullopt;
+    records.moveFirst();
+    std::optional<LedgerRow> found;
+    if (!records.atEnd()) {
+        LedgerRow row;
+        records.readDate(Time, row.date, row.secondOfDay);
+        records.readInteger(Id, row.id);
+        records.readText(Direction, row.direction);
+        records.readText(Name, row.name);
+        records.readText(Relation, row.relation);
+        records.readText(Kind, row.kind);
+        row.hasAmount = records.readCurrency(Amount, row.amountTicks);
+        if (!row.hasAmount)
+            row.amountTicks = 0;
+        records.readText(Note, row.note);
+        if (row.id == id)
+            found = std::move(row);
+    }
+    records.close();
+    return found;
+}
+
+Outcome refill(LedgerHost& host)
+{
+    host.ledgerRefill();
+    return Outcome::Refilled;
+}
+
+std::optional<qint64> recordKey(const QString& recordId)
+{
+    if (!LedgerStatements::isRecordKey(recordId))
+        return std::nullopt;
+    bool ok = false;
+    const qint64 id = recordId.toLongLong(&ok);
+    return ok ? std::optional<qint64>(id) : std::nullopt;
+}
+
+/// Places the record read by its ID in the grid; false when it cannot be read.
+bool place(LedgerHost& host, Snapshot& snapshot, qint64 id)
+{
+    const std::optional<LedgerRow> row = readRecord(host.database().recordSet, id);
+    if (!row)
+        return false;
+    LedgerGrid& grid = host.grid();
+    grid.placeRecord(*row);
+    grid.settle();
+    snapshot.advance();
+    return true;
+}
+
+} // namespace
+
+void refilled(LedgerHost& host)
+{
+    Snapshot::of(host.grid()).take(host.database().connection);
+}
+
+Outcome afterAdd(LedgerHost& host)
+{
+    Snapshot& snapshot = Snapshot::of(host.grid());
+    DatabaseConnection& connection = host.database().connection;
+    if (!snapshot.holds(connection, 1) || !place(host, snapshot, connection.engine()->lastInsertRowid()))
+        return refill(host);
+    return Outcome::InPlace;
+}
+
+Outcome afterModify(LedgerHost& host, const QString& recordId)
+{
+    Snapshot& snapshot = Snapshot::of(host.grid());
+    const std::optional<qint64> id = recordKey(recordId);
+    if (!id || !snapshot.holds(host.database().connection, 1) || !place(host, snapshot, *id))
+        return refill(host);
+    return Outcome::InPlace;
+}
+
+Outcome afterDelete(LedgerHost& host, const QString& recordId)
+{
+    Snapshot& snapshot = Snapshot::of(host.grid());
+    const std::optional<qint64> id = recordKey(recordId);
+    if (!id || !snapshot.holds(host.database().connection, 1) || !host.grid().removeRecord(*id))
+        return refill(host);
+    host.grid().settle();
+    snapshot.advance();
+    return Outcome::InPlace;
+}
+
+} // namespace ovelta::LedgerUpdate

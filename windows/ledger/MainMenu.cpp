@@ -1,0 +1,167 @@
+#include "windows/ledger/MainMenu.h"
+
+#include "windows/ledger/GridCommands.h"
+#include "windows/ledger/HelpWindows.h"
+#include "windows/ledger/MainWindow.h"
+#include "windows/reports/GiftBookWindow.h"
+#include "windows/transfer/TransferCommands.h"
+
+#include <QAction>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPointer>
+
+#include <functional>
+#include <vector>
+
+using namespace Qt::StringLiterals;
+
+namespace ovelta {
+
+namespace {
+
+/// One entry of a menu; an entry without a caption is a separator.
+struct Entry
+{
+    QString caption; ///< with its mnemonic
+    QString source = {}; ///< the objectName of the toolbar or context-menu action the entry triggers
+    std::function<void(MainWindow&)> run = {}; ///< a command of the menu's own, when there is no source
+    QKeySequence shortcut = {}; ///< the key of a command of the menu's own
+};
+
+struct Menu
+{
+    QString name;
+    QString title;
+    std::vector<Entry> entries;
+};
+
+std::vector<Menu> menus()
+{
+    return {
+        {u"账目菜单"_s,
+         u"账目(&Z)"_s,
+         {
+             {u"添加人情(&A)"_s, u"工具条1_0"_s},
+             {u"修改人情(&M)"_s, u"工具条1_1"_s},
+             {u"删除人情(&D)"_s, u"工具条1_2"_s},
+             {u"查看账目(&V)"_s, u"查看账目命令"_s},
+             {u"查询人情(&F)"_s, u"工具条1_3"_s},
+             {},
+             {u"打印账目(&P)"_s, u"工具条1_6"_s},
+             {u"刷新数据(&R)"_s, u"工具条1_8"_s},
+             {},
+             {u"退出系统(&X)"_s, u"工具条1_9"_s},
+         }},
+        {u"往来菜单"_s,
+         u"往来(&W)"_s,
+         {
+             {u"查看此人往来(&V)"_s, u"查看此人往来命令"_s},
+             {u"往来汇总(&S)"_s, u"往来汇总命令"_s},
+             {u"人情统计(&T)"_s, u"人情统计命令"_s},
+             {},
+             {u"礼簿(&L)"_s,
+              {},
+              [](MainWindow& window) { (new GiftBookWindow(window))->openModal(); },
+              QKeySequence(Qt::CTRL | Qt::Key_L)},
+         }},
+        {u"数据菜单"_s,
+         u"数据(&S)"_s,
+         {
+             {u"导出CSV(&E)"_s, u"导出CSV"_s},
+             {u"导出Excel(&X)…"_s, {}, [](MainWindow& window) { TransferCommands::exportExcel(window); }},
+             {u"导入CSV/Excel(&I)"_s, u"导入CSV/Excel"_s},
+             {},
+             {u"立即备份(&B)"_s, u"立即备份"_s},
+             {u"从备份恢复(&R)"_s, u"从备份恢复"_s},
+             {},
+             {u"账簿加密(&J)"_s, u"账簿加密命令"_s},
+             {},
+             {u"打开账簿所在文件夹(&O)"_s, {}, [](MainWindow&) { FolderCommands::openLedgerFolder(); }},
+         }},
+        {u"设置菜单"_s,
+         u"设置(&E)"_s,
+         {
+             {u"来往关系(&G)"_s, u"工具条1_4"_s},
+             {u"酒席类型(&L)"_s, u"工具条1_5"_s},
+             {u"修改口令(&P)"_s, u"工具条1_7"_s},
+         }},
+        {u"帮助菜单"_s,
+         u"帮助(&H)"_s,
+         {
+             {u"快捷键(&K)"_s,
+              {},
+              [](MainWindow& window) { (new KeysWindow(window))->openModal(); },
+              QKeySequence(Qt::Key_F1)},
+             {u"关于(&A)"_s, {}, [](MainWindow&) { (new AboutWindow)->openModal(); }},
+         }},
+    };
+}
+
+/// An entry that triggers the action of its toolbar button or context-menu entry, and shows that action's key
+/// and state.
+void forward(QAction* item, QAction* source, const QString& caption)
+{
+    const QPointer<QAction> guard(item);
+    const auto mirror = [guard, source, caption] {
+        if (guard.isNull())
+            return;
+        const QString key = source->shortcut().toString(QKeySequence::NativeText);
+        // QMenu shows the text after a tab in its shortcut column; the key itself stays with the source.
+        guard->setText(key.isEmpty() ? caption : caption + u'\t' + key);
+        guard->setEnabled(source->isEnabled());
+        guard->setChecked(source->isChecked());
+    };
+    item->setCheckable(source->isCheckable());
+    mirror();
+    QObject::connect(source, &QAction::changed, item, mirror);
+    QObject::connect(item, &QAction::triggered, source, [source, mirror] {
+        source->trigger();
+        mirror();
+    });
+}
+
+} // namespace
+
+void installMainMenu(MainWindow& window)
+{
+    QMenuBar* bar = window.menuBar();
+    if (bar == nullptr)
+        return;
+    for (const Menu& def : menus()) {
+        QMenu* menu = bar->addMenu(def.title);
+        menu->setObjectName(def.name);
+        menu->setFont(bar->font());
+        // The on or off state of a command is asked for whenever its menu opens, as the context menu does.
+        QObject::connect(menu, &QMenu::aboutToShow, &window, [&window] { refreshGridCommands(window); });
+        for (const Entry& entry : def.entries) {
+            if (entry.caption.isEmpty()) {
+                menu->addSeparator();
+                continue;
+            }
+            const QString name = plainCaption(entry.caption) + u"菜单项"_s;
+            if (!entry.source.isEmpty()) {
+                auto* source = window.findChild<QAction*>(entry.source);
+                if (source == nullptr)
+                    qFatal("no action %s for the menu", qUtf8Printable(entry.source));
+                auto* item = new QAction(menu);
+                item->setObjectName(name);
+                forward(item, source, entry.caption);
+                menu->addAction(item);
+                continue;
+            }
+            // A command of the menu's own; its key works anywhere in the window.
+            auto* item = new QAction(entry.caption, &window);
+            item->setObjectName(name);
+            if (!entry.shortcut.isEmpty()) {
+                item->setShortcut(entry.shortcut);
+                item->setShortcutContext(Qt::WindowShortcut);
+                window.addAction(item);
+            }
+            QObject::connect(item, &QAction::triggered, &window, [&window, run = entry.run] { run(window); });
+            menu->addAction(item);
+        }
+    }
+}
+
+} // namespace ovelta
