@@ -397,6 +397,11 @@ EngineConnection::Statement EngineConnection::prepareNative(const QString& sql)
     return owned;
 }
 
+QString EngineConnection::engineVersion()
+{
+    return QString::fromLatin1(sqlite3_libversion());
+}
+
 bool EngineConnection::run(sqlite3_stmt* statement)
 {
     RowSnapshot::completeAll();

@@ -56,6 +56,8 @@ public:
                                                   Failure* failure);
 
     /// How long every connection waits for a lock another program holds, in milliseconds (5 s unless set).
+    /// The engine's version, as "3.40.1".
+    static QString engineVersion();
     static int busyTimeout();
     /// For tests: sets the wait of the connections opened from now on.
     static void setBusyTimeout(int milliseconds);

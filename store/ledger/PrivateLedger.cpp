@@ -258,6 +258,14 @@ bool replaceAccount(EngineConnection& connection, const QString& user, const QSt
         && connection.run(insert.get());
 }
 
+QString accountPassword(EngineConnection& connection)
+{
+    const auto statement = connection.prepareNative(u"SELECT 密码 FROM 账号 ORDER BY ID LIMIT 1"_s);
+    if (!statement || sqlite3_step(statement.get()) != SQLITE_ROW)
+        return {};
+    return QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(statement.get(), 0)));
+}
+
 QString keyOpening(const QString& path)
 {
     const QString session = LedgerFile::sessionKey();

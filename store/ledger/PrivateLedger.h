@@ -54,6 +54,10 @@ void setReplacedHandler(std::function<void()> handler);
 /// window does in the ledger itself).
 bool replaceAccount(EngineConnection& connection, const QString& user, const QString& password);
 
+/// The password of the ledger's first account, which keys a private ledger (as the password window changes it);
+/// empty when there is none or it cannot be read.
+QString accountPassword(EngineConnection& connection);
+
 /// The key that opens a file keyed either with the session's key or with the program's own (a backup): the
 /// session's key when it opens it, else the program's own.
 QString keyOpening(const QString& path);

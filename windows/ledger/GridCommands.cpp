@@ -16,7 +16,6 @@
 #include <QAction>
 #include <QMenu>
 #include <QShortcut>
-#include <sqlcipher/sqlite3.h>
 
 using namespace Qt::StringLiterals;
 
@@ -43,10 +42,7 @@ QString accountPassword(MainWindow& window)
     const auto engine = window.database().connection.ready();
     if (!engine)
         return {};
-    const auto statement = engine->prepareNative(u"SELECT 密码 FROM 账号 ORDER BY ID LIMIT 1"_s);
-    if (!statement || sqlite3_step(statement.get()) != SQLITE_ROW)
-        return {};
-    return QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(statement.get(), 0)));
+    return PrivateLedger::accountPassword(*engine);
 }
 
 /// 账簿加密: keys the ledger with the login password, or a private ledger again with the program's own key,

@@ -1,5 +1,6 @@
 #include "windows/ledger/HelpWindows.h"
 
+#include "store/engine/EngineConnection.h"
 #include "store/ledger/LedgerBackup.h"
 #include "store/ledger/LedgerFile.h"
 #include "ui/base/MessageBox.h"
@@ -20,7 +21,6 @@
 #include <QVBoxLayout>
 #include <freexl.h>
 #include <openssl/crypto.h>
-#include <sqlcipher/sqlite3.h>
 #include <unicode/uvernum.h>
 #include <xlsxwriter.h>
 #include <zlib.h>
@@ -196,7 +196,7 @@ AboutWindow::AboutWindow(QWidget* parent)
                                  u"ICU %4（Unicode-3.0）\n"
                                  u"libxlsxwriter %5（BSD-2-Clause），zlib %6 与 minizip（Zlib）\n"
                                  u"FreeXL %7（MPL-1.1 / GPL-2.0+ / LGPL-2.1+）"_s.arg(
-                                     QString::fromLatin1(qVersion()), QString::fromLatin1(sqlite3_libversion()),
+                                     QString::fromLatin1(qVersion()), EngineConnection::engineVersion(),
                                      QString::fromLatin1(OpenSSL_version(OPENSSL_VERSION)),
                                      QString::fromLatin1(U_ICU_VERSION), QString::fromLatin1(LXW_VERSION),
                                      QString::fromLatin1(zlibVersion()), QString::fromLatin1(freexl_version())),
