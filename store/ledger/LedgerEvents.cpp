@@ -75,6 +75,13 @@ void bindLine(sqlite3_stmt* statement, int first, const GiftLine& line)
 
 } // namespace
 
+bool listedBefore(const GiftEvent& a, const GiftEvent& b)
+{
+    if (a.key.date != b.key.date)
+        return a.key.date.isValid() && (!b.key.date.isValid() || a.key.date > b.key.date);
+    return a.newest > b.newest;
+}
+
 LedgerEvents::LedgerEvents(EngineConnection* engine)
     : m_engine(engine)
 {
@@ -144,9 +151,7 @@ std::optional<EventPage> LedgerEvents::eventPage(const QDate& before, int days)
             event.newest = sqlite3_column_int64(s, 6);
             page.events.append(std::move(event));
         }
-        std::sort(page.events.begin() + first, page.events.end(), [](const GiftEvent& a, const GiftEvent& b) {
-            return a.key.date != b.key.date ? a.key.date > b.key.date : a.newest > b.newest;
-        });
+        std::sort(page.events.begin() + first, page.events.end(), listedBefore);
         return rc == SQLITE_DONE;
     };
     if (!dayTexts.isEmpty()) {

@@ -35,6 +35,10 @@ struct GiftEvent
     qint64 newest = 0; ///< the ID of its newest record: of two events of one day, the newer one comes first
 };
 
+/// True when event a comes before b in the order of LedgerEvents::events(): the newer day first, of one day the
+/// one with the newer record first, the events without a date last.
+bool listedBefore(const GiftEvent& a, const GiftEvent& b);
+
 /// Events newest first, a few days at a time: a large ledger has events on thousands of days.
 struct EventPage
 {

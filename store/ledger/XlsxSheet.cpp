@@ -282,7 +282,7 @@ public:
             });
         }
         std::vector<SharedCell> cells;
-        auto table = readSheet(m_sheets[index], shared.valid() ? &cells : nullptr);
+        auto table = readSheet(m_sheets[index], cells);
         if (shared.valid()) {
             // The shared texts' failure is told first, as they come first in the workbook.
             SharedTexts texts = shared.get();
@@ -298,9 +298,9 @@ public:
                      + u"，不是账目表格（可能是特意构造的有害文件），没有读取。"_s);
                 return std::nullopt;
             }
-            if (table && !fillShared(*table, cells, m_sheets[index].name))
-                return std::nullopt;
         }
+        if (table && !fillShared(*table, cells, m_sheets[index].name))
+            return std::nullopt;
         return table;
     }
 
@@ -310,7 +310,8 @@ private:
         QString name;
         QString entry;
     };
-    /// A cell of a shared text, read before the shared texts were: where it is and the number of its text.
+    /// A cell of a shared text, as the sheet gives it (its text is filled in once the shared texts are read): where
+    /// it is and the number of its text.
     struct SharedCell
     {
         qsizetype row; ///< in the table
@@ -552,8 +553,8 @@ private:
         return xml.hasError() ? xmlFailed(m_stylesEntry, xml) : true;
     }
 
-    /// The sheet's cells; the cells of shared texts are put in deferred, when it is given, to be filled later.
-    std::optional<CsvTable> readSheet(const SheetPart& part, std::vector<SharedCell>* deferred)
+    /// The sheet's cells; the cells of shared texts are put in shared, to be filled by fillShared().
+    std::optional<CsvTable> readSheet(const SheetPart& part, std::vector<SharedCell>& shared)
     {
         auto refuse = [this](const QString& message) {
             fail(message);
@@ -640,22 +641,13 @@ private:
                     xml.skipCurrentElement(); // a formula: its result is the value
                 }
             }
-            if (type == CellType::Shared && deferred != nullptr) {
+            if (type == CellType::Shared) {
                 bool ok = false;
                 const qsizetype index = value.toLongLong(&ok);
                 const bool number = ok && index >= 0;
-                deferred->push_back({table.rows.size(), column, rowNumber, !referenceText.isEmpty() && at >= 0,
-                                     number ? index : -1, number ? QString() : value});
+                shared.push_back({table.rows.size(), column, rowNumber, !referenceText.isEmpty() && at >= 0,
+                                  number ? index : -1, number ? QString() : value});
                 row[column] = placeholder();
-            } else if (type == CellType::Shared) {
-                bool ok = false;
-                const qsizetype index = value.toLongLong(&ok);
-                if (!ok || index < 0 || index >= m_strings.size())
-                    return refuse(
-                        u"工作簿已损坏：工作表“%1”的单元格%2引用的共享文字（序号%3）不存在，工作簿中只有%4条。"_s
-                            .arg(part.name, referenceText, value)
-                            .arg(m_strings.size()));
-                row[column] = CsvTable::guarded(m_strings[index]);
             } else if (type == CellType::Inline) {
                 row[column] = CsvTable::guarded(unescapedText(inlineText));
             } else if (type == CellType::Boolean) {

@@ -356,18 +356,17 @@ bool GiftBookWindow::load()
     });
 
     // Once the pinyin is made, a name being typed is offered by it too, without waiting for the next key.
-    auto* keysReady = new QTimer(this);
-    keysReady->setInterval(20);
-    connect(keysReady, &QTimer::timeout, this, [this, keysReady] {
-        using namespace std::chrono_literals;
-        if (m_keys.valid() && m_keys.wait_for(0s) != std::future_status::ready)
+    auto* keysPoll = new QTimer(this);
+    keysPoll->setInterval(20);
+    connect(keysPoll, &QTimer::timeout, this, [this, keysPoll] {
+        if (!keysReady())
             return;
-        keysReady->stop();
+        keysPoll->stop();
         makeKeys();
         if (m_name->hasFocus() && !BlankText::trimmed(m_name->text()).isEmpty())
             updateCandidates(m_name->text());
     });
-    keysReady->start();
+    keysPoll->start();
 
     m_filling = true;
     m_kind->addItems(*kinds);
@@ -507,19 +506,6 @@ QString GiftBookWindow::eventText(const GiftEvent& e)
         .arg(e.count)
         .arg(ReportText::money(e.total));
 }
-
-namespace {
-
-/// True when event a comes before b in the events list: the newer day first, of one day the newer record first,
-/// the events without a date last.
-bool listedBefore(const GiftEvent& a, const GiftEvent& b)
-{
-    if (a.key.date != b.key.date)
-        return a.key.date.isValid() && (!b.key.date.isValid() || a.key.date > b.key.date);
-    return a.newest > b.newest;
-}
-
-} // namespace
 
 qsizetype GiftBookWindow::setEventEntry(const GiftEvent& event)
 {
@@ -720,8 +706,7 @@ void GiftBookWindow::updateCandidates(const QString& typed)
         return;
     }
     std::vector<bool> hit(std::size_t(m_people.size()), false);
-    using namespace std::chrono_literals;
-    if (m_keysMade || !m_keys.valid() || m_keys.wait_for(0s) == std::future_status::ready) {
+    if (keysReady()) {
         makeKeys();
         // Every person one of whose texts starts with what was typed (as Pinyin::matches finds them).
         auto start
@@ -765,6 +750,12 @@ void GiftBookWindow::updateCandidates(const QString& typed)
                               rowHeight * int(found.size()) + 2 * m_candidates->frameWidth());
     m_candidates->raise();
     m_candidates->show();
+}
+
+bool GiftBookWindow::keysReady() const
+{
+    using namespace std::chrono_literals;
+    return m_keysMade || !m_keys.valid() || m_keys.wait_for(0s) == std::future_status::ready;
 }
 
 void GiftBookWindow::makeKeys()

@@ -93,6 +93,8 @@ private:
     void enterPressed(QWidget* field);
     void nameChosen();
     void updateCandidates(const QString& typed);
+    /// The names' keys and index are made (or were never begun): makeKeys() does not wait.
+    bool keysReady() const;
     /// Waits for the names' keys and index the first time they are needed.
     void makeKeys();
     void updateAmountHint();
