@@ -364,6 +364,39 @@ bool EngineConnection::initialise(const QString& path, const QString& key)
     return connection && connection->executeNative("PRAGMA user_version=0");
 }
 
+bool EngineConnection::copy(EngineConnection& destination, EngineConnection& source, QString* error)
+{
+    const auto setError = [error](const QString& message) {
+        if (error)
+            *error = message;
+        return false;
+    };
+    if (!destination.m_db || !source.m_db)
+        return setError(EngineMessage::closed());
+    sqlite3_backup* backup = sqlite3_backup_init(destination.m_db, "main", source.m_db, "main");
+    if (!backup)
+        return setError(EngineMessage::last(destination.m_db));
+    int rc;
+    int waits = 0;
+    while ((rc = sqlite3_backup_step(backup, -1)) == SQLITE_BUSY || rc == SQLITE_LOCKED) {
+        if (++waits > 200)
+            break;
+        sqlite3_sleep(25);
+    }
+    sqlite3_backup_finish(backup);
+    if (rc != SQLITE_DONE) {
+        const int code = rc == SQLITE_OK ? sqlite3_errcode(destination.m_db) : rc;
+        return setError(EngineMessage::text(code, QString::fromUtf8(sqlite3_errstr(code))));
+    }
+    return true;
+}
+
+void EngineConnection::releaseMemory()
+{
+    if (m_db)
+        sqlite3_db_release_memory(m_db);
+}
+
 bool EngineConnection::fail()
 {
     m_lastError = m_db ? EngineMessage::last(m_db) : EngineMessage::closed();
@@ -372,29 +405,34 @@ bool EngineConnection::fail()
 
 EngineConnection::Statement EngineConnection::prepareNative(const QString& sql)
 {
+    const QByteArray utf8 = sql.toUtf8();
+    return Statement(prepareUtf8(std::string_view(utf8.constData(), std::size_t(utf8.size()))), finalize);
+}
+
+sqlite3_stmt* EngineConnection::prepareUtf8(std::string_view sql)
+{
     if (!m_db) {
         fail();
-        return Statement(nullptr, finalize);
+        return nullptr;
     }
-    const QByteArray utf8 = sql.toUtf8();
     sqlite3_stmt* statement = nullptr;
     const char* tail = nullptr;
-    if (sqlite3_prepare_v2(m_db, utf8.constData(), int(utf8.size()), &statement, &tail) != SQLITE_OK) {
+    if (sqlite3_prepare_v2(m_db, sql.data(), int(sql.size()), &statement, &tail) != SQLITE_OK) {
         fail();
-        return Statement(nullptr, finalize);
+        return nullptr;
     }
     Statement owned(statement, finalize);
     if (statement == nullptr) {
         m_lastError = EngineMessage::refused(u"The statement is empty."_s);
-        return Statement(nullptr, finalize);
+        return nullptr;
     }
-    for (; tail != nullptr && *tail != '\0'; ++tail) {
+    for (const char* end = sql.data() + sql.size(); tail != nullptr && tail < end; ++tail) {
         if (*tail != ' ' && *tail != '\t' && *tail != '\n' && *tail != '\r') {
             m_lastError = EngineMessage::refused(u"Characters found after end of SQL statement."_s);
-            return Statement(nullptr, finalize);
+            return nullptr;
         }
     }
-    return owned;
+    return owned.release();
 }
 
 QString EngineConnection::engineVersion()
@@ -408,6 +446,12 @@ bool EngineConnection::run(sqlite3_stmt* statement)
     int rc;
     while ((rc = sqlite3_step(statement)) == SQLITE_ROW) { }
     return rc == SQLITE_DONE || fail();
+}
+
+bool EngineConnection::run(EngineStatement& statement)
+{
+    RowSnapshot::completeAll();
+    return statement.run();
 }
 
 bool EngineConnection::executeNative(const char* sql)

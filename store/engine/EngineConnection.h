@@ -1,5 +1,6 @@
 #pragma once
 
+#include "store/engine/EngineStatement.h"
 #include "store/engine/JetDialect.h"
 #include "store/engine/RowSnapshot.h"
 #include "store/value/JetType.h"
@@ -10,6 +11,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <string_view>
 
 struct sqlite3;
 struct sqlite3_stmt;
@@ -65,6 +67,10 @@ public:
     /// finalized first, so that nothing of the file stays outside it. A closed connection refuses everything.
     static void closeAll();
 
+    /// Copies every page of source into destination by the engine's online backup, to its end. A reader or writer
+    /// holding either file for a moment is waited for, up to some seconds. False with the reason in error.
+    static bool copy(EngineConnection& destination, EngineConnection& source, QString* error);
+
     /// Writes an empty database keyed with key into the existing, empty file at path.
     static bool initialise(const QString& path, const QString& key);
 
@@ -102,6 +108,8 @@ public:
     Statement prepareNative(const QString& sql);
     /// Steps a prepared statement that yields no rows to its end.
     bool run(sqlite3_stmt* statement);
+    /// Steps a statement that yields no rows to its end, after completing every lazy row snapshot.
+    bool run(EngineStatement& statement);
 
     /// The columns of a table in their order with their Jet types; nothing when there is no such table.
     std::optional<QList<JetColumn>> columns(const QString& table);
@@ -120,10 +128,16 @@ public:
     /// file, not for this connection's own changes. -1 when it cannot be read.
     qint64 dataVersion();
     bool inTransaction() const;
+    /// Gives back the memory of the engine's page cache that it can spare.
+    void releaseMemory();
     sqlite3* handle() const { return m_db; }
 
 private:
+    friend class EngineStatement;
     explicit EngineConnection(sqlite3* db);
+    /// The prepared statement of engine SQL, owned by the caller; null with lastError() when the engine refused
+    /// it, when it is empty or when more than one statement is given.
+    sqlite3_stmt* prepareUtf8(std::string_view sql);
     static void noteFailure(sqlite3* db, int resultCode);
     bool fail();
     void close();

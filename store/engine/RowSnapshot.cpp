@@ -1,4 +1,5 @@
 #include "store/engine/RowSnapshot.h"
+#include "store/engine/EngineStatement.h"
 
 #include "store/engine/EngineMessage.h"
 #include "store/value/JetDateTime.h"
@@ -215,6 +216,21 @@ qint64 RowSnapshot::key(qsizetype row) const
         return 0;
     const Chunk& chunk = *m_chunks[size_t(row / RowsPerChunk)];
     return chunk.values[size_t((row % RowsPerChunk) * m_slots + m_keySlot)];
+}
+
+std::unique_ptr<RowSnapshot> RowSnapshot::read(EngineStatement& statement, KeyPlace key, QString* error)
+{
+    return read(statement.m_statement, key, error);
+}
+
+void RowSnapshot::appendRow(const EngineStatement& statement)
+{
+    appendRow(statement.m_statement);
+}
+
+void RowSnapshot::replaceRow(qsizetype row, const EngineStatement& statement)
+{
+    replaceRow(row, statement.m_statement);
 }
 
 void RowSnapshot::appendRow(sqlite3_stmt* statement)

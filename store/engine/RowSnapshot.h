@@ -14,6 +14,7 @@ struct sqlite3_stmt;
 namespace ovelta {
 
 class EngineConnection;
+class EngineStatement;
 
 /// The rows of one statement: a static snapshot that later changes do not reach. Kept compact for large
 /// ledgers: values in fixed-size chunks of 64-bit cells with a kind byte each, texts in one UTF-8 byte arena;
@@ -61,6 +62,7 @@ public:
 
     /// Steps the statement to its end. Null with the engine's message in error when a step fails.
     static std::unique_ptr<RowSnapshot> read(sqlite3_stmt* statement, KeyPlace key, QString* error);
+    static std::unique_ptr<RowSnapshot> read(EngineStatement& statement, KeyPlace key, QString* error);
     /// A lazy snapshot: takes over the prepared statement (finalized when the snapshot is complete or dropped),
     /// keeps owner open as long as it needs it, and reads rowsNow rows at once (all of a shorter result). Null
     /// with the engine's message in error when one of these steps fails.
@@ -95,9 +97,9 @@ public:
 
     /// Appends the statement's current row (same shape as the snapshot's statement, its key first when the key
     /// is kept apart).
-    void appendRow(sqlite3_stmt* statement);
+    void appendRow(const EngineStatement& statement);
     /// Overwrites a row with the statement's current row.
-    void replaceRow(qsizetype row, sqlite3_stmt* statement);
+    void replaceRow(qsizetype row, const EngineStatement& statement);
 
 private:
     RowSnapshot() = default;
@@ -108,6 +110,8 @@ private:
     /// finalized).
     bool stepPending();
     void finishPending();
+    void appendRow(sqlite3_stmt* statement);
+    void replaceRow(qsizetype row, sqlite3_stmt* statement);
     void storeRow(qsizetype row, sqlite3_stmt* statement);
     qint64 storeBytes(const char* data, qsizetype size);
     /// As storeBytes, but a short text that the column held before is kept once (direction, relation, kind).

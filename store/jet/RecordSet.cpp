@@ -16,7 +16,6 @@
 #include <limits>
 #include <map>
 #include <optional>
-#include <sqlcipher/sqlite3.h>
 #include <vector>
 
 using namespace Qt::StringLiterals;
@@ -399,11 +398,11 @@ struct RecordSet::Private
             keyed = KeyedPosition{};
             return false;
         }
-        EngineConnection::Statement lookup = engineNow->prepareNative(rowByKey());
+        EngineStatement lookup(*engineNow, rowByKey());
         if (!lookup)
             return std::nullopt;
-        sqlite3_bind_int64(lookup.get(), 1, *wanted);
-        std::unique_ptr<RowSnapshot> row = RowSnapshot::read(lookup.get(), key, nullptr);
+        lookup.bind(1, *wanted);
+        std::unique_ptr<RowSnapshot> row = RowSnapshot::read(lookup, key, nullptr);
         if (!row || row->columnCount() != rows->columnCount())
             return std::nullopt;
         const bool found = row->rowCount() == 1;
@@ -421,8 +420,8 @@ struct RecordSet::Private
     bool isKeyOrdered(EngineConnection& engineNow)
     {
         if (!keyOrdered) {
-            EngineConnection::Statement indexes = engineNow.prepareNative(LedgerStatements::tableIndexes(table));
-            keyOrdered = indexes && sqlite3_step(indexes.get()) == SQLITE_DONE;
+            EngineStatement indexes(engineNow, LedgerStatements::tableIndexes(table));
+            keyOrdered = indexes && indexes.step() == EngineStatement::Step::Done;
         }
         return *keyOrdered;
     }
@@ -509,7 +508,7 @@ bool RecordSet::openOrdered(const QString& table, const QString& order)
     // nothing reads again soon. Released, its memory serves the rows built from the snapshot next: at a million
     // records that is some 2 MB off the peak of a refill, when the snapshot and the grid's rows are both held.
     if (const auto engine = d->connection->engine())
-        sqlite3_db_release_memory(engine->handle());
+        engine->releaseMemory();
     const int column = d->rows->columnIndex(key->column);
     if (column < 0 || d->rows->rowCount() > qsizetype(std::numeric_limits<quint32>::max())) {
         // Not a column of the table: the engine names the fault.
@@ -794,8 +793,8 @@ bool RecordSet::saveRow()
     QStringList names;
     for (const auto& [index, value] : d->values)
         names << d->rows->column(index).name;
-    EngineConnection::Statement statement = engine->prepareNative(
-        adding ? LedgerStatements::insertRow(d->table, names) : LedgerStatements::updateRow(d->table, names));
+    EngineStatement statement(
+        *engine, adding ? LedgerStatements::insertRow(d->table, names) : LedgerStatements::updateRow(d->table, names));
     if (!statement) {
         d->cancelPending();
         return false;
@@ -806,49 +805,46 @@ bool RecordSet::saveRow()
         switch (value.kind) {
         case Kind::Text:
         case Kind::Blob:
-            sqlite3_bind_text(statement.get(), parameter, value.bytes.constData(), int(value.bytes.size()),
-                              SQLITE_TRANSIENT);
+            statement.bindUtf8(parameter, std::string_view(value.bytes.constData(), std::size_t(value.bytes.size())));
             break;
         case Kind::DateTime: {
-            const QByteArray text = JetDateTime::fromPacked(value.value)->canonical().toLatin1();
-            sqlite3_bind_text(statement.get(), parameter, text.constData(), int(text.size()), SQLITE_TRANSIENT);
+            statement.bind(parameter, JetDateTime::fromPacked(value.value)->canonical());
             break;
         }
         case Kind::Double:
-            sqlite3_bind_double(statement.get(), parameter, std::bit_cast<double>(value.value));
+            statement.bind(parameter, std::bit_cast<double>(value.value));
             break;
         case Kind::Null:
-            sqlite3_bind_null(statement.get(), parameter);
+            statement.bindNull(parameter);
             break;
         default:
-            sqlite3_bind_int64(statement.get(), parameter, value.value);
+            statement.bind(parameter, qint64(value.value));
             break;
         }
         ++parameter;
     }
     const qint64 key = adding ? 0 : d->rows->key(d->stored(d->position));
     if (!adding)
-        sqlite3_bind_int64(statement.get(), parameter, key);
+        statement.bind(parameter, key);
     d->cancelPending();
-    if (!engine->run(statement.get()) || (!adding && engine->changes() == 0))
+    if (!engine->run(statement) || (!adding && engine->changes() == 0))
         return false;
 
     // The saved row as the file now holds it (its new ID, converted values) joins the snapshot.
-    EngineConnection::Statement saved = engine->prepareNative(d->rowByKey());
+    EngineStatement saved(*engine, d->rowByKey());
     if (saved) {
-        sqlite3_bind_int64(saved.get(), 1, adding ? engine->lastInsertRowid() : key);
+        saved.bind(1, adding ? engine->lastInsertRowid() : key);
         const int apart = d->rows->keyPlace().where == RowSnapshot::KeyPlace::Apart ? 1 : 0;
-        if (sqlite3_step(saved.get()) == SQLITE_ROW
-            && sqlite3_column_count(saved.get()) == d->rows->columnCount() + apart) {
+        if (saved.step() == EngineStatement::Step::Row && saved.columnCount() == d->rows->columnCount() + apart) {
             if (adding) {
-                d->rows->appendRow(saved.get());
+                d->rows->appendRow(saved);
                 if (!d->order.empty())
                     d->order.push_back(quint32(d->rows->rowCount() - 1));
                 if (!d->hidden.empty())
                     d->hidden.push_back(0);
                 d->position = d->rows->rowCount() - 1;
             } else {
-                d->rows->replaceRow(d->stored(d->position), saved.get());
+                d->rows->replaceRow(d->stored(d->position), saved);
             }
         }
     }
@@ -867,11 +863,11 @@ bool RecordSet::deleteCurrent()
     const auto engine = d->engine();
     if (!engine)
         return false;
-    EngineConnection::Statement statement = engine->prepareNative(LedgerStatements::deleteRow(d->table));
+    EngineStatement statement(*engine, LedgerStatements::deleteRow(d->table));
     if (!statement)
         return false;
-    sqlite3_bind_int64(statement.get(), 1, d->rows->key(d->stored(d->position)));
-    if (!engine->run(statement.get()) || engine->changes() == 0)
+    statement.bind(1, d->rows->key(d->stored(d->position)));
+    if (!engine->run(statement) || engine->changes() == 0)
         return false;
     d->hide(d->position, Deleted);
     d->changedInTransaction = true;

@@ -1,20 +1,17 @@
 #include "store/ledger/LedgerBackup.h"
 
+#include "store/engine/ChangeWatch.h"
 #include "store/engine/EngineConnection.h"
-#include "store/engine/EngineMessage.h"
 #include "store/engine/PendingFile.h"
 #include "store/engine/RowSnapshot.h"
 
 #include <QDir>
 #include <QFileInfo>
-#include <QHash>
 #include <QRegularExpression>
 #include <QSet>
 #include <algorithm>
 #include <cerrno>
 #include <fcntl.h>
-#include <mutex>
-#include <sqlcipher/sqlite3.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -34,31 +31,6 @@ void setError(QString* error, const QString& message)
 {
     if (error)
         *error = message;
-}
-
-/// Runs an online backup from source to destination to its end. A reader or writer holding the destination
-/// or the source for a moment is waited for, up to some seconds.
-bool copyDatabase(sqlite3* destination, sqlite3* source, QString* error)
-{
-    sqlite3_backup* backup = sqlite3_backup_init(destination, "main", source, "main");
-    if (!backup) {
-        setError(error, QString::fromUtf8(sqlite3_errmsg(destination)));
-        return false;
-    }
-    int rc;
-    int waits = 0;
-    while ((rc = sqlite3_backup_step(backup, -1)) == SQLITE_BUSY || rc == SQLITE_LOCKED) {
-        if (++waits > 200)
-            break;
-        sqlite3_sleep(25);
-    }
-    sqlite3_backup_finish(backup);
-    if (rc != SQLITE_DONE) {
-        const int code = rc == SQLITE_OK ? sqlite3_errcode(destination) : rc;
-        setError(error, EngineMessage::text(code, QString::fromUtf8(sqlite3_errstr(code))));
-        return false;
-    }
-    return true;
 }
 
 /// Removes the temporary files of backups whose writer is gone (see PendingFile).
@@ -142,83 +114,6 @@ std::optional<int> openFolder(const QString& folderPath, bool create, QString* e
     return fd;
 }
 
-/// The ledger's changes committed since watchChanges(), counted by hooks on every connection to it.
-///
-/// The engine calls the commit hook before it writes the commit, and the rollback hook when that write fails;
-/// so a commit of changed rows counts once the connection goes on (its next change or commit), or when asked.
-struct ChangeWatch
-{
-    enum class State { Changed, Committing };
-    std::mutex mutex;
-    QByteArray ledger; ///< native name; a relative one resolves in the current folder when a connection opens
-    bool watching = false;
-    QHash<sqlite3*, State> connections; ///< those with changed rows not yet committed, or being committed
-    qint64 changes = 0;
-};
-
-ChangeWatch& changeWatch()
-{
-    static ChangeWatch watch;
-    return watch;
-}
-
-void onRowChange(void* connection, int, const char* database, const char*, sqlite3_int64)
-{
-    if (qstrcmp(database, "main") != 0)
-        return;
-    ChangeWatch& watch = changeWatch();
-    const std::lock_guard lock(watch.mutex);
-    auto& state = watch.connections[static_cast<sqlite3*>(connection)];
-    if (state == ChangeWatch::State::Committing)
-        ++watch.changes; // the commit before went through
-    state = ChangeWatch::State::Changed;
-}
-
-int onCommit(void* connection)
-{
-    ChangeWatch& watch = changeWatch();
-    const std::lock_guard lock(watch.mutex);
-    const auto found = watch.connections.find(static_cast<sqlite3*>(connection));
-    if (found == watch.connections.end())
-        return 0;
-    if (*found == ChangeWatch::State::Committing) {
-        ++watch.changes; // the commit before went through; this one changed no row
-        watch.connections.erase(found);
-    } else {
-        *found = ChangeWatch::State::Committing;
-    }
-    return 0;
-}
-
-void onRollback(void* connection)
-{
-    ChangeWatch& watch = changeWatch();
-    const std::lock_guard lock(watch.mutex);
-    watch.connections.remove(static_cast<sqlite3*>(connection));
-}
-
-/// Run by the engine for every connection it opens: a connection to the watched ledger gets the hooks.
-int onOpen(sqlite3* db, const char**, const sqlite3_api_routines*)
-{
-    ChangeWatch& watch = changeWatch();
-    {
-        const std::lock_guard lock(watch.mutex);
-        const char* file = sqlite3_db_filename(db, "main");
-        struct stat opened, ledger;
-        if (!watch.watching || !file || !*file || ::stat(file, &opened) != 0
-            || ::stat(watch.ledger.constData(), &ledger) != 0 || opened.st_dev != ledger.st_dev
-            || opened.st_ino != ledger.st_ino)
-            return SQLITE_OK;
-        // A connection of that address before this one was closed after its last commit went through.
-        if (watch.connections.take(db) == ChangeWatch::State::Committing)
-            ++watch.changes;
-    }
-    sqlite3_update_hook(db, onRowChange, db);
-    sqlite3_commit_hook(db, onCommit, db);
-    sqlite3_rollback_hook(db, onRollback, db);
-    return SQLITE_OK;
-}
-
 } // namespace
 
 QString folderOf(const QString& ledgerPath)
@@ -247,27 +142,12 @@ std::optional<QString> folderProblem(const QString& folderPath)
 
 void watchChanges(const QString& ledgerPath)
 {
-    static std::once_flag installed;
-    std::call_once(installed, [] {
-        using Entry = void (*)();
-        sqlite3_auto_extension(reinterpret_cast<Entry>(&onOpen));
-    });
-    ChangeWatch& watch = changeWatch();
-    const std::lock_guard lock(watch.mutex);
-    watch.ledger = QFile::encodeName(ledgerPath);
-    watch.watching = true;
-    watch.connections.clear();
-    watch.changes = 0;
+    ChangeWatch::watch(ledgerPath);
 }
 
 qint64 changesSinceWatch()
 {
-    ChangeWatch& watch = changeWatch();
-    const std::lock_guard lock(watch.mutex);
-    qint64 changes = watch.changes;
-    for (const ChangeWatch::State state : std::as_const(watch.connections))
-        changes += state == ChangeWatch::State::Committing ? 1 : 0;
-    return changes;
+    return ChangeWatch::changes();
 }
 
 QString nameFor(const QDateTime& when)
@@ -355,7 +235,7 @@ bool create(const QString& ledgerPath, const QString& key, const QDateTime& when
             return false;
         }
         QString reason;
-        if (!copyDatabase(destination->handle(), source->handle(), &reason)) {
+        if (!EngineConnection::copy(*destination, *source, &reason)) {
             setError(error, u"备份没有写完：%1"_s.arg(reason));
             return false;
         }
@@ -416,19 +296,19 @@ std::optional<qint64> verify(const QString& path, const QString& key, QString* e
         setError(error, u"备份文件无法打开（文件损坏，或不是本程序的备份）。"_s);
         return std::nullopt;
     }
-    auto check = backup->prepareNative(u"PRAGMA integrity_check"_s);
-    if (!check || sqlite3_step(check.get()) != SQLITE_ROW
-        || QByteArrayView(reinterpret_cast<const char*>(sqlite3_column_text(check.get(), 0))) != "ok") {
-        setError(error, u"备份文件已损坏（完整性检查没有通过）。"_s);
-        return std::nullopt;
+    {
+        EngineStatement check(*backup, "PRAGMA integrity_check");
+        if (!check || check.step() != EngineStatement::Step::Row || check.utf8(0) != "ok") {
+            setError(error, u"备份文件已损坏（完整性检查没有通过）。"_s);
+            return std::nullopt;
+        }
     }
-    check.reset();
-    auto count = backup->prepareNative(u"SELECT count(*) FROM 收送礼"_s);
-    if (!count || sqlite3_step(count.get()) != SQLITE_ROW) {
+    EngineStatement count(*backup, "SELECT count(*) FROM 收送礼");
+    if (!count || count.step() != EngineStatement::Step::Row) {
         setError(error, u"备份文件中没有账目表。"_s);
         return std::nullopt;
     }
-    return sqlite3_column_int64(count.get(), 0);
+    return count.integer(0);
 }
 
 std::optional<qint64> countRecords(const QString& path, const QString& key)
@@ -436,10 +316,10 @@ std::optional<qint64> countRecords(const QString& path, const QString& key)
     const auto backup = EngineConnection::open(path, key, EngineConnection::Options{true, false});
     if (!backup)
         return std::nullopt;
-    const auto count = backup->prepareNative(u"SELECT count(*) FROM 收送礼"_s);
-    if (!count || sqlite3_step(count.get()) != SQLITE_ROW)
+    EngineStatement count(*backup, "SELECT count(*) FROM 收送礼");
+    if (!count || count.step() != EngineStatement::Step::Row)
         return std::nullopt;
-    return sqlite3_column_int64(count.get(), 0);
+    return count.integer(0);
 }
 
 bool restore(EngineConnection& ledger, const QString& backupPath, const QString& key, QString* error)
@@ -456,16 +336,12 @@ bool restore(EngineConnection& ledger, const QString& backupPath, const QString&
         return false;
     }
     QString reason;
-    if (!copyDatabase(ledger.handle(), backup->handle(), &reason)) {
+    if (!EngineConnection::copy(ledger, *backup, &reason)) {
         setError(error, u"恢复没有完成，账本保持原样：%1"_s.arg(reason));
         return false;
     }
     // The engine's backup writes the pages without a commit of the connection: the change is counted here.
-    {
-        ChangeWatch& watch = changeWatch();
-        const std::lock_guard lock(watch.mutex);
-        ++watch.changes;
-    }
+    ChangeWatch::countOne();
     return true;
 }
 

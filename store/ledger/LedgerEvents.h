@@ -9,11 +9,10 @@
 #include <functional>
 #include <optional>
 
-struct sqlite3_stmt;
-
 namespace ovelta {
 
 class EngineConnection;
+class EngineStatement;
 
 /// One banquet or visit: the records that share a date, an occasion (类型) and a direction (收送). There is no
 /// table of events; a record entered anywhere in the program belongs to the event of its date, 类型 and 收送.
@@ -115,7 +114,7 @@ private:
     bool fail();
     /// Runs one statement (its values bound by bind) in a transaction of its own; true when it changed exactly
     /// one record, which is then committed.
-    bool changeOne(const QString& sql, const std::function<void(sqlite3_stmt*)>& bind);
+    bool changeOne(const char* sql, const std::function<void(EngineStatement&)>& bind);
 
     EngineConnection* m_engine;
     QString m_lastError;

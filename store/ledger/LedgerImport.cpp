@@ -6,7 +6,6 @@
 
 #include <QHash>
 #include <QRegularExpression>
-#include <sqlcipher/sqlite3.h>
 
 using namespace Qt::StringLiterals;
 
@@ -37,12 +36,6 @@ QString trimmedBlanks(const QString& text)
     while (end > begin && blank(text[end - 1]))
         --end;
     return text.sliced(begin, end - begin);
-}
-
-void bindText(sqlite3_stmt* statement, int index, const QString& text)
-{
-    const QByteArray utf8 = text.toUtf8();
-    sqlite3_bind_text(statement, index, utf8.constData(), int(utf8.size()), SQLITE_TRANSIENT);
 }
 
 QString fieldAt(const QStringList& row, int column)
@@ -285,48 +278,46 @@ Outcome write(EngineConnection& engine, const std::vector<LedgerRecord>& records
     WriteTransaction transaction(engine);
     if (!transaction.isActive())
         return fail();
-    const auto addRelation = engine.prepareNative(u"INSERT INTO 关系(关系) VALUES(?)"_s);
-    const auto addKind = engine.prepareNative(u"INSERT INTO 类型(类型) VALUES(?)"_s);
-    const auto addRecord
-        = engine.prepareNative(u"INSERT INTO 收送礼(收送,姓名,时间,关系,类型,金额,说明) VALUES(?,?,?,?,?,?,?)"_s);
-    if (!addRelation || !addKind || !addRecord)
+    EngineStatement addRelation(engine, "INSERT INTO 关系(关系) VALUES(?)");
+    EngineStatement addKind(engine, "INSERT INTO 类型(类型) VALUES(?)");
+    EngineStatement insert(engine, "INSERT INTO 收送礼(收送,姓名,时间,关系,类型,金额,说明) VALUES(?,?,?,?,?,?,?)");
+    if (!addRelation || !addKind || !insert)
         return fail();
     for (const QString& relation : newRelations) {
-        sqlite3_reset(addRelation.get());
-        bindText(addRelation.get(), 1, relation);
-        if (!engine.run(addRelation.get()))
+        addRelation.reset();
+        addRelation.bind(1, relation);
+        if (!engine.run(addRelation))
             return fail();
     }
     for (const QString& kind : newKinds) {
-        sqlite3_reset(addKind.get());
-        bindText(addKind.get(), 1, kind);
-        if (!engine.run(addKind.get()))
+        addKind.reset();
+        addKind.bind(1, kind);
+        if (!engine.run(addKind))
             return fail();
     }
-    sqlite3_stmt* insert = addRecord.get();
     qsizetype written = 0;
     // The texts of one record in UTF-8, kept until its row is stored, so that the engine need not copy them.
     QByteArray texts[6];
-    const auto bindKept = [insert, &texts](int index, int kept, const QString& text) {
+    const auto bindKept = [&insert, &texts](int index, int kept, const QString& text) {
         texts[kept] = text.toUtf8();
-        sqlite3_bind_text(insert, index, texts[kept].constData(), int(texts[kept].size()), SQLITE_STATIC);
+        insert.bindUtf8Kept(index, std::string_view(texts[kept].constData(), std::size_t(texts[kept].size())));
     };
     for (const LedgerRecord& record : records) {
         if (written % 1000 == 0 && progress && !progress(written))
             return Outcome::Cancelled;
-        sqlite3_reset(insert);
+        insert.reset();
         bindKept(1, 0, record.direction);
         bindKept(2, 1, record.name);
         if (record.time)
             bindKept(3, 2, record.time->canonical());
         else
-            sqlite3_bind_null(insert, 3);
+            insert.bindNull(3);
         bindKept(4, 3, record.relation);
         bindKept(5, 4, record.kind);
         if (record.amount)
-            sqlite3_bind_int64(insert, 6, *record.amount);
+            insert.bind(6, *record.amount);
         else
-            sqlite3_bind_null(insert, 6);
+            insert.bindNull(6);
         bindKept(7, 5, record.note);
         if (!engine.run(insert))
             return fail();

@@ -1,7 +1,7 @@
 #include "store/ledger/LedgerTotals.h"
 #include "store/value/BlankText.h"
 
-#include "store/engine/EngineMessage.h"
+#include "store/engine/EngineStatement.h"
 
 #include "store/engine/EngineConnection.h"
 
@@ -13,7 +13,6 @@
 #include <functional>
 #include <limits>
 #include <mutex>
-#include <sqlcipher/sqlite3.h>
 #include <string>
 #include <string_view>
 #include <thread>
@@ -43,26 +42,6 @@ const QByteArray& given()
 {
     static const QByteArray text = u"送礼"_s.toUtf8();
     return text;
-}
-
-struct StatementDeleter
-{
-    void operator()(sqlite3_stmt* statement) const { sqlite3_finalize(statement); }
-};
-using Statement = std::unique_ptr<sqlite3_stmt, StatementDeleter>;
-
-QString columnText(sqlite3_stmt* statement, int column)
-{
-    const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(statement, column));
-    return text == nullptr ? QString() : QString::fromUtf8(text, sqlite3_column_bytes(statement, column));
-}
-
-/// The bytes of a column's text; empty for NULL.
-std::string_view columnBytes(sqlite3_stmt* statement, int column)
-{
-    const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(statement, column));
-    return text == nullptr ? std::string_view()
-                           : std::string_view(text, std::size_t(sqlite3_column_bytes(statement, column)));
 }
 
 /// A stored date-time text 'YYYY-MM-DD HH:MM:SS' (or its date alone) as the number YYYYMMDDHHMMSS, which orders as
@@ -207,27 +186,27 @@ class RowPipe
 public:
     using Consumer = std::function<bool(const std::string_view* texts, const qint64* numbers)>;
 
-    /// The engine's result of the last step (SQLITE_DONE when every row was read); consumed is false when the
-    /// consumer refused a row, after which the rest are not read.
+    /// The statement's last step (Done when every row was read); consumed is false when the consumer refused a
+    /// row, after which the rest are not read.
     struct Outcome
     {
-        int rc = SQLITE_DONE;
+        EngineStatement::Step step = EngineStatement::Step::Done;
         bool consumed = true;
     };
 
-    static Outcome run(sqlite3_stmt* statement, std::string_view kinds, const Consumer& consume)
+    static Outcome run(EngineStatement& statement, std::string_view kinds, const Consumer& consume)
     {
         RowPipe pipe(kinds);
         std::thread adder([&pipe, &consume] { pipe.drain(consume); });
         Outcome outcome;
         Batch batch;
-        while (!pipe.refused() && (outcome.rc = sqlite3_step(statement)) == SQLITE_ROW) {
+        while (!pipe.refused() && (outcome.step = statement.step()) == EngineStatement::Step::Row) {
             for (int column = 0; column < int(kinds.size()); ++column) {
                 if (kinds[std::size_t(column)] == 'i') {
-                    batch.numbers.push_back(sqlite3_column_int64(statement, column));
+                    batch.numbers.push_back(statement.integer(column));
                     continue;
                 }
-                const std::string_view text = columnBytes(statement, column);
+                const std::string_view text = statement.utf8(column);
                 batch.texts.emplace_back(batch.bytes.size(), text.size());
                 batch.bytes.append(text);
             }
@@ -413,14 +392,11 @@ bool LedgerTotals::fail(Failure failure, const QString& message)
     return false;
 }
 
-bool LedgerTotals::failFromEngine()
+bool LedgerTotals::failFromEngine(const EngineStatement& statement)
 {
-    const int code = sqlite3_errcode(m_engine->handle());
-    const QString message = QString::fromUtf8(sqlite3_errmsg(m_engine->handle()));
-    // The engine's sum() reports an overflow as a plain error with this text.
-    if (code == SQLITE_ERROR && message.contains(u"integer overflow"_s))
-        return fail(Failure::Overflow, message);
-    return fail(Failure::Engine, EngineMessage::last(m_engine->handle()));
+    if (statement.overflowed())
+        return fail(Failure::Overflow, u"integer overflow"_s);
+    return fail(Failure::Engine, statement.failure());
 }
 
 QString LedgerTotals::personKey(const QString& name)
@@ -455,12 +431,11 @@ std::optional<QList<PersonTotals>> LedgerTotals::totalsByPerson()
     // record first, or need an index of the whole table in the user's file. The latest record of a person is the
     // one of the latest date and then the highest ID, records without a date before all others.
     constexpr auto sql = "SELECT 姓名,时间,ID,收送,金额,关系 FROM 收送礼";
-    sqlite3_stmt* raw = nullptr;
-    if (sqlite3_prepare_v2(m_engine->handle(), sql, -1, &raw, nullptr) != SQLITE_OK) {
-        failFromEngine();
+    EngineStatement statement(*m_engine, sql);
+    if (!statement) {
+        failFromEngine(statement);
         return std::nullopt;
     }
-    const Statement statement(raw);
 
     struct Person
     {
@@ -507,13 +482,13 @@ std::optional<QList<PersonTotals>> LedgerTotals::totalsByPerson()
         }
         return true;
     };
-    const RowPipe::Outcome outcome = RowPipe::run(raw, "ttitit", addRecord);
+    const RowPipe::Outcome outcome = RowPipe::run(statement, "ttitit", addRecord);
     if (!outcome.consumed) {
         fail(Failure::Overflow, u"The sums of %1 are out of range."_s.arg(overflowName));
         return std::nullopt;
     }
-    if (outcome.rc != SQLITE_DONE) {
-        failFromEngine();
+    if (outcome.step != EngineStatement::Step::Done) {
+        failFromEngine(statement);
         return std::nullopt;
     }
 
@@ -570,37 +545,29 @@ std::optional<PersonHistory> LedgerTotals::recordsOfPerson(const QString& name)
         = "SELECT ID,收送,姓名,时间,关系,类型,金额,说明 FROM 收送礼 WHERE " + person + " ORDER BY 时间,ID";
     const QByteArray nameUtf8 = name.toUtf8();
 
-    auto prepare = [this, &nameUtf8](const QByteArray& sql) -> Statement {
-        sqlite3_stmt* raw = nullptr;
-        if (sqlite3_prepare_v2(m_engine->handle(), sql.constData(), int(sql.size()), &raw, nullptr) != SQLITE_OK) {
-            failFromEngine();
-            return Statement();
-        }
-        sqlite3_bind_text(raw, 1, received().constData(), int(received().size()), SQLITE_STATIC);
-        sqlite3_bind_text(raw, 2, given().constData(), int(given().size()), SQLITE_STATIC);
-        if (sqlite3_bind_parameter_count(raw) >= 3)
-            sqlite3_bind_text(raw, 3, nameUtf8.constData(), int(nameUtf8.size()), SQLITE_STATIC);
-        return Statement(raw);
-    };
-
     PersonHistory history;
-    const Statement list = prepare(listSql);
-    if (!list)
+    EngineStatement list(*m_engine, std::string_view(listSql.constData(), std::size_t(listSql.size())));
+    if (!list) {
+        failFromEngine(list);
         return std::nullopt;
-    sqlite3_stmt* raw = list.get();
+    }
+    list.bindUtf8Kept(1, std::string_view(received().constData(), std::size_t(received().size())));
+    list.bindUtf8Kept(2, std::string_view(given().constData(), std::size_t(given().size())));
+    if (list.parameterCount() >= 3)
+        list.bindUtf8Kept(3, std::string_view(nameUtf8.constData(), std::size_t(nameUtf8.size())));
     // Added up here as the records are read: the engine's sum() would stop at 64 bits.
     Sum balance = 0;
-    int rc = SQLITE_ROW;
-    while ((rc = sqlite3_step(raw)) == SQLITE_ROW) {
+    EngineStatement::Step step;
+    while ((step = list.step()) == EngineStatement::Step::Row) {
         PersonRecord record;
-        record.id = sqlite3_column_int64(raw, 0);
-        record.direction = columnText(raw, 1);
-        record.name = columnText(raw, 2);
-        record.date = dateOfTimeKey(storedTimeKey(columnBytes(raw, 3)));
-        record.relation = columnText(raw, 4);
-        record.kind = columnText(raw, 5);
-        record.ticks = sqlite3_column_int64(raw, 6);
-        record.note = columnText(raw, 7);
+        record.id = list.integer(0);
+        record.direction = list.text(1);
+        record.name = list.text(2);
+        record.date = dateOfTimeKey(storedTimeKey(list.utf8(3)));
+        record.relation = list.text(4);
+        record.kind = list.text(5);
+        record.ticks = list.integer(6);
+        record.note = list.text(7);
         const QByteArray direction = record.direction.toUtf8();
         bool ok = true;
         if (direction == received())
@@ -615,8 +582,8 @@ std::optional<PersonHistory> LedgerTotals::recordsOfPerson(const QString& name)
         record.balance = balance;
         history.records.append(std::move(record));
     }
-    if (rc != SQLITE_DONE) {
-        failFromEngine();
+    if (step != EngineStatement::Step::Done) {
+        failFromEngine(list);
         return std::nullopt;
     }
     history.balance = balance;
@@ -634,12 +601,11 @@ std::optional<QList<StatisticsCell>> LedgerTotals::statisticsCells()
     // sort every record first, or need an index of the whole table in the user's file. The spellings of one
     // occasion or relation that differ only by blanks at both ends or by ASCII case are added up together.
     constexpr auto sql = "SELECT 时间,类型,关系,收送,金额 FROM 收送礼";
-    sqlite3_stmt* raw = nullptr;
-    if (sqlite3_prepare_v2(m_engine->handle(), sql, -1, &raw, nullptr) != SQLITE_OK) {
-        failFromEngine();
+    EngineStatement statement(*m_engine, sql);
+    if (!statement) {
+        failFromEngine(statement);
         return std::nullopt;
     }
-    const Statement statement(raw);
 
     // A pair of spellings (occasion, relation) is looked up by its bytes; only a new pair is decoded and folded.
     struct Pair
@@ -687,13 +653,13 @@ std::optional<QList<StatisticsCell>> LedgerTotals::statisticsCells()
         GiftSum* sum = texts[3] == in ? &target.received : texts[3] == out ? &target.given : nullptr;
         return sum == nullptr || add(*sum, GiftSum{1, numbers[0]});
     };
-    const RowPipe::Outcome outcome = RowPipe::run(raw, "tttti", addRecord);
+    const RowPipe::Outcome outcome = RowPipe::run(statement, "tttti", addRecord);
     if (!outcome.consumed) {
         fail(Failure::Overflow, u"A sum is out of range."_s);
         return std::nullopt;
     }
-    if (outcome.rc != SQLITE_DONE) {
-        failFromEngine();
+    if (outcome.step != EngineStatement::Step::Done) {
+        failFromEngine(statement);
         return std::nullopt;
     }
     return cells;

@@ -8,6 +8,7 @@
 namespace ovelta {
 
 class EngineConnection;
+class EngineStatement;
 
 /// A sum of amounts in ten-thousandths of a yuan. Each amount is a 64-bit count; their sums are added in 128 bits,
 /// so that no ledger the program can store (fewer than 2^63 records of 64-bit amounts) goes beyond the range.
@@ -125,7 +126,7 @@ public:
 
 private:
     bool fail(Failure failure, const QString& message);
-    bool failFromEngine();
+    bool failFromEngine(const EngineStatement& statement);
 
     EngineConnection* m_engine;
     Failure m_failure = Failure::None;

@@ -11,7 +11,6 @@
 #include <cerrno>
 #include <cstdlib>
 #include <fcntl.h>
-#include <sqlcipher/sqlite3.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -23,27 +22,21 @@ namespace {
 
 constexpr const char* RecordColumns = "SELECT ID,收送,姓名,时间,关系,类型,金额,说明 FROM 收送礼";
 
-QString textAt(sqlite3_stmt* statement, int column)
-{
-    const auto* bytes = reinterpret_cast<const char*>(sqlite3_column_text(statement, column));
-    return bytes ? QString::fromUtf8(bytes, sqlite3_column_bytes(statement, column)) : QString();
-}
-
-LedgerRecord recordAt(sqlite3_stmt* statement)
+LedgerRecord recordAt(const EngineStatement& statement)
 {
     LedgerRecord record;
-    record.id = sqlite3_column_int64(statement, 0);
-    record.direction = textAt(statement, 1);
-    record.name = textAt(statement, 2);
-    if (sqlite3_column_type(statement, 3) != SQLITE_NULL) {
-        const auto* bytes = reinterpret_cast<const char*>(sqlite3_column_text(statement, 3));
-        record.time = JetDateTime::fromCanonical(bytes, sqlite3_column_bytes(statement, 3));
+    record.id = statement.integer(0);
+    record.direction = statement.text(1);
+    record.name = statement.text(2);
+    if (!statement.isNull(3)) {
+        const std::string_view time = statement.utf8(3);
+        record.time = JetDateTime::fromCanonical(time.data(), qsizetype(time.size()));
     }
-    record.relation = textAt(statement, 4);
-    record.kind = textAt(statement, 5);
-    if (sqlite3_column_type(statement, 6) != SQLITE_NULL)
-        record.amount = sqlite3_column_int64(statement, 6);
-    record.note = textAt(statement, 7);
+    record.relation = statement.text(4);
+    record.kind = statement.text(5);
+    if (!statement.isNull(6))
+        record.amount = statement.integer(6);
+    record.note = statement.text(7);
     return record;
 }
 
@@ -62,17 +55,17 @@ QStringList header()
 
 std::optional<std::vector<LedgerRecord>> readAll(EngineConnection& engine, QString* error)
 {
-    const auto statement = engine.prepareNative(QString::fromUtf8(RecordColumns) + u" ORDER BY 时间 DESC, ID"_s);
+    EngineStatement statement(engine, QString::fromUtf8(RecordColumns) + u" ORDER BY 时间 DESC, ID"_s);
     if (!statement) {
         setError(error, engine.lastError());
         return std::nullopt;
     }
     std::vector<LedgerRecord> records;
-    int rc;
-    while ((rc = sqlite3_step(statement.get())) == SQLITE_ROW)
-        records.push_back(recordAt(statement.get()));
-    if (rc != SQLITE_DONE) {
-        setError(error, EngineMessage::last(engine.handle()));
+    EngineStatement::Step step;
+    while ((step = statement.step()) == EngineStatement::Step::Row)
+        records.push_back(recordAt(statement));
+    if (step != EngineStatement::Step::Done) {
+        setError(error, statement.failure());
         return std::nullopt;
     }
     return records;
@@ -80,7 +73,7 @@ std::optional<std::vector<LedgerRecord>> readAll(EngineConnection& engine, QStri
 
 std::optional<std::vector<LedgerRecord>> readByIds(EngineConnection& engine, const QList<qint64>& ids, QString* error)
 {
-    const auto statement = engine.prepareNative(QString::fromUtf8(RecordColumns) + u" WHERE ID=?"_s);
+    EngineStatement statement(engine, QString::fromUtf8(RecordColumns) + u" WHERE ID=?"_s);
     if (!statement) {
         setError(error, engine.lastError());
         return std::nullopt;
@@ -88,13 +81,13 @@ std::optional<std::vector<LedgerRecord>> readByIds(EngineConnection& engine, con
     std::vector<LedgerRecord> records;
     records.reserve(size_t(ids.size()));
     for (const qint64 id : ids) {
-        sqlite3_reset(statement.get());
-        sqlite3_bind_int64(statement.get(), 1, id);
-        const int rc = sqlite3_step(statement.get());
-        if (rc == SQLITE_ROW) {
-            records.push_back(recordAt(statement.get()));
-        } else if (rc != SQLITE_DONE) {
-            setError(error, EngineMessage::last(engine.handle()));
+        statement.reset();
+        statement.bind(1, id);
+        const EngineStatement::Step step = statement.step();
+        if (step == EngineStatement::Step::Row) {
+            records.push_back(recordAt(statement));
+        } else if (step != EngineStatement::Step::Done) {
+            setError(error, statement.failure());
             return std::nullopt;
         }
     }
@@ -103,24 +96,24 @@ std::optional<std::vector<LedgerRecord>> readByIds(EngineConnection& engine, con
 
 qint64 recordCount(EngineConnection& engine)
 {
-    const auto statement = engine.prepareNative(u"SELECT count(*) FROM 收送礼"_s);
-    if (!statement || sqlite3_step(statement.get()) != SQLITE_ROW)
+    EngineStatement statement(engine, "SELECT count(*) FROM 收送礼");
+    if (!statement || statement.step() != EngineStatement::Step::Row)
         return -1;
-    return sqlite3_column_int64(statement.get(), 0);
+    return statement.integer(0);
 }
 
 std::optional<QStringList> listEntries(EngineConnection& engine, const QString& table)
 {
     if (table != u"关系"_s && table != u"类型"_s && table != u"收送"_s)
         return std::nullopt;
-    const auto statement = engine.prepareNative(u"SELECT %1 FROM %1 ORDER BY ID"_s.arg(table));
+    EngineStatement statement(engine, u"SELECT %1 FROM %1 ORDER BY ID"_s.arg(table));
     if (!statement)
         return std::nullopt;
     QStringList entries;
-    int rc;
-    while ((rc = sqlite3_step(statement.get())) == SQLITE_ROW)
-        entries << textAt(statement.get(), 0);
-    if (rc != SQLITE_DONE)
+    EngineStatement::Step step;
+    while ((step = statement.step()) == EngineStatement::Step::Row)
+        entries << statement.text(0);
+    if (step != EngineStatement::Step::Done)
         return std::nullopt;
     return entries;
 }

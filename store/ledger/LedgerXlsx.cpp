@@ -1,7 +1,6 @@
 #include "store/ledger/LedgerXlsx.h"
 
 #include "store/engine/EngineConnection.h"
-#include "store/engine/EngineMessage.h"
 #include "store/ledger/LedgerTransfer.h"
 #include "store/value/JetDateTime.h"
 #include "store/value/Money.h"
@@ -17,7 +16,6 @@
 #include <cstring>
 #include <fcntl.h>
 #include <future>
-#include <sqlcipher/sqlite3.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <unordered_map>
@@ -560,30 +558,30 @@ struct Window
 /// when the read fails.
 std::optional<std::vector<Window>> newestFirst(EngineConnection& engine, qint64 windowRecords)
 {
-    const auto statement = engine.prepareNative(u"SELECT 时间 FROM 收送礼"_s);
+    EngineStatement statement(engine, "SELECT 时间 FROM 收送礼");
     if (!statement)
         return std::nullopt;
     std::unordered_map<qint64, qint64> counted; // YYYYMMDD to the number of its records
     qint64 undated = 0;
     bool canonical = true;
-    int rc;
-    while ((rc = sqlite3_step(statement.get())) == SQLITE_ROW) {
-        const int type = sqlite3_column_type(statement.get(), 0);
-        if (type == SQLITE_NULL) {
+    EngineStatement::Step step;
+    while ((step = statement.step()) == EngineStatement::Step::Row) {
+        const EngineStatement::Type type = statement.type(0);
+        if (type == EngineStatement::Type::Null) {
             ++undated;
             continue;
         }
-        const auto* bytes = reinterpret_cast<const char*>(sqlite3_column_text(statement.get(), 0));
+        const std::string_view bytes = statement.utf8(0);
         // The canonical form is read strictly: its text order is the order of the packed number.
-        const auto time = type == SQLITE_TEXT
-            ? JetDateTime::fromCanonical(bytes, sqlite3_column_bytes(statement.get(), 0))
+        const auto time = type == EngineStatement::Type::Text
+            ? JetDateTime::fromCanonical(bytes.data(), qsizetype(bytes.size()))
             : std::nullopt;
         if (!time)
             canonical = false;
         else
             ++counted[time->packed() / 1000000];
     }
-    if (rc != SQLITE_DONE)
+    if (step != EngineStatement::Step::Done)
         return std::nullopt;
     if (!canonical)
         return std::vector<Window>{Window{}};
@@ -621,18 +619,19 @@ struct RecordCells
     qsizetype bytes[Columns] = {};
     qint64 amount = 0;
 
-    void read(sqlite3_stmt* statement)
+    void read(const EngineStatement& statement)
     {
         for (int column = 0; column < Columns; ++column) {
             text[column] = nullptr;
-            if (sqlite3_column_type(statement, column) == SQLITE_NULL)
+            if (statement.isNull(column))
                 continue;
             if (column == 5) {
-                amount = sqlite3_column_int64(statement, column);
+                amount = statement.integer(column);
                 text[column] = "";
             } else {
-                text[column] = reinterpret_cast<const char*>(sqlite3_column_text(statement, column));
-                bytes[column] = sqlite3_column_bytes(statement, column);
+                const std::string_view cell = statement.utf8(column);
+                text[column] = cell.data();
+                bytes[column] = qsizetype(cell.size());
             }
         }
     }
@@ -672,7 +671,7 @@ public:
     }
 
     /// Holds the current row of statement (its columns those of RecordColumns, then ID); its 时间 canonical.
-    void hold(sqlite3_stmt* statement)
+    void hold(const EngineStatement& statement)
     {
         RecordCells cells;
         cells.read(statement);
@@ -685,7 +684,7 @@ public:
         }
         char* at = room(size);
         const auto when = cells.text[2] ? JetDateTime::fromCanonical(cells.text[2], cells.bytes[2]) : std::nullopt;
-        m_records.push_back({when ? when->packed() : 0, sqlite3_column_int64(statement, 7), at});
+        m_records.push_back({when ? when->packed() : 0, statement.integer(7), at});
         for (int column = 0; column < RecordCells::Columns; ++column) {
             if (cells.text[column] == nullptr) {
                 at = put(at, 0);
@@ -797,7 +796,7 @@ Result write(EngineConnection& engine, const QString& path, const std::optional<
 {
     Result result;
     const auto readFailed = [&] {
-        result.error = u"读取账目失败：\n"_s + EngineMessage::last(engine.handle());
+        result.error = u"读取账目失败：\n"_s + engine.lastError();
         return result;
     };
     std::vector<Window> windows;
@@ -809,10 +808,10 @@ Result write(EngineConnection& engine, const QString& path, const std::optional<
     }
     const QString columns = QString::fromUtf8(RecordColumns);
     const QString select = columns + u" FROM 收送礼"_s;
-    const auto byId = engine.prepareNative(select + u" WHERE ID=?"_s);
-    const auto all = engine.prepareNative(select + u" ORDER BY 时间 DESC, ID"_s);
-    const auto span = engine.prepareNative(columns + u",ID FROM 收送礼 WHERE 时间 BETWEEN ? AND ?"_s);
-    const auto undated = engine.prepareNative(select + u" WHERE 时间 IS NULL ORDER BY ID"_s);
+    EngineStatement byId(engine, select + u" WHERE ID=?"_s);
+    EngineStatement all(engine, select + u" ORDER BY 时间 DESC, ID"_s);
+    EngineStatement span(engine, columns + u",ID FROM 收送礼 WHERE 时间 BETWEEN ? AND ?"_s);
+    EngineStatement undated(engine, select + u" WHERE 时间 IS NULL ORDER BY ID"_s);
     if (!byId || !all || !span || !undated) {
         result.error = u"读取账目失败：\n"_s + engine.lastError();
         return result;
@@ -829,16 +828,16 @@ Result write(EngineConnection& engine, const QString& path, const std::optional<
     };
     RecordCells cells;
     // Steps the statement to its end, writing each row; false when cancelled or failed.
-    const auto writeAll = [&](sqlite3_stmt* statement, bool* failed) {
-        int rc;
-        while ((rc = sqlite3_step(statement)) == SQLITE_ROW) {
+    const auto writeAll = [&](EngineStatement& statement, bool* failed) {
+        EngineStatement::Step step;
+        while ((step = statement.step()) == EngineStatement::Step::Row) {
             cells.read(statement);
             writeRow(book, cells);
             ++result.records;
             if (!tell())
                 return false;
         }
-        *failed = rc != SQLITE_DONE;
+        *failed = step != EngineStatement::Step::Done;
         return !*failed;
     };
     // Two spans: while one span's records are written into the workbook on a thread of their own, the next one
@@ -852,18 +851,18 @@ Result write(EngineConnection& engine, const QString& path, const std::optional<
             writing.get();
     };
     // Reads a span's records and puts them in order, then starts their writing; false when cancelled or failed.
-    const auto writeSpan = [&](sqlite3_stmt* statement, qint64 expected, bool* failed) {
+    const auto writeSpan = [&](EngineStatement& statement, qint64 expected, bool* failed) {
         HeldSpan& filled = held[heldNext];
         heldNext = 1 - heldNext;
         filled.clear(expected);
-        int rc;
-        while ((rc = sqlite3_step(statement)) == SQLITE_ROW) {
+        EngineStatement::Step step;
+        while ((step = statement.step()) == EngineStatement::Step::Row) {
             filled.hold(statement);
             ++result.records;
             if (!tell())
                 return false;
         }
-        *failed = rc != SQLITE_DONE;
+        *failed = step != EngineStatement::Step::Done;
         if (*failed)
             return false;
         filled.sort();
@@ -880,30 +879,30 @@ Result write(EngineConnection& engine, const QString& path, const std::optional<
     bool failed = false;
     if (ids) {
         for (const qint64 id : *ids) {
-            sqlite3_reset(byId.get());
-            sqlite3_bind_int64(byId.get(), 1, id);
-            if (!writeAll(byId.get(), &failed))
+            byId.reset();
+            byId.bind(1, id);
+            if (!writeAll(byId, &failed))
                 return failed ? readFailed() : result;
         }
     }
     for (const Window& window : windows) {
-        sqlite3_stmt* statement = all.get();
+        EngineStatement* statement = &all;
         bool done = false;
         if (window.from == "-") {
-            statement = undated.get();
+            statement = &undated;
             written();
-            done = writeAll(statement, &failed);
+            done = writeAll(*statement, &failed);
         } else if (!window.from.isEmpty()) {
-            statement = span.get();
-            sqlite3_bind_text(statement, 1, window.from.constData(), int(window.from.size()), SQLITE_STATIC);
-            sqlite3_bind_text(statement, 2, window.to.constData(), int(window.to.size()), SQLITE_STATIC);
-            done = writeSpan(statement, window.records, &failed);
+            statement = &span;
+            statement->bindUtf8Kept(1, std::string_view(window.from.constData(), std::size_t(window.from.size())));
+            statement->bindUtf8Kept(2, std::string_view(window.to.constData(), std::size_t(window.to.size())));
+            done = writeSpan(*statement, window.records, &failed);
         } else {
-            done = writeAll(statement, &failed);
+            done = writeAll(*statement, &failed);
         }
         if (!done)
             return failed ? readFailed() : result;
-        sqlite3_reset(statement);
+        statement->reset();
     }
     written();
     if (progress && !progress(result.records)) {

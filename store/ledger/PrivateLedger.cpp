@@ -15,7 +15,6 @@
 #include <QRandomGenerator>
 #include <cstdio>
 #include <fcntl.h>
-#include <sqlcipher/sqlite3.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -97,17 +96,20 @@ private:
     int m_fd = -1;
 };
 
-bool bindText(sqlite3_stmt* statement, int index, const QByteArray& text)
+std::string_view bytesOf(const QByteArray& text)
 {
-    return sqlite3_bind_text(statement, index, text.constData(), int(text.size()), SQLITE_TRANSIENT) == SQLITE_OK;
+    return std::string_view(text.constData(), std::size_t(text.size()));
 }
 
 /// Attaches the empty file at path as "copy", keyed with the raw key and salt, in the settings of every ledger.
 bool attachCopy(EngineConnection& connection, const QByteArray& path, const QByteArray& keying)
 {
-    const auto attach = connection.prepareNative(u"ATTACH ?1 AS copy KEY ?2"_s);
-    if (!attach || !bindText(attach.get(), 1, path) || !bindText(attach.get(), 2, keying)
-        || !connection.run(attach.get()))
+    EngineStatement attach(connection, "ATTACH ?1 AS copy KEY ?2");
+    if (!attach)
+        return false;
+    attach.bindUtf8(1, bytesOf(path));
+    attach.bindUtf8(2, bytesOf(keying));
+    if (!connection.run(attach))
         return false;
     // Settings of every ledger (see EngineConnection); the copy is nobody's file until it is whole, so it needs
     // no journal, and it is flushed once before the rename.
@@ -120,7 +122,7 @@ bool attachCopy(EngineConnection& connection, const QByteArray& path, const QByt
         "PRAGMA copy.synchronous = OFF",
     };
     for (const char* setting : settings) {
-        if (sqlite3_exec(connection.handle(), setting, nullptr, nullptr, nullptr) != SQLITE_OK)
+        if (!connection.executeNative(setting))
             return false;
     }
     return true;
@@ -250,20 +252,23 @@ bool rekey(const QString& path, const QString& currentKey, const QString& newKey
 
 bool replaceAccount(EngineConnection& connection, const QString& user, const QString& password)
 {
-    const auto remove = connection.prepareNative(u"DELETE FROM copy.账号 WHERE ID = (SELECT min(ID) FROM copy.账号)"_s);
-    if (!remove || !connection.run(remove.get()) || connection.changes() != 1)
+    EngineStatement remove(connection, "DELETE FROM copy.账号 WHERE ID = (SELECT min(ID) FROM copy.账号)");
+    if (!remove || !connection.run(remove) || connection.changes() != 1)
         return false;
-    const auto insert = connection.prepareNative(u"INSERT INTO copy.账号(用户, 密码) VALUES (?1, ?2)"_s);
-    return insert && bindText(insert.get(), 1, user.toUtf8()) && bindText(insert.get(), 2, password.toUtf8())
-        && connection.run(insert.get());
+    EngineStatement insert(connection, "INSERT INTO copy.账号(用户, 密码) VALUES (?1, ?2)");
+    if (!insert)
+        return false;
+    insert.bind(1, user);
+    insert.bind(2, password);
+    return connection.run(insert);
 }
 
 QString accountPassword(EngineConnection& connection)
 {
-    const auto statement = connection.prepareNative(u"SELECT 密码 FROM 账号 ORDER BY ID LIMIT 1"_s);
-    if (!statement || sqlite3_step(statement.get()) != SQLITE_ROW)
+    EngineStatement statement(connection, "SELECT 密码 FROM 账号 ORDER BY ID LIMIT 1");
+    if (!statement || statement.step() != EngineStatement::Step::Row)
         return {};
-    return QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(statement.get(), 0)));
+    return statement.text(0);
 }
 
 QString keyOpening(const QString& path)
