@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <sqlcipher/sqlite3.h>
 #include <sys/stat.h>
+#include <unistd.h>
 #include <vector>
 
 using namespace Qt::StringLiterals;
@@ -389,6 +390,23 @@ bool EngineConnection::copy(EngineConnection& destination, EngineConnection& sou
         return setError(EngineMessage::text(code, QString::fromUtf8(sqlite3_errstr(code))));
     }
     return true;
+}
+
+EngineConnection::Renewal EngineConnection::renew(const QString& path, Failure* why)
+{
+    const QByteArray file = QFile::encodeName(path);
+    if (!m_db || !m_file || inTransaction() || sqlite3_db_readonly(m_db, "main") != 0
+        || ::access(file.constData(), R_OK | W_OK) != 0 || identityOf(file) != m_file)
+        return Renewal::NotTheSame;
+    sqlite3_db_release_memory(m_db);
+    sqlite3_busy_timeout(m_db, busyWait());
+    if (!executeNative("SELECT count(*) FROM sqlite_master")) {
+        if (why)
+            *why = Failure{sqlite3_extended_errcode(m_db), m_lastError};
+        return Renewal::Failed;
+    }
+    m_lastError.clear();
+    return Renewal::Renewed;
 }
 
 void EngineConnection::releaseMemory()

@@ -128,6 +128,14 @@ public:
     /// file, not for this connection's own changes. -1 when it cannot be read.
     qint64 dataVersion();
     bool inTransaction() const;
+    /// What renew() did.
+    enum class Renewal { Renewed, NotTheSame, Failed };
+    /// Makes this connection serve as a new connection to the file at path would, so that a reconnect to the same
+    /// file with the same key need not derive the key again. NotTheSame unless this connection is open on that very
+    /// file (whatever its path), holds no transaction and the file can be written. Else its cache of the file's
+    /// pages is dropped and the file read again as an open reads it first, waiting for a lock another program
+    /// holds: Failed, with why, when that read fails.
+    Renewal renew(const QString& path, Failure* why);
     /// Gives back the memory of the engine's page cache that it can spare.
     void releaseMemory();
     sqlite3* handle() const { return m_db; }

@@ -25,6 +25,9 @@ QString DatabaseConnection::connectionText(const QString& file, const QString& p
 
 bool DatabaseConnection::connect(const QString& file, const QString& password)
 {
+    // The same file with the same key: the open engine serves as a new one, without deriving the key again.
+    std::shared_ptr<EngineConnection> previous
+        = m_engine && file == m_file && password == m_password ? m_engine : nullptr;
     close();
     m_file = file;
     m_password = password;
@@ -40,7 +43,11 @@ bool DatabaseConnection::connect(const QString& file, const QString& password)
         return false;
     }
     EngineConnection::Failure failure;
-    m_engine = EngineConnection::open(path, key, EngineConnection::Options(), &failure);
+    const auto renewal = previous ? previous->renew(path, &failure) : EngineConnection::Renewal::NotTheSame;
+    if (renewal == EngineConnection::Renewal::Renewed)
+        m_engine = std::move(previous);
+    else if (renewal == EngineConnection::Renewal::NotTheSame)
+        m_engine = EngineConnection::open(path, key, EngineConnection::Options(), &failure);
     if (!m_engine) {
         m_lastError = failure.message;
         m_lockedOut = failure.isTransient();

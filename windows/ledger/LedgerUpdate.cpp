@@ -71,20 +71,21 @@ private:
         connect(&connection, &DatabaseConnection::engineChanged, this, [this] { engineChanged(); });
     }
 
-    /// A reconnect closes the connection read and opens another. The one read is kept open until the new one
-    /// has its own data version, then asked whether anything changed the file meanwhile; only when nothing
-    /// did does the new connection take its place.
+    /// A reconnect closes the connection read and opens another, or keeps it (see DatabaseConnection::connect).
+    /// A kept one needs nothing here: holds() compares its data version and changes. A new one takes the old
+    /// one's place only when the old one changed nothing since the grid was read and, once the new one has its
+    /// own data version, nothing else changed the file meanwhile.
     void engineChanged()
     {
         if (!m_engine || !m_connection)
             return;
-        if (m_engine->dataVersion() != m_dataVersion || m_engine->totalChanges() != m_totalChanges) {
-            forget();
-            return;
-        }
         const std::shared_ptr<EngineConnection> replacement = m_connection->engine();
         if (!replacement || replacement == m_engine)
             return;
+        if (m_engine->totalChanges() != m_totalChanges) {
+            forget();
+            return;
+        }
         const qint64 version = replacement->dataVersion();
         if (m_engine->dataVersion() != m_dataVersion) {
             forget();

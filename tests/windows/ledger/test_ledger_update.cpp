@@ -202,6 +202,7 @@ private Q_SLOTS:
         QTest::newRow("another connection added one before a reconnect") << u"other before reconnect"_s;
         QTest::newRow("the program changed more than the one record") << u"two"_s;
         QTest::newRow("the program changed one before a reconnect") << u"own before reconnect"_s;
+        QTest::newRow("the program changed one before a new connection") << u"own before new connection"_s;
         QTest::newRow("the grid shows a search result") << u"search"_s;
         QTest::newRow("the connection was closed and opened again") << u"closed"_s;
     }
@@ -227,6 +228,10 @@ private Q_SLOTS:
         } else if (change == u"own before reconnect") {
             QVERIFY(host.connection.execute(insertStatement(u"先"_s, u"'2011-6-2'"_s)));
             QVERIFY(connectOther(host.connection));
+        } else if (change == u"own before new connection") {
+            // Another name of the file: the connection is opened anew, not kept.
+            QVERIFY(host.connection.execute(insertStatement(u"先"_s, u"'2011-6-2'"_s)));
+            QVERIFY(host.connection.connect(u"./"_s + ovelta::LedgerFile::name(), ovelta::LedgerFile::password()));
         } else if (change == u"search") {
             host.grid().prepare();
             host.grid().appendRow(ovelta::LedgerRow{});
