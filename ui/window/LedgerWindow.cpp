@@ -177,9 +177,13 @@ void LedgerWindow::setText(const QString& name, const QString& text)
 
 void LedgerWindow::focus(const QString& name)
 {
-    QWidget* w = control(name);
-    m_lastFocus = w;
-    w->setFocus(Qt::OtherFocusReason);
+    focus(control(name));
+}
+
+void LedgerWindow::focus(QWidget* control)
+{
+    m_lastFocus = control;
+    control->setFocus(Qt::OtherFocusReason);
 }
 
 QList<QWidget*> LedgerWindow::orderedTabStops(bool usableOnly) const

@@ -44,6 +44,8 @@ public:
     void fitMenuBar();
 
     /// The control of that name; aborts the test or program with "no control NAME in CAPTION" when missing.
+    /// The windows' own code reaches its controls through their typed sets (Controls.h), which are filled
+    /// with this; tests and benchmarks find controls by name with it.
     QWidget* control(const QString& name) const;
     template <typename T> T* control(const QString& name) const { return qobject_cast<T*>(control(name)); }
 
@@ -51,6 +53,8 @@ public:
     QString text(const QString& name) const;
     void setText(const QString& name, const QString& text);
     void focus(const QString& name);
+    /// Focuses the control, which also becomes the one the window gives the focus back to when activated.
+    void focus(QWidget* control);
 
     /// Visible and enabled tab stops, in Tab order (ascending tab key; equal keys in reverse table order).
     QList<QWidget*> tabSequence() const;
