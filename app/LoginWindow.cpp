@@ -8,6 +8,7 @@
 #include "store/jet/RecordSet.h"
 #include "store/ledger/LedgerFile.h"
 #include "store/ledger/PrivateLedger.h"
+#include "ui/base/EditBox.h"
 #include "ui/base/MessageBox.h"
 #include "ui/base/Program.h"
 #include "ui/base/SharedState.h"
@@ -22,10 +23,11 @@ namespace ovelta {
 
 LoginWindow::LoginWindow(DatabaseObjects db, QWidget* parent)
     : LedgerWindow(Catalogue::loginWindow(), parent)
+    , m_controls(LoginControls::from(*this))
     , m_db(db)
 {
-    connect(control<QPushButton>(u"登录按钮"_s), &QPushButton::clicked, this, [this] { attemptLogin(); });
-    connect(control<QPushButton>(u"取消按钮"_s), &QPushButton::clicked, this, [] { Program::end(0); });
+    connect(m_controls.login, &QPushButton::clicked, this, [this] { attemptLogin(); });
+    connect(m_controls.cancel, &QPushButton::clicked, this, [] { Program::end(0); });
 }
 
 void LoginWindow::created()
@@ -34,8 +36,8 @@ void LoginWindow::created()
         return;
     // One look for the standard controls of every window, present and future.
     QApplication::setStyle(u"Fusion"_s);
-    setText(u"用户编辑框"_s, u"admin"_s);
-    focus(u"口令编辑框"_s);
+    m_controls.user->setText(u"admin"_s);
+    focus(m_controls.password);
     SharedState::instance().loginAttempts = 0;
 }
 
@@ -52,7 +54,7 @@ void LoginWindow::attemptLogin()
 
     // A password that does not open a private ledger is a wrong password; its user is not looked up. A file that
     // another program holds locked tells nothing about the password.
-    if (PrivateLedger::isPrivate(LedgerFile::name()) && !openPrivateLedger(text(u"口令编辑框"_s))) {
+    if (PrivateLedger::isPrivate(LedgerFile::name()) && !openPrivateLedger(m_controls.password->text())) {
         if (m_db.connection.isLockedOut())
             MessageBox::show(u"数据库文件正被其他程序使用,请稍后再试!"_s, u"错误"_s, MessageBox::OkOnly,
                              MessageBox::Stop);
@@ -62,7 +64,7 @@ void LoginWindow::attemptLogin()
     }
     // A failed connect leaves the query without rows, which reads as an unknown user below.
     external.connect(LedgerFile::name(), QString(), LedgerFile::sessionKey());
-    shared.loginRowSet = external.query(LedgerStatements::findAccount(text(u"用户编辑框"_s)));
+    shared.loginRowSet = external.query(LedgerStatements::findAccount(m_controls.user->text()));
     const QString user = external.read(shared.loginRowSet, u"用户"_s).toString();
     if (user.isEmpty()) {
         external.close(shared.loginRowSet);
@@ -78,7 +80,7 @@ void LoginWindow::attemptLogin()
     const QString password = external.read(shared.loginRowSet, u"密码"_s).toString();
     external.close(shared.loginRowSet);
 
-    if (password == text(u"口令编辑框"_s)) {
+    if (password == m_controls.password->text()) {
         requestClose();
         return;
     }
@@ -101,8 +103,8 @@ void LoginWindow::refusePassword()
     ++shared.loginAttempts;
     if (shared.loginAttempts < MaxWrongPasswords) {
         MessageBox::show(u"密码不正确,请重新输入!"_s, u"错误"_s, MessageBox::OkOnly, MessageBox::Stop);
-        setText(u"口令编辑框"_s, QString());
-        focus(u"口令编辑框"_s);
+        m_controls.password->setText(QString());
+        focus(m_controls.password);
         return;
     }
     MessageBox::show(u"多次输入密码错误,程序将退出!"_s, u"错误"_s, MessageBox::OkOnly, MessageBox::Warning);

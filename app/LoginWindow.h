@@ -1,5 +1,6 @@
 #pragma once
 
+#include "ui/window/Controls.h"
 #include "ui/window/LedgerWindow.h"
 #include "windows/common/LedgerHost.h"
 
@@ -32,6 +33,7 @@ private:
     /// A wrong password: counted, and the third ends the program.
     void refusePassword();
 
+    const LoginControls m_controls;
     DatabaseObjects m_db;
 };
 

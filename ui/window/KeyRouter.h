@@ -14,6 +14,16 @@ class LedgerWindow;
 /// while a popup (an open drop-down list, calendar or menu) is up or a menu bar holds the focus, and in windows
 /// that are not LedgerWindows.
 ///
+/// Qt's own handling of each of these keys differs from what the windows do, which is why each is routed here:
+/// - Tab and Shift+Tab: the focus chain has the windows' order (buildControls() sets it), but a date picker
+///   takes Tab itself to step through its year, month and day before it lets the focus go.
+/// - Enter: Qt presses a default button that does not have the focus only inside a QDialog; these windows are
+///   plain widgets.
+/// - Esc: likewise, only a QDialog closes on Esc.
+/// - Alt mnemonics: Qt's mnemonic shortcut clicks a button with a delay (it shows the button down and clicks
+///   about 100 ms later, from a timer), and only moves the focus when two buttons share the letter; here the
+///   first such button in table order is clicked at once.
+///
 /// After the program has ended, no input reaches any LedgerWindow, so no handler runs.
 class KeyRouter : public QObject
 {

@@ -114,9 +114,9 @@ void LedgerWindow::fitMenuBar()
 LedgerWindow::~LedgerWindow()
 {
     registry().removeAll(this);
-    if (!m_destroyed) {
+    if (m_stage != Stage::Destroyed) {
         // Deleted directly rather than closed: the other windows still get their enabled state back.
-        m_destroyed = true;
+        m_stage = Stage::Destroyed;
         restoreOthers();
         Q_EMIT destroying();
     }
@@ -177,9 +177,13 @@ void LedgerWindow::setText(const QString& name, const QString& text)
 
 void LedgerWindow::focus(const QString& name)
 {
-    QWidget* w = control(name);
-    m_lastFocus = w;
-    w->setFocus(Qt::OtherFocusReason);
+    focus(control(name));
+}
+
+void LedgerWindow::focus(QWidget* control)
+{
+    m_lastFocus = control;
+    control->setFocus(Qt::OtherFocusReason);
 }
 
 QList<QWidget*> LedgerWindow::orderedTabStops(bool usableOnly) const
@@ -344,11 +348,11 @@ void LedgerWindow::focusOnActivation()
 bool LedgerWindow::begin()
 {
     if (Program::hasEnded() || m_abandoned) {
-        if (!m_opened)
+        if (m_stage == Stage::Built)
             discard();
         return false;
     }
-    if (m_opened) {
+    if (m_stage != Stage::Built) {
         bringToFront();
         return false;
     }
@@ -359,8 +363,7 @@ bool LedgerWindow::begin()
     }
     // A window of this id whose close is under way is finished now, so that only the fresh one is open.
     for (LedgerWindow* w : QList<LedgerWindow*>(registry())) {
-        if (w != this && w->m_opened && w->m_def.id == m_def.id && !w->m_destroyed
-            && (w->m_closeRequested || w->m_closing)) {
+        if (w != this && w->m_def.id == m_def.id && w->closeUnderWay()) {
             w->hide();
             w->finishClose();
         }
@@ -368,16 +371,13 @@ bool LedgerWindow::begin()
     // The window owns itself from now on; an owner named by the caller has no effect.
     if (parentWidget() != nullptr)
         setParent(nullptr, windowFlags());
-    m_opened = true;
+    m_stage = Stage::Opened;
 
     QPointer<LedgerWindow> self(this);
-    if (!m_created) {
-        m_created = true;
-        created();
-    }
+    created();
     if (self.isNull() || Program::hasEnded() || m_abandoned)
         return false;
-    if (m_closeRequested) {
+    if (m_stage == Stage::CloseRequested) {
         // Closed by its own creation handler: destroyed without ever being shown.
         destroyNow();
         return false;
@@ -396,7 +396,7 @@ void LedgerWindow::openModal()
     show();
     raise();
     activateWindow();
-    if (self.isNull() || m_destroyed || m_abandoned)
+    if (self.isNull() || m_stage == Stage::Destroyed || m_abandoned)
         return;
 
     QEventLoop loop;
@@ -418,8 +418,7 @@ void LedgerWindow::openModeless()
 LedgerWindow* LedgerWindow::findOpen(const QString& id)
 {
     for (LedgerWindow* w : registry()) {
-        if (w->m_opened && w->m_def.id == id && !w->m_closeRequested && !w->m_closing && !w->m_destroyed
-            && !w->m_abandoned)
+        if (w->isOpen() && w->m_def.id == id && !w->m_abandoned)
             return w;
     }
     return nullptr;
@@ -438,7 +437,7 @@ void LedgerWindow::bringToFront()
 {
     if (windowState() & Qt::WindowMinimized)
         setWindowState(windowState() & ~Qt::WindowMinimized);
-    if (m_shown && isHidden())
+    if (m_stage >= Stage::Shown && isHidden())
         show();
     raise();
     activateWindow();
@@ -451,25 +450,25 @@ void LedgerWindow::abandonAll()
         if (w->m_loop != nullptr)
             w->m_loop->quit();
         w->hide();
-        if (w->m_opened)
+        if (w->m_stage != Stage::Built)
             w->deleteLater();
     }
 }
 
 void LedgerWindow::requestClose()
 {
-    if (m_closeRequested || m_destroyed)
+    if (m_stage == Stage::CloseRequested || m_stage == Stage::Destroyed)
         return;
-    m_closeRequested = true;
+    m_stage = Stage::CloseRequested;
     // Carried out when control returns to the event loop that runs this handler.
     deleteLater();
 }
 
 void LedgerWindow::finishClose()
 {
-    if (m_destroyed)
+    if (m_stage == Stage::Destroyed)
         return;
-    m_destroyed = true;
+    m_stage = Stage::Destroyed;
     if (!m_abandoned && !Program::hasEnded())
         aboutToBeDestroyed();
     Q_EMIT destroying();
@@ -482,7 +481,7 @@ void LedgerWindow::finishClose()
 void LedgerWindow::discard()
 {
     // Never opened, so none of its handlers runs on the way out.
-    m_destroyed = true;
+    m_stage = Stage::Destroyed;
     deleteLater();
 }
 
@@ -495,7 +494,7 @@ void LedgerWindow::destroyNow()
 void LedgerWindow::disableOthers()
 {
     for (LedgerWindow* w : registry()) {
-        if (w == this || w->m_destroyed)
+        if (w == this || w->m_stage == Stage::Destroyed)
             continue;
         m_disabledOthers.append({QPointer<LedgerWindow>(w), w->isEnabled()});
         w->setEnabled(false);
@@ -517,7 +516,7 @@ void LedgerWindow::closeEvent(QCloseEvent* event)
         event->ignore();
         return;
     }
-    if (m_destroyed || m_closeRequested || m_closing) {
+    if (m_stage == Stage::Destroyed || closeUnderWay()) {
         event->accept();
         return;
     }
@@ -530,11 +529,11 @@ void LedgerWindow::closeEvent(QCloseEvent* event)
     const bool allowed = closeQuery();
     if (self.isNull())
         return;
-    if (m_abandoned || Program::hasEnded() || m_destroyed) {
+    if (m_abandoned || Program::hasEnded() || m_stage == Stage::Destroyed) {
         event->ignore();
         return;
     }
-    if (m_closeRequested) {
+    if (m_stage == Stage::CloseRequested) {
         event->accept();
         return;
     }
@@ -543,7 +542,7 @@ void LedgerWindow::closeEvent(QCloseEvent* event)
         return;
     }
     event->accept();
-    m_closing = true;
+    m_stage = Stage::Closing;
     deleteLater();
 }
 
@@ -554,10 +553,11 @@ bool LedgerWindow::event(QEvent* event)
         finishClose();
         break;
     case QEvent::Show:
-        m_shown = true;
+        if (m_stage == Stage::Opened)
+            m_stage = Stage::Shown;
         break;
     case QEvent::WindowActivate:
-        if (!m_abandoned && !m_destroyed && !Program::hasEnded())
+        if (!m_abandoned && m_stage != Stage::Destroyed && !Program::hasEnded())
             focusOnActivation();
         break;
     case QEvent::WindowDeactivate:

@@ -44,6 +44,8 @@ public:
     void fitMenuBar();
 
     /// The control of that name; aborts the test or program with "no control NAME in CAPTION" when missing.
+    /// The windows' own code reaches its controls through their typed sets (Controls.h), which are filled
+    /// with this; tests and benchmarks find controls by name with it.
     QWidget* control(const QString& name) const;
     template <typename T> T* control(const QString& name) const { return qobject_cast<T*>(control(name)); }
 
@@ -51,6 +53,8 @@ public:
     QString text(const QString& name) const;
     void setText(const QString& name, const QString& text);
     void focus(const QString& name);
+    /// Focuses the control, which also becomes the one the window gives the focus back to when activated.
+    void focus(QWidget* control);
 
     /// Visible and enabled tab stops, in Tab order (ascending tab key; equal keys in reverse table order).
     QList<QWidget*> tabSequence() const;
@@ -81,7 +85,7 @@ public:
     /// Close by the program: the window is destroyed after the running handler returns; the close query does
     /// not run, aboutToBeDestroyed() does.
     void requestClose();
-    bool closeRequested() const { return m_closeRequested; }
+    bool closeRequested() const { return m_stage == Stage::CloseRequested; }
 
 Q_SIGNALS:
     void destroying();
@@ -127,17 +131,29 @@ private:
     void disableOthers();
     void restoreOthers();
 
+    /// Where the window is in its life. The stage only moves on, though not every window passes every stage: one
+    /// closed before it was shown skips Shown, one discarded without being opened goes from Built to Destroyed.
+    enum class Stage {
+        Built, ///< constructed and not opened
+        Opened, ///< owns itself, and created() runs or has run; not shown yet
+        Shown, ///< shown since it was opened
+        Closing, ///< the user's close was allowed; destroyed when the event loop gets back
+        CloseRequested, ///< closed by the program, perhaps after a user's close; destroyed after the handler returns
+        Destroyed, ///< aboutToBeDestroyed() and destroying() have run, or it was discarded; deletion follows
+    };
+    /// Opened, and no close under way.
+    bool isOpen() const { return m_stage == Stage::Opened || m_stage == Stage::Shown; }
+    bool closeUnderWay() const { return m_stage == Stage::Closing || m_stage == Stage::CloseRequested; }
+
     WindowDef m_def;
     QMenuBar* m_menuBar = nullptr;
     QWidget* m_client = nullptr;
-    bool m_opened = false;
-    bool m_created = false;
+    Stage m_stage = Stage::Built;
+    /// Not a stage: the controls are built while the window is Built (Build::Now) or Opened (Build::Later).
     bool m_controlsBuilt = false;
-    bool m_closeRequested = false;
-    bool m_closing = false;
-    bool m_destroyed = false;
+    /// Not a stage: the program ended under a test's end handler, at whatever stage the window was. The stage
+    /// still moves on to Destroyed, but none of the window's handlers runs any more.
     bool m_abandoned = false;
-    bool m_shown = false;
     QEventLoop* m_loop = nullptr;
     QPointer<QWidget> m_lastFocus;
     QPointer<QWidget> m_previousActive;

@@ -1,5 +1,6 @@
 #include "windows/ledger/DetailsWindow.h"
 
+#include "ui/base/EditBox.h"
 #include "ui/base/FrameBox.h"
 #include "ui/grid/LedgerGrid.h"
 #include "ui/window/Catalogue.h"
@@ -12,20 +13,14 @@ using namespace Qt::StringLiterals;
 
 namespace ovelta {
 
-namespace {
-
-const QStringList LineBoxes
-    = {u"收送编辑框"_s, u"姓名编辑框"_s, u"时间编辑框"_s, u"关系编辑框"_s, u"类型编辑框"_s, u"金额编辑框"_s};
-
-} // namespace
-
 DetailsWindow::DetailsWindow(LedgerGrid& grid, QWidget* parent)
     : LedgerWindow(Catalogue::detailsWindow(), parent)
+    , m_controls(DetailsControls::from(*this))
     , m_grid(grid)
 {
-    connect(control<FrameBox>(u"外形框1"_s), &FrameBox::pressed, this, [this] { requestClose(); });
-    for (const QString& name : LineBoxes)
-        control<QLineEdit>(name)->installEventFilter(this);
+    connect(m_controls.frame, &FrameBox::pressed, this, [this] { requestClose(); });
+    for (EditBox* box : m_controls.lineBoxes())
+        box->installEventFilter(this);
 }
 
 QString DetailsWindow::amountText(std::optional<qint64> ticks)
@@ -47,19 +42,19 @@ void DetailsWindow::created()
     const int row = m_grid.currentRow();
     if (row < LedgerGrid::FixedRows)
         return;
-    setText(u"收送编辑框"_s, m_grid.cellText(row, 2));
-    setText(u"姓名编辑框"_s, m_grid.cellText(row, 3));
-    setText(u"时间编辑框"_s, m_grid.cellText(row, 4));
-    setText(u"关系编辑框"_s, m_grid.cellText(row, 5));
-    setText(u"类型编辑框"_s, m_grid.cellText(row, 6));
+    m_controls.direction->setText(m_grid.cellText(row, 2));
+    m_controls.name->setText(m_grid.cellText(row, 3));
+    m_controls.date->setText(m_grid.cellText(row, 4));
+    m_controls.relation->setText(m_grid.cellText(row, 5));
+    m_controls.banquetType->setText(m_grid.cellText(row, 6));
     const std::optional<qint64> ticks = m_grid.amountAt(row);
-    setText(u"金额编辑框"_s, amountText(ticks));
+    m_controls.amount->setText(amountText(ticks));
     if (ticks)
-        control<QWidget>(u"金额编辑框"_s)->setToolTip(AmountCapitals::toolTip(*ticks));
-    setText(u"说明编辑框"_s, m_grid.cellText(row, 8));
+        m_controls.amount->setToolTip(AmountCapitals::toolTip(*ticks));
+    m_controls.note->setPlainText(m_grid.cellText(row, 8));
     // A box too narrow for its text shows the text's start, not its end.
-    for (const QString& name : LineBoxes)
-        control<QLineEdit>(name)->setCursorPosition(0);
+    for (EditBox* box : m_controls.lineBoxes())
+        box->setCursorPosition(0);
 }
 
 bool DetailsWindow::eventFilter(QObject* watched, QEvent* event)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "ui/window/Controls.h"
 #include "ui/window/LedgerWindow.h"
 
 #include <optional>
@@ -26,6 +27,7 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    const DetailsControls m_controls;
     LedgerGrid& m_grid;
 };
 

@@ -30,24 +30,11 @@ namespace {
 
 const QString AddMode = u"添加"_s;
 const QString ModifyMode = u"修改"_s;
-const QString DirectionBox = u"收送组合框"_s;
-const QString RelationBox = u"关系组合框"_s;
-const QString KindBox = u"类型组合框"_s;
-const QString NameBox = u"姓名编辑框"_s;
-const QString AmountBox = u"金额编辑框"_s;
-const QString NoteBox = u"说明编辑框"_s;
-const QString DateBox = u"日期框"_s;
-const QString SaveButton = u"添加按钮"_s;
-const QString ReturnButton = u"返回按钮"_s;
-
-/// The columns of a ledger record, each with the control that edits it.
-const QList<std::pair<QString, QString>>& columnControls()
+/// The columns of a ledger record.
+const QStringList& recordColumns()
 {
-    static const QList<std::pair<QString, QString>> controls{
-        {u"时间"_s, DateBox}, {u"收送"_s, DirectionBox}, {u"姓名"_s, NameBox}, {u"关系"_s, RelationBox},
-        {u"类型"_s, KindBox}, {u"金额"_s, AmountBox},    {u"说明"_s, NoteBox},
-    };
-    return controls;
+    static const QStringList columns{u"时间"_s, u"收送"_s, u"姓名"_s, u"关系"_s, u"类型"_s, u"金额"_s, u"说明"_s};
+    return columns;
 }
 
 /// The amount as the window shows a stored one: rounded to cents with halves away from zero, then written with
@@ -70,11 +57,12 @@ QString withReason(const QString& text, const QString& reason)
 
 EntryWindow::EntryWindow(LedgerHost& host, QWidget* parent)
     : LedgerWindow(Catalogue::entryWindow(), parent)
+    , m_controls(EntryControls::from(*this))
     , m_host(host)
 {
-    connect(control<QPushButton>(SaveButton), &QPushButton::clicked, this, [this] { save(); });
-    connect(control<QPushButton>(ReturnButton), &QPushButton::clicked, this, [this] { returnToLedger(); });
-    control<EditBox>(AmountBox)->setCharFilter(&AmountKeys::filter);
+    connect(m_controls.save, &QPushButton::clicked, this, [this] { save(); });
+    connect(m_controls.back, &QPushButton::clicked, this, [this] { returnToLedger(); });
+    m_controls.amount->setCharFilter(&AmountKeys::filter);
 }
 
 void EntryWindow::openModal()
@@ -99,15 +87,15 @@ void EntryWindow::created()
     db.connection.connect(LedgerFile::name(), LedgerFile::sessionKey());
     db.recordSet.bind(&db.connection);
 
-    fillList(DirectionBox, u"收送"_s);
-    fillList(RelationBox, u"关系"_s);
-    fillList(KindBox, u"类型"_s);
+    fillList(m_controls.direction, u"收送"_s);
+    fillList(m_controls.relation, u"关系"_s);
+    fillList(m_controls.banquetType, u"类型"_s);
 
     // The mode is fixed for the life of the window, whatever the shared text becomes later.
     m_mode = SharedState::instance().entryMode;
-    QPushButton* saveButton = control<QPushButton>(SaveButton);
+    QPushButton* saveButton = m_controls.save;
     if (m_mode == AddMode) {
-        control<DatePicker>(DateBox)->setLocalDateTime(Program::now());
+        m_controls.date->setLocalDateTime(Program::now());
         saveButton->setText(AddMode);
         setWindowTitle(u"添加新的收支账目"_s);
     } else if (m_mode == ModifyMode) {
@@ -115,12 +103,11 @@ void EntryWindow::created()
         setWindowTitle(u"修改编号为"_s + SharedState::instance().selectedRecordId + u"的账目信息"_s);
         loadRecord();
     }
-    focus(DirectionBox);
+    focus(m_controls.direction);
 }
 
-void EntryWindow::fillList(const QString& comboName, const QString& table)
+void EntryWindow::fillList(QComboBox* box, const QString& table)
 {
-    QComboBox* box = control<QComboBox>(comboName);
     box->clear();
     RecordSet& records = m_host.database().recordSet;
     records.openTable(table);
@@ -156,8 +143,7 @@ void EntryWindow::loadRecord()
         records.readText(u"说明"_s, note);
         // Every column as stored (a date-time as its canonical text, with its time of day), for a save that
         // leaves it alone.
-        for (const auto& columnControl : columnControls()) {
-            const QString& column = columnControl.first;
+        for (const QString& column : recordColumns()) {
             QString stored;
             if (column == u"金额"_s)
                 stored = Money::toLiteral(ticks);
@@ -173,14 +159,14 @@ void EntryWindow::loadRecord()
     }
 
     if (date.isValid())
-        control<DatePicker>(DateBox)->setDate(date);
-    selectExactly(control<QComboBox>(DirectionBox), direction);
-    setText(NameBox, name);
-    selectExactly(control<QComboBox>(KindBox), kind);
+        m_controls.date->setDate(date);
+    selectExactly(m_controls.direction, direction);
+    m_controls.name->setText(name);
+    selectExactly(m_controls.banquetType, kind);
     // Only shown rounded: left alone, the amount goes back with every decimal it has.
-    setText(AmountBox, shownAmount(ticks));
-    selectExactly(control<QComboBox>(RelationBox), relation);
-    setText(NoteBox, note);
+    m_controls.amount->setText(shownAmount(ticks));
+    selectExactly(m_controls.relation, relation);
+    m_controls.note->setText(note);
 
     for (auto it = m_stored.cbegin(); it != m_stored.cend(); ++it)
         m_shown.insert(it.key(), shownState(it.key()));
@@ -191,18 +177,30 @@ bool EntryWindow::isUnchanged(const QString& column) const
     return m_stored.contains(column) && shownState(column) == m_shown.value(column);
 }
 
+QWidget* EntryWindow::editorOf(const QString& column) const
+{
+    const QList<std::pair<QString, QWidget*>> editors{
+        {u"时间"_s, m_controls.date},     {u"收送"_s, m_controls.direction},   {u"姓名"_s, m_controls.name},
+        {u"关系"_s, m_controls.relation}, {u"类型"_s, m_controls.banquetType}, {u"金额"_s, m_controls.amount},
+        {u"说明"_s, m_controls.note},
+    };
+    for (const auto& [name, editor] : editors) {
+        if (name == column)
+            return editor;
+    }
+    return nullptr;
+}
+
 QString EntryWindow::shownState(const QString& column) const
 {
-    for (const auto& [name, controlName] : columnControls()) {
-        if (name != column)
-            continue;
-        if (controlName == DateBox)
-            return control<DatePicker>(DateBox)->date().toString(Qt::ISODate);
-        if (const auto* box = control<QComboBox>(controlName))
-            return QString::number(box->currentIndex());
-        return text(controlName);
-    }
-    return {};
+    QWidget* editor = editorOf(column);
+    if (editor == nullptr)
+        return {};
+    if (editor == m_controls.date)
+        return m_controls.date->date().toString(Qt::ISODate);
+    if (const auto* box = qobject_cast<QComboBox*>(editor))
+        return QString::number(box->currentIndex());
+    return qobject_cast<EditBox*>(editor)->text();
 }
 
 void EntryWindow::selectExactly(QComboBox* box, const QString& text)
@@ -217,55 +215,55 @@ void EntryWindow::selectExactly(QComboBox* box, const QString& text)
     box->setCurrentIndex(index);
 }
 
-void EntryWindow::warnAndFocus(const QString& text, const QString& controlName)
+void EntryWindow::warnAndFocus(const QString& text, QWidget* control)
 {
     MessageBox::show(text, u"系统提示"_s, MessageBox::OkOnly, MessageBox::Information);
-    focus(controlName);
+    focus(control);
 }
 
 void EntryWindow::save()
 {
     LedgerStatements::EntryValues values;
-    values.date = control<DatePicker>(DateBox)->date();
+    values.date = m_controls.date->date();
 
-    QComboBox* directionBox = control<QComboBox>(DirectionBox);
+    QComboBox* directionBox = m_controls.direction;
     if (directionBox->currentIndex() < 0) {
-        warnAndFocus(u"请选择是收礼还是送礼。"_s, DirectionBox);
+        warnAndFocus(u"请选择是收礼还是送礼。"_s, directionBox);
         return;
     }
     values.direction = directionBox->currentText();
 
-    values.relation = control<QComboBox>(RelationBox)->currentText();
+    values.relation = m_controls.relation->currentText();
     if (BlankText::trimmed(values.relation).isEmpty()) {
-        warnAndFocus(u"请选择所属关系。"_s, RelationBox);
+        warnAndFocus(u"请选择所属关系。"_s, m_controls.relation);
         return;
     }
 
-    const QString amountText = text(AmountBox);
+    const QString amountText = m_controls.amount->text();
     // Blanks are content here; a text of blanks only is refused by the number check below.
     if (amountText.isEmpty()) {
-        warnAndFocus(u"请输入账目的金额。"_s, AmountBox);
+        warnAndFocus(u"请输入账目的金额。"_s, m_controls.amount);
         return;
     }
     // An amount left as shown is not read from its rounded text: the stored one goes back.
     if (!isUnchanged(u"金额"_s)) {
         const std::optional<qint64> ticks = Money::parseUserAmount(amountText);
         if (!ticks) {
-            warnAndFocus(u"请输入正确的账目金额。"_s, AmountBox);
+            warnAndFocus(u"请输入正确的账目金额。"_s, m_controls.amount);
             return;
         }
         values.amountTicks = *ticks;
     }
 
-    QComboBox* kindBox = control<QComboBox>(KindBox);
+    QComboBox* kindBox = m_controls.banquetType;
     if (kindBox->currentIndex() < 0) {
-        warnAndFocus(u"请选择所属类型。"_s, KindBox);
+        warnAndFocus(u"请选择所属类型。"_s, kindBox);
         return;
     }
     values.kind = kindBox->currentText();
 
-    values.note = text(NoteBox);
-    values.name = text(NameBox);
+    values.note = m_controls.note->text();
+    values.name = m_controls.name->text();
 
     DatabaseConnection& connection = m_host.database().connection;
     if (m_mode == AddMode) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "store/jet/LedgerStatements.h"
+#include "ui/window/Controls.h"
 #include "ui/window/LedgerWindow.h"
 
 #include <QHash>
@@ -37,19 +38,22 @@ protected:
     void created() override;
 
 private:
-    void fillList(const QString& comboName, const QString& table);
+    void fillList(QComboBox* box, const QString& table);
     void loadRecord();
     void save();
     void returnToLedger();
     /// Closes this window and has a fresh add window opened in its place.
     void reopenForNextRecord();
-    void warnAndFocus(const QString& text, const QString& controlName);
+    void warnAndFocus(const QString& text, QWidget* control);
     static void selectExactly(QComboBox* box, const QString& text);
+    /// The control that edits a column of the record.
+    QWidget* editorOf(const QString& column) const;
     /// What the control of a column shows, in a form that tells whether the user changed it.
     QString shownState(const QString& column) const;
     /// Modify mode: true when the control of a column still shows what it showed once the record was loaded.
     bool isUnchanged(const QString& column) const;
 
+    const EntryControls m_controls;
     LedgerHost& m_host;
     QString m_mode;
     /// Modify mode: the record's stored value of each column, and what its control showed once loaded. A column

@@ -6,6 +6,7 @@
 #include "store/jet/LedgerStatements.h"
 #include "store/jet/RecordSet.h"
 #include "store/ledger/LedgerFile.h"
+#include "ui/base/EditBox.h"
 #include "ui/base/MessageBox.h"
 #include "ui/base/SharedState.h"
 #include "ui/window/Catalogue.h"
@@ -21,10 +22,6 @@ namespace ovelta {
 
 namespace {
 
-const QString listName = u"超级列表框1"_s;
-const QString entryName = u"编辑框1"_s;
-const QString returnName = u"返回按钮"_s;
-
 constexpr int idColumnWidth = 33;
 constexpr int entryColumnWidth = 70;
 // An ID is written as a number with at most this many significant digits, in its shortest form.
@@ -35,8 +32,6 @@ constexpr int idDigits = 13;
 const ListWindow::Differences& ListWindow::differences(Kind kind)
 {
     static const Differences banquetTypes{
-        .addButton = u"添加类型按钮"_s,
-        .deleteButton = u"删除类型按钮"_s,
         .columnTitle = u"酒席类型"_s,
         .list = LedgerStatements::LookupList::BanquetTypes,
         .emptyText = u"请输入类型！"_s,
@@ -49,8 +44,6 @@ const ListWindow::Differences& ListWindow::differences(Kind kind)
         .doneTitle = u"添加成功"_s,
     };
     static const Differences relations{
-        .addButton = u"添加关系按钮"_s,
-        .deleteButton = u"删除关系按钮"_s,
         .columnTitle = u"来往关系"_s,
         .list = LedgerStatements::LookupList::Relations,
         .emptyText = u"请输入关系！"_s,
@@ -70,20 +63,16 @@ ListWindow::ListWindow(LedgerHost& host, Kind kind, QWidget* parent)
     , m_host(host)
     , m_kind(kind)
     , m_table(differences(kind))
+    , m_controls(kind == Relations ? ListControls::fromRelations(*this) : ListControls::fromBanquetTypes(*this))
 {
-    connect(control<QPushButton>(m_table.addButton), &QPushButton::clicked, this, &ListWindow::addEntry);
-    connect(control<QPushButton>(m_table.deleteButton), &QPushButton::clicked, this, &ListWindow::deleteSelected);
-    connect(control<QPushButton>(returnName), &QPushButton::clicked, this, &ListWindow::returnToLedger);
+    connect(m_controls.add, &QPushButton::clicked, this, &ListWindow::addEntry);
+    connect(m_controls.remove, &QPushButton::clicked, this, &ListWindow::deleteSelected);
+    connect(m_controls.back, &QPushButton::clicked, this, &ListWindow::returnToLedger);
 }
 
 void ListWindow::created()
 {
     loadList();
-}
-
-QTreeWidget* ListWindow::list() const
-{
-    return control<QTreeWidget>(listName);
 }
 
 QString& ListWindow::sharedNewEntry() const
@@ -104,7 +93,7 @@ void ListWindow::loadList()
     // A fresh connection sees the rows just written through 数据库连接; when it fails the old one serves.
     external.connect(LedgerFile::name(), QString(), LedgerFile::sessionKey());
 
-    QTreeWidget* view = list();
+    QTreeWidget* view = m_controls.list;
     view->clear();
     view->setColumnCount(0);
     view->setColumnCount(2);
@@ -131,16 +120,16 @@ void ListWindow::loadList()
     }
     external.close(rowSet);
 
-    focus(entryName);
+    focus(m_controls.entry);
 }
 
 void ListWindow::addEntry()
 {
     QString& entry = sharedNewEntry();
-    entry = BlankText::trimmed(text(entryName));
+    entry = BlankText::trimmed(m_controls.entry->text());
     if (entry.isEmpty()) {
         MessageBox::show(m_table.emptyText, m_table.emptyTitle, MessageBox::OkOnly, MessageBox::Stop);
-        focus(entryName);
+        focus(m_controls.entry);
         return;
     }
 
@@ -159,13 +148,13 @@ void ListWindow::addEntry()
         return;
     }
     MessageBox::show(m_table.doneText, m_table.doneTitle, MessageBox::OkOnly, MessageBox::Information);
-    setText(entryName, QString());
+    m_controls.entry->setText(QString());
     loadList();
 }
 
 QString ListWindow::firstSelectedId() const
 {
-    const QTreeWidget* view = list();
+    const QTreeWidget* view = m_controls.list;
     for (int row = 0; row < view->topLevelItemCount(); ++row) {
         const QTreeWidgetItem* item = view->topLevelItem(row);
         if (item->isSelected())

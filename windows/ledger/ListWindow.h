@@ -1,6 +1,7 @@
 #pragma once
 
 #include "store/jet/LedgerStatements.h"
+#include "ui/window/Controls.h"
 #include "ui/window/LedgerWindow.h"
 
 class QTreeWidget;
@@ -10,8 +11,8 @@ namespace ovelta {
 class LedgerHost;
 
 /// The two lookup list windows: relations (来往关系管理, table 关系) and banquet types (酒席类型管理, table 类型).
-/// One behaviour for both; everything that differs between them (table, control names, column title,
-/// statements, message texts) comes from the window's row of a table of differences.
+/// One behaviour for both; everything that differs between them (table, column title, statements, message
+/// texts) comes from the window's row of a table of differences.
 ///
 /// The list shows one row per table row in the engine's order: column 0 the ID, column 1 the entry text.
 /// Every entry text reaches the engine quoted, so an apostrophe in it is stored like any other character.
@@ -24,8 +25,6 @@ public:
     /// What differs between the two windows.
     struct Differences
     {
-        QString addButton;
-        QString deleteButton;
         QString columnTitle; ///< title of the list's second column
         LedgerStatements::LookupList list; ///< the table the window lists and edits
         QString emptyText, emptyTitle;
@@ -47,7 +46,6 @@ private:
     void deleteSelected();
     void returnToLedger();
 
-    QTreeWidget* list() const;
     /// The ID text of the first selected row in list order; empty when no row is selected.
     QString firstSelectedId() const;
     QString& sharedNewEntry() const;
@@ -56,6 +54,7 @@ private:
     LedgerHost& m_host;
     Kind m_kind;
     const Differences& m_table;
+    const ListControls m_controls;
 };
 
 } // namespace ovelta

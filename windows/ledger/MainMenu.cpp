@@ -24,10 +24,18 @@ namespace {
 struct Entry
 {
     QString caption; ///< with its mnemonic
-    QString source = {}; ///< the objectName of the toolbar or context-menu action the entry triggers
+    QString source = {}; ///< the objectName of the context-menu action the entry triggers
     std::function<void(MainWindow&)> run = {}; ///< a command of the menu's own, when there is no source
     QKeySequence shortcut = {}; ///< the key of a command of the menu's own
+    int toolButton = -1; ///< the toolbar button (MainWindow::Command) whose action the entry triggers
 };
+
+Entry toolbarEntry(const QString& caption, MainWindow::Command command)
+{
+    Entry entry{caption};
+    entry.toolButton = command;
+    return entry;
+}
 
 struct Menu
 {
@@ -42,16 +50,16 @@ std::vector<Menu> menus()
         {u"账目菜单"_s,
          u"账目(&Z)"_s,
          {
-             {u"添加人情(&A)"_s, u"工具条1_0"_s},
-             {u"修改人情(&M)"_s, u"工具条1_1"_s},
-             {u"删除人情(&D)"_s, u"工具条1_2"_s},
+             toolbarEntry(u"添加人情(&A)"_s, MainWindow::AddRecord),
+             toolbarEntry(u"修改人情(&M)"_s, MainWindow::ModifyRecord),
+             toolbarEntry(u"删除人情(&D)"_s, MainWindow::DeleteRecord),
              {u"查看账目(&V)"_s, u"查看账目命令"_s},
-             {u"查询人情(&F)"_s, u"工具条1_3"_s},
+             toolbarEntry(u"查询人情(&F)"_s, MainWindow::Search),
              {},
-             {u"打印账目(&P)"_s, u"工具条1_6"_s},
-             {u"刷新数据(&R)"_s, u"工具条1_8"_s},
+             toolbarEntry(u"打印账目(&P)"_s, MainWindow::Print),
+             toolbarEntry(u"刷新数据(&R)"_s, MainWindow::Refresh),
              {},
-             {u"退出系统(&X)"_s, u"工具条1_9"_s},
+             toolbarEntry(u"退出系统(&X)"_s, MainWindow::Exit),
          }},
         {u"往来菜单"_s,
          u"往来(&W)"_s,
@@ -82,9 +90,9 @@ std::vector<Menu> menus()
         {u"设置菜单"_s,
          u"设置(&E)"_s,
          {
-             {u"来往关系(&G)"_s, u"工具条1_4"_s},
-             {u"酒席类型(&L)"_s, u"工具条1_5"_s},
-             {u"修改口令(&P)"_s, u"工具条1_7"_s},
+             toolbarEntry(u"来往关系(&G)"_s, MainWindow::Relations),
+             toolbarEntry(u"酒席类型(&L)"_s, MainWindow::BanquetTypes),
+             toolbarEntry(u"修改口令(&P)"_s, MainWindow::ChangePassword),
          }},
         {u"帮助菜单"_s,
          u"帮助(&H)"_s,
@@ -140,8 +148,9 @@ void installMainMenu(MainWindow& window)
                 continue;
             }
             const QString name = plainCaption(entry.caption) + u"菜单项"_s;
-            if (!entry.source.isEmpty()) {
-                auto* source = window.findChild<QAction*>(entry.source);
+            if (entry.toolButton >= 0 || !entry.source.isEmpty()) {
+                auto* source = entry.toolButton >= 0 ? window.commandAction(MainWindow::Command(entry.toolButton))
+                                                     : window.findChild<QAction*>(entry.source);
                 if (source == nullptr)
                     qFatal("no action %s for the menu", qUtf8Printable(entry.source));
                 auto* item = new QAction(menu);

@@ -50,11 +50,11 @@ MainWindow::~MainWindow() = default;
 
 void MainWindow::wireControls()
 {
-    m_grid = control<LedgerGrid>(u"高级表格"_s);
-    m_grid->setAmountToolTip(&AmountCapitals::toolTip);
-    auto* toolbar = control<QToolBar>(u"工具条1"_s);
+    m_controls = MainControls::from(*this);
+    m_controls.grid->setAmountToolTip(&AmountCapitals::toolTip);
     // Each toolbar action carries the 0-based index of its button.
-    connect(toolbar, &QToolBar::actionTriggered, this, [this](QAction* action) { runCommand(action->data().toInt()); });
+    connect(m_controls.toolBar, &QToolBar::actionTriggered, this,
+            [this](QAction* action) { runCommand(action->data().toInt()); });
     // The keys of the toolbar's everyday commands, which the menu bar shows.
     const QList<QPair<Command, QKeySequence>> keys = {
         {AddRecord, QKeySequence(Qt::CTRL | Qt::Key_N)},
@@ -64,11 +64,11 @@ void MainWindow::wireControls()
         {Refresh, QKeySequence(Qt::Key_F5)},
     };
     for (const auto& [command, key] : keys) {
-        QAction* action = toolbar->actions().at(command);
+        QAction* action = commandAction(command);
         action->setShortcut(key);
         action->setShortcutContext(Qt::WindowShortcut);
     }
-    connect(m_grid, &LedgerGrid::cellDoubleClicked, this, &MainWindow::openDetails);
+    connect(m_controls.grid, &LedgerGrid::cellDoubleClicked, this, &MainWindow::openDetails);
     installGridCommands(*this);
     installMainMenu(*this);
     fitMenuBar();
@@ -86,12 +86,12 @@ DatabaseObjects MainWindow::database()
 
 LedgerGrid& MainWindow::grid()
 {
-    return *m_grid;
+    return *m_controls.grid;
 }
 
 void MainWindow::ledgerRefill()
 {
-    LedgerFill::refill(*m_records, *m_grid);
+    LedgerFill::refill(*m_records, *m_controls.grid);
     LedgerUpdate::refilled(*this);
 }
 
@@ -113,10 +113,10 @@ void MainWindow::created()
         buildControls();
         wireControls();
     }
-    m_grid->setRowColours(QColor(236, 236, 236), QColor(192, 192, 192));
+    m_controls.grid->setRowColours(QColor(236, 236, 236), QColor(192, 192, 192));
     ledgerRefill();
-    setStatusPane(0, productLine());
-    setStatusPane(1, u" "_s + LedgerGrid::dateText(Program::now().date()));
+    m_controls.productPane->setText(productLine());
+    m_controls.datePane->setText(u" "_s + LedgerGrid::dateText(Program::now().date()));
 }
 
 bool MainWindow::closeQuery()
@@ -154,7 +154,7 @@ void MainWindow::runCommand(int index)
         (new ListWindow(*this, ListWindow::BanquetTypes))->openModal();
         break;
     case Print:
-        m_grid->openPrintPreview();
+        m_controls.grid->openPrintPreview();
         break;
     case ChangePassword:
         (new PasswordWindow(*this))->openModal();
@@ -170,10 +170,15 @@ void MainWindow::runCommand(int index)
     }
 }
 
+QAction* MainWindow::commandAction(Command command) const
+{
+    return m_controls.toolActions.at(command);
+}
+
 bool MainWindow::hasCurrentRecord() const
 {
     // A focus on a fixed row would hand the header text "ID" to modify and delete as a record key.
-    return m_grid->currentRow() >= LedgerGrid::FixedRows && m_grid->currentColumn() >= 0;
+    return m_controls.grid->currentRow() >= LedgerGrid::FixedRows && m_controls.grid->currentColumn() >= 0;
 }
 
 void MainWindow::addRecord()
@@ -189,7 +194,7 @@ void MainWindow::modifyRecord()
         return;
     }
     SharedState& shared = SharedState::instance();
-    shared.selectedRecordId = m_grid->cellText(m_grid->currentRow(), 0);
+    shared.selectedRecordId = m_controls.grid->cellText(m_controls.grid->currentRow(), 0);
     shared.entryMode = u"修改"_s;
     (new EntryWindow(*this))->openModal();
 }
@@ -205,7 +210,7 @@ void MainWindow::deleteRecord()
         != MessageBox::Yes)
         return;
     // The key comes from the grid's hidden ID column, which only ever holds a record's integer ID.
-    const QString id = m_grid->cellText(m_grid->currentRow(), 0);
+    const QString id = m_controls.grid->cellText(m_controls.grid->currentRow(), 0);
     SharedState::instance().selectedRecordId = id;
     const QString statement = LedgerStatements::deleteRecord(id);
     // A record that another program deleted in the meantime is not deleted here: that is a failure too.
@@ -230,13 +235,7 @@ void MainWindow::openDetails()
         MessageBox::show(u"没有选择数据！"_s, u"系统提示"_s, MessageBox::OkOnly, MessageBox::Warning);
         return;
     }
-    (new DetailsWindow(*m_grid))->openModal();
-}
-
-void MainWindow::setStatusPane(int pane, const QString& text)
-{
-    if (auto* label = control(u"状态条1"_s)->findChild<QLabel*>(u"状态条1_"_s + QString::number(pane)))
-        label->setText(text);
+    (new DetailsWindow(*m_controls.grid))->openModal();
 }
 
 } // namespace ovelta

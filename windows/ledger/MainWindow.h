@@ -1,5 +1,6 @@
 #pragma once
 
+#include "ui/window/Controls.h"
 #include "ui/window/LedgerWindow.h"
 #include "windows/common/LedgerHost.h"
 
@@ -48,6 +49,8 @@ public:
 
     /// Runs the command of a toolbar button, as clicking it does; an index outside 0-9 does nothing.
     void runCommand(int index);
+    /// The action of a toolbar button, which clicking the button triggers.
+    QAction* commandAction(Command command) const;
     /// The grid's double-click: the record details window for the current row, or a warning without one.
     void openDetails();
 
@@ -61,7 +64,8 @@ protected:
     void aboutToBeDestroyed() override;
 
 private:
-    /// Connects the toolbar, the grid, the grid's commands and the menu bar to their handlers.
+    /// Takes the built controls into m_controls and connects the toolbar, the grid, the grid's commands and the
+    /// menu bar to their handlers.
     void wireControls();
     void addRecord();
     void modifyRecord();
@@ -69,12 +73,12 @@ private:
     void confirmExit();
     /// True when a data cell of the grid is focused.
     bool hasCurrentRecord() const;
-    void setStatusPane(int pane, const QString& text);
 
     DatabaseConnection* m_connection;
     RecordSet* m_records;
     ExternalDatabase* m_external;
-    LedgerGrid* m_grid = nullptr;
+    /// Filled once the controls are built, which may be as late as created().
+    MainControls m_controls;
     std::function<bool()> m_startupStep;
 };
 

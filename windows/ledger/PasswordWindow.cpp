@@ -6,6 +6,7 @@
 #include "store/jet/RecordSet.h"
 #include "store/ledger/LedgerFile.h"
 #include "store/ledger/PrivateLedger.h"
+#include "ui/base/EditBox.h"
 #include "ui/base/MessageBox.h"
 #include "ui/base/SharedState.h"
 #include "ui/window/Catalogue.h"
@@ -18,10 +19,6 @@ using namespace Qt::StringLiterals;
 namespace ovelta {
 
 namespace {
-
-const QString currentBox = u"编辑框1"_s;
-const QString newBox = u"编辑框2"_s;
-const QString confirmBox = u"编辑框3"_s;
 
 void refuse(const QString& text)
 {
@@ -44,10 +41,11 @@ bool rekeyWithPassword(LedgerHost& host, const QString& user, const QString& pas
 
 PasswordWindow::PasswordWindow(LedgerHost& host, QWidget* parent)
     : LedgerWindow(Catalogue::passwordWindow(), parent)
+    , m_controls(PasswordControls::from(*this))
     , m_host(host)
 {
-    connect(control<QPushButton>(u"确定按钮"_s), &QPushButton::clicked, this, &PasswordWindow::changePassword);
-    connect(control<QPushButton>(u"取消按钮"_s), &QPushButton::clicked, this, &PasswordWindow::requestClose);
+    connect(m_controls.ok, &QPushButton::clicked, this, &PasswordWindow::changePassword);
+    connect(m_controls.cancel, &QPushButton::clicked, this, &PasswordWindow::requestClose);
 }
 
 void PasswordWindow::changePassword()
@@ -61,57 +59,61 @@ void PasswordWindow::changePassword()
     readAccount(db.recordSet, state.accountUser, state.accountPassword);
 
     // A box is empty only when it holds nothing at all; blanks count as text and nothing is trimmed.
-    if (text(currentBox).isEmpty()) {
+    const QString current = m_controls.current->text();
+    const QString fresh = m_controls.fresh->text();
+    const QString confirmation = m_controls.confirmation->text();
+    if (current.isEmpty()) {
         refuse(u"请输入原密码！"_s);
         return;
     }
-    if (text(newBox).isEmpty()) {
+    if (fresh.isEmpty()) {
         refuse(u"请输入新密码！"_s);
         return;
     }
-    if (text(confirmBox).isEmpty()) {
+    if (confirmation.isEmpty()) {
         refuse(u"请输入确认密码！"_s);
         return;
     }
-    if (text(currentBox) != state.accountPassword) {
+    if (current != state.accountPassword) {
         refuse(u"原密码错误！"_s);
-        setText(currentBox, QString());
-        focus(currentBox);
+        m_controls.current->setText(QString());
+        focus(m_controls.current);
         return;
     }
-    if (text(newBox) != text(confirmBox)) {
+    if (fresh != confirmation) {
         refuse(u"输入密码不一致，请重新输入！"_s);
-        setText(newBox, QString());
-        setText(confirmBox, QString());
-        focus(newBox);
+        clearNewPassword();
         return;
     }
-    if (text(newBox) == state.accountPassword) {
+    if (fresh == state.accountPassword) {
         MessageBox::show(u"新密码与原密码一致！"_s, u"提示"_s, MessageBox::OkOnly, MessageBox::Information);
-        setText(newBox, QString());
-        setText(confirmBox, QString());
-        focus(newBox);
+        clearNewPassword();
         return;
     }
 
     // The password of a private ledger is its key too, which the program must be able to open it with.
     const bool keyed = PrivateLedger::isPrivate(LedgerFile::name());
-    if (keyed && !PrivateLedger::canKey(text(newBox))) {
+    if (keyed && !PrivateLedger::canKey(fresh)) {
         refuse(u"账簿已加密，新密码中不能有“;”等字符，请重新输入！"_s);
-        setText(newBox, QString());
-        setText(confirmBox, QString());
-        focus(newBox);
+        clearNewPassword();
         return;
     }
 
-    const bool changed = keyed ? rekeyWithPassword(m_host, state.accountUser, text(newBox))
-                               : replaceAccountRow(db.recordSet, state.accountUser, text(newBox));
+    const bool changed = keyed ? rekeyWithPassword(m_host, state.accountUser, fresh)
+                               : replaceAccountRow(db.recordSet, state.accountUser, fresh);
     if (!changed) {
         refuse(u"密码修改失败！"_s);
         return;
     }
     MessageBox::show(u"密码修改成功！"_s, u"提示"_s, MessageBox::OkOnly, MessageBox::Information);
     requestClose();
+}
+
+void PasswordWindow::clearNewPassword()
+{
+    m_controls.fresh->setText(QString());
+    m_controls.confirmation->setText(QString());
+    focus(m_controls.fresh);
 }
 
 void PasswordWindow::readAccount(RecordSet& records, QString& user, QString& password)

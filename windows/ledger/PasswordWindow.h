@@ -1,5 +1,6 @@
 #pragma once
 
+#include "ui/window/Controls.h"
 #include "ui/window/LedgerWindow.h"
 
 namespace ovelta {
@@ -36,7 +37,10 @@ public:
 
 private:
     void changePassword();
+    /// Empties both new password boxes and focuses the first.
+    void clearNewPassword();
 
+    const PasswordControls m_controls;
     LedgerHost& m_host;
 };
 

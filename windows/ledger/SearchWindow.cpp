@@ -3,6 +3,7 @@
 #include "store/jet/LedgerStatements.h"
 #include "store/jet/RecordSet.h"
 #include "ui/base/DatePicker.h"
+#include "ui/base/EditBox.h"
 #include "ui/base/MessageBox.h"
 #include "ui/base/Program.h"
 #include "ui/grid/LedgerGrid.h"
@@ -20,36 +21,31 @@ namespace ovelta {
 
 namespace {
 
-const QString RangeBox = u"选择框1"_s;
-const QString StartBox = u"起始日期框"_s;
-const QString EndBox = u"截止日期框"_s;
-const QString DirectionBox = u"收送组合框"_s;
-const QString NameBox = u"姓名编辑框"_s;
-
 constexpr double MillisecondsPerDay = 86'400'000.0;
 
 } // namespace
 
 SearchWindow::SearchWindow(LedgerHost& host, QWidget* parent)
     : LedgerWindow(Catalogue::searchWindow(), parent)
+    , m_controls(SearchControls::from(*this))
     , m_host(host)
 {
-    connect(control<QCheckBox>(RangeBox), &QCheckBox::toggled, this, [this](bool on) {
-        control(StartBox)->setEnabled(on);
-        control(EndBox)->setEnabled(on);
+    connect(m_controls.dateRange, &QCheckBox::toggled, this, [this](bool on) {
+        m_controls.start->setEnabled(on);
+        m_controls.end->setEnabled(on);
     });
-    connect(control<QPushButton>(u"查询按钮"_s), &QPushButton::clicked, this, [this] { search(); });
-    connect(control<QPushButton>(u"返回按钮"_s), &QPushButton::clicked, this, [this] { requestClose(); });
+    connect(m_controls.search, &QPushButton::clicked, this, [this] { search(); });
+    connect(m_controls.back, &QPushButton::clicked, this, [this] { requestClose(); });
 }
 
 void SearchWindow::created()
 {
     const QDateTime now = Program::now();
     // addMonths clamps the day to the end of a shorter month: 31 March gives the last day of February.
-    control<DatePicker>(StartBox)->setLocalDateTime(now.addMonths(-1));
-    control<DatePicker>(EndBox)->setLocalDateTime(now);
+    m_controls.start->setLocalDateTime(now.addMonths(-1));
+    m_controls.end->setLocalDateTime(now);
 
-    QComboBox* directions = control<QComboBox>(DirectionBox);
+    QComboBox* directions = m_controls.direction;
     directions->clear();
     directions->addItem(LedgerStatements::anyDirection());
     RecordSet& records = m_host.database().recordSet;
@@ -67,12 +63,12 @@ void SearchWindow::created()
 
 void SearchWindow::search()
 {
-    const QDateTime start = control<DatePicker>(StartBox)->dateTime();
-    const QDateTime end = control<DatePicker>(EndBox)->dateTime();
+    const QDateTime start = m_controls.start->dateTime();
+    const QDateTime end = m_controls.end->dateTime();
     // Checked whether or not the range is on; equal dates pass.
     if (double(end.msecsTo(start)) / MillisecondsPerDay > 0.0000001) {
         MessageBox::show(u"起始日期应小于截止日期。"_s, u"系统提示"_s, MessageBox::OkOnly, MessageBox::Information);
-        focus(StartBox);
+        focus(m_controls.start);
         return;
     }
 
@@ -80,11 +76,11 @@ void SearchWindow::search()
     grid.prepare();
 
     LedgerStatements::SearchInput input;
-    input.rangeOn = control<QCheckBox>(RangeBox)->isChecked();
+    input.rangeOn = m_controls.dateRange->isChecked();
     input.start = start.date();
     input.end = end.date();
-    input.direction = control<QComboBox>(DirectionBox)->currentText();
-    input.name = text(NameBox);
+    input.direction = m_controls.direction->currentText();
+    input.name = m_controls.name->text();
 
     RecordSet& records = m_host.database().recordSet;
     if (!records.open(LedgerStatements::search(input))) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "ui/window/Controls.h"
 #include "ui/window/LedgerWindow.h"
 
 namespace ovelta {
@@ -20,6 +21,7 @@ protected:
 private:
     void search();
 
+    const SearchControls m_controls;
     LedgerHost& m_host;
 };
 

@@ -10,6 +10,7 @@
 #include "ui/base/Pictures.h"
 #include "ui/base/Program.h"
 #include "ui/grid/LedgerGrid.h"
+#include "ui/window/Controls.h"
 #include "ui/window/WindowBuilder.h"
 
 #include <QAction>
@@ -172,6 +173,27 @@ private Q_SLOTS:
         if (id == u"main"_s)
             expectedNames = QStringList{u"状态条1"_s, u"高级表格"_s};
         QCOMPARE(visibleInTable, expectedNames);
+    }
+
+    void everyWindowsControlSetFindsItsControls()
+    {
+        // A name that the catalogue lacks, or a control of another kind, aborts the set's filling.
+        LedgerWindow main(Catalogue::mainWindow());
+        QCOMPARE(MainControls::from(main).toolActions.size(), 10);
+        LedgerWindow login(Catalogue::loginWindow());
+        LoginControls::from(login);
+        LedgerWindow password(Catalogue::passwordWindow());
+        PasswordControls::from(password);
+        LedgerWindow entry(Catalogue::entryWindow());
+        EntryControls::from(entry);
+        LedgerWindow relations(Catalogue::relationsWindow());
+        ListControls::fromRelations(relations);
+        LedgerWindow banquetTypes(Catalogue::banquetTypesWindow());
+        ListControls::fromBanquetTypes(banquetTypes);
+        LedgerWindow search(Catalogue::searchWindow());
+        SearchControls::from(search);
+        LedgerWindow details(Catalogue::detailsWindow());
+        QCOMPARE(DetailsControls::from(details).lineBoxes().size(), 6);
     }
 
     void invisibleObjectsBuildNoWidget()

@@ -363,17 +363,16 @@ private:
         case Operation::AddBanquetType:
         case Operation::DeleteEntry: {
             const auto kind = operation == Operation::AddBanquetType ? ListWindow::BanquetTypes : ListWindow::Relations;
-            const ListWindow::Differences& d = ListWindow::differences(kind);
             if (operation == Operation::DeleteEntry)
                 boxes.answer(MessageBox::Yes);
             drive(kind == ListWindow::Relations ? u"relations"_s : u"banquetTypes"_s,
                   [main, kind] { (new ListWindow(*main, kind))->openModal(); }, {[&](LedgerWindow* w) {
                       if (operation == Operation::DeleteEntry) {
                           findControl<QTreeWidget>(w, u"超级列表框1"_s)->topLevelItem(1)->setSelected(true);
-                          click(w, d.deleteButton);
+                          click(w, kind == ListWindow::Relations ? u"删除关系按钮"_s : u"删除类型按钮"_s);
                       } else {
                           w->setText(u"编辑框1"_s, u"邻居"_s);
-                          click(w, d.addButton);
+                          click(w, kind == ListWindow::Relations ? u"添加关系按钮"_s : u"添加类型按钮"_s);
                       }
                       click(w, u"返回按钮"_s);
                   }});

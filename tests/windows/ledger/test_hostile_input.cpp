@@ -376,7 +376,7 @@ void TestHostileInput::throughList(ListWindow::Kind kind, const Hostile& h)
     drive(id, [&] { (new ListWindow(*m_host, kind))->openModal(); }, {[&](LedgerWindow* w) {
               paste(w, u"编辑框1"_s, h.text);
               QCOMPARE(w->text(u"编辑框1"_s), h.text);
-              click(w, d.addButton);
+              click(w, kind == ListWindow::Relations ? u"添加关系按钮"_s : u"添加类型按钮"_s);
               const QTreeWidget* list = findControl<QTreeWidget>(w, u"超级列表框1"_s);
               for (int i = 0; i < list->topLevelItemCount(); ++i)
                   listed << list->topLevelItem(i)->text(1);
