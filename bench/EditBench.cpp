@@ -33,7 +33,7 @@ LedgerStatements::EntryValues entry(const QString& name, const QDate& date)
     values.name = name;
     values.date = date;
     values.relation = u"朋友"_s;
-    values.kind = u"结婚"_s;
+    values.occasion = u"结婚"_s;
     values.amountTicks = 1'000'000;
     values.note = u"基准"_s;
     return values;

@@ -101,7 +101,7 @@ double withWindow(LedgerHost& host, const std::function<void(GiftBookWindow&)>& 
 qint64 readBanquet(sqlite3_stmt* s)
 {
     const QByteArray day = Banquet.date.toString(Qt::ISODate).toUtf8();
-    const QByteArray kind = Banquet.kind.toUtf8();
+    const QByteArray kind = Banquet.occasion.toUtf8();
     const QByteArray direction = Banquet.direction.toUtf8();
     sqlite3_bind_text(s, 1, day.constData(), int(day.size()), SQLITE_STATIC);
     sqlite3_bind_text(s, 2, kind.constData(), int(kind.size()), SQLITE_STATIC);
@@ -326,7 +326,7 @@ GiftBookResults GiftBookBench::measure(const QString& folder, qint64 records, in
         const QString banquet
             = u"INSERT INTO 收送礼(收送,姓名,时间,关系,类型,金额,说明) SELECT '%1',姓名,'%2 00:00:00',"
               u"关系,'%3',金额,说明 FROM 收送礼 WHERE ID<=%4"_s
-                  .arg(Banquet.direction, Banquet.date.toString(Qt::ISODate), Banquet.kind)
+                  .arg(Banquet.direction, Banquet.date.toString(Qt::ISODate), Banquet.occasion)
                   .arg(Guests);
         // The indexes are made the first time the window opens at all: made here, they are not measured.
         if (!engine.executeNative(banquet.toUtf8().constData()) || !LedgerTotals(&engine).ensurePersonIndex()

@@ -215,7 +215,7 @@ int main(int argc, char** argv)
         if (record.time)
             n.texts[2] = record.time->canonical().toUtf8();
         n.texts[3] = record.relation.toUtf8();
-        n.texts[4] = record.kind.toUtf8();
+        n.texts[4] = record.occasion.toUtf8();
         n.texts[5] = record.note.toUtf8();
         n.amount = record.amount;
         native.push_back(std::move(n));
@@ -267,7 +267,7 @@ int main(int argc, char** argv)
             for (const auto& candidate : checked.candidates)
                 chosen.push_back(candidate.record);
             imported = qsizetype(chosen.size());
-            return LedgerImport::write(*target, chosen, checked.newRelations, checked.newKinds, {}, &error)
+            return LedgerImport::write(*target, chosen, checked.newRelations, checked.newOccasions, {}, &error)
                 == LedgerImport::Outcome::Done;
         });
         if (floor < 0 || read < 0 || import < 0 || inserting < 0) {

@@ -118,7 +118,7 @@ int main(int argc, char** argv)
             for (const auto& candidate : checked.candidates)
                 records.push_back(candidate.record);
             return records.size() == 100000
-                && LedgerImport::write(*target, records, checked.newRelations, checked.newKinds, {}, &error)
+                && LedgerImport::write(*target, records, checked.newRelations, checked.newOccasions, {}, &error)
                 == LedgerImport::Outcome::Done;
         });
     if (!importOk) {

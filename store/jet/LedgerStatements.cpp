@@ -56,7 +56,7 @@ QString addRecord(const EntryValues& values)
 {
     return u"insert into 收送礼(收送,姓名,时间,关系,类型,金额,说明) values("_s + SqlText::quoted(values.direction)
         + u","_s + SqlText::quoted(values.name) + u",'"_s + dateText(values.date) + u"',"_s
-        + SqlText::quoted(values.relation) + u","_s + SqlText::quoted(values.kind) + u",'"_s
+        + SqlText::quoted(values.relation) + u","_s + SqlText::quoted(values.occasion) + u",'"_s
         + Money::toLiteral(values.amountTicks) + u"',"_s + SqlText::quoted(values.note) + u")"_s;
 }
 
@@ -83,7 +83,7 @@ QString modifyRecord(const EntryValues& values, const QString& recordId, const U
         + u",收送="_s + value(u"收送"_s, SqlText::quoted(values.direction)) + u",姓名="_s
         + value(u"姓名"_s, SqlText::quoted(values.name)) + u",关系="_s
         + value(u"关系"_s, SqlText::quoted(values.relation)) + u",类型="_s
-        + value(u"类型"_s, SqlText::quoted(values.kind)) + u",金额="_s
+        + value(u"类型"_s, SqlText::quoted(values.occasion)) + u",金额="_s
         + value(u"金额"_s, Money::toLiteral(values.amountTicks), true) + u",说明="_s
         + value(u"说明"_s, SqlText::quoted(values.note)) + u" where ID="_s + recordId;
     return refused ? QString() : statement;

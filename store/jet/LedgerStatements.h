@@ -28,7 +28,7 @@ struct EntryValues
     QString name; ///< 姓名, as typed
     QDate date; ///< 时间; only the date part is written
     QString relation; ///< 关系
-    QString kind; ///< 类型
+    QString occasion; ///< 类型
     qint64 amountTicks = 0; ///< 金额 in ten-thousandths
     QString note; ///< 说明, as typed
 };
@@ -94,7 +94,7 @@ QString search(const SearchInput& input);
 
 // --- The two lookup lists (关系, 类型) ---
 
-enum class LookupList { Relations, BanquetTypes };
+enum class LookupList { Relations, Occasions };
 
 /// The list's table, which is also the name of its entry column: 关系 or 类型.
 QString lookupTable(LookupList list);

@@ -28,7 +28,7 @@ void bindEvent(EngineStatement& statement, const EventKey& event)
         statement.bind(1, dayText(event.date));
     else
         statement.bindNull(1);
-    statement.bind(2, event.kind);
+    statement.bind(2, event.occasion);
     statement.bind(3, event.direction);
 }
 
@@ -132,7 +132,7 @@ std::optional<EventPage> LedgerEvents::eventPage(const QDate& before, int days)
             GiftEvent event;
             const QString day = s.text(0);
             event.key.date = day.isEmpty() ? QDate() : QDate::fromString(day, Qt::ISODate);
-            event.key.kind = s.text(1);
+            event.key.occasion = s.text(1);
             event.key.direction = s.text(2);
             event.count = s.integer(3);
             event.total = Sum(s.integer(4)) * (Sum(1) << 32) + Sum(s.integer(5));
@@ -205,7 +205,7 @@ std::optional<qint64> LedgerEvents::add(const EventKey& event, const GiftLine& l
     else
         s.bindNull(3);
     s.bind(4, line.relation);
-    s.bind(5, event.kind);
+    s.bind(5, event.occasion);
     s.bind(6, line.ticks);
     s.bind(7, line.note);
     if (!m_engine->run(s))

@@ -19,7 +19,7 @@ class EngineStatement;
 struct EventKey
 {
     QDate date; ///< null: the records without a date
-    QString kind; ///< 类型
+    QString occasion; ///< 类型
     QString direction; ///< 收送
 
     friend bool operator==(const EventKey&, const EventKey&) = default;

@@ -150,10 +150,10 @@ std::optional<Lists> readLists(EngineConnection& engine)
 {
     const auto directions = LedgerTransfer::listEntries(engine, u"收送"_s);
     const auto relations = LedgerTransfer::listEntries(engine, u"关系"_s);
-    const auto kinds = LedgerTransfer::listEntries(engine, u"类型"_s);
-    if (!directions || !relations || !kinds)
+    const auto occasions = LedgerTransfer::listEntries(engine, u"类型"_s);
+    if (!directions || !relations || !occasions)
         return std::nullopt;
-    return Lists{*directions, *relations, *kinds};
+    return Lists{*directions, *relations, *occasions};
 }
 
 QString duplicateKey(const LedgerRecord& record)
@@ -203,9 +203,9 @@ Checked check(const CsvTable& table, const ColumnMapping& mapping, const Lists& 
 {
     Checked checked;
     const QSet<QString> relations(lists.relations.cbegin(), lists.relations.cend());
-    const QSet<QString> kinds(lists.kinds.cbegin(), lists.kinds.cend());
+    const QSet<QString> occasions(lists.occasions.cbegin(), lists.occasions.cend());
     QSet<QString> newRelations;
-    QSet<QString> newKinds;
+    QSet<QString> newOccasions;
     auto column = [&mapping](ColumnMapping::Field field) { return mapping.columns[size_t(field)]; };
     for (qsizetype i = mapping.headerRow ? 1 : 0; i < table.rows.size(); ++i) {
         const QStringList& row = table.rows[i];
@@ -236,8 +236,8 @@ Checked check(const CsvTable& table, const ColumnMapping& mapping, const Lists& 
                 continue;
             }
         }
-        record.kind = text(ColumnMapping::Kind);
-        if (trimmedBlanks(record.kind).isEmpty()) {
+        record.occasion = text(ColumnMapping::Kind);
+        if (trimmedBlanks(record.occasion).isEmpty()) {
             refuse(u"没有类型。"_s);
             continue;
         }
@@ -256,9 +256,9 @@ Checked check(const CsvTable& table, const ColumnMapping& mapping, const Lists& 
             newRelations.insert(record.relation);
             checked.newRelations << record.relation;
         }
-        if (!kinds.contains(record.kind) && !newKinds.contains(record.kind)) {
-            newKinds.insert(record.kind);
-            checked.newKinds << record.kind;
+        if (!occasions.contains(record.occasion) && !newOccasions.contains(record.occasion)) {
+            newOccasions.insert(record.occasion);
+            checked.newOccasions << record.occasion;
         }
         candidate.duplicate = !existing.isEmpty() && existing.contains(duplicateKey(record));
         checked.duplicates += candidate.duplicate ? 1 : 0;
@@ -268,7 +268,7 @@ Checked check(const CsvTable& table, const ColumnMapping& mapping, const Lists& 
 }
 
 Outcome write(EngineConnection& engine, const std::vector<LedgerRecord>& records, const QStringList& newRelations,
-              const QStringList& newKinds, const std::function<bool(qsizetype written)>& progress, QString* error)
+              const QStringList& newOccasions, const std::function<bool(qsizetype written)>& progress, QString* error)
 {
     auto fail = [&engine, error](const QString& message = QString()) {
         if (error)
@@ -279,9 +279,9 @@ Outcome write(EngineConnection& engine, const std::vector<LedgerRecord>& records
     if (!transaction.isActive())
         return fail();
     EngineStatement addRelation(engine, "INSERT INTO 关系(关系) VALUES(?)");
-    EngineStatement addKind(engine, "INSERT INTO 类型(类型) VALUES(?)");
+    EngineStatement addOccasion(engine, "INSERT INTO 类型(类型) VALUES(?)");
     EngineStatement insert(engine, "INSERT INTO 收送礼(收送,姓名,时间,关系,类型,金额,说明) VALUES(?,?,?,?,?,?,?)");
-    if (!addRelation || !addKind || !insert)
+    if (!addRelation || !addOccasion || !insert)
         return fail();
     for (const QString& relation : newRelations) {
         addRelation.reset();
@@ -289,10 +289,10 @@ Outcome write(EngineConnection& engine, const std::vector<LedgerRecord>& records
         if (!engine.run(addRelation))
             return fail();
     }
-    for (const QString& kind : newKinds) {
-        addKind.reset();
-        addKind.bind(1, kind);
-        if (!engine.run(addKind))
+    for (const QString& occasion : newOccasions) {
+        addOccasion.reset();
+        addOccasion.bind(1, occasion);
+        if (!engine.run(addOccasion))
             return fail();
     }
     qsizetype written = 0;
@@ -313,7 +313,7 @@ Outcome write(EngineConnection& engine, const std::vector<LedgerRecord>& records
         else
             insert.bindNull(3);
         bindKept(4, 3, record.relation);
-        bindKept(5, 4, record.kind);
+        bindKept(5, 4, record.occasion);
         if (record.amount)
             insert.bind(6, *record.amount);
         else

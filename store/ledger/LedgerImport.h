@@ -46,7 +46,7 @@ struct Lists
 {
     QStringList directions;
     QStringList relations;
-    QStringList kinds;
+    QStringList occasions;
 };
 std::optional<Lists> readLists(EngineConnection& engine);
 
@@ -82,7 +82,7 @@ struct Checked
     std::vector<Candidate> candidates;
     QList<Problem> problems;
     QStringList newRelations; ///< in the order of their first row
-    QStringList newKinds;
+    QStringList newOccasions;
     qsizetype duplicates = 0;
 };
 
@@ -97,7 +97,7 @@ enum class Outcome { Done, Cancelled, Failed };
 /// called now and then with the number of records written so far; when it answers false the import stops and
 /// nothing stays. Failed with the engine's message in error.
 Outcome write(EngineConnection& engine, const std::vector<LedgerRecord>& records, const QStringList& newRelations,
-              const QStringList& newKinds, const std::function<bool(qsizetype written)>& progress, QString* error);
+              const QStringList& newOccasions, const std::function<bool(qsizetype written)>& progress, QString* error);
 
 /// The rejected rows as a CSV file for fixing: UTF-8 with a byte-order mark, the file's header (or the
 /// export's) with a last column 错误原因, then each row with its reason. Texts are guarded against formulas as

@@ -565,7 +565,7 @@ std::optional<PersonHistory> LedgerTotals::recordsOfPerson(const QString& name)
         record.name = list.text(2);
         record.date = dateOfTimeKey(storedTimeKey(list.utf8(3)));
         record.relation = list.text(4);
-        record.kind = list.text(5);
+        record.occasion = list.text(5);
         record.ticks = list.integer(6);
         record.note = list.text(7);
         const QByteArray direction = record.direction.toUtf8();
@@ -610,7 +610,7 @@ std::optional<QList<StatisticsCell>> LedgerTotals::statisticsCells()
     // A pair of spellings (occasion, relation) is looked up by its bytes; only a new pair is decoded and folded.
     struct Pair
     {
-        QString kind;
+        QString occasion;
         QString relation;
         QString key; ///< the folded pair, which names the cells
     };
@@ -632,9 +632,9 @@ std::optional<QList<StatisticsCell>> LedgerTotals::statisticsCells()
         const auto [pair, isNew] = pairSpellings.find(spelling);
         if (isNew) {
             Pair p;
-            p.kind = BlankText::trimmed(QString::fromUtf8(texts[1].data(), qsizetype(texts[1].size())));
+            p.occasion = BlankText::trimmed(QString::fromUtf8(texts[1].data(), qsizetype(texts[1].size())));
             p.relation = BlankText::trimmed(QString::fromUtf8(texts[2].data(), qsizetype(texts[2].size())));
-            p.key = personKey(p.kind) + QChar(0) + personKey(p.relation);
+            p.key = personKey(p.occasion) + QChar(0) + personKey(p.relation);
             pairs.push_back(std::move(p));
         }
         const quint64 yearAndPair = (quint64(pair) << 32) | quint32(year);
@@ -645,7 +645,7 @@ std::optional<QList<StatisticsCell>> LedgerTotals::statisticsCells()
             auto known = cellByKey.constFind(key);
             if (known == cellByKey.constEnd()) {
                 known = cellByKey.insert(key, cells.size());
-                cells.append(StatisticsCell{year, p.kind, p.relation, {}, {}});
+                cells.append(StatisticsCell{year, p.occasion, p.relation, {}, {}});
             }
             cell = cellByYearAndPair.emplace(yearAndPair, *known).first;
         }
@@ -679,10 +679,10 @@ std::optional<QList<GroupTotals>> LedgerTotals::byYear(const QList<StatisticsCel
     return groups;
 }
 
-std::optional<QList<GroupTotals>> LedgerTotals::byKind(const QList<StatisticsCell>& cells, std::optional<int> year,
-                                                       const QStringList& list)
+std::optional<QList<GroupTotals>> LedgerTotals::byOccasion(const QList<StatisticsCell>& cells, std::optional<int> year,
+                                                           const QStringList& list)
 {
-    auto groups = fold(cells, year, [](const StatisticsCell& c) { return c.kind; });
+    auto groups = fold(cells, year, [](const StatisticsCell& c) { return c.occasion; });
     if (groups)
         sortByList(*groups, list);
     return groups;

@@ -43,7 +43,7 @@ struct PersonRecord
     QString name;
     QDate date; ///< null when the record carries no date
     QString relation;
-    QString kind;
+    QString occasion; ///< 类型
     qint64 ticks = 0; ///< 0 when the record carries no amount
     QString note;
     Sum balance = 0; ///< received minus given over this record and every one before it
@@ -71,7 +71,7 @@ struct GroupTotals
 struct StatisticsCell
 {
     int year = 0; ///< 0 for records without a date
-    QString kind;
+    QString occasion; ///< 类型
     QString relation;
     GiftSum received;
     GiftSum given;
@@ -106,8 +106,8 @@ public:
     /// (the lookup table 类型 or 关系 in its ID order, as the entry window offers them; blanks at both ends and ASCII
     /// case ignored), the values not in the list after them in the code-point order of their text, the empty key
     /// last.
-    static std::optional<QList<GroupTotals>> byKind(const QList<StatisticsCell>& cells, std::optional<int> year,
-                                                    const QStringList& list = {});
+    static std::optional<QList<GroupTotals>> byOccasion(const QList<StatisticsCell>& cells, std::optional<int> year,
+                                                        const QStringList& list = {});
     static std::optional<QList<GroupTotals>> byRelation(const QList<StatisticsCell>& cells, std::optional<int> year,
                                                         const QStringList& list = {});
     /// The sum of the groups; nothing when it overflows.

@@ -33,7 +33,7 @@ LedgerRecord recordAt(const EngineStatement& statement)
         record.time = JetDateTime::fromCanonical(time.data(), qsizetype(time.size()));
     }
     record.relation = statement.text(4);
-    record.kind = statement.text(5);
+    record.occasion = statement.text(5);
     if (!statement.isNull(6))
         record.amount = statement.integer(6);
     record.note = statement.text(7);
@@ -130,7 +130,7 @@ QStringList fields(const LedgerRecord& record)
             CsvTable::guarded(record.name),
             record.time ? dateText(*record.time) : QString(),
             CsvTable::guarded(record.relation),
-            CsvTable::guarded(record.kind),
+            CsvTable::guarded(record.occasion),
             record.amount ? Money::toLiteral(*record.amount) : QString(),
             CsvTable::guarded(record.note)};
 }

@@ -21,7 +21,7 @@ struct LedgerRecord
     QString name; ///< 姓名
     std::optional<JetDateTime> time; ///< 时间
     QString relation; ///< 关系
-    QString kind; ///< 类型
+    QString occasion; ///< 类型
     std::optional<qint64> amount; ///< 金额 in ten-thousandths
     QString note; ///< 说明
 
@@ -29,7 +29,7 @@ struct LedgerRecord
     bool sameContent(const LedgerRecord& other) const
     {
         return direction == other.direction && name == other.name && time == other.time && relation == other.relation
-            && kind == other.kind && amount == other.amount && note == other.note;
+            && occasion == other.occasion && amount == other.amount && note == other.note;
     }
 };
 

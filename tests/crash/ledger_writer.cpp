@@ -104,7 +104,7 @@ private:
         v.name = text(u"客"_s);
         v.date = QDate(2020, 1, 1).addDays(m_random.bounded(1000));
         v.relation = u"朋友"_s;
-        v.kind = u"结婚"_s;
+        v.occasion = u"结婚"_s;
         v.amountTicks = qint64(m_random.bounded(1'000'000'000));
         // Notes up to a few pages long, so that writes reach overflow pages and page splits.
         v.note = text(u"注"_s).repeated(int(m_random.bounded(400)));
@@ -114,7 +114,7 @@ private:
     static QString describe(const LedgerStatements::EntryValues& v)
     {
         return encoded(v.direction) + u' ' + encoded(v.name) + u' ' + LedgerStatements::dateText(v.date) + u' '
-            + encoded(v.relation) + u' ' + encoded(v.kind) + u' ' + QString::number(v.amountTicks) + u' '
+            + encoded(v.relation) + u' ' + encoded(v.occasion) + u' ' + QString::number(v.amountTicks) + u' '
             + encoded(v.note);
     }
 
@@ -154,7 +154,7 @@ private:
     {
         const int list = int(m_random.bounded(2));
         const auto table
-            = list == 0 ? LedgerStatements::LookupList::Relations : LedgerStatements::LookupList::BanquetTypes;
+            = list == 0 ? LedgerStatements::LookupList::Relations : LedgerStatements::LookupList::Occasions;
         const QString entry = text(u"类"_s);
         say(u"do ladd "_s + QString::number(list) + u' ' + encoded(entry));
         if (m_connection.execute(LedgerStatements::addLookup(table, entry))) {
@@ -170,7 +170,7 @@ private:
         if (m_entries[list].isEmpty())
             return;
         const auto table
-            = list == 0 ? LedgerStatements::LookupList::Relations : LedgerStatements::LookupList::BanquetTypes;
+            = list == 0 ? LedgerStatements::LookupList::Relations : LedgerStatements::LookupList::Occasions;
         const qint64 id = randomOf(m_entries[list]);
         say(u"do ldel "_s + QString::number(list) + u' ' + QString::number(id));
         if (m_connection.execute(LedgerStatements::deleteLookup(table, QString::number(id)))) {

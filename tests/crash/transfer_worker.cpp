@@ -82,7 +82,7 @@ int main(int argc, char** argv)
         std::vector<LedgerRecord> records;
         for (const auto& candidate : checked.candidates)
             records.push_back(candidate.record);
-        if (LedgerImport::write(*engine, records, checked.newRelations, checked.newKinds, {}, &error)
+        if (LedgerImport::write(*engine, records, checked.newRelations, checked.newOccasions, {}, &error)
             != LedgerImport::Outcome::Done)
             return failed(error);
         say(u"imported"_s);

@@ -146,7 +146,7 @@ void userText(const QString& input)
         CHECK(stored(u"SELECT 姓名||'|'||说明||'|'||金额||'|'||count(*) FROM 收送礼"_s)
               == QStringList({input + input, input, u"-7"_s, u"1"_s}).join(u'|'));
 
-        for (const auto list : {LedgerStatements::LookupList::Relations, LedgerStatements::LookupList::BanquetTypes}) {
+        for (const auto list : {LedgerStatements::LookupList::Relations, LedgerStatements::LookupList::Occasions}) {
             const QString table = LedgerStatements::lookupTable(list);
             CHECK(records.open(LedgerStatements::findDuplicate(list, input)));
             records.close();

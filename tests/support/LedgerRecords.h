@@ -17,7 +17,7 @@ inline LedgerRecord record(const QString& direction, const QString& name, const 
     if (time)
         r.time = JetDateTime::parse(QString::fromLatin1(time));
     r.relation = relation;
-    r.kind = kind;
+    r.occasion = kind;
     r.amount = amount;
     r.note = note;
     return r;

@@ -358,7 +358,7 @@ const WindowDef& relationsWindow()
     return def;
 }
 
-const WindowDef& banquetTypesWindow()
+const WindowDef& occasionsWindow()
 {
     static const WindowDef def = makeListWindow(u"banquetTypes"_s, u"酒席类型管理"_s, u"类型"_s);
     return def;
@@ -378,8 +378,8 @@ const WindowDef& detailsWindow()
 
 std::vector<const WindowDef*> all()
 {
-    return {&mainWindow(),      &loginWindow(),        &passwordWindow(), &entryWindow(),
-            &relationsWindow(), &banquetTypesWindow(), &searchWindow(),   &detailsWindow()};
+    return {&mainWindow(),      &loginWindow(),     &passwordWindow(), &entryWindow(),
+            &relationsWindow(), &occasionsWindow(), &searchWindow(),   &detailsWindow()};
 }
 
 } // namespace ovelta::Catalogue

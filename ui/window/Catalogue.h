@@ -10,7 +10,7 @@ const WindowDef& loginWindow();
 const WindowDef& passwordWindow();
 const WindowDef& entryWindow();
 const WindowDef& relationsWindow();
-const WindowDef& banquetTypesWindow();
+const WindowDef& occasionsWindow();
 const WindowDef& searchWindow();
 const WindowDef& detailsWindow();
 

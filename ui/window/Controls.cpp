@@ -107,7 +107,7 @@ EntryControls EntryControls::from(const LedgerWindow& window)
         .date = find<DatePicker>(window, u"日期框"_s),
         .name = find<EditBox>(window, u"姓名编辑框"_s),
         .relation = find<QComboBox>(window, u"关系组合框"_s),
-        .banquetType = find<QComboBox>(window, u"类型组合框"_s),
+        .occasion = find<QComboBox>(window, u"类型组合框"_s),
         .amount = find<EditBox>(window, u"金额编辑框"_s),
         .note = find<EditBox>(window, u"说明编辑框"_s),
         .save = find<QPushButton>(window, u"添加按钮"_s),
@@ -120,7 +120,7 @@ ListControls ListControls::fromRelations(const LedgerWindow& window)
     return listControls(window, u"关系"_s);
 }
 
-ListControls ListControls::fromBanquetTypes(const LedgerWindow& window)
+ListControls ListControls::fromOccasions(const LedgerWindow& window)
 {
     return listControls(window, u"类型"_s);
 }
@@ -145,7 +145,7 @@ DetailsControls DetailsControls::from(const LedgerWindow& window)
         .name = find<EditBox>(window, u"姓名编辑框"_s),
         .date = find<EditBox>(window, u"时间编辑框"_s),
         .relation = find<EditBox>(window, u"关系编辑框"_s),
-        .banquetType = find<EditBox>(window, u"类型编辑框"_s),
+        .occasion = find<EditBox>(window, u"类型编辑框"_s),
         .amount = find<EditBox>(window, u"金额编辑框"_s),
         .note = find<MultiLineEdit>(window, u"说明编辑框"_s),
         .frame = find<FrameBox>(window, u"外形框1"_s),

@@ -66,7 +66,7 @@ struct EntryControls
     DatePicker* date = nullptr; ///< 日期框
     EditBox* name = nullptr; ///< 姓名编辑框
     QComboBox* relation = nullptr; ///< 关系组合框
-    QComboBox* banquetType = nullptr; ///< 类型组合框
+    QComboBox* occasion = nullptr; ///< 类型组合框
     EditBox* amount = nullptr; ///< 金额编辑框
     EditBox* note = nullptr; ///< 说明编辑框
     QPushButton* save = nullptr; ///< 添加按钮
@@ -85,7 +85,7 @@ struct ListControls
     QPushButton* back = nullptr; ///< 返回按钮
 
     static ListControls fromRelations(const LedgerWindow& window);
-    static ListControls fromBanquetTypes(const LedgerWindow& window);
+    static ListControls fromOccasions(const LedgerWindow& window);
 };
 
 /// The search window (人情查询).
@@ -109,13 +109,13 @@ struct DetailsControls
     EditBox* name = nullptr; ///< 姓名编辑框
     EditBox* date = nullptr; ///< 时间编辑框
     EditBox* relation = nullptr; ///< 关系编辑框
-    EditBox* banquetType = nullptr; ///< 类型编辑框
+    EditBox* occasion = nullptr; ///< 类型编辑框
     EditBox* amount = nullptr; ///< 金额编辑框
     MultiLineEdit* note = nullptr; ///< 说明编辑框
     FrameBox* frame = nullptr; ///< 外形框1
 
     /// The six single-line boxes, in the order the window fills them.
-    QList<EditBox*> lineBoxes() const { return {direction, name, date, relation, banquetType, amount}; }
+    QList<EditBox*> lineBoxes() const { return {direction, name, date, relation, occasion, amount}; }
 
     static DetailsControls from(const LedgerWindow& window);
 };

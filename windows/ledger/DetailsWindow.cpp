@@ -46,7 +46,7 @@ void DetailsWindow::created()
     m_controls.name->setText(m_grid.cellText(row, 3));
     m_controls.date->setText(m_grid.cellText(row, 4));
     m_controls.relation->setText(m_grid.cellText(row, 5));
-    m_controls.banquetType->setText(m_grid.cellText(row, 6));
+    m_controls.occasion->setText(m_grid.cellText(row, 6));
     const std::optional<qint64> ticks = m_grid.amountAt(row);
     m_controls.amount->setText(amountText(ticks));
     if (ticks)

@@ -89,7 +89,7 @@ void EntryWindow::created()
 
     fillList(m_controls.direction, u"收送"_s);
     fillList(m_controls.relation, u"关系"_s);
-    fillList(m_controls.banquetType, u"类型"_s);
+    fillList(m_controls.occasion, u"类型"_s);
 
     // The mode is fixed for the life of the window, whatever the shared text becomes later.
     m_mode = SharedState::instance().entryMode;
@@ -162,7 +162,7 @@ void EntryWindow::loadRecord()
         m_controls.date->setDate(date);
     selectExactly(m_controls.direction, direction);
     m_controls.name->setText(name);
-    selectExactly(m_controls.banquetType, kind);
+    selectExactly(m_controls.occasion, kind);
     // Only shown rounded: left alone, the amount goes back with every decimal it has.
     m_controls.amount->setText(shownAmount(ticks));
     selectExactly(m_controls.relation, relation);
@@ -180,8 +180,8 @@ bool EntryWindow::isUnchanged(const QString& column) const
 QWidget* EntryWindow::editorOf(const QString& column) const
 {
     const QList<std::pair<QString, QWidget*>> editors{
-        {u"时间"_s, m_controls.date},     {u"收送"_s, m_controls.direction},   {u"姓名"_s, m_controls.name},
-        {u"关系"_s, m_controls.relation}, {u"类型"_s, m_controls.banquetType}, {u"金额"_s, m_controls.amount},
+        {u"时间"_s, m_controls.date},     {u"收送"_s, m_controls.direction}, {u"姓名"_s, m_controls.name},
+        {u"关系"_s, m_controls.relation}, {u"类型"_s, m_controls.occasion},  {u"金额"_s, m_controls.amount},
         {u"说明"_s, m_controls.note},
     };
     for (const auto& [name, editor] : editors) {
@@ -255,12 +255,12 @@ void EntryWindow::save()
         values.amountTicks = *ticks;
     }
 
-    QComboBox* kindBox = m_controls.banquetType;
+    QComboBox* kindBox = m_controls.occasion;
     if (kindBox->currentIndex() < 0) {
         warnAndFocus(u"请选择所属类型。"_s, kindBox);
         return;
     }
-    values.kind = kindBox->currentText();
+    values.occasion = kindBox->currentText();
 
     values.note = m_controls.note->text();
     values.name = m_controls.name->text();

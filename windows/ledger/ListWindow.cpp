@@ -33,7 +33,7 @@ const ListWindow::Differences& ListWindow::differences(Kind kind)
 {
     static const Differences banquetTypes{
         .columnTitle = u"酒席类型"_s,
-        .list = LedgerStatements::LookupList::BanquetTypes,
+        .list = LedgerStatements::LookupList::Occasions,
         .emptyText = u"请输入类型！"_s,
         .emptyTitle = u"错误"_s,
         .duplicateText = u"重复类型！"_s,
@@ -59,11 +59,11 @@ const ListWindow::Differences& ListWindow::differences(Kind kind)
 }
 
 ListWindow::ListWindow(LedgerHost& host, Kind kind, QWidget* parent)
-    : LedgerWindow(kind == Relations ? Catalogue::relationsWindow() : Catalogue::banquetTypesWindow(), parent)
+    : LedgerWindow(kind == Relations ? Catalogue::relationsWindow() : Catalogue::occasionsWindow(), parent)
     , m_host(host)
     , m_kind(kind)
     , m_table(differences(kind))
-    , m_controls(kind == Relations ? ListControls::fromRelations(*this) : ListControls::fromBanquetTypes(*this))
+    , m_controls(kind == Relations ? ListControls::fromRelations(*this) : ListControls::fromOccasions(*this))
 {
     connect(m_controls.add, &QPushButton::clicked, this, &ListWindow::addEntry);
     connect(m_controls.remove, &QPushButton::clicked, this, &ListWindow::deleteSelected);

@@ -20,7 +20,7 @@ class ListWindow : public LedgerWindow
 {
     Q_OBJECT
 public:
-    enum Kind { Relations, BanquetTypes };
+    enum Kind { Relations, Occasions };
 
     /// What differs between the two windows.
     struct Differences

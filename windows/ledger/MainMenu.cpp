@@ -91,7 +91,7 @@ std::vector<Menu> menus()
          u"设置(&E)"_s,
          {
              toolbarEntry(u"来往关系(&G)"_s, MainWindow::Relations),
-             toolbarEntry(u"酒席类型(&L)"_s, MainWindow::BanquetTypes),
+             toolbarEntry(u"酒席类型(&L)"_s, MainWindow::Occasions),
              toolbarEntry(u"修改口令(&P)"_s, MainWindow::ChangePassword),
          }},
         {u"帮助菜单"_s,

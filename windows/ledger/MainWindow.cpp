@@ -150,8 +150,8 @@ void MainWindow::runCommand(int index)
     case Relations:
         (new ListWindow(*this, ListWindow::Relations))->openModal();
         break;
-    case BanquetTypes:
-        (new ListWindow(*this, ListWindow::BanquetTypes))->openModal();
+    case Occasions:
+        (new ListWindow(*this, ListWindow::Occasions))->openModal();
         break;
     case Print:
         m_controls.grid->openPrintPreview();

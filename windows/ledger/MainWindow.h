@@ -25,7 +25,7 @@ public:
         DeleteRecord = 2,
         Search = 3,
         Relations = 4,
-        BanquetTypes = 5,
+        Occasions = 5,
         Print = 6,
         ChangePassword = 7,
         Refresh = 8,

@@ -98,7 +98,7 @@ QString dateText(const QDate& date)
 /// The book's name, date and direction on one line.
 QString headline(const EventKey& event)
 {
-    return u"%1　%2　%3"_s.arg(GiftBookPrinter::bookTitle(event.kind), dateText(event.date), event.direction);
+    return u"%1　%2　%3"_s.arg(GiftBookPrinter::bookTitle(event.occasion), dateText(event.date), event.direction);
 }
 
 /// Paints a text on one line in its box, centred upright, at the left, at the right or centred across; a text
@@ -187,7 +187,7 @@ int GiftBookPrinter::pageCount(const QPageLayout& layout) const
 
 QString GiftBookPrinter::documentTitle() const
 {
-    return u"%1 %2 %3"_s.arg(bookTitle(m_event.kind), dateText(m_event.date), m_event.direction);
+    return u"%1 %2 %3"_s.arg(bookTitle(m_event.occasion), dateText(m_event.date), m_event.direction);
 }
 
 QFont GiftBookPrinter::fontOf(const QPainter& painter, qreal unit, qreal points, bool bold) const
@@ -219,7 +219,7 @@ void GiftBookPrinter::paintPage(QPainter& painter, const QPageLayout& layout, qr
 
 void GiftBookPrinter::paintCover(QPainter& painter, const QRectF& area, qreal unit) const
 {
-    const QColor accent = accentOf(m_event.kind);
+    const QColor accent = accentOf(m_event.occasion);
     painter.setBrush(Qt::NoBrush);
     painter.setPen(penOf(accent, 3, unit));
     painter.drawRect(area.adjusted(1.5 * unit, 1.5 * unit, -1.5 * unit, -1.5 * unit));
@@ -243,8 +243,8 @@ void GiftBookPrinter::paintCover(QPainter& painter, const QRectF& area, qreal un
                   Qt::AlignHCenter);
     };
     // A funeral's titles are black; its rules grey.
-    const QColor title = isMourning(m_event.kind) ? Ink : accent;
-    line(0.25, 44, bookTitle(m_event.kind), title, true);
+    const QColor title = isMourning(m_event.occasion) ? Ink : accent;
+    line(0.25, 44, bookTitle(m_event.occasion), title, true);
     painter.setPen(penOf(accent, 1, unit));
     const qreal ruleY = area.height() * 0.34;
     painter.drawLine(QPointF(area.width() * 0.3, ruleY), QPointF(area.width() * 0.7, ruleY));
@@ -261,8 +261,8 @@ void GiftBookPrinter::paintCover(QPainter& painter, const QRectF& area, qreal un
 void GiftBookPrinter::paintGuests(QPainter& painter, const QRectF& area, qreal unit, int page, int pages,
                                   int columns) const
 {
-    const QColor accent = accentOf(m_event.kind);
-    const QColor title = isMourning(m_event.kind) ? Ink : accent;
+    const QColor accent = accentOf(m_event.occasion);
+    const QColor title = isMourning(m_event.occasion) ? Ink : accent;
     const qsizetype first = qsizetype(page - 2) * columns;
     const qsizetype last = std::min<qsizetype>(first + columns, m_lines.size());
 

@@ -381,7 +381,7 @@ bool GiftBookWindow::load()
     if (!m_eventList.isEmpty() && m_eventList.first().key.date == today) {
         const EventKey& last = m_eventList.first().key;
         m_date->setDate(today);
-        selectText(m_kind, last.kind);
+        selectText(m_kind, last.occasion);
         selectText(m_direction, last.direction);
     } else {
         m_date->setDate(today);
@@ -424,7 +424,7 @@ void GiftBookWindow::chooseEvent(int index)
     const EventKey key = m_eventList.at(index).key;
     m_filling = true;
     m_date->setDate(key.date.isValid() ? key.date : NoDate);
-    selectText(m_kind, key.kind);
+    selectText(m_kind, key.occasion);
     selectText(m_direction, key.direction);
     m_filling = false;
     readEvent();
@@ -502,7 +502,7 @@ void GiftBookWindow::showSummary()
 QString GiftBookWindow::eventText(const GiftEvent& e)
 {
     const QString date = e.key.date.isValid() ? ReportText::date(e.key.date) : u"无日期"_s;
-    return u"%1　%2　%3　%4 笔　%5"_s.arg(date, e.key.kind, e.key.direction)
+    return u"%1　%2　%3　%4 笔　%5"_s.arg(date, e.key.occasion, e.key.direction)
         .arg(e.count)
         .arg(ReportText::money(e.total));
 }

@@ -188,7 +188,7 @@ bool PersonWindow::load()
             cell(r.direction),
             nameCell(r.name),
             cell(r.relation),
-            cell(r.kind),
+            cell(r.occasion),
             moneyCell(ReportText::amount(r.ticks), r.ticks),
             moneyCell(ReportText::money(r.balance), r.balance),
             cell(r.note),

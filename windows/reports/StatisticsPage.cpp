@@ -79,7 +79,7 @@ QString StatisticsPage::prefix(Grouping grouping)
     switch (grouping) {
     case ByYear:
         return u"年份"_s;
-    case ByKind:
+    case ByOccasion:
         return u"类型"_s;
     case ByRelation:
         break;
@@ -217,8 +217,8 @@ bool StatisticsPage::refresh()
     case ByYear:
         groups = LedgerTotals::byYear(m_cells);
         break;
-    case ByKind:
-        groups = LedgerTotals::byKind(m_cells, year, m_list);
+    case ByOccasion:
+        groups = LedgerTotals::byOccasion(m_cells, year, m_list);
         break;
     case ByRelation:
         groups = LedgerTotals::byRelation(m_cells, year, m_list);

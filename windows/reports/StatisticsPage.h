@@ -27,7 +27,7 @@ class StatisticsPage : public QWidget
 {
     Q_OBJECT
 public:
-    enum Grouping { ByYear, ByKind, ByRelation };
+    enum Grouping { ByYear, ByOccasion, ByRelation };
     enum Column { Key, ReceivedCount, ReceivedSum, GivenCount, GivenSum, Balance, ColumnCount };
 
     StatisticsPage(Grouping grouping, QWidget* parent = nullptr);

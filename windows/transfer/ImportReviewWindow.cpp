@@ -92,15 +92,15 @@ ImportReviewWindow::ImportReviewWindow(const LedgerImport::Checked& checked, con
     m_keepDuplicates->setObjectName(u"保留重复框"_s);
     m_keepDuplicates->setVisible(checked.duplicates > 0);
     layout->addWidget(m_keepDuplicates);
-    if (!checked.newRelations.isEmpty() || !checked.newKinds.isEmpty()) {
+    if (!checked.newRelations.isEmpty() || !checked.newOccasions.isEmpty()) {
         auto* added = new QLabel(this);
         added->setObjectName(u"新条目标签"_s);
         added->setWordWrap(true);
         QStringList lines;
         if (!checked.newRelations.isEmpty())
             lines << u"列表中还没有的关系：%1"_s.arg(checked.newRelations.join(u"、"_s));
-        if (!checked.newKinds.isEmpty())
-            lines << u"列表中还没有的类型：%1"_s.arg(checked.newKinds.join(u"、"_s));
+        if (!checked.newOccasions.isEmpty())
+            lines << u"列表中还没有的类型：%1"_s.arg(checked.newOccasions.join(u"、"_s));
         added->setText(lines.join(u'\n'));
         layout->addWidget(added);
     }

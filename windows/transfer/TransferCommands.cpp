@@ -141,17 +141,17 @@ void rememberMapping(const ColumnMapping& mapping, const QStringList& firstRow)
 void newEntriesOf(const std::vector<LedgerRecord>& records, const LedgerImport::Checked& checked,
                   QStringList& relations, QStringList& kinds)
 {
-    QSet<QString> usedRelations, usedKinds;
+    QSet<QString> usedRelations, usedOccasions;
     for (const LedgerRecord& record : records) {
         usedRelations.insert(record.relation);
-        usedKinds.insert(record.kind);
+        usedOccasions.insert(record.occasion);
     }
     for (const QString& relation : checked.newRelations) {
         if (usedRelations.contains(relation))
             relations << relation;
     }
-    for (const QString& kind : checked.newKinds) {
-        if (usedKinds.contains(kind))
+    for (const QString& kind : checked.newOccasions) {
+        if (usedOccasions.contains(kind))
             kinds << kind;
     }
 }
@@ -383,14 +383,14 @@ void importCsv(LedgerHost& host)
         inform(u"没有要导入的账目。"_s, ImportTitle);
         return;
     }
-    QStringList newRelations, newKinds;
-    newEntriesOf(records, checked, newRelations, newKinds);
-    if (!newRelations.isEmpty() || !newKinds.isEmpty()) {
+    QStringList newRelations, newOccasions;
+    newEntriesOf(records, checked, newRelations, newOccasions);
+    if (!newRelations.isEmpty() || !newOccasions.isEmpty()) {
         QStringList lines;
         if (!newRelations.isEmpty())
             lines << u"关系：%1"_s.arg(newRelations.join(u"、"_s));
-        if (!newKinds.isEmpty())
-            lines << u"类型：%1"_s.arg(newKinds.join(u"、"_s));
+        if (!newOccasions.isEmpty())
+            lines << u"类型：%1"_s.arg(newOccasions.join(u"、"_s));
         const MessageBox::Answer answer
             = MessageBox::show(u"以下条目还不在列表中，导入时将加入列表：\n%1\n要继续导入吗？"_s.arg(lines.join(u'\n')),
                                ImportTitle, MessageBox::YesNo, MessageBox::Question, 0);
@@ -415,7 +415,8 @@ void importCsv(LedgerHost& host)
         QCoreApplication::processEvents();
         return !progress->wasCanceled();
     };
-    const LedgerImport::Outcome outcome = LedgerImport::write(*engine, records, newRelations, newKinds, report, &error);
+    const LedgerImport::Outcome outcome
+        = LedgerImport::write(*engine, records, newRelations, newOccasions, report, &error);
     progress.reset();
     switch (outcome) {
     case LedgerImport::Outcome::Done:

@@ -19,7 +19,7 @@ private Q_SLOTS:
         QTest::addColumn<QString>("expected");
         using namespace LedgerStatements;
         const auto r = LookupList::Relations;
-        const auto t = LookupList::BanquetTypes;
+        const auto t = LookupList::Occasions;
         QTest::newRow("list, relations") << listLookup(r) << u"select * from 关系 "_s;
         QTest::newRow("list, types") << listLookup(t) << u"select * from 类型 "_s;
         QTest::newRow("duplicate") << findDuplicate(r, u"朋友"_s) << u"select * from 关系 where 关系='朋友'"_s;

@@ -38,7 +38,7 @@ bool addNames(EngineConnection& engine, const QStringList& names)
         r.direction = u"收礼"_s;
         r.name = name;
         r.relation = u"朋友"_s;
-        r.kind = u"结婚"_s;
+        r.occasion = u"结婚"_s;
         r.amount = 1000000;
         r.note = QString(200, u'注');
         records.push_back(r);

@@ -155,7 +155,7 @@ private Q_SLOTS:
         QCOMPARE(events->size(), expected.size());
         for (qsizetype i = 0; i < expected.size(); ++i) {
             const GiftEvent& e = events->at(i);
-            const QString shown = e.key.date.toString(Qt::ISODate) + u' ' + e.key.kind + u' ' + e.key.direction;
+            const QString shown = e.key.date.toString(Qt::ISODate) + u' ' + e.key.occasion + u' ' + e.key.direction;
             QCOMPARE(shown, expected[i].event);
             QCOMPARE(e.count, expected[i].count);
             QCOMPARE(digits(e.total), expected[i].total);

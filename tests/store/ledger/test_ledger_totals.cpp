@@ -295,7 +295,7 @@ private Q_SLOTS:
         QCOMPARE(undated.name, u"LI LEI "_s);
         QVERIFY(undated.date.isNull());
         QCOMPARE(undated.ticks, qint64(0));
-        QCOMPARE(undated.kind, u"探病"_s);
+        QCOMPARE(undated.occasion, u"探病"_s);
         QCOMPARE(undated.note, u"没有日期和金额"_s);
         const PersonRecord& given = history->records.at(2);
         QCOMPARE(given.direction, u"送礼"_s);
@@ -342,7 +342,7 @@ private Q_SLOTS:
         const auto cells = totals.statisticsCells();
         QVERIFY(cells);
 
-        const auto kinds = LedgerTotals::byKind(*cells, std::nullopt);
+        const auto kinds = LedgerTotals::byOccasion(*cells, std::nullopt);
         QVERIFY(kinds);
         // "Tea" and "tea " are one occasion; the text order puts ASCII first and the empty key last.
         QCOMPARE(kinds->size(), 6);
@@ -356,12 +356,12 @@ private Q_SLOTS:
         QCOMPARE(findGroup(*kinds, u"生日"_s)->balance, qint64(-502000));
         QCOMPARE(findGroup(*kinds, u"探病"_s)->received, (GiftSum{1, 0}));
 
-        const auto kinds2021 = LedgerTotals::byKind(*cells, 2021);
+        const auto kinds2021 = LedgerTotals::byOccasion(*cells, 2021);
         QVERIFY(kinds2021);
         QCOMPARE(keys(*kinds2021), (QStringList{u"乔迁"_s, u"生日"_s}));
         QCOMPARE(kinds2021->at(0).received, (GiftSum{1, 3}));
         QCOMPARE(kinds2021->at(1).given, (GiftSum{1, 505000}));
-        QVERIFY(LedgerTotals::byKind(*cells, 1990)->isEmpty());
+        QVERIFY(LedgerTotals::byOccasion(*cells, 1990)->isEmpty());
 
         const auto relations = LedgerTotals::byRelation(*cells, std::nullopt);
         QVERIFY(relations);
@@ -496,11 +496,11 @@ private Q_SLOTS:
         QVERIFY(cells);
         int found = 0;
         for (const StatisticsCell& c : *cells) {
-            if (c.kind == u"结婚"_s && c.relation == u"朋友"_s && c.year == 2020) {
+            if (c.occasion == u"结婚"_s && c.relation == u"朋友"_s && c.year == 2020) {
                 ++found;
                 QCOMPARE(c.received, (GiftSum{3, 1000301}));
             }
-            if (c.kind == u"结婚"_s && c.relation == u"朋友"_s && c.year == 2021) {
+            if (c.occasion == u"结婚"_s && c.relation == u"朋友"_s && c.year == 2021) {
                 ++found;
                 QCOMPARE(c.given, (GiftSum{1, 300}));
             }

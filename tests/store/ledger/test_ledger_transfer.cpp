@@ -334,7 +334,7 @@ private Q_SLOTS:
         QVERIFY(mapping);
         const auto checked = LedgerImport::check(*table, *mapping, *LedgerImport::readLists(*target), {});
         QCOMPARE(checked.problems.size(), 0);
-        QVERIFY(checked.newRelations.isEmpty() && checked.newKinds.isEmpty());
+        QVERIFY(checked.newRelations.isEmpty() && checked.newOccasions.isEmpty());
         std::vector<LedgerRecord> imported;
         for (const auto& candidate : checked.candidates)
             imported.push_back(candidate.record);
@@ -389,7 +389,7 @@ private Q_SLOTS:
                      u"11 没有关系。"_s,
                  }));
         QCOMPARE(checked.newRelations, QStringList{u"邻居"_s});
-        QCOMPARE(checked.newKinds, QStringList{u"满月"_s});
+        QCOMPARE(checked.newOccasions, QStringList{u"满月"_s});
         QVERIFY(!checked.candidates[2].record.time && !checked.candidates[2].record.amount);
 
         const QByteArray saved = LedgerImport::problemsCsv(table->rows.front(), checked.problems);

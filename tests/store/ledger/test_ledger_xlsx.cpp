@@ -96,7 +96,7 @@ QStringList expected(const LedgerRecord& r)
             text(r.name),
             date,
             text(r.relation),
-            text(r.kind),
+            text(r.occasion),
             amount,
             text(r.note.size() > 32767 ? r.note.first(32767) : r.note)};
 }

@@ -29,7 +29,7 @@ QString checkedText(const CsvTable& table)
     for (const auto& candidate : checked.candidates) {
         const LedgerRecord& r = candidate.record;
         lines.insert(candidate.line,
-                     QStringList{r.direction, r.name, r.time ? r.time->canonical() : u"-"_s, r.relation, r.kind,
+                     QStringList{r.direction, r.name, r.time ? r.time->canonical() : u"-"_s, r.relation, r.occasion,
                                  r.amount ? QString::number(*r.amount) : u"-"_s, r.note}
                          .join(u'|'));
     }

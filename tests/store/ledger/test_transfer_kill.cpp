@@ -37,7 +37,7 @@ std::vector<LedgerRecord> records(int count, const QString& name)
         r.name = name + QString::number(i);
         r.time = JetDateTime::parse(u"2011-6-2"_s);
         r.relation = u"朋友"_s;
-        r.kind = u"结婚"_s;
+        r.occasion = u"结婚"_s;
         r.amount = i * 100;
         r.note = u"说明, \"引号\"\n第二行"_s;
         result.push_back(r);

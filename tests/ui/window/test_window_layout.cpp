@@ -188,8 +188,8 @@ private Q_SLOTS:
         EntryControls::from(entry);
         LedgerWindow relations(Catalogue::relationsWindow());
         ListControls::fromRelations(relations);
-        LedgerWindow banquetTypes(Catalogue::banquetTypesWindow());
-        ListControls::fromBanquetTypes(banquetTypes);
+        LedgerWindow banquetTypes(Catalogue::occasionsWindow());
+        ListControls::fromOccasions(banquetTypes);
         LedgerWindow search(Catalogue::searchWindow());
         SearchControls::from(search);
         LedgerWindow details(Catalogue::detailsWindow());

@@ -362,7 +362,7 @@ private:
         case Operation::AddRelation:
         case Operation::AddBanquetType:
         case Operation::DeleteEntry: {
-            const auto kind = operation == Operation::AddBanquetType ? ListWindow::BanquetTypes : ListWindow::Relations;
+            const auto kind = operation == Operation::AddBanquetType ? ListWindow::Occasions : ListWindow::Relations;
             if (operation == Operation::DeleteEntry)
                 boxes.answer(MessageBox::Yes);
             drive(kind == ListWindow::Relations ? u"relations"_s : u"banquetTypes"_s,

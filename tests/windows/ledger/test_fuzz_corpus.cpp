@@ -29,7 +29,7 @@ QStringList programStatements()
                 s << S::search({rangeOn, QDate(2011, 5, 2), QDate(2011, 6, 2), direction, name});
         }
     }
-    for (const auto list : {S::LookupList::Relations, S::LookupList::BanquetTypes}) {
+    for (const auto list : {S::LookupList::Relations, S::LookupList::Occasions}) {
         s << S::listLookup(list) << S::findDuplicate(list, u"婚宴"_s) << S::addLookup(list, u"婚宴"_s)
           << S::deleteLookup(list, u"7"_s);
     }

@@ -222,7 +222,7 @@ void TestHostileInput::hostileText()
         throughList(ListWindow::Relations, h);
         break;
     case Field::BanquetTypeEntry:
-        throughList(ListWindow::BanquetTypes, h);
+        throughList(ListWindow::Occasions, h);
         break;
     case Field::LoginUser:
     case Field::LoginPassword:

@@ -154,7 +154,7 @@ private:
     {
         QTest::addColumn<ListWindow::Kind>("kind");
         QTest::newRow("relations") << ListWindow::Relations;
-        QTest::newRow("banquetTypes") << ListWindow::BanquetTypes;
+        QTest::newRow("banquetTypes") << ListWindow::Occasions;
     }
 
 private Q_SLOTS:
@@ -277,12 +277,12 @@ private Q_SLOTS:
 
     void birthdayWithBlanksIsDuplicateOrStoredTrimmed()
     {
-        const Expected e = expected(ListWindow::BanquetTypes);
+        const Expected e = expected(ListWindow::Occasions);
         LedgerFixture fixture;
         QVERIFY(fixture.isValid());
         TestHost& host = fixture.host();
         BoxRecorder& boxes = fixture.boxes();
-        OpenList w(host, ListWindow::BanquetTypes);
+        OpenList w(host, ListWindow::Occasions);
 
         w.add(u" 生日 "_s, e);
         QCOMPARE(described(boxes), QStringList{box(u"重复类型！"_s, u"错误"_s, u"OkOnly"_s, u"Stop"_s)});

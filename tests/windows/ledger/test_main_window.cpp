@@ -484,7 +484,7 @@ private Q_SLOTS:
         QTest::addColumn<QString>("window");
         QTest::newRow("search") << int(MainWindow::Search) << u"search"_s;
         QTest::newRow("relations") << int(MainWindow::Relations) << u"relations"_s;
-        QTest::newRow("banquet types") << int(MainWindow::BanquetTypes) << u"banquetTypes"_s;
+        QTest::newRow("banquet types") << int(MainWindow::Occasions) << u"banquetTypes"_s;
         QTest::newRow("password") << int(MainWindow::ChangePassword) << u"password"_s;
     }
 

@@ -245,7 +245,7 @@ private Q_SLOTS:
             for (int i = 0; i < events->count(); ++i) {
                 const GiftEvent& e = stored->at(i);
                 const QString day = e.key.date.isValid() ? ReportText::date(e.key.date) : u"无日期"_s;
-                QVERIFY2(events->itemText(i).startsWith(day + u'　' + e.key.kind + u'　' + e.key.direction)
+                QVERIFY2(events->itemText(i).startsWith(day + u'　' + e.key.occasion + u'　' + e.key.direction)
                              && events->itemText(i).contains(u"　%1 笔"_s.arg(e.count)),
                          qPrintable(events->itemText(i)));
             }

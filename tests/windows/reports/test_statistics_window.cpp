@@ -177,7 +177,7 @@ private Q_SLOTS:
                          {u"乔迁"_s, u"1"_s, u"￥0.0003"_s, u"0"_s, u"￥0.00"_s, u"￥0.0003"_s},
                          {u"合计"_s, u"1"_s, u"￥0.0003"_s, u"1"_s, u"￥50.50"_s, u"￥-50.4997"_s},
                      }));
-            QChart& chart = w.page(StatisticsPage::ByKind).chart();
+            QChart& chart = w.page(StatisticsPage::ByOccasion).chart();
             QCOMPARE(chart.title(), u"按类型：2021年"_s);
             QCOMPARE(barsOf(chart)->barSets().at(0)->count(), 2);
 
@@ -189,7 +189,7 @@ private Q_SLOTS:
             QCOMPARE(undated.at(1).at(0).toLower(), u"tea"_s);
             QCOMPARE(undated.at(1).mid(1), (QStringList{u"0"_s, u"￥0.00"_s, u"1"_s, u"￥10.00"_s, u"￥-10.00"_s}));
             QCOMPARE(undated.at(2), (QStringList{u"合计"_s, u"1"_s, u"￥0.00"_s, u"1"_s, u"￥10.00"_s, u"￥-10.00"_s}));
-            QCOMPARE(w.page(StatisticsPage::ByKind).chart().title(), u"按类型：无日期"_s);
+            QCOMPARE(w.page(StatisticsPage::ByOccasion).chart().title(), u"按类型：无日期"_s);
         });
     }
 

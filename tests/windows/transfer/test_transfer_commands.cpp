@@ -114,7 +114,7 @@ LedgerRecord record(const QString& direction, const QString& name, const QString
     r.name = name;
     r.time = JetDateTime::parse(date);
     r.relation = relation;
-    r.kind = kind;
+    r.occasion = kind;
     r.amount = amount;
     return r;
 }
