@@ -6,7 +6,6 @@
 #include <algorithm>
 #include <atomic>
 #include <condition_variable>
-#include <cstring>
 #include <fcntl.h>
 #include <memory>
 #include <mutex>
@@ -27,8 +26,6 @@ constexpr int KeyBytes = 32;
 constexpr int KeyRounds = 64000;
 /// The niceness of a prefetch's thread: behind the program's other threads, yet never starved.
 constexpr int AheadOfNeedNice = 5;
-constexpr int Sha1Bytes = 20;
-constexpr int Sha1Block = 64;
 
 /// The first value of a statement's first row, as text; empty when there is none.
 QByteArray firstValue(sqlite3* db, const char* sql)
@@ -55,73 +52,6 @@ bool engineDerivesAsExpected()
         return same;
     }();
     return expected;
-}
-
-using DigestContext = std::unique_ptr<EVP_MD_CTX, decltype(&EVP_MD_CTX_free)>;
-
-DigestContext newDigestContext()
-{
-    return {EVP_MD_CTX_new(), &EVP_MD_CTX_free};
-}
-
-/// Sets to the state of a SHA-1 that has read the 64-byte block of key XOR pad.
-bool startHmacHalf(EVP_MD_CTX* context, const unsigned char (&key)[Sha1Block], unsigned char pad)
-{
-    unsigned char block[Sha1Block];
-    for (int i = 0; i < Sha1Block; ++i)
-        block[i] = key[i] ^ pad;
-    return EVP_DigestInit_ex(context, EVP_sha1(), nullptr) == 1 && EVP_DigestUpdate(context, block, Sha1Block) == 1;
-}
-
-/// PBKDF2-HMAC-SHA1 (RFC 8018) of KeyBytes, the function PKCS5_PBKDF2_HMAC_SHA1 of the crypto library computes.
-/// The states of the HMAC's inner and outer hash after its key block are made once and copied in every round;
-/// the library's function starts each round's HMAC afresh, which takes it half as long again.
-bool pbkdf2HmacSha1(const QByteArray& password, const QByteArray& salt, int rounds, unsigned char (&out)[KeyBytes])
-{
-    unsigned char hmacKey[Sha1Block] = {};
-    unsigned int length = 0;
-    if (password.size() > Sha1Block) {
-        if (EVP_Digest(password.constData(), std::size_t(password.size()), hmacKey, &length, EVP_sha1(), nullptr) != 1)
-            return false;
-    } else {
-        std::memcpy(hmacKey, password.constData(), std::size_t(password.size()));
-    }
-    const DigestContext inner = newDigestContext();
-    const DigestContext outer = newDigestContext();
-    const DigestContext round = newDigestContext();
-    if (!inner || !outer || !round || !startHmacHalf(inner.get(), hmacKey, 0x36)
-        || !startHmacHalf(outer.get(), hmacKey, 0x5c))
-        return false;
-    // One HMAC of message into digest, from the two prepared states.
-    const auto hmac = [&](const unsigned char* message, std::size_t size, const unsigned char* more,
-                          std::size_t moreSize, unsigned char(&digest)[Sha1Bytes]) {
-        return EVP_MD_CTX_copy_ex(round.get(), inner.get()) == 1 && EVP_DigestUpdate(round.get(), message, size) == 1
-            && (moreSize == 0 || EVP_DigestUpdate(round.get(), more, moreSize) == 1)
-            && EVP_DigestFinal_ex(round.get(), digest, &length) == 1
-            && EVP_MD_CTX_copy_ex(round.get(), outer.get()) == 1
-            && EVP_DigestUpdate(round.get(), digest, Sha1Bytes) == 1
-            && EVP_DigestFinal_ex(round.get(), digest, &length) == 1;
-    };
-    for (int done = 0, block = 1; done < KeyBytes; ++block) {
-        const unsigned char index[4]
-            = {static_cast<unsigned char>(block >> 24), static_cast<unsigned char>(block >> 16),
-               static_cast<unsigned char>(block >> 8), static_cast<unsigned char>(block)};
-        unsigned char u[Sha1Bytes];
-        unsigned char sum[Sha1Bytes];
-        if (!hmac(reinterpret_cast<const unsigned char*>(salt.constData()), std::size_t(salt.size()), index, 4, u))
-            return false;
-        std::memcpy(sum, u, Sha1Bytes);
-        for (int r = 1; r < rounds; ++r) {
-            if (!hmac(u, Sha1Bytes, nullptr, 0, u))
-                return false;
-            for (int i = 0; i < Sha1Bytes; ++i)
-                sum[i] ^= u[i];
-        }
-        const int take = std::min(Sha1Bytes, KeyBytes - done);
-        std::memcpy(out + done, sum, std::size_t(take));
-        done += take;
-    }
-    return true;
 }
 
 /// The keys of the process, by salt and password (the salt has a fixed length, so the pair is unambiguous).
@@ -180,7 +110,11 @@ QByteArray PageKeys::fileSalt(const QString& path)
 QByteArray PageKeys::derive(const QByteArray& password, const QByteArray& salt)
 {
     unsigned char key[KeyBytes];
-    if (salt.size() != SaltBytes || !engineDerivesAsExpected() || !pbkdf2HmacSha1(password, salt, KeyRounds, key))
+    if (salt.size() != SaltBytes || !engineDerivesAsExpected()
+        || PKCS5_PBKDF2_HMAC_SHA1(password.constData(), int(password.size()),
+                                  reinterpret_cast<const unsigned char*>(salt.constData()), int(salt.size()), KeyRounds,
+                                  KeyBytes, key)
+            != 1)
         return {};
     ++keys().derivations;
     return "x'" + QByteArray(reinterpret_cast<const char*>(key), KeyBytes).toHex() + '\'';

@@ -6,11 +6,11 @@
 namespace ovelta {
 
 /// The keys of encrypted files' pages. The engine turns a password into the key of a file's pages with
-/// PBKDF2-HMAC-SHA1 over the file's salt (its first 16 bytes): 64,000 rounds, some 30 ms, on every connect. The
-/// windows that reconnect each time they open (record entry, password) would pay that every time; so the store
-/// derives the key once per password and salt itself, with the hash of the crypto library the engine is built on
-/// (libcrypto) and the HMAC's two key blocks hashed once rather than in every round (some 20 ms), and hands the
-/// engine the raw key ("x'...'"), which the engine then uses as it stands.
+/// PBKDF2-HMAC-SHA1 over the file's salt (its first 16 bytes): 64,000 rounds, some 30 ms, on every open. A
+/// reconnect keeps its connection, but the login and every other connection to the ledger (backups, the second
+/// access path) open it anew; so the store derives the key once per password and salt with the crypto library
+/// the engine is built on (libcrypto's PKCS5_PBKDF2_HMAC_SHA1, the engine's own function) and hands the engine
+/// the raw key ("x'...'"), which the engine then uses as it stands.
 ///
 /// The keys are kept for the whole process and may be asked for from any thread. Start-up derives the ledger's
 /// key on a worker thread from its first moment (prefetch()); a connect that needs a key that is still being
