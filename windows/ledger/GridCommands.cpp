@@ -95,26 +95,36 @@ std::vector<GridCommand> gridCommands()
     // The record commands of the toolbar come first, so that a keyboard user can modify, delete or look at the
     // current record through the Menu key. An entry without a caption is a separator.
     return {
-        {u"修改人情命令"_s, u"修改人情"_s, {}, [](MainWindow& w) { w.runCommand(MainWindow::ModifyRecord); }},
-        {u"删除人情命令"_s, u"删除人情"_s, {}, [](MainWindow& w) { w.runCommand(MainWindow::DeleteRecord); }},
-        {u"查看账目命令"_s, u"查看账目"_s, {}, [](MainWindow& w) { w.openDetails(); }},
+        {GridCommandId::ModifyRecord,
+         u"修改人情命令"_s,
+         u"修改人情"_s,
+         {},
+         [](MainWindow& w) { w.runCommand(MainWindow::ModifyRecord); }},
+        {GridCommandId::DeleteRecord,
+         u"删除人情命令"_s,
+         u"删除人情"_s,
+         {},
+         [](MainWindow& w) { w.runCommand(MainWindow::DeleteRecord); }},
+        {GridCommandId::ViewRecord, u"查看账目命令"_s, u"查看账目"_s, {}, [](MainWindow& w) { w.openDetails(); }},
         {},
-        {u"查看此人往来命令"_s, u"查看此人往来"_s, QKeySequence(Qt::CTRL | Qt::Key_D), openPersonOfCurrentRow},
-        {u"往来汇总命令"_s, u"往来汇总"_s, QKeySequence(Qt::CTRL | Qt::Key_H),
+        {GridCommandId::PersonOfRow, u"查看此人往来命令"_s, u"查看此人往来"_s, QKeySequence(Qt::CTRL | Qt::Key_D),
+         openPersonOfCurrentRow},
+        {GridCommandId::People, u"往来汇总命令"_s, u"往来汇总"_s, QKeySequence(Qt::CTRL | Qt::Key_H),
          [](MainWindow& window) { (new PeopleWindow(window))->openModal(); }},
-        {u"人情统计命令"_s, u"人情统计"_s, QKeySequence(Qt::CTRL | Qt::Key_T),
+        {GridCommandId::Statistics, u"人情统计命令"_s, u"人情统计"_s, QKeySequence(Qt::CTRL | Qt::Key_T),
          [](MainWindow& window) { (new StatisticsWindow(window))->openModal(); }},
         {},
-        {u"导出CSV"_s, u"导出CSV"_s, QKeySequence(Qt::CTRL | Qt::Key_E),
+        {GridCommandId::ExportCsv, u"导出CSV"_s, u"导出CSV"_s, QKeySequence(Qt::CTRL | Qt::Key_E),
          [](MainWindow& w) { TransferCommands::exportCsv(w); }},
-        {u"导入CSV/Excel"_s, u"导入CSV/Excel"_s, QKeySequence(Qt::CTRL | Qt::Key_I),
+        {GridCommandId::Import, u"导入CSV/Excel"_s, u"导入CSV/Excel"_s, QKeySequence(Qt::CTRL | Qt::Key_I),
          [](MainWindow& w) { TransferCommands::importCsv(w); }},
-        {u"立即备份"_s, u"立即备份"_s, QKeySequence(Qt::CTRL | Qt::Key_B),
+        {GridCommandId::BackupNow, u"立即备份"_s, u"立即备份"_s, QKeySequence(Qt::CTRL | Qt::Key_B),
          [](MainWindow& w) { TransferCommands::backupNow(w); }},
-        {u"从备份恢复"_s, u"从备份恢复"_s, QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_B),
+        {GridCommandId::Restore, u"从备份恢复"_s, u"从备份恢复"_s, QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_B),
          [](MainWindow& w) { TransferCommands::restoreBackup(w); }},
         {},
-        {u"账簿加密命令"_s,
+        {GridCommandId::Privacy,
+         u"账簿加密命令"_s,
          u"账簿加密"_s,
          {},
          toggleLedgerPrivacy,
@@ -124,11 +134,14 @@ std::vector<GridCommand> gridCommands()
 
 namespace {
 
-QList<QAction*> commandActions(MainWindow& window)
+/// The property that marks the window's actions of the grid's commands, with the command's GridCommandId.
+constexpr auto CommandProperty = "gridCommand";
+
+QList<QAction*> commandActions(const MainWindow& window)
 {
     QList<QAction*> actions;
     for (QAction* action : window.actions()) {
-        if (action->property("gridCommand").toBool())
+        if (action->property(CommandProperty).isValid())
             actions.append(action);
     }
     return actions;
@@ -151,7 +164,7 @@ void installGridCommands(MainWindow& window)
 {
     for (GridCommand& command : gridCommands()) {
         auto* action = new QAction(command.caption, &window);
-        action->setProperty("gridCommand", true);
+        action->setProperty(CommandProperty, int(command.id));
         window.addAction(action);
         if (command.caption.isEmpty()) {
             action->setSeparator(true);
@@ -195,10 +208,19 @@ QMenu* gridContextMenu(MainWindow& window)
     return menu;
 }
 
+QAction* gridCommandAction(const MainWindow& window, GridCommandId id)
+{
+    for (QAction* action : commandActions(window)) {
+        if (action->property(CommandProperty).toInt() == int(id))
+            return action;
+    }
+    return nullptr;
+}
+
 void refreshGridCommands(MainWindow& window)
 {
     for (const GridCommand& command : gridCommands()) {
-        auto* action = window.findChild<QAction*>(command.name, Qt::FindDirectChildrenOnly);
+        QAction* action = command.id == GridCommandId::None ? nullptr : gridCommandAction(window, command.id);
         if (command.isOn && action)
             action->setChecked(command.isOn());
     }

@@ -6,16 +6,34 @@
 #include <functional>
 #include <vector>
 
+class QAction;
 class QMenu;
 
 namespace ovelta {
 
 class MainWindow;
 
+/// The commands of the ledger grid's context menu, as the main menu names them.
+enum class GridCommandId {
+    None, ///< a separator
+    ModifyRecord,
+    DeleteRecord,
+    ViewRecord,
+    PersonOfRow,
+    People,
+    Statistics,
+    ExportCsv,
+    Import,
+    BackupNow,
+    Restore,
+    Privacy,
+};
+
 /// A command beyond the toolbar: an entry of the ledger grid's context menu, also reachable from the main window
 /// by its shortcut.
 struct GridCommand
 {
+    GridCommandId id;
     QString name; ///< the action's objectName
     QString caption; ///< the menu text; an entry without one is a separator
     QKeySequence shortcut;
@@ -33,6 +51,9 @@ void installGridCommands(MainWindow& window);
 
 /// The menu the grid shows, built from the window's command actions; the caller owns it.
 QMenu* gridContextMenu(MainWindow& window);
+
+/// The action of the command in the main window (after installGridCommands()).
+QAction* gridCommandAction(const MainWindow& window, GridCommandId id);
 
 /// Sets the commands that are on or off to their state now, as a menu that shows them must before it opens.
 void refreshGridCommands(MainWindow& window);

@@ -24,8 +24,8 @@ namespace {
 struct Entry
 {
     QString caption; ///< with its mnemonic
-    QString source = {}; ///< the objectName of the context-menu action the entry triggers
-    std::function<void(MainWindow&)> run = {}; ///< a command of the menu's own, when there is no source
+    GridCommandId command = GridCommandId::None; ///< the grid's command whose action the entry triggers
+    std::function<void(MainWindow&)> run = {}; ///< a command of the menu's own, when there is no grid command
     QKeySequence shortcut = {}; ///< the key of a command of the menu's own
     int toolButton = -1; ///< the toolbar button (MainWindow::Command) whose action the entry triggers
 };
@@ -53,7 +53,7 @@ std::vector<Menu> menus()
              toolbarEntry(u"添加人情(&A)"_s, MainWindow::AddRecord),
              toolbarEntry(u"修改人情(&M)"_s, MainWindow::ModifyRecord),
              toolbarEntry(u"删除人情(&D)"_s, MainWindow::DeleteRecord),
-             {u"查看账目(&V)"_s, u"查看账目命令"_s},
+             {u"查看账目(&V)"_s, GridCommandId::ViewRecord},
              toolbarEntry(u"查询人情(&F)"_s, MainWindow::Search),
              {},
              toolbarEntry(u"打印账目(&P)"_s, MainWindow::Print),
@@ -64,9 +64,9 @@ std::vector<Menu> menus()
         {u"往来菜单"_s,
          u"往来(&W)"_s,
          {
-             {u"查看此人往来(&V)"_s, u"查看此人往来命令"_s},
-             {u"往来汇总(&S)"_s, u"往来汇总命令"_s},
-             {u"人情统计(&T)"_s, u"人情统计命令"_s},
+             {u"查看此人往来(&V)"_s, GridCommandId::PersonOfRow},
+             {u"往来汇总(&S)"_s, GridCommandId::People},
+             {u"人情统计(&T)"_s, GridCommandId::Statistics},
              {},
              {u"礼簿(&L)"_s,
               {},
@@ -76,14 +76,14 @@ std::vector<Menu> menus()
         {u"数据菜单"_s,
          u"数据(&S)"_s,
          {
-             {u"导出CSV(&E)"_s, u"导出CSV"_s},
+             {u"导出CSV(&E)"_s, GridCommandId::ExportCsv},
              {u"导出Excel(&X)…"_s, {}, [](MainWindow& window) { TransferCommands::exportExcel(window); }},
-             {u"导入CSV/Excel(&I)"_s, u"导入CSV/Excel"_s},
+             {u"导入CSV/Excel(&I)"_s, GridCommandId::Import},
              {},
-             {u"立即备份(&B)"_s, u"立即备份"_s},
-             {u"从备份恢复(&R)"_s, u"从备份恢复"_s},
+             {u"立即备份(&B)"_s, GridCommandId::BackupNow},
+             {u"从备份恢复(&R)"_s, GridCommandId::Restore},
              {},
-             {u"账簿加密(&J)"_s, u"账簿加密命令"_s},
+             {u"账簿加密(&J)"_s, GridCommandId::Privacy},
              {},
              {u"打开账簿所在文件夹(&O)"_s, {}, [](MainWindow&) { FolderCommands::openLedgerFolder(); }},
          }},
@@ -148,11 +148,11 @@ void installMainMenu(MainWindow& window)
                 continue;
             }
             const QString name = plainCaption(entry.caption) + u"菜单项"_s;
-            if (entry.toolButton >= 0 || !entry.source.isEmpty()) {
+            if (entry.toolButton >= 0 || entry.command != GridCommandId::None) {
                 auto* source = entry.toolButton >= 0 ? window.commandAction(MainWindow::Command(entry.toolButton))
-                                                     : window.findChild<QAction*>(entry.source);
+                                                     : gridCommandAction(window, entry.command);
                 if (source == nullptr)
-                    qFatal("no action %s for the menu", qUtf8Printable(entry.source));
+                    qFatal("no action for the menu entry %s", qUtf8Printable(entry.caption));
                 auto* item = new QAction(menu);
                 item->setObjectName(name);
                 forward(item, source, entry.caption);
