@@ -398,7 +398,7 @@ EngineConnection::Renewal EngineConnection::renew(const QString& path, Failure* 
     if (!m_db || !m_file || inTransaction() || sqlite3_db_readonly(m_db, "main") != 0
         || ::access(file.constData(), R_OK | W_OK) != 0 || identityOf(file) != m_file)
         return Renewal::NotTheSame;
-    sqlite3_db_release_memory(m_db);
+    releaseMemory();
     sqlite3_busy_timeout(m_db, busyWait());
     if (!executeNative("SELECT count(*) FROM sqlite_master")) {
         if (why)

@@ -31,7 +31,7 @@ constexpr int idDigits = 13;
 
 const ListWindow::Differences& ListWindow::differences(Kind kind)
 {
-    static const Differences banquetTypes{
+    static const Differences occasions{
         .columnTitle = u"酒席类型"_s,
         .list = LedgerStatements::LookupList::Occasions,
         .emptyText = u"请输入类型！"_s,
@@ -55,7 +55,7 @@ const ListWindow::Differences& ListWindow::differences(Kind kind)
         .doneText = u"成功添关系！"_s,
         .doneTitle = u"添加成功"_s,
     };
-    return kind == Relations ? relations : banquetTypes;
+    return kind == Relations ? relations : occasions;
 }
 
 ListWindow::ListWindow(LedgerHost& host, Kind kind, QWidget* parent)
