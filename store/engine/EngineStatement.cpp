@@ -85,7 +85,7 @@ EngineStatement::Step EngineStatement::step()
     case SQLITE_ROW:
         return Step::Row;
     case SQLITE_DONE:
-        return Step::Done;
+        return Step::End;
     default:
         return failed();
     }
@@ -101,7 +101,7 @@ bool EngineStatement::run()
 {
     Step result;
     while ((result = step()) == Step::Row) { }
-    return result == Step::Done;
+    return result == Step::End;
 }
 
 void EngineStatement::reset()

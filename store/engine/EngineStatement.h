@@ -20,7 +20,7 @@ class EngineConnection;
 class EngineStatement
 {
 public:
-    enum class Step { Row, Done, Failed };
+    enum class Step { Row, End, Failed };
     enum class Type { Null, Integer, Real, Text, Blob };
 
     EngineStatement() = default;

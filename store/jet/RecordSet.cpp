@@ -421,7 +421,7 @@ struct RecordSet::Private
     {
         if (!keyOrdered) {
             EngineStatement indexes(engineNow, LedgerStatements::tableIndexes(table));
-            keyOrdered = indexes && indexes.step() == EngineStatement::Step::Done;
+            keyOrdered = indexes && indexes.step() == EngineStatement::Step::End;
         }
         return *keyOrdered;
     }

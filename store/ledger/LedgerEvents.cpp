@@ -75,26 +75,21 @@ LedgerEvents::LedgerEvents(EngineConnection* engine)
 {
 }
 
-bool LedgerEvents::fail()
+Failure LedgerEvents::failed() const
 {
-    m_lastError = m_engine == nullptr ? u"没有打开账簿。"_s : m_engine->lastError();
-    return false;
+    if (m_engine == nullptr)
+        return Problem::NoLedger;
+    return Failure(Problem::Engine, {m_engine->lastError()});
 }
 
-template <typename T> std::optional<T> LedgerEvents::failed()
-{
-    fail();
-    return std::nullopt;
-}
-
-std::optional<QList<GiftEvent>> LedgerEvents::events(int daysPerPage)
+Result<QList<GiftEvent>> LedgerEvents::events(int daysPerPage)
 {
     QList<GiftEvent> events;
     QDate before;
     for (;;) {
         auto page = eventPage(before, daysPerPage);
         if (!page)
-            return std::nullopt;
+            return page.failure();
         events += std::move(page->events);
         if (page->last)
             return events;
@@ -102,24 +97,24 @@ std::optional<QList<GiftEvent>> LedgerEvents::events(int daysPerPage)
     }
 }
 
-std::optional<EventPage> LedgerEvents::eventPage(const QDate& before, int days)
+Result<EventPage> LedgerEvents::eventPage(const QDate& before, int days)
 {
     if (m_engine == nullptr)
-        return failed<EventPage>();
+        return failed();
     // The days first, newest first, from the index of the events; then their events, from the same index.
     EngineStatement dayList(*m_engine,
                             "SELECT DISTINCT substr(时间,1,10) FROM 收送礼 WHERE "
                             "substr(时间,1,10)<?1 ORDER BY 1 DESC LIMIT ?2");
     if (!dayList)
-        return failed<EventPage>();
+        return failed();
     dayList.bind(1, before.isValid() ? dayText(before) : AfterEveryDay);
     dayList.bind(2, qint64(std::max(days, 1)));
     QStringList dayTexts;
     EngineStatement::Step step;
     while ((step = dayList.step()) == EngineStatement::Step::Row)
         dayTexts << dayList.text(0);
-    if (step != EngineStatement::Step::Done)
-        return failed<EventPage>();
+    if (step != EngineStatement::Step::End)
+        return failed();
     EventPage page;
     page.last = dayTexts.size() < std::max(days, 1);
     const auto read = [&](const QString& condition, const std::function<void(EngineStatement&)>& bind) {
@@ -140,7 +135,7 @@ std::optional<EventPage> LedgerEvents::eventPage(const QDate& before, int days)
             page.events.append(std::move(event));
         }
         std::sort(page.events.begin() + first, page.events.end(), listedBefore);
-        return step == EngineStatement::Step::Done;
+        return step == EngineStatement::Step::End;
     };
     if (!dayTexts.isEmpty()) {
         page.oldestDay = QDate::fromString(dayTexts.last(), Qt::ISODate);
@@ -148,29 +143,29 @@ std::optional<EventPage> LedgerEvents::eventPage(const QDate& before, int days)
                 s.bind(1, dayTexts.last());
                 s.bind(2, dayTexts.first());
             }))
-            return failed<EventPage>();
+            return failed();
     }
     if (page.last && !read(u"substr(时间,1,10) IS NULL"_s, [](EngineStatement&) {}))
-        return failed<EventPage>();
+        return failed();
     return page;
 }
 
-bool LedgerEvents::ensureIndexes()
+Done LedgerEvents::ensureIndexes()
 {
-    if (m_engine == nullptr)
-        return fail();
-    return (m_engine->executeNative(EventIndex) && m_engine->executeNative(NameIndex)) || fail();
+    if (m_engine == nullptr || !m_engine->executeNative(EventIndex) || !m_engine->executeNative(NameIndex))
+        return failed();
+    return {};
 }
 
-std::optional<QList<GiftRecord>> LedgerEvents::records(const EventKey& event)
+Result<QList<GiftRecord>> LedgerEvents::records(const EventKey& event)
 {
     if (m_engine == nullptr)
-        return failed<QList<GiftRecord>>();
+        return failed();
     EngineStatement s(*m_engine,
                       u"SELECT ID,姓名,关系,金额,说明 FROM 收送礼 WHERE "_s + QString::fromUtf8(EventCondition)
                           + u" ORDER BY 时间 DESC,ID DESC"_s);
     if (!s)
-        return failed<QList<GiftRecord>>();
+        return failed();
     bindEvent(s, event);
     QList<GiftRecord> records;
     EngineStatement::Step step;
@@ -183,21 +178,21 @@ std::optional<QList<GiftRecord>> LedgerEvents::records(const EventKey& event)
         record.line.note = s.text(4);
         records.append(std::move(record));
     }
-    if (step != EngineStatement::Step::Done)
-        return failed<QList<GiftRecord>>();
+    if (step != EngineStatement::Step::End)
+        return failed();
     return records;
 }
 
-std::optional<qint64> LedgerEvents::add(const EventKey& event, const GiftLine& line)
+Result<qint64> LedgerEvents::add(const EventKey& event, const GiftLine& line)
 {
     if (m_engine == nullptr)
-        return failed<qint64>();
+        return failed();
     WriteTransaction transaction(*m_engine);
     if (!transaction.isActive())
-        return failed<qint64>();
+        return failed();
     EngineStatement s(*m_engine, "INSERT INTO 收送礼(收送,姓名,时间,关系,类型,金额,说明) VALUES(?1,?2,?3,?4,?5,?6,?7)");
     if (!s)
-        return failed<qint64>();
+        return failed();
     s.bind(1, event.direction);
     s.bind(2, line.name);
     if (event.date.isValid())
@@ -209,34 +204,34 @@ std::optional<qint64> LedgerEvents::add(const EventKey& event, const GiftLine& l
     s.bind(6, line.ticks);
     s.bind(7, line.note);
     if (!m_engine->run(s))
-        return failed<qint64>();
+        return failed();
     const qint64 id = m_engine->lastInsertRowid();
     if (!transaction.commit())
-        return failed<qint64>();
+        return failed();
     return id;
 }
 
-bool LedgerEvents::changeOne(const char* sql, const std::function<void(EngineStatement&)>& bind)
+Done LedgerEvents::changeOne(const char* sql, const std::function<void(EngineStatement&)>& bind)
 {
     if (m_engine == nullptr)
-        return fail();
+        return failed();
     WriteTransaction transaction(*m_engine);
     if (!transaction.isActive())
-        return fail();
+        return failed();
     EngineStatement statement(*m_engine, sql);
     if (!statement)
-        return fail();
+        return failed();
     bind(statement);
     if (!m_engine->run(statement))
-        return fail();
-    if (m_engine->changes() != 1) {
-        m_lastError = u"这条账目已经不在账簿中。"_s;
-        return false;
-    }
-    return transaction.commit() || fail();
+        return failed();
+    if (m_engine->changes() != 1)
+        return Problem::RecordGone;
+    if (!transaction.commit())
+        return failed();
+    return {};
 }
 
-bool LedgerEvents::update(qint64 id, const GiftLine& line)
+Done LedgerEvents::update(qint64 id, const GiftLine& line)
 {
     return changeOne("UPDATE 收送礼 SET 姓名=?1,关系=?2,金额=?3,说明=?4 WHERE ID=?5", [&](EngineStatement& statement) {
         bindLine(statement, 1, line);
@@ -244,18 +239,18 @@ bool LedgerEvents::update(qint64 id, const GiftLine& line)
     });
 }
 
-bool LedgerEvents::remove(qint64 id)
+Done LedgerEvents::remove(qint64 id)
 {
     return changeOne("DELETE FROM 收送礼 WHERE ID=?1", [&](EngineStatement& statement) { statement.bind(1, id); });
 }
 
-std::optional<QStringList> LedgerEvents::names()
+Result<QStringList> LedgerEvents::names()
 {
     if (m_engine == nullptr)
-        return failed<QStringList>();
+        return failed();
     EngineStatement statement(*m_engine, "SELECT DISTINCT 姓名 FROM 收送礼 WHERE 姓名 IS NOT NULL");
     if (!statement)
-        return failed<QStringList>();
+        return failed();
     QStringList names;
     QSet<QString> people;
     EngineStatement::Step step;
@@ -266,22 +261,22 @@ std::optional<QStringList> LedgerEvents::names()
             names.append(name);
         }
     }
-    if (step != EngineStatement::Step::Done)
-        return failed<QStringList>();
+    if (step != EngineStatement::Step::End)
+        return failed();
     std::sort(names.begin(), names.end());
     return names;
 }
 
-std::optional<PersonFacts> LedgerEvents::personFacts(const QString& name, qint64 exceptId)
+Result<PersonFacts> LedgerEvents::personFacts(const QString& name, qint64 exceptId)
 {
     if (m_engine == nullptr)
-        return failed<PersonFacts>();
+        return failed();
     // The expression of the person index (LedgerTotals), so that the engine finds the records at once.
     EngineStatement s(*m_engine,
                       "SELECT 关系,金额 FROM 收送礼 WHERE lower(trim(姓名,' 　'))=lower(trim(?1,' 　')) AND ID<>?2 "
                       "ORDER BY 时间 DESC,ID DESC");
     if (!s)
-        return failed<PersonFacts>();
+        return failed();
     s.bind(1, name);
     s.bind(2, exceptId);
     PersonFacts facts;
@@ -295,8 +290,8 @@ std::optional<PersonFacts> LedgerEvents::personFacts(const QString& name, qint64
             facts.largest = facts.largest ? std::max(*facts.largest, ticks) : ticks;
         }
     }
-    if (step != EngineStatement::Step::Done)
-        return failed<PersonFacts>();
+    if (step != EngineStatement::Step::End)
+        return failed();
     return facts;
 }
 

@@ -74,7 +74,8 @@ struct PersonFacts
 /// SQL with the values bound. Every write is one transaction of its own. A date is stored as the canonical
 /// date-time text of its midnight, as the record entry window stores it.
 ///
-/// Functions return nothing (or false) on failure with lastError() set; nothing is shown.
+/// Every function gives back its value or the failure (the engine's text, NoLedger without a connection,
+/// RecordGone for a record no longer there); nothing is shown.
 class LedgerEvents
 {
 public:
@@ -83,41 +84,38 @@ public:
 
     /// Every event, newest first (by date, then by its newest record), the events without a date last; read a
     /// page of daysPerPage days at a time.
-    std::optional<QList<GiftEvent>> events(int daysPerPage = 366);
+    Result<QList<GiftEvent>> events(int daysPerPage = 366);
     /// The events of up to days days that have records, going back from the day before `before` (from the newest
     /// day when before is null), in the order of events(); the page with fewer days than asked for ends with the
     /// events without a date and is the last.
-    std::optional<EventPage> eventPage(const QDate& before, int days);
+    Result<EventPage> eventPage(const QDate& before, int days);
     /// Adds to the file, when it lacks them, the indexes the gift book reads by: the one that finds the records of
-    /// one event and the days with records at once, and the one of the names (false, and the file unchanged, when
+    /// one event and the days with records at once, and the one of the names (a failure, and the file unchanged, when
     /// it cannot be written). Every read works without them, more slowly.
-    bool ensureIndexes();
+    Done ensureIndexes();
     /// The records of one event, newest first (by date-time, then ID).
-    std::optional<QList<GiftRecord>> records(const EventKey& event);
+    Result<QList<GiftRecord>> records(const EventKey& event);
     /// Stores one line as a new record of the event; its ID.
-    std::optional<qint64> add(const EventKey& event, const GiftLine& line);
-    /// Sets the name, relation, amount and note of the record with that ID; false when there is no such record.
-    bool update(qint64 id, const GiftLine& line);
-    /// Deletes the record with that ID; false when there is no such record.
-    bool remove(qint64 id);
+    Result<qint64> add(const EventKey& event, const GiftLine& line);
+    /// Sets the name, relation, amount and note of the record with that ID; RecordGone when there is no such record.
+    Done update(qint64 id, const GiftLine& line);
+    /// Deletes the record with that ID; RecordGone when there is no such record.
+    Done remove(qint64 id);
 
     /// Every person's name once, as one of their records spells it without the blanks at both ends, in code-point
     /// order; records without a name leave none.
-    std::optional<QStringList> names();
+    Result<QStringList> names();
     /// What the ledger knows of the person with that name, leaving out the record with the ID exceptId.
-    std::optional<PersonFacts> personFacts(const QString& name, qint64 exceptId = 0);
-
-    QString lastError() const { return m_lastError; }
+    Result<PersonFacts> personFacts(const QString& name, qint64 exceptId = 0);
 
 private:
-    template <typename T> std::optional<T> failed();
-    bool fail();
+    /// The failure of the last call of the engine.
+    Failure failed() const;
     /// Runs one statement (its values bound by bind) in a transaction of its own; true when it changed exactly
     /// one record, which is then committed.
-    bool changeOne(const char* sql, const std::function<void(EngineStatement&)>& bind);
+    Done changeOne(const char* sql, const std::function<void(EngineStatement&)>& bind);
 
     EngineConnection* m_engine;
-    QString m_lastError;
 };
 
 } // namespace ovelta

@@ -190,7 +190,7 @@ public:
     /// row, after which the rest are not read.
     struct Outcome
     {
-        EngineStatement::Step step = EngineStatement::Step::Done;
+        EngineStatement::Step step = EngineStatement::Step::End;
         bool consumed = true;
     };
 
@@ -319,7 +319,7 @@ bool difference(const GiftSum& in, const GiftSum& out, Sum& balance)
 
 /// Folds the cells into groups named by keyOf, of one year or of all; nothing when a sum overflows.
 template <typename KeyOf>
-std::optional<QList<GroupTotals>> fold(const QList<StatisticsCell>& cells, std::optional<int> year, KeyOf keyOf)
+Result<QList<GroupTotals>> fold(const QList<StatisticsCell>& cells, std::optional<int> year, KeyOf keyOf)
 {
     QList<GroupTotals> groups;
     QHash<QString, qsizetype> at;
@@ -335,11 +335,11 @@ std::optional<QList<GroupTotals>> fold(const QList<StatisticsCell>& cells, std::
         }
         GroupTotals& group = groups[*found];
         if (!add(group.received, cell.received) || !add(group.given, cell.given))
-            return std::nullopt;
+            return Problem::Overflow;
     }
     for (GroupTotals& group : groups) {
         if (!difference(group.received, group.given, group.balance))
-            return std::nullopt;
+            return Problem::Overflow;
     }
     return groups;
 }
@@ -385,19 +385,16 @@ LedgerTotals::LedgerTotals(EngineConnection* engine)
 {
 }
 
-bool LedgerTotals::fail(Failure failure, const QString& message)
-{
-    m_failure = failure;
-    m_lastError = message;
-    return false;
-}
+namespace {
 
-bool LedgerTotals::failFromEngine(const EngineStatement& statement)
+Failure unread(const EngineStatement& statement)
 {
     if (statement.overflowed())
-        return fail(Failure::Overflow, u"integer overflow"_s);
-    return fail(Failure::Engine, statement.failure());
+        return Problem::Overflow;
+    return Failure(Problem::TotalsUnread, {statement.failure()});
 }
+
+} // namespace
 
 QString LedgerTotals::personKey(const QString& name)
 {
@@ -413,29 +410,26 @@ QString LedgerTotals::personKey(const QString& name)
     return key;
 }
 
-bool LedgerTotals::ensurePersonIndex()
+Done LedgerTotals::ensurePersonIndex()
 {
     if (m_engine == nullptr)
-        return fail(Failure::NoConnection, u"No connection."_s);
-    return m_engine->executeNative(PersonIndex);
+        return Problem::NoLedger;
+    if (!m_engine->executeNative(PersonIndex))
+        return Failure(Problem::Engine, {m_engine->lastError()});
+    return {};
 }
 
-std::optional<QList<PersonTotals>> LedgerTotals::totalsByPerson()
+Result<QList<PersonTotals>> LedgerTotals::totalsByPerson()
 {
-    m_failure = Failure::None;
-    if (m_engine == nullptr) {
-        fail(Failure::NoConnection, u"No connection."_s);
-        return std::nullopt;
-    }
+    if (m_engine == nullptr)
+        return Problem::NoLedger;
     // One pass over the table in its stored order, added up here: grouping by name in the engine would sort every
     // record first, or need an index of the whole table in the user's file. The latest record of a person is the
     // one of the latest date and then the highest ID, records without a date before all others.
     constexpr auto sql = "SELECT 姓名,时间,ID,收送,金额,关系 FROM 收送礼";
     EngineStatement statement(*m_engine, sql);
-    if (!statement) {
-        failFromEngine(statement);
-        return std::nullopt;
-    }
+    if (!statement)
+        return unread(statement);
 
     struct Person
     {
@@ -484,13 +478,10 @@ std::optional<QList<PersonTotals>> LedgerTotals::totalsByPerson()
     };
     const RowPipe::Outcome outcome = RowPipe::run(statement, "ttitit", addRecord);
     if (!outcome.consumed) {
-        fail(Failure::Overflow, u"The sums of %1 are out of range."_s.arg(overflowName));
-        return std::nullopt;
+        return Problem::Overflow;
     }
-    if (outcome.step != EngineStatement::Step::Done) {
-        failFromEngine(statement);
-        return std::nullopt;
-    }
+    if (outcome.step != EngineStatement::Step::End)
+        return unread(statement);
 
     // The names are decoded by two threads, each filling its half of the list. Few relations are spelt
     // differently: each thread decodes each once and shares it among its people (sharing one text between the
@@ -522,21 +513,17 @@ std::optional<QList<PersonTotals>> LedgerTotals::totalsByPerson()
     if (overflow) {
         for (const PersonTotals& t : totals) {
             if (Sum balance = 0; !difference(t.received, t.given, balance)) {
-                fail(Failure::Overflow, u"The balance of %1 is out of range."_s.arg(t.name));
-                return std::nullopt;
+                return Problem::Overflow;
             }
         }
     }
     return totals;
 }
 
-std::optional<PersonHistory> LedgerTotals::recordsOfPerson(const QString& name)
+Result<PersonHistory> LedgerTotals::recordsOfPerson(const QString& name)
 {
-    m_failure = Failure::None;
-    if (m_engine == nullptr) {
-        fail(Failure::NoConnection, u"No connection."_s);
-        return std::nullopt;
-    }
+    if (m_engine == nullptr)
+        return Problem::NoLedger;
     // A person without a name is every record whose name is missing or blank.
     const QByteArray person = LedgerTotals::personKey(name).isEmpty()
         ? QByteArray("(姓名 IS NULL OR ") + PersonExpression + "='')"
@@ -547,10 +534,8 @@ std::optional<PersonHistory> LedgerTotals::recordsOfPerson(const QString& name)
 
     PersonHistory history;
     EngineStatement list(*m_engine, std::string_view(listSql.constData(), std::size_t(listSql.size())));
-    if (!list) {
-        failFromEngine(list);
-        return std::nullopt;
-    }
+    if (!list)
+        return unread(list);
     list.bindUtf8Kept(1, std::string_view(received().constData(), std::size_t(received().size())));
     list.bindUtf8Kept(2, std::string_view(given().constData(), std::size_t(given().size())));
     if (list.parameterCount() >= 3)
@@ -576,36 +561,28 @@ std::optional<PersonHistory> LedgerTotals::recordsOfPerson(const QString& name)
             ok = add(history.given, GiftSum{1, record.ticks})
                 && !__builtin_sub_overflow(balance, Sum(record.ticks), &balance);
         if (!ok) {
-            fail(Failure::Overflow, u"The running balance is out of range."_s);
-            return std::nullopt;
+            return Problem::Overflow;
         }
         record.balance = balance;
         history.records.append(std::move(record));
     }
-    if (step != EngineStatement::Step::Done) {
-        failFromEngine(list);
-        return std::nullopt;
-    }
+    if (step != EngineStatement::Step::End)
+        return unread(list);
     history.balance = balance;
     return history;
 }
 
-std::optional<QList<StatisticsCell>> LedgerTotals::statisticsCells()
+Result<QList<StatisticsCell>> LedgerTotals::statisticsCells()
 {
-    m_failure = Failure::None;
-    if (m_engine == nullptr) {
-        fail(Failure::NoConnection, u"No connection."_s);
-        return std::nullopt;
-    }
+    if (m_engine == nullptr)
+        return Problem::NoLedger;
     // One pass over the table in its stored order for all three views, added up here: grouping in the engine would
     // sort every record first, or need an index of the whole table in the user's file. The spellings of one
     // occasion or relation that differ only by blanks at both ends or by ASCII case are added up together.
     constexpr auto sql = "SELECT 时间,类型,关系,收送,金额 FROM 收送礼";
     EngineStatement statement(*m_engine, sql);
-    if (!statement) {
-        failFromEngine(statement);
-        return std::nullopt;
-    }
+    if (!statement)
+        return unread(statement);
 
     // A pair of spellings (occasion, relation) is looked up by its bytes; only a new pair is decoded and folded.
     struct Pair
@@ -655,22 +632,19 @@ std::optional<QList<StatisticsCell>> LedgerTotals::statisticsCells()
     };
     const RowPipe::Outcome outcome = RowPipe::run(statement, "tttti", addRecord);
     if (!outcome.consumed) {
-        fail(Failure::Overflow, u"A sum is out of range."_s);
-        return std::nullopt;
+        return Problem::Overflow;
     }
-    if (outcome.step != EngineStatement::Step::Done) {
-        failFromEngine(statement);
-        return std::nullopt;
-    }
+    if (outcome.step != EngineStatement::Step::End)
+        return unread(statement);
     return cells;
 }
 
-std::optional<QList<GroupTotals>> LedgerTotals::byYear(const QList<StatisticsCell>& cells)
+Result<QList<GroupTotals>> LedgerTotals::byYear(const QList<StatisticsCell>& cells)
 {
     auto groups = fold(cells, std::nullopt,
                        [](const StatisticsCell& c) { return c.year == 0 ? QString() : QString::number(c.year); });
     if (!groups)
-        return std::nullopt;
+        return groups;
     std::sort(groups->begin(), groups->end(), [](const GroupTotals& a, const GroupTotals& b) {
         if (a.key.isEmpty() != b.key.isEmpty())
             return b.key.isEmpty();
@@ -679,8 +653,8 @@ std::optional<QList<GroupTotals>> LedgerTotals::byYear(const QList<StatisticsCel
     return groups;
 }
 
-std::optional<QList<GroupTotals>> LedgerTotals::byOccasion(const QList<StatisticsCell>& cells, std::optional<int> year,
-                                                           const QStringList& list)
+Result<QList<GroupTotals>> LedgerTotals::byOccasion(const QList<StatisticsCell>& cells, std::optional<int> year,
+                                                    const QStringList& list)
 {
     auto groups = fold(cells, year, [](const StatisticsCell& c) { return c.occasion; });
     if (groups)
@@ -688,8 +662,8 @@ std::optional<QList<GroupTotals>> LedgerTotals::byOccasion(const QList<Statistic
     return groups;
 }
 
-std::optional<QList<GroupTotals>> LedgerTotals::byRelation(const QList<StatisticsCell>& cells, std::optional<int> year,
-                                                           const QStringList& list)
+Result<QList<GroupTotals>> LedgerTotals::byRelation(const QList<StatisticsCell>& cells, std::optional<int> year,
+                                                    const QStringList& list)
 {
     auto groups = fold(cells, year, [](const StatisticsCell& c) { return c.relation; });
     if (groups)
@@ -697,15 +671,15 @@ std::optional<QList<GroupTotals>> LedgerTotals::byRelation(const QList<Statistic
     return groups;
 }
 
-std::optional<GroupTotals> LedgerTotals::overall(const QList<GroupTotals>& groups)
+Result<GroupTotals> LedgerTotals::overall(const QList<GroupTotals>& groups)
 {
     GroupTotals total;
     for (const GroupTotals& group : groups) {
         if (!add(total.received, group.received) || !add(total.given, group.given))
-            return std::nullopt;
+            return Problem::Overflow;
     }
     if (!difference(total.received, total.given, total.balance))
-        return std::nullopt;
+        return Problem::Overflow;
     return total;
 }
 

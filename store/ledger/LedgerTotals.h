@@ -1,8 +1,10 @@
 #pragma once
 
+#include "store/value/Failure.h"
 #include <QDate>
 #include <QList>
 #include <QString>
+
 #include <optional>
 
 namespace ovelta {
@@ -83,54 +85,45 @@ struct StatisticsCell
 /// sum() stops at 64 bits; Overflow is left for counts and sums beyond even that range. Only 收礼 and 送礼 records
 /// count in the sums; records without an amount count as gifts of nothing.
 ///
-/// Every function returns nothing on failure and sets failure() and lastError(); nothing is shown.
+/// Every function gives back its value or the failure (Overflow for sums beyond the range, TotalsUnread for the
+/// engine's failures, NoLedger without a connection); nothing is shown.
 class LedgerTotals
 {
 public:
-    enum class Failure { None, NoConnection, Overflow, Engine };
-
-    /// Works on the engine connection it is given (the program's own); null gives NoConnection.
+    /// Works on the engine connection it is given (the program's own); null gives NoLedger.
     explicit LedgerTotals(EngineConnection* engine);
 
     /// One row per person, in no particular order.
-    std::optional<QList<PersonTotals>> totalsByPerson();
+    Result<QList<PersonTotals>> totalsByPerson();
     /// The records of the person with that name (blanks at both ends and ASCII case do not matter).
-    std::optional<PersonHistory> recordsOfPerson(const QString& name);
+    Result<PersonHistory> recordsOfPerson(const QString& name);
     /// The counts and sums per year, occasion (类型) and relation (关系), in no particular order; occasions and
     /// relations without blanks at both ends, spellings that differ only by ASCII case added up.
-    std::optional<QList<StatisticsCell>> statisticsCells();
+    Result<QList<StatisticsCell>> statisticsCells();
 
     /// Per year, oldest first, records without a date last (key empty).
-    static std::optional<QList<GroupTotals>> byYear(const QList<StatisticsCell>& cells);
+    static Result<QList<GroupTotals>> byYear(const QList<StatisticsCell>& cells);
     /// Per occasion or relation, of one year, or of every record when year is empty: in the order of the list
     /// (the lookup table 类型 or 关系 in its ID order, as the entry window offers them; blanks at both ends and ASCII
     /// case ignored), the values not in the list after them in the code-point order of their text, the empty key
     /// last.
-    static std::optional<QList<GroupTotals>> byOccasion(const QList<StatisticsCell>& cells, std::optional<int> year,
-                                                        const QStringList& list = {});
-    static std::optional<QList<GroupTotals>> byRelation(const QList<StatisticsCell>& cells, std::optional<int> year,
-                                                        const QStringList& list = {});
-    /// The sum of the groups; nothing when it overflows.
-    static std::optional<GroupTotals> overall(const QList<GroupTotals>& groups);
+    static Result<QList<GroupTotals>> byOccasion(const QList<StatisticsCell>& cells, std::optional<int> year,
+                                                 const QStringList& list = {});
+    static Result<QList<GroupTotals>> byRelation(const QList<StatisticsCell>& cells, std::optional<int> year,
+                                                 const QStringList& list = {});
+    /// The sum of the groups; Overflow beyond the range.
+    static Result<GroupTotals> overall(const QList<GroupTotals>& groups);
 
     /// The person a name stands for: blanks at both ends removed, ASCII letters folded to lower case.
     static QString personKey(const QString& name);
 
     /// Makes sure the index that finds a person's records at once exists: the one index the program adds to a
     /// ledger, small (the folded name of each record), made the first time a person's records are asked for.
-    /// False when it cannot be made (a read-only file), which only makes recordsOfPerson() slower.
-    bool ensurePersonIndex();
-
-    Failure failure() const { return m_failure; }
-    QString lastError() const { return m_lastError; }
+    /// Fails when it cannot be made (a read-only file), which only makes recordsOfPerson() slower.
+    Done ensurePersonIndex();
 
 private:
-    bool fail(Failure failure, const QString& message);
-    bool failFromEngine(const EngineStatement& statement);
-
     EngineConnection* m_engine;
-    Failure m_failure = Failure::None;
-    QString m_lastError;
 };
 
 } // namespace ovelta

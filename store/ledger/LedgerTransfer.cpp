@@ -64,7 +64,7 @@ std::optional<std::vector<LedgerRecord>> readAll(EngineConnection& engine, QStri
     EngineStatement::Step step;
     while ((step = statement.step()) == EngineStatement::Step::Row)
         records.push_back(recordAt(statement));
-    if (step != EngineStatement::Step::Done) {
+    if (step != EngineStatement::Step::End) {
         setError(error, statement.failure());
         return std::nullopt;
     }
@@ -86,7 +86,7 @@ std::optional<std::vector<LedgerRecord>> readByIds(EngineConnection& engine, con
         const EngineStatement::Step step = statement.step();
         if (step == EngineStatement::Step::Row) {
             records.push_back(recordAt(statement));
-        } else if (step != EngineStatement::Step::Done) {
+        } else if (step != EngineStatement::Step::End) {
             setError(error, statement.failure());
             return std::nullopt;
         }
@@ -113,7 +113,7 @@ std::optional<QStringList> listEntries(EngineConnection& engine, const QString& 
     EngineStatement::Step step;
     while ((step = statement.step()) == EngineStatement::Step::Row)
         entries << statement.text(0);
-    if (step != EngineStatement::Step::Done)
+    if (step != EngineStatement::Step::End)
         return std::nullopt;
     return entries;
 }

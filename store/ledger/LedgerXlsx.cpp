@@ -581,7 +581,7 @@ std::optional<std::vector<Window>> newestFirst(EngineConnection& engine, qint64 
         else
             ++counted[time->packed() / 1000000];
     }
-    if (step != EngineStatement::Step::Done)
+    if (step != EngineStatement::Step::End)
         return std::nullopt;
     if (!canonical)
         return std::vector<Window>{Window{}};
@@ -837,7 +837,7 @@ Result write(EngineConnection& engine, const QString& path, const std::optional<
             if (!tell())
                 return false;
         }
-        *failed = step != EngineStatement::Step::Done;
+        *failed = step != EngineStatement::Step::End;
         return !*failed;
     };
     // Two spans: while one span's records are written into the workbook on a thread of their own, the next one
@@ -862,7 +862,7 @@ Result write(EngineConnection& engine, const QString& path, const std::optional<
             if (!tell())
                 return false;
         }
-        *failed = step != EngineStatement::Step::Done;
+        *failed = step != EngineStatement::Step::End;
         if (*failed)
             return false;
         filled.sort();

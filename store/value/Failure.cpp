@@ -21,6 +21,7 @@ constexpr Sentence Sentences[] = {
     {Problem::RecordGone, u"这条账目已经不在账簿中。"},
     {Problem::Cancelled, u"已取消。"},
     {Problem::ReadRecords, u"读取账目失败：\n%1"},
+    {Problem::TotalsUnread, u"读取账目失败，无法汇总。"},
 
     // Backups, the damaged ledger's rescue and the ledger's key.
     {Problem::BackupSection, u""},
@@ -50,7 +51,8 @@ QString Failure::text() const
         }
         return text;
     }
-    Q_UNREACHABLE_RETURN(QString());
+    Q_UNREACHABLE();
+    return {};
 }
 
 } // namespace ovelta

@@ -20,6 +20,7 @@ enum class Problem {
     RecordGone, ///< the record to change is no longer in the ledger
     Cancelled, ///< the user stopped it; nothing is shown
     ReadRecords, ///< reading the ledger's records failed: %1 is the engine's text
+    TotalsUnread, ///< the records to add up could not be read (the engine's text is kept, not shown)
 
     // Backups, the damaged ledger's rescue and the ledger's key.
     BackupSection,
@@ -80,6 +81,7 @@ public:
     T valueOr(T fallback) const { return ok() ? std::get<0>(m_state) : std::move(fallback); }
     /// The value as an optional, for the callers to whom only "none" matters.
     std::optional<T> optional() const& { return ok() ? std::optional<T>(std::get<0>(m_state)) : std::nullopt; }
+    std::optional<T> optional() && { return ok() ? std::optional<T>(std::get<0>(std::move(m_state))) : std::nullopt; }
 
     /// Only on failure.
     const Failure& failure() const { return std::get<1>(m_state); }

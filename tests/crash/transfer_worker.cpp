@@ -113,8 +113,9 @@ int main(int argc, char** argv)
         LedgerEvents events(engine.get());
         const EventKey event{QDate(2026, 12, 8), u"结婚"_s, u"收礼"_s};
         for (qint64 n = 0;; ++n) {
-            if (!events.add(event, GiftLine{u"宾客"_s + QString::number(n), u"朋友"_s, 2000000, {}}))
-                return failed(events.lastError());
+            const auto added = events.add(event, GiftLine{u"宾客"_s + QString::number(n), u"朋友"_s, 2000000, {}});
+            if (!added)
+                return failed(added.errorText());
             say(u"stored "_s + QString::number(n));
         }
     }

@@ -140,11 +140,9 @@ void limitColumn(QTableView& table, int column, int maxWidth)
         table.setColumnWidth(column, maxWidth);
 }
 
-void showFailure(const LedgerTotals& totals)
+void showFailure(const Failure& failure)
 {
-    const QString text = totals.failure() == LedgerTotals::Failure::Overflow
-        ? u"金额合计超出了可以计算的范围，无法汇总。"_s
-        : u"读取账目失败，无法汇总。"_s;
+    const QString text = failure.text();
     // The box comes while a window is still loading, under its wait cursor: the box itself shows the arrow.
     const bool waiting = QGuiApplication::overrideCursor() != nullptr;
     if (waiting)

@@ -40,8 +40,8 @@ int widthForContents(const QTableView& table);
 /// beside it out of view; the cells' tool tips show such a text whole.
 void limitColumn(QTableView& table, int column, int maxWidth);
 
-/// Tells the user why the sums could not be read, after a failed call of totals.
-void showFailure(const LedgerTotals& totals);
+/// Tells the user why the sums could not be read.
+void showFailure(const Failure& failure);
 
 } // namespace ReportText
 

@@ -313,16 +313,17 @@ bool GiftBookWindow::load()
         return false;
     }
     // A person's records are looked up at every name and amount: the program's index of names finds them at once.
-    LedgerTotals(m_engine.get()).ensurePersonIndex();
+    // Without them (a read-only file) every read still works, more slowly.
+    (void)LedgerTotals(m_engine.get()).ensurePersonIndex();
     LedgerEvents store(m_engine.get());
-    store.ensureIndexes();
+    (void)store.ensureIndexes();
     const auto kinds = LedgerTransfer::listEntries(*m_engine, u"类型"_s);
     const auto directions = LedgerTransfer::listEntries(*m_engine, u"收送"_s);
     const auto relations = LedgerTransfer::listEntries(*m_engine, u"关系"_s);
     auto events = store.eventPage(QDate(), EventDaysPerPage);
     const auto names = store.names();
     if (!kinds || !directions || !relations || !events || !names) {
-        const QString reason = events && names ? m_engine->lastError() : store.lastError();
+        const QString reason = !events ? events.errorText() : !names ? names.errorText() : m_engine->lastError();
         MessageBox::show(u"无法读取账簿：\n"_s + reason, Title, MessageBox::OkOnly, MessageBox::Stop);
         return false;
     }
@@ -408,11 +409,12 @@ void GiftBookWindow::readEvent()
     LedgerEvents store(m_engine.get());
     auto lines = store.records(event());
     if (!lines) {
-        MessageBox::show(u"无法读取这次酒席的账目：\n"_s + store.lastError(), Title, MessageBox::OkOnly,
+        MessageBox::show(u"无法读取这次酒席的账目：\n"_s + lines.errorText(), Title, MessageBox::OkOnly,
                          MessageBox::Stop);
-        lines.emplace();
+        m_lines.clear();
+    } else {
+        m_lines = std::move(*lines);
     }
-    m_lines = std::move(*lines);
     fillTable();
     updateEventList();
 }
@@ -538,7 +540,7 @@ void GiftBookWindow::readMoreEvents()
     const auto page = store.eventPage(m_eventsBefore, EventDaysPerPage);
     if (!page) {
         // The list stays as it is; scrolling to its end asks again.
-        MessageBox::show(u"无法读取以前的酒席：\n"_s + store.lastError(), Title, MessageBox::OkOnly, MessageBox::Stop);
+        MessageBox::show(u"无法读取以前的酒席：\n"_s + page.errorText(), Title, MessageBox::OkOnly, MessageBox::Stop);
         return;
     }
     m_eventsBefore = page->oldestDay;
@@ -611,9 +613,9 @@ void GiftBookWindow::storeLine()
     }
 
     LedgerEvents store(m_engine.get());
-    const std::optional<qint64> id = store.add(event(), line);
+    const Result<qint64> id = store.add(event(), line);
     if (!id) {
-        MessageBox::show(u"没有存入账簿：\n"_s + store.lastError(), Title, MessageBox::OkOnly, MessageBox::Stop);
+        MessageBox::show(u"没有存入账簿：\n"_s + id.errorText(), Title, MessageBox::OkOnly, MessageBox::Stop);
         return;
     }
     m_changed = true;
@@ -834,9 +836,9 @@ void GiftBookWindow::cellChanged(QTableWidgetItem* item)
         return;
     }
     LedgerEvents store(m_engine.get());
-    if (!store.update(record.id, line)) {
+    if (const Done updated = store.update(record.id, line); !updated) {
         restore();
-        MessageBox::show(u"没有修改账目：\n"_s + store.lastError(), Title, MessageBox::OkOnly, MessageBox::Stop);
+        MessageBox::show(u"没有修改账目：\n"_s + updated.errorText(), Title, MessageBox::OkOnly, MessageBox::Stop);
         return;
     }
     m_changed = true;
@@ -864,8 +866,8 @@ void GiftBookWindow::deleteCurrentLine()
     if (answer != MessageBox::Yes)
         return;
     LedgerEvents store(m_engine.get());
-    if (!store.remove(record.id)) {
-        MessageBox::show(u"没有删除账目：\n"_s + store.lastError(), Title, MessageBox::OkOnly, MessageBox::Stop);
+    if (const Done removed = store.remove(record.id); !removed) {
+        MessageBox::show(u"没有删除账目：\n"_s + removed.errorText(), Title, MessageBox::OkOnly, MessageBox::Stop);
         return;
     }
     lineRemoved(record.id);
@@ -885,8 +887,8 @@ void GiftBookWindow::takeBackLastLine()
     if (answer != MessageBox::Yes)
         return;
     LedgerEvents store(m_engine.get());
-    if (!store.remove(last.id)) {
-        MessageBox::show(u"没有撤销：\n"_s + store.lastError(), Title, MessageBox::OkOnly, MessageBox::Stop);
+    if (const Done removed = store.remove(last.id); !removed) {
+        MessageBox::show(u"没有撤销：\n"_s + removed.errorText(), Title, MessageBox::OkOnly, MessageBox::Stop);
         return;
     }
     if (!(last.event == event())) {

@@ -163,7 +163,7 @@ bool PeopleWindow::load()
     LedgerTotals totals(m_host.database().connection.engine().get());
     auto people = totals.totalsByPerson();
     if (!people) {
-        ReportText::showFailure(totals);
+        ReportText::showFailure(people.failure());
         return false;
     }
     m_model->setPeople(std::move(*people));

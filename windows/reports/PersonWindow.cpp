@@ -160,10 +160,10 @@ bool PersonWindow::load()
     LedgerTotals totals(m_host.database().connection.engine().get());
     // Finding one person among many records needs the index; without it (a read-only file) the records are
     // still found, only more slowly.
-    totals.ensurePersonIndex();
+    (void)totals.ensurePersonIndex();
     const auto history = totals.recordsOfPerson(m_name);
     if (!history) {
-        ReportText::showFailure(totals);
+        ReportText::showFailure(history.failure());
         return false;
     }
     const QString shownName = LedgerTotals::personKey(m_name).isEmpty() ? u"（无姓名）"_s : BlankText::trimmed(m_name);

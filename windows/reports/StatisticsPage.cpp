@@ -215,18 +215,18 @@ bool StatisticsPage::refresh()
     std::optional<QList<GroupTotals>> groups;
     switch (m_grouping) {
     case ByYear:
-        groups = LedgerTotals::byYear(m_cells);
+        groups = LedgerTotals::byYear(m_cells).optional();
         break;
     case ByOccasion:
-        groups = LedgerTotals::byOccasion(m_cells, year, m_list);
+        groups = LedgerTotals::byOccasion(m_cells, year, m_list).optional();
         break;
     case ByRelation:
-        groups = LedgerTotals::byRelation(m_cells, year, m_list);
+        groups = LedgerTotals::byRelation(m_cells, year, m_list).optional();
         break;
     }
     std::optional<GroupTotals> total;
     if (groups)
-        total = LedgerTotals::overall(*groups);
+        total = LedgerTotals::overall(*groups).optional();
     m_model->removeRows(0, m_model->rowCount());
     auto* chart = new QChart;
     chart->legend()->setAlignment(Qt::AlignBottom);

@@ -55,7 +55,7 @@ bool StatisticsWindow::load()
     LedgerTotals totals(m_host.database().connection.engine().get());
     const auto cells = totals.statisticsCells();
     if (!cells) {
-        ReportText::showFailure(totals);
+        ReportText::showFailure(cells.failure());
         return false;
     }
     QList<int> years;

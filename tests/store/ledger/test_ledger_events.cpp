@@ -121,13 +121,13 @@ private Q_SLOTS:
         LedgerEvents store(m_engine.get());
         // Made once; asked again, they are there already.
         for (int i = 0; indexed && i < 2; ++i)
-            QVERIFY2(store.ensureIndexes(), qPrintable(store.lastError()));
+            QVERIFY2(store.ensureIndexes(), qPrintable(store.ensureIndexes().errorText()));
         const auto index = m_engine->prepareNative(u"SELECT count(*) FROM sqlite_master WHERE type='index' AND "
                                                    u"name IN ('收送礼_酒席','收送礼_姓名')"_s);
         QVERIFY(index && sqlite3_step(index.get()) == SQLITE_ROW);
         QCOMPARE(sqlite3_column_int(index.get(), 0), indexed ? 2 : 0);
         const auto events = store.events(daysPerPage);
-        QVERIFY2(events, qPrintable(store.lastError()));
+        QVERIFY2(events, qPrintable(events.errorText()));
         struct Expected
         {
             QString event; ///< date kind direction
@@ -160,7 +160,7 @@ private Q_SLOTS:
             QCOMPARE(e.count, expected[i].count);
             QCOMPARE(digits(e.total), expected[i].total);
             const auto records = store.records(e.key);
-            QVERIFY2(records, qPrintable(store.lastError()));
+            QVERIFY2(records, qPrintable(records.errorText()));
             QCOMPARE(ids(*records), expected[i].records);
         }
         const auto wedding = store.records(Wedding);
@@ -205,14 +205,17 @@ private Q_SLOTS:
         const GiftLine line{u"赵敏'"_s, u"同学"_s, 888888, u"双份"_s};
         QMap<qint64, QString> expected = table(*m_engine);
         LedgerEvents store(m_engine.get());
+        QString error;
         if (operation == u"add"_s) {
-            QCOMPARE(store.add(event, line), std::optional<qint64>(id));
-        } else if (operation == u"update"_s) {
-            QCOMPARE(store.update(id, line), done);
+            const auto added = store.add(event, line);
+            QCOMPARE(added.optional(), std::optional<qint64>(id));
+            error = added.errorText();
         } else {
-            QCOMPARE(store.remove(id), done);
+            const Done changedOne = operation == u"update"_s ? store.update(id, line) : store.remove(id);
+            QCOMPARE(changedOne.ok(), done);
+            error = changedOne.errorText();
         }
-        QCOMPARE(store.lastError().isEmpty(), done);
+        QCOMPARE(error.isEmpty(), done);
         if (done && changed.isEmpty())
             expected.remove(id);
         else if (done)
@@ -247,7 +250,7 @@ private Q_SLOTS:
         QFETCH(qint64, largest);
         LedgerEvents store(m_engine.get());
         const auto facts = store.personFacts(name, except);
-        QVERIFY2(facts, qPrintable(store.lastError()));
+        QVERIFY2(facts, qPrintable(facts.errorText()));
         QCOMPARE(facts->known, known);
         QCOMPARE(facts->relation, relation);
         QCOMPARE(facts->largest.value_or(-1), largest);
