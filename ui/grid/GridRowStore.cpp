@@ -53,7 +53,7 @@ void GridRowStore::fill(Slot& s, const LedgerRow& row)
     s.noteLength = quint32(note.size());
     s.direction = intern(row.direction);
     s.relation = intern(row.relation);
-    s.kind = intern(row.kind);
+    s.occasion = intern(row.occasion);
 }
 
 void GridRowStore::insert(int at, const LedgerRow& row)
@@ -125,7 +125,7 @@ void GridRowStore::append(const LedgerRowView& row)
         copy.date = row.date;
         copy.secondOfDay = row.secondOfDay;
         copy.relation = QString::fromUtf8(row.relation);
-        copy.kind = QString::fromUtf8(row.kind);
+        copy.occasion = QString::fromUtf8(row.occasion);
         copy.amountTicks = row.amountTicks;
         copy.hasAmount = row.hasAmount;
         copy.note = QString::fromUtf8(row.note);
@@ -140,7 +140,7 @@ void GridRowStore::append(const LedgerRowView& row)
     s.noteLength = noteLength;
     s.direction = intern(row.direction);
     s.relation = intern(row.relation);
-    s.kind = intern(row.kind);
+    s.occasion = intern(row.occasion);
     ++m_size;
 }
 

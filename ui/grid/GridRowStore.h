@@ -71,7 +71,7 @@ public:
     QDate date(int row) const;
     QString direction(int row) const { return m_interned.at(slot(row).direction); }
     QString relation(int row) const { return m_interned.at(slot(row).relation); }
-    QString kind(int row) const { return m_interned.at(slot(row).kind); }
+    QString occasion(int row) const { return m_interned.at(slot(row).occasion); }
     QString name(int row) const;
     QString note(int row) const;
 
@@ -89,7 +89,7 @@ private:
         qint32 secondOfDay;
         quint32 direction;
         quint32 relation;
-        quint32 kind;
+        quint32 occasion;
     };
     struct Page
     {

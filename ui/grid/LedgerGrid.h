@@ -25,7 +25,7 @@ struct LedgerRow
     QString name;
     QDate date; ///< invalid when the record has no date
     QString relation;
-    QString kind;
+    QString occasion;
     qint64 amountTicks = 0; ///< ten-thousandths of a yuan
     bool hasAmount = true;
     QString note;
@@ -42,7 +42,7 @@ struct LedgerRowView
     QByteArrayView name;
     QDate date; ///< invalid when the record has no date
     QByteArrayView relation;
-    QByteArrayView kind;
+    QByteArrayView occasion;
     qint64 amountTicks = 0;
     bool hasAmount = true;
     QByteArrayView note;

@@ -180,7 +180,7 @@ QString LedgerGridModel::cellText(int row, int column) const
     case 5:
         return m_rows.relation(row);
     case 6:
-        return m_rows.kind(row);
+        return m_rows.occasion(row);
     case 7:
         return m_rows.hasAmount(row) ? LedgerGrid::moneyText(m_rows.amountTicks(row)) : QString();
     case 8:

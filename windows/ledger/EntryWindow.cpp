@@ -128,7 +128,7 @@ void EntryWindow::loadRecord()
     RecordSet& records = m_host.database().recordSet;
     records.openTable(u"收送礼"_s);
     records.moveFirst();
-    QString direction, name, relation, kind, note;
+    QString direction, name, relation, occasion, note;
     QDate date;
     qint64 ticks = 0;
     if (records.find(LedgerStatements::findRecord(SharedState::instance().selectedRecordId), 1)) {
@@ -138,7 +138,7 @@ void EntryWindow::loadRecord()
         // some days.
         records.readDate(u"时间"_s, date);
         records.readText(u"关系"_s, relation);
-        records.readText(u"类型"_s, kind);
+        records.readText(u"类型"_s, occasion);
         records.readCurrency(u"金额"_s, ticks);
         records.readText(u"说明"_s, note);
         // Every column as stored (a date-time as its canonical text, with its time of day), for a save that
@@ -162,7 +162,7 @@ void EntryWindow::loadRecord()
         m_controls.date->setDate(date);
     selectExactly(m_controls.direction, direction);
     m_controls.name->setText(name);
-    selectExactly(m_controls.occasion, kind);
+    selectExactly(m_controls.occasion, occasion);
     // Only shown rounded: left alone, the amount goes back with every decimal it has.
     m_controls.amount->setText(shownAmount(ticks));
     selectExactly(m_controls.relation, relation);
@@ -255,12 +255,12 @@ void EntryWindow::save()
         values.amountTicks = *ticks;
     }
 
-    QComboBox* kindBox = m_controls.occasion;
-    if (kindBox->currentIndex() < 0) {
-        warnAndFocus(u"请选择所属类型。"_s, kindBox);
+    QComboBox* occasionBox = m_controls.occasion;
+    if (occasionBox->currentIndex() < 0) {
+        warnAndFocus(u"请选择所属类型。"_s, occasionBox);
         return;
     }
-    values.occasion = kindBox->currentText();
+    values.occasion = occasionBox->currentText();
 
     values.note = m_controls.note->text();
     values.name = m_controls.name->text();

@@ -23,7 +23,7 @@ constexpr size_t BatchRows = 4096;
 LedgerRowView readRow(const RecordSet& records, std::deque<QByteArray>& kept)
 {
     static const QString Time = u"时间"_s, Id = u"ID"_s, Direction = u"收送"_s, Name = u"姓名"_s, Relation = u"关系"_s,
-                         Kind = u"类型"_s, Amount = u"金额"_s, Note = u"说明"_s;
+                         Occasion = u"类型"_s, Amount = u"金额"_s, Note = u"说明"_s;
     auto text = [&](const QString& column, QByteArrayView& bytes) {
         if (records.readUtf8(column, bytes))
             return;
@@ -39,7 +39,7 @@ LedgerRowView readRow(const RecordSet& records, std::deque<QByteArray>& kept)
     text(Direction, row.direction);
     text(Name, row.name);
     text(Relation, row.relation);
-    text(Kind, row.kind);
+    text(Occasion, row.occasion);
     // A NULL amount (or one of another kind) shows as an empty cell.
     row.hasAmount = records.readCurrency(Amount, row.amountTicks);
     if (!row.hasAmount)

@@ -120,7 +120,7 @@ private:
 std::optional<LedgerRow> readRecord(RecordSet& records, qint64 id)
 {
     static const QString Time = u"时间"_s, Id = u"ID"_s, Direction = u"收送"_s, Name = u"姓名"_s, Relation = u"关系"_s,
-                         Kind = u"类型"_s, Amount = u"金额"_s, Note = u"说明"_s;
+                         Occasion = u"类型"_s, Amount = u"金额"_s, Note = u"说明"_s;
     if (!records.open(LedgerStatements::recordById(id)))
         return std::nullopt;
     records.moveFirst();
@@ -132,7 +132,7 @@ std::optional<LedgerRow> readRecord(RecordSet& records, qint64 id)
         records.readText(Direction, row.direction);
         records.readText(Name, row.name);
         records.readText(Relation, row.relation);
-        records.readText(Kind, row.kind);
+        records.readText(Occasion, row.occasion);
         row.hasAmount = records.readCurrency(Amount, row.amountTicks);
         if (!row.hasAmount)
             row.amountTicks = 0;

@@ -155,23 +155,23 @@ int GiftBookPrinter::columnsPerPage(const QPageLayout& layout)
     return std::max(1, int(width / MinimumColumnPoints));
 }
 
-bool GiftBookPrinter::isMourning(const QString& kind)
+bool GiftBookPrinter::isMourning(const QString& occasion)
 {
     for (const QString& sign : {u"丧"_s, u"白事"_s, u"葬"_s, u"祭"_s, u"悼"_s}) {
-        if (kind.contains(sign))
+        if (occasion.contains(sign))
             return true;
     }
     return false;
 }
 
-QColor GiftBookPrinter::accentOf(const QString& kind)
+QColor GiftBookPrinter::accentOf(const QString& occasion)
 {
-    return isMourning(kind) ? MourningGrey : ChinaRed;
+    return isMourning(occasion) ? MourningGrey : ChinaRed;
 }
 
-QString GiftBookPrinter::bookTitle(const QString& kind)
+QString GiftBookPrinter::bookTitle(const QString& occasion)
 {
-    return kind.trimmed() + u"礼簿"_s;
+    return occasion.trimmed() + u"礼簿"_s;
 }
 
 QString GiftBookPrinter::roundedMark()

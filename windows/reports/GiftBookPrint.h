@@ -37,12 +37,12 @@ public:
     /// Guests on one page of that layout: columns at least 48 points wide; at least one.
     static int columnsPerPage(const QPageLayout& layout);
     /// Whether the occasion is a funeral, which is printed in black and grey.
-    static bool isMourning(const QString& kind);
+    static bool isMourning(const QString& occasion);
     /// The colour of the rules and frame of a book of that occasion, and of its titles but for a funeral's, which
     /// are black.
-    static QColor accentOf(const QString& kind);
+    static QColor accentOf(const QString& occasion);
     /// "结婚礼簿"; "礼簿" for an occasion without a name.
-    static QString bookTitle(const QString& kind);
+    static QString bookTitle(const QString& occasion);
     /// The mark of an amount whose capitals are rounded to the fen.
     static QString roundedMark();
 

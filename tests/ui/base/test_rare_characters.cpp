@@ -197,7 +197,7 @@ private Q_SLOTS:
             row.name = names.at(i);
             row.date = QDate(2026, 12, 28);
             row.relation = u"朋友"_s;
-            row.kind = u"婚礼"_s;
+            row.occasion = u"婚礼"_s;
             row.amountTicks = 2'000'000;
             rows.push_back(row);
         }

@@ -22,7 +22,7 @@ LedgerRow record(qint64 id)
     row.date = QDate(2000, 1, 1).addDays(id % 5000);
     row.secondOfDay = int(id % 86400);
     row.relation = u"朋友"_s;
-    row.kind = u"结婚"_s;
+    row.occasion = u"结婚"_s;
     row.amountTicks = id * 100;
     row.note = id % 3 ? QString() : u"注"_s + QString::number(id);
     return row;

@@ -17,12 +17,12 @@ namespace {
 struct Record
 {
     qint64 id = 0;
-    QByteArray direction, name, relation, kind, note;
+    QByteArray direction, name, relation, occasion, note;
     QDate date = QDate(2011, 6, 2);
     qint64 amountTicks = 1'000'000;
     bool hasAmount = true;
 
-    LedgerRowView view() const { return {id, direction, name, date, relation, kind, amountTicks, hasAmount, note}; }
+    LedgerRowView view() const { return {id, direction, name, date, relation, occasion, amountTicks, hasAmount, note}; }
     LedgerRow row() const
     {
         return {id,
@@ -30,7 +30,7 @@ struct Record
                 QString::fromUtf8(name),
                 date,
                 QString::fromUtf8(relation),
-                QString::fromUtf8(kind),
+                QString::fromUtf8(occasion),
                 amountTicks,
                 hasAmount,
                 QString::fromUtf8(note)};
@@ -44,7 +44,7 @@ Record record(qint64 id, const QByteArray& name, const QByteArray& note = "备�
     r.direction = "收礼";
     r.name = name;
     r.relation = "朋友";
-    r.kind = "结婚";
+    r.occasion = "结婚";
     r.note = note;
     return r;
 }
@@ -83,7 +83,7 @@ private Q_SLOTS:
         records[1].hasAmount = false;
         records[2].amountTicks = -205'000;
         records[3].relation = "";
-        records[4].kind = "丧礼";
+        records[4].occasion = "丧礼";
 
         LedgerGrid byViews, byStrings;
         std::vector<LedgerRowView> views;

@@ -28,7 +28,7 @@ LedgerRow record(qint64 id, const QString& name, qint64 amountTicks = 100 * Yuan
     row.name = name;
     row.date = date;
     row.relation = u"朋友"_s;
-    row.kind = u"婚礼"_s;
+    row.occasion = u"婚礼"_s;
     row.amountTicks = amountTicks;
     row.note = u"备注"_s + name;
     return row;
@@ -202,7 +202,7 @@ private Q_SLOTS:
         LedgerRow given = record(9, u"王五"_s);
         given.direction = u"送礼"_s;
         given.relation = u"同学"_s;
-        given.kind = u"寿宴"_s;
+        given.occasion = u"寿宴"_s;
         given.note = QString();
         grid.appendRows({record(7, u"张三"_s), record(3, u"李四"_s)});
         grid.appendRow(given);
@@ -261,8 +261,8 @@ private Q_SLOTS:
         second.direction = fresh("收礼");
         first.relation = fresh("朋友");
         second.relation = fresh("朋友");
-        first.kind = fresh("婚礼");
-        second.kind = fresh("婚礼");
+        first.occasion = fresh("婚礼");
+        second.occasion = fresh("婚礼");
         QVERIFY(!first.direction.isSharedWith(second.direction));
         LedgerGrid grid;
         grid.appendRows({first, second});

@@ -55,7 +55,7 @@ void fill(LedgerGrid& grid, int count)
         row.name = guestName(i);
         row.date = QDate(2000, 1, 1).addDays(i);
         row.relation = u"朋友"_s;
-        row.kind = u"婚礼"_s;
+        row.occasion = u"婚礼"_s;
         row.amountTicks = (i % 7) * 100 * Yuan;
         row.note = i % 2 ? u"注%1"_s.arg(i) : QString();
         rows.push_back(row);
@@ -247,7 +247,7 @@ private Q_SLOTS:
         row.name = u"末行"_s;
         row.date = QDate(2011, 6, 2);
         row.relation = u"同学"_s;
-        row.kind = u"寿宴"_s;
+        row.occasion = u"寿宴"_s;
         row.amountTicks = 500 * Yuan;
         row.note = note;
         grid.appendRow(row);
