@@ -32,7 +32,7 @@ std::optional<GoodBackup> newestGoodBackup()
     // The backup folder by its relative name: the ledger's folder is the current directory, whatever bytes
     // name it.
     for (const LedgerBackup::Backup& backup : LedgerBackup::list(u"备份"_s)) {
-        if (const auto records = LedgerBackup::verify(backup.path, PrivateLedger::keyOpening(backup.path), nullptr))
+        if (const auto records = LedgerBackup::verify(backup.path, PrivateLedger::keyOpening(backup.path)))
             return GoodBackup{backup, *records};
     }
     return std::nullopt;

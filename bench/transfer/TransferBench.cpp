@@ -29,7 +29,7 @@ namespace {
 
 constexpr double TargetMs = 3000;
 
-struct Result
+struct Timing
 {
     QString name;
     Samples samples;
@@ -42,7 +42,7 @@ void say(const QString& text)
 }
 
 /// Runs run() runs times; prepare() before each run is not timed. Stops at the first failure.
-bool measure(Result& result, int runs, const std::function<bool()>& prepare, const std::function<bool()>& run)
+bool measure(Timing& result, int runs, const std::function<bool()>& prepare, const std::function<bool()>& run)
 {
     for (int i = 0; i < runs; ++i) {
         if (prepare && !prepare())
@@ -69,7 +69,7 @@ int main(int argc, char** argv)
         return 1;
     QDir::setCurrent(folder.path());
     const QString key = LedgerFile::password();
-    QList<Result> results;
+    QList<Timing> results;
 
     say(u"building a ledger of 100,000 records ..."_s);
     if (!BenchLedger::create(u"ledger-100k.xc"_s, 100000))
@@ -78,7 +78,7 @@ int main(int argc, char** argv)
     if (!source)
         return 1;
 
-    Result exported{u"export of 100,000 records to CSV"_s, {}, {}};
+    Timing exported{u"export of 100,000 records to CSV"_s, {}, {}};
     QString error;
     const bool exportOk = measure(exported, runs, {}, [&] {
         const auto records = LedgerTransfer::readAll(*source, &error);
@@ -90,7 +90,7 @@ int main(int argc, char** argv)
     }
     results << exported;
 
-    Result imported{u"import of 100,000 records from CSV (read, check, duplicates, write)"_s, {}, {}};
+    Timing imported{u"import of 100,000 records from CSV (read, check, duplicates, write)"_s, {}, {}};
     std::shared_ptr<EngineConnection> target;
     const bool importOk = measure(
         imported, runs,
@@ -130,13 +130,15 @@ int main(int argc, char** argv)
     say(u"building a ledger of 1,000,000 records ..."_s);
     if (!BenchLedger::create(LedgerFile::name(), 1000000))
         return 1;
-    Result backup{u"backup of a ledger of 1,000,000 records"_s, {}, {}};
+    Timing backup{u"backup of a ledger of 1,000,000 records"_s, {}, {}};
     int n = 0;
     const bool backupOk = measure(
         backup, runs, [&] { return QDir(LedgerBackup::folderOf(LedgerFile::name())).removeRecursively(); },
         [&] {
-            return LedgerBackup::create(LedgerFile::name(), key, QDateTime(QDate(2026, 1, 1), {}).addSecs(++n), nullptr,
-                                        &error);
+            const auto made
+                = LedgerBackup::create(LedgerFile::name(), key, QDateTime(QDate(2026, 1, 1), {}).addSecs(++n));
+            error = made.errorText();
+            return made.ok();
         });
     if (!backupOk) {
         say(u"backup failed: "_s + error);
@@ -146,7 +148,7 @@ int main(int argc, char** argv)
 
     std::printf("%-70s %10s %10s %10s %8s\n", "measurement", "median ms", "cpu ms", "target ms", "");
     bool allFast = true;
-    for (const Result& r : results) {
+    for (const Timing& r : results) {
         const double median = r.samples.median();
         allFast = allFast && median < TargetMs;
         std::printf("%-70s %10.0f %10.0f %10.0f %8s\n", qPrintable(r.name), median, r.cpu.median(), TargetMs,

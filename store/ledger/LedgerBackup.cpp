@@ -27,12 +27,6 @@ const QRegularExpression& namePattern()
     return pattern;
 }
 
-void setError(QString* error, const QString& message)
-{
-    if (error)
-        *error = message;
-}
-
 /// Removes the temporary files of backups whose writer is gone (see PendingFile).
 void removeAbandoned(const QDir& folder)
 {
@@ -77,39 +71,27 @@ QString shown(const QString& path)
 /// Opens the backup folder when it is a real folder of the user's own: never through a symbolic link, and never
 /// one that belongs to someone else. With create, a missing folder is made (mode 0700). Empty with the
 /// reason in error otherwise; *missing tells a folder that is not there (without create).
-std::optional<int> openFolder(const QString& folderPath, bool create, QString* error, bool* missing = nullptr)
+Result<int> openFolder(const QString& folderPath, bool create)
 {
     const QByteArray native = QFile::encodeName(folderPath);
+    const QStringList shownFolder{shown(folderPath)};
     struct stat info;
     if (::lstat(native.constData(), &info) != 0) {
-        if (errno == ENOENT && !create) {
-            if (missing)
-                *missing = true;
-            return std::nullopt;
-        }
-        if (errno != ENOENT || ::mkdir(native.constData(), S_IRWXU) != 0) {
-            setError(error, u"无法创建备份文件夹“%1”。"_s.arg(shown(folderPath)));
-            return std::nullopt;
-        }
+        if (errno == ENOENT && !create)
+            return Failure(Problem::BackupFolderMissing, shownFolder);
+        if (errno != ENOENT || ::mkdir(native.constData(), S_IRWXU) != 0)
+            return Failure(Problem::BackupFolderNotMade, shownFolder);
     } else if (S_ISLNK(info.st_mode)) {
-        setError(error,
-                 u"备份文件夹“%1”是一个符号链接，不是真正的文件夹。为了安全，程序不会在链接指向的地方写入或删除备份。"
-                 u"请把它换成一个普通的文件夹。"_s.arg(shown(folderPath)));
-        return std::nullopt;
+        return Failure(Problem::BackupFolderIsLink, shownFolder);
     } else if (!S_ISDIR(info.st_mode)) {
-        setError(error, u"无法创建备份文件夹“%1”。"_s.arg(shown(folderPath)));
-        return std::nullopt;
+        return Failure(Problem::BackupFolderNotMade, shownFolder);
     }
     const int fd = ::open(native.constData(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-    if (fd < 0) {
-        setError(error, u"无法打开备份文件夹“%1”。"_s.arg(shown(folderPath)));
-        return std::nullopt;
-    }
+    if (fd < 0)
+        return Failure(Problem::BackupFolderUnopened, shownFolder);
     if (::fstat(fd, &info) != 0 || !S_ISDIR(info.st_mode) || info.st_uid != ::geteuid()) {
         ::close(fd);
-        setError(error,
-                 u"备份文件夹“%1”不属于当前用户。为了安全，程序不在其中写入或删除备份。"_s.arg(shown(folderPath)));
-        return std::nullopt;
+        return Failure(Problem::BackupFolderNotOwn, shownFolder);
     }
     return fd;
 }
@@ -128,16 +110,14 @@ QString shownPath(const QString& path)
     return shown(path);
 }
 
-std::optional<QString> folderProblem(const QString& folderPath)
+Done checkFolder(const QString& folderPath)
 {
-    QString error;
-    bool missing = false;
-    const auto fd = openFolder(folderPath, false, &error, &missing);
+    const auto fd = openFolder(folderPath, false);
     if (fd)
         ::close(*fd);
-    if (fd || missing)
-        return std::nullopt;
-    return error;
+    if (fd || fd.failure().problem() == Problem::BackupFolderMissing)
+        return {};
+    return fd.failure();
 }
 
 void watchChanges(const QString& ledgerPath)
@@ -168,7 +148,7 @@ std::optional<QDateTime> timeOfName(const QString& name)
 
 QList<Backup> list(const QString& folderPath)
 {
-    const auto fd = openFolder(folderPath, false, nullptr);
+    const auto fd = openFolder(folderPath, false);
     if (!fd)
         return {};
     ::close(*fd);
@@ -193,12 +173,12 @@ QList<Backup> list(const QString& folderPath)
     return backups;
 }
 
-bool create(const QString& ledgerPath, const QString& key, const QDateTime& when, QString* created, QString* error)
+Result<QString> create(const QString& ledgerPath, const QString& key, const QDateTime& when)
 {
     const QString folderPath = folderOf(ledgerPath);
-    const auto fd = openFolder(folderPath, true, error);
+    const auto fd = openFolder(folderPath, true);
     if (!fd)
-        return false;
+        return fd.failure();
     const FolderHandle handle(*fd);
     ::fchmod(handle.fd(), S_IRWXU);
     // The copy is written into the folder checked and opened above, through the system's name of its
@@ -211,42 +191,30 @@ bool create(const QString& ledgerPath, const QString& key, const QDateTime& when
         && opened.st_ino == named.st_ino;
     const QDir folder(sameFolder ? throughDescriptor : folderPath);
     const auto source = EngineConnection::open(ledgerPath, key, EngineConnection::Options{true, false});
-    if (!source) {
-        setError(error, u"无法打开账本文件“%1”。"_s.arg(shown(ledgerPath)));
-        return false;
-    }
+    if (!source)
+        return Failure(Problem::LedgerUnopened, {shown(ledgerPath)});
     const QString base = nameFor(when).chopped(3);
     QString target = folder.filePath(base + u".xc"_s);
     for (int n = 2; QFileInfo::exists(target) && n < 10000; ++n)
         target = folder.filePath(base + u'-' + QString::number(n) + u".xc"_s);
     PendingFile pending(target, key);
-    if (!pending.isValid()) {
-        setError(error, u"无法在备份文件夹中写入文件（磁盘可能已满或没有写入权限）。"_s);
-        return false;
-    }
+    if (!pending.isValid())
+        return Problem::BackupUnwritable;
     {
         const auto destination
             = EngineConnection::open(pending.temporaryPath(), key, EngineConnection::Options{false, true});
         // The copy is a file of its own under a temporary name until it is whole: a crash leaves only a
         // temporary file that nothing lists, so it needs no journal, and PendingFile::commit() flushes it.
         if (!destination || !destination->executeNative("PRAGMA journal_mode=OFF")
-            || !destination->executeNative("PRAGMA synchronous=OFF")) {
-            setError(error, u"无法在备份文件夹中写入文件（磁盘可能已满或没有写入权限）。"_s);
-            return false;
-        }
+            || !destination->executeNative("PRAGMA synchronous=OFF"))
+            return Problem::BackupUnwritable;
         QString reason;
-        if (!EngineConnection::copy(*destination, *source, &reason)) {
-            setError(error, u"备份没有写完：%1"_s.arg(reason));
-            return false;
-        }
+        if (!EngineConnection::copy(*destination, *source, &reason))
+            return Failure(Problem::BackupUnfinished, {reason});
     }
-    if (!pending.commit()) {
-        setError(error, u"备份文件无法保存（磁盘可能已满）。"_s);
-        return false;
-    }
-    if (created)
-        *created = QDir(folderPath).filePath(QFileInfo(target).fileName());
-    return true;
+    if (!pending.commit())
+        return Problem::BackupUnsaved;
+    return QDir(folderPath).filePath(QFileInfo(target).fileName());
 }
 
 QList<int> keptIndexes(const QList<QDateTime>& newestFirst, const QDate& today)
@@ -270,7 +238,7 @@ QList<int> keptIndexes(const QList<QDateTime>& newestFirst, const QDate& today)
 
 int rotate(const QString& folder, const QDate& today)
 {
-    const auto fd = openFolder(folder, false, nullptr);
+    const auto fd = openFolder(folder, false);
     if (!fd)
         return 0;
     const FolderHandle handle(*fd);
@@ -289,25 +257,19 @@ int rotate(const QString& folder, const QDate& today)
     return removed;
 }
 
-std::optional<qint64> verify(const QString& path, const QString& key, QString* error)
+Result<qint64> verify(const QString& path, const QString& key)
 {
     const auto backup = EngineConnection::open(path, key, EngineConnection::Options{true, false});
-    if (!backup) {
-        setError(error, u"备份文件无法打开（文件损坏，或不是本程序的备份）。"_s);
-        return std::nullopt;
-    }
+    if (!backup)
+        return Problem::BackupUnopened;
     {
         EngineStatement check(*backup, "PRAGMA integrity_check");
-        if (!check || check.step() != EngineStatement::Step::Row || check.utf8(0) != "ok") {
-            setError(error, u"备份文件已损坏（完整性检查没有通过）。"_s);
-            return std::nullopt;
-        }
+        if (!check || check.step() != EngineStatement::Step::Row || check.utf8(0) != "ok")
+            return Problem::BackupDamaged;
     }
     EngineStatement count(*backup, "SELECT count(*) FROM 收送礼");
-    if (!count || count.step() != EngineStatement::Step::Row) {
-        setError(error, u"备份文件中没有账目表。"_s);
-        return std::nullopt;
-    }
+    if (!count || count.step() != EngineStatement::Step::Row)
+        return Problem::BackupWithoutTable;
     return count.integer(0);
 }
 
@@ -322,27 +284,21 @@ std::optional<qint64> countRecords(const QString& path, const QString& key)
     return count.integer(0);
 }
 
-bool restore(EngineConnection& ledger, const QString& backupPath, const QString& key, QString* error)
+Done restore(EngineConnection& ledger, const QString& backupPath, const QString& key)
 {
     const auto backup = EngineConnection::open(backupPath, key, EngineConnection::Options{true, false});
-    if (!backup) {
-        setError(error, u"备份文件无法打开（文件损坏，或不是本程序的备份）。"_s);
-        return false;
-    }
+    if (!backup)
+        return Problem::BackupUnopened;
     // No row of the ledger may still be read lazily while its pages are replaced.
     RowSnapshot::completeAll();
-    if (ledger.inTransaction()) {
-        setError(error, u"账本正在写入，请稍后再试。"_s);
-        return false;
-    }
+    if (ledger.inTransaction())
+        return Problem::LedgerBusy;
     QString reason;
-    if (!EngineConnection::copy(ledger, *backup, &reason)) {
-        setError(error, u"恢复没有完成，账本保持原样：%1"_s.arg(reason));
-        return false;
-    }
+    if (!EngineConnection::copy(ledger, *backup, &reason))
+        return Failure(Problem::RestoreUnfinished, {reason});
     // The engine's backup writes the pages without a commit of the connection: the change is counted here.
     ChangeWatch::countOne();
-    return true;
+    return {};
 }
 
 QByteArray stampOf(const QString& path)

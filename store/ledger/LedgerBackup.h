@@ -1,5 +1,7 @@
 #pragma once
 
+#include "store/value/Failure.h"
+
 #include <QDateTime>
 #include <QList>
 #include <QString>
@@ -27,9 +29,9 @@ struct Backup
 QString folderOf(const QString& ledgerPath);
 /// A path as the user is shown it: absolute, with the system's separators.
 QString shownPath(const QString& path);
-/// Why the backup folder cannot take or give backups (a symbolic link, no folder, someone else's); empty when
+/// Why the backup folder cannot take or give backups (a symbolic link, no folder, someone else's); done when
 /// it can or does not exist yet. Backups are never written, listed or removed through a link.
-std::optional<QString> folderProblem(const QString& folder);
+Done checkFolder(const QString& folder);
 /// The name of a backup made at that time (without the -N of a taken name).
 QString nameFor(const QDateTime& when);
 /// The time a backup's name gives; empty for every other name (temporary files included).
@@ -40,9 +42,9 @@ std::optional<QDateTime> timeOfName(const QString& name);
 QList<Backup> list(const QString& folder);
 
 /// Writes a backup of the ledger file into its backup folder (made when missing, mode 0700), named after when.
-/// A backup folder that is a symbolic link, no folder, or not the user's own is refused (see folderProblem).
-/// The ledger is only read. True with the new file's path in created.
-bool create(const QString& ledgerPath, const QString& key, const QDateTime& when, QString* created, QString* error);
+/// A backup folder that is a symbolic link, no folder, or not the user's own is refused (see checkFolder).
+/// The ledger is only read. The new file's path.
+Result<QString> create(const QString& ledgerPath, const QString& key, const QDateTime& when);
 
 /// Which of the backups (times newest first) rotation keeps: the newest 10, and the newest of each calendar
 /// month among the 12 that end with today's month. Indexes into the list, ascending.
@@ -51,8 +53,8 @@ QList<int> keptIndexes(const QList<QDateTime>& newestFirst, const QDate& today);
 int rotate(const QString& folder, const QDate& today);
 
 /// Opens a backup with the key and checks it whole (the engine's integrity check, the ledger table readable).
-/// The number of records, or empty with the reason in error.
-std::optional<qint64> verify(const QString& path, const QString& key, QString* error);
+/// The number of records.
+Result<qint64> verify(const QString& path, const QString& key);
 
 /// The number of records of a backup, read without the full check (for the list); empty when it does not open.
 std::optional<qint64> countRecords(const QString& path, const QString& key);
@@ -60,7 +62,7 @@ std::optional<qint64> countRecords(const QString& path, const QString& key);
 /// Copies a verified backup into the open ledger through its own connection, in one write transaction of the
 /// ledger: a crash during the copy leaves the old ledger, rolled back from the ledger's own journal on the next
 /// open. The backup file is only read.
-bool restore(EngineConnection& ledger, const QString& backupPath, const QString& key, QString* error);
+Done restore(EngineConnection& ledger, const QString& backupPath, const QString& key);
 
 /// What tells a changed file: its modification time to the nanosecond, size and inode; empty when missing.
 QByteArray stampOf(const QString& path);

@@ -25,6 +25,23 @@ constexpr Sentence Sentences[] = {
 
     // Backups, the damaged ledger's rescue and the ledger's key.
     {Problem::BackupSection, u""},
+    {Problem::BackupFolderNotMade, u"无法创建备份文件夹“%1”。"},
+    {Problem::BackupFolderIsLink,
+     u"备份文件夹“%"
+     u"1”是一个符号链接，不是真正的文件夹。为了安全，程序不会在链接指向的地方写入或删除备份。请把它换成一个普通的文件夹"
+     u"。"},
+    {Problem::BackupFolderUnopened, u"无法打开备份文件夹“%1”。"},
+    {Problem::BackupFolderNotOwn, u"备份文件夹“%1”不属于当前用户。为了安全，程序不在其中写入或删除备份。"},
+    {Problem::BackupFolderMissing, u"备份文件夹“%1”不存在。"},
+    {Problem::LedgerUnopened, u"无法打开账本文件“%1”。"},
+    {Problem::BackupUnwritable, u"无法在备份文件夹中写入文件（磁盘可能已满或没有写入权限）。"},
+    {Problem::BackupUnfinished, u"备份没有写完：%1"},
+    {Problem::BackupUnsaved, u"备份文件无法保存（磁盘可能已满）。"},
+    {Problem::BackupUnopened, u"备份文件无法打开（文件损坏，或不是本程序的备份）。"},
+    {Problem::BackupDamaged, u"备份文件已损坏（完整性检查没有通过）。"},
+    {Problem::BackupWithoutTable, u"备份文件中没有账目表。"},
+    {Problem::LedgerBusy, u"账本正在写入，请稍后再试。"},
+    {Problem::RestoreUnfinished, u"恢复没有完成，账本保持原样：%1"},
 
     // Transfers: CSV and workbooks, in and out.
     {Problem::TransferSection, u""},

@@ -24,6 +24,20 @@ enum class Problem {
 
     // Backups, the damaged ledger's rescue and the ledger's key.
     BackupSection,
+    BackupFolderNotMade,
+    BackupFolderIsLink,
+    BackupFolderUnopened,
+    BackupFolderNotOwn,
+    BackupFolderMissing,
+    LedgerUnopened,
+    BackupUnwritable,
+    BackupUnfinished,
+    BackupUnsaved,
+    BackupUnopened,
+    BackupDamaged,
+    BackupWithoutTable,
+    LedgerBusy,
+    RestoreUnfinished,
 
     // Transfers: CSV and workbooks, in and out.
     TransferSection,

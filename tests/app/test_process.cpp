@@ -571,15 +571,15 @@ private Q_SLOTS:
         QVERIFY(makeLedger(ledger, 3000));
         QString good;
         if (withBackup) {
-            QString error;
-            QVERIFY2(LedgerBackup::create(ledger, LedgerFile::password(), QDateTime(QDate(2026, 12, 1), QTime(8, 0)),
-                                          &good, &error),
-                     qPrintable(error));
+            const auto made
+                = LedgerBackup::create(ledger, LedgerFile::password(), QDateTime(QDate(2026, 12, 1), QTime(8, 0)));
+            QVERIFY2(made, qPrintable(made.errorText()));
+            good = *made;
             // A newer backup that is itself damaged is passed over.
-            QString bad;
-            QVERIFY(LedgerBackup::create(ledger, LedgerFile::password(), QDateTime(QDate(2026, 12, 2), QTime(8, 0)),
-                                         &bad, &error));
-            QVERIFY(damage(bad));
+            const auto bad
+                = LedgerBackup::create(ledger, LedgerFile::password(), QDateTime(QDate(2026, 12, 2), QTime(8, 0)));
+            QVERIFY(bad);
+            QVERIFY(damage(*bad));
         }
         QVERIFY(damage(ledger));
         const QByteArray damaged = contentOf(ledger);

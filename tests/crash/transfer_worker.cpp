@@ -90,19 +90,19 @@ int main(int argc, char** argv)
     }
     if (mode == u"backup"_s) {
         for (int n = 0;; ++n) {
-            QString path;
-            if (!LedgerBackup::create(LedgerFile::name(), key, QDateTime(QDate(2026, 1, 1), QTime(0, 0)).addSecs(n),
-                                      &path, &error))
-                return failed(error);
-            say(u"backup "_s + path);
+            const auto path
+                = LedgerBackup::create(LedgerFile::name(), key, QDateTime(QDate(2026, 1, 1), QTime(0, 0)).addSecs(n));
+            if (!path)
+                return failed(path.errorText());
+            say(u"backup "_s + *path);
         }
     }
     if (mode == u"restore"_s) {
         const auto engine = EngineConnection::open(LedgerFile::name(), key);
         if (!engine)
             return failed(u"open"_s);
-        if (!LedgerBackup::restore(*engine, u"backup.xc"_s, key, &error))
-            return failed(error);
+        if (const Done restored = LedgerBackup::restore(*engine, u"backup.xc"_s, key); !restored)
+            return failed(restored.errorText());
         say(u"restored"_s);
         idle();
     }

@@ -434,20 +434,20 @@ void importCsv(LedgerHost& host)
 
 void backupNow(LedgerHost&)
 {
-    QString created, error;
-    if (!LedgerBackup::create(ledgerPath(), LedgerFile::sessionKey(), Program::now(), &created, &error)) {
-        fail(u"备份失败，账本没有受到影响：\n"_s + error, BackupTitle);
+    const Result<QString> created = LedgerBackup::create(ledgerPath(), LedgerFile::sessionKey(), Program::now());
+    if (!created) {
+        fail(u"备份失败，账本没有受到影响：\n"_s + created.errorText(), BackupTitle);
         return;
     }
     LedgerBackup::rotate(LedgerBackup::folderOf(ledgerPath()), Program::now().date());
-    inform(u"已备份到\n%1"_s.arg(LedgerBackup::shownPath(created)), BackupTitle);
+    inform(u"已备份到\n%1"_s.arg(LedgerBackup::shownPath(*created)), BackupTitle);
 }
 
 void restoreBackup(LedgerHost& host)
 {
     const QString folder = LedgerBackup::folderOf(ledgerPath());
-    if (const auto problem = LedgerBackup::folderProblem(folder)) {
-        fail(*problem, RestoreTitle);
+    if (const Done usable = LedgerBackup::checkFolder(folder); !usable) {
+        fail(usable.errorText(), RestoreTitle);
         return;
     }
     const QList<LedgerBackup::Backup> backups = LedgerBackup::list(folder);
@@ -475,11 +475,9 @@ void restoreBackup(LedgerHost& host)
                            RestoreTitle, MessageBox::YesNo, MessageBox::Question, 1);
     if (answer != MessageBox::Yes)
         return;
-    QString error;
-    const std::optional<qint64> records
-        = LedgerBackup::verify(backup.path, PrivateLedger::keyOpening(backup.path), &error);
+    const Result<qint64> records = LedgerBackup::verify(backup.path, PrivateLedger::keyOpening(backup.path));
     if (!records) {
-        fail(u"这个备份不能恢复，账本没有改变：\n"_s + error, RestoreTitle);
+        fail(u"这个备份不能恢复，账本没有改变：\n"_s + records.errorText(), RestoreTitle);
         return;
     }
     const auto engine = ledgerEngine(host);
@@ -487,18 +485,19 @@ void restoreBackup(LedgerHost& host)
         fail(u"无法打开账本，没有恢复。"_s, RestoreTitle);
         return;
     }
-    QString kept;
-    if (!LedgerBackup::create(ledgerPath(), LedgerFile::sessionKey(), Program::now(), &kept, &error)) {
-        fail(u"无法先备份现在的账本，没有恢复：\n"_s + error, RestoreTitle);
+    const Result<QString> kept = LedgerBackup::create(ledgerPath(), LedgerFile::sessionKey(), Program::now());
+    if (!kept) {
+        fail(u"无法先备份现在的账本，没有恢复：\n"_s + kept.errorText(), RestoreTitle);
         return;
     }
-    if (!LedgerBackup::restore(*engine, backup.path, PrivateLedger::keyOpening(backup.path), &error)) {
-        fail(error, RestoreTitle);
+    if (const Done restored = LedgerBackup::restore(*engine, backup.path, PrivateLedger::keyOpening(backup.path));
+        !restored) {
+        fail(restored.errorText(), RestoreTitle);
         return;
     }
     host.ledgerRefill();
     inform(u"已从%1的备份恢复，共%2条账目。\n恢复前的账本已保存为备份：\n%3"_s.arg(when).arg(*records).arg(
-               LedgerBackup::shownPath(kept)),
+               LedgerBackup::shownPath(*kept)),
            RestoreTitle);
 }
 
@@ -510,10 +509,10 @@ bool backupAtSessionEnd(bool ledgerAtStart)
     // changes the file's bytes or time but not one record.
     if (ledgerAtStart && LedgerBackup::changesSinceWatch() == 0)
         return true;
-    QString error;
-    if (!LedgerBackup::create(ledgerPath(), LedgerFile::sessionKey(), Program::now(), nullptr, &error)) {
-        MessageBox::show(u"程序结束时的自动备份失败，账本没有受到影响：\n"_s + error, u"自动备份"_s, MessageBox::OkOnly,
-                         MessageBox::Warning);
+    if (const Result<QString> created = LedgerBackup::create(ledgerPath(), LedgerFile::sessionKey(), Program::now());
+        !created) {
+        MessageBox::show(u"程序结束时的自动备份失败，账本没有受到影响：\n"_s + created.errorText(), u"自动备份"_s,
+                         MessageBox::OkOnly, MessageBox::Warning);
         return false;
     }
     LedgerBackup::rotate(LedgerBackup::folderOf(ledgerPath()), Program::now().date());

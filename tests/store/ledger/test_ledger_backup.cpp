@@ -1,6 +1,7 @@
 // Backups of the ledger: an encrypted, whole copy in 备份, rotation over a simulated year, the integrity check
 // before a restore, a restore that brings back exactly the backed-up records, and a full disk at each step.
 
+#include "Noted.h"
 #include "TempFolder.h"
 #include "store/engine/EngineConnection.h"
 #include "store/engine/PendingFile.h"
@@ -101,7 +102,7 @@ private Q_SLOTS:
         QVERIFY(addNames(*ledger, {u"甲"_s, u"乙"_s}));
         QString path, error;
         const QDateTime when(QDate(2026, 3, 4), QTime(5, 6, 7));
-        QVERIFY2(LedgerBackup::create(LedgerFile::name(), LedgerFile::password(), when, &path, &error),
+        QVERIFY2(test::noted(LedgerBackup::create(LedgerFile::name(), LedgerFile::password(), when), &error, &path),
                  qPrintable(error));
         // Relative to the ledger's relative name: the folder's own name need not be a text.
         QCOMPARE(path, u"备份/lgbk-20260304-050607.xc"_s);
@@ -110,17 +111,17 @@ private Q_SLOTS:
         QVERIFY(!file.read(16).startsWith("SQLite format 3"));
         QCOMPARE(QFile::permissions(folder.file(u"备份"_s)) & 0x0077, QFileDevice::Permissions());
         QVERIFY(!EngineConnection::open(path, u"wrong"_s));
-        QCOMPARE(LedgerBackup::verify(path, LedgerFile::password(), &error), 2);
+        QCOMPARE(LedgerBackup::verify(path, LedgerFile::password()).optional(), 2);
         QCOMPARE(folderEntries(folder.file(u"备份"_s)), QStringList{u"lgbk-20260304-050607.xc"_s});
 
         // A second backup in the same second gets a name of its own and lists first.
         QVERIFY(addNames(*ledger, {u"丙"_s}));
-        QVERIFY(LedgerBackup::create(LedgerFile::name(), LedgerFile::password(), when, &path, &error));
+        QVERIFY(test::noted(LedgerBackup::create(LedgerFile::name(), LedgerFile::password(), when), &error, &path));
         QCOMPARE(QFileInfo(path).fileName(), u"lgbk-20260304-050607-2.xc"_s);
         const auto backups = LedgerBackup::list(u"备份"_s);
         QCOMPARE(backups.size(), 2);
         QCOMPARE(backups[0].path, path);
-        QCOMPARE(LedgerBackup::verify(backups[0].path, LedgerFile::password(), &error), 3);
+        QCOMPARE(LedgerBackup::verify(backups[0].path, LedgerFile::password()).optional(), 3);
         QVERIFY(backups[0].bytes > 0);
     }
 
@@ -131,20 +132,21 @@ private Q_SLOTS:
         const auto ledger = openLedger();
         QVERIFY(addNames(*ledger, {u"甲"_s, u"乙"_s}));
         QString path, error;
-        QVERIFY(LedgerBackup::create(LedgerFile::name(), LedgerFile::password(), QDateTime::currentDateTime(), &path,
-                                     &error));
+        QVERIFY(
+            test::noted(LedgerBackup::create(LedgerFile::name(), LedgerFile::password(), QDateTime::currentDateTime()),
+                        &error, &path));
         QVERIFY(addNames(*ledger, {u"丙"_s}));
         QVERIFY(ledger->executeNative("DELETE FROM 收送礼 WHERE 姓名='甲'"));
         const auto other = openLedger(); // another connection of the program on the same file
         QCOMPARE(namesIn(*other), (QStringList{u"丙"_s, u"乙"_s}));
 
-        QVERIFY2(LedgerBackup::restore(*ledger, path, LedgerFile::password(), &error), qPrintable(error));
+        QVERIFY2(test::noted(LedgerBackup::restore(*ledger, path, LedgerFile::password()), &error), qPrintable(error));
         QCOMPARE(namesIn(*ledger), (QStringList{u"乙"_s, u"甲"_s}));
         QCOMPARE(namesIn(*other), (QStringList{u"乙"_s, u"甲"_s}));
         QVERIFY(!QFile::exists(LedgerFile::name() + u"-journal"_s));
         QVERIFY(openLedger());
         // The backup itself is untouched and still whole.
-        QCOMPARE(LedgerBackup::verify(path, LedgerFile::password(), &error), 2);
+        QCOMPARE(LedgerBackup::verify(path, LedgerFile::password()).optional(), 2);
     }
 
     void damagedBackupsAreRefused()
@@ -154,20 +156,22 @@ private Q_SLOTS:
         const auto ledger = openLedger();
         QVERIFY(addNames(*ledger, QStringList(300, u"甲"_s)));
         QString path, error;
-        QVERIFY(LedgerBackup::create(LedgerFile::name(), LedgerFile::password(), QDateTime::currentDateTime(), &path,
-                                     &error));
+        QVERIFY(
+            test::noted(LedgerBackup::create(LedgerFile::name(), LedgerFile::password(), QDateTime::currentDateTime()),
+                        &error, &path));
         QFile file(path);
         QVERIFY(file.open(QIODevice::ReadWrite));
         file.seek(file.size() / 2);
         file.write(QByteArray(2048, '\x5a'));
         file.close();
-        QVERIFY(!LedgerBackup::verify(path, LedgerFile::password(), &error));
+        QVERIFY(!test::noted(LedgerBackup::verify(path, LedgerFile::password()), &error));
         QVERIFY2(error.startsWith(u"备份文件"_s), qPrintable(error));
 
         touch(folder.file(u"plain.xc"_s));
-        QVERIFY(!LedgerBackup::verify(folder.file(u"plain.xc"_s), LedgerFile::password(), &error));
+        QVERIFY(!test::noted(LedgerBackup::verify(folder.file(u"plain.xc"_s), LedgerFile::password()), &error));
         QCOMPARE(error, u"备份文件无法打开（文件损坏，或不是本程序的备份）。"_s);
-        QVERIFY(!LedgerBackup::restore(*ledger, folder.file(u"plain.xc"_s), LedgerFile::password(), &error));
+        QVERIFY(
+            !test::noted(LedgerBackup::restore(*ledger, folder.file(u"plain.xc"_s), LedgerFile::password()), &error));
         QCOMPARE(LedgerTransfer::recordCount(*ledger), 300);
     }
 
@@ -213,10 +217,10 @@ private Q_SLOTS:
         const QString expected = message.arg(LedgerBackup::shownPath(u"备份"_s));
 
         QString error;
-        QVERIFY(!LedgerBackup::create(LedgerFile::name(), LedgerFile::password(), QDateTime::currentDateTime(), nullptr,
-                                      &error));
+        QVERIFY(!test::noted(
+            LedgerBackup::create(LedgerFile::name(), LedgerFile::password(), QDateTime::currentDateTime()), &error));
         QCOMPARE(error, expected);
-        QCOMPARE(LedgerBackup::folderProblem(u"备份"_s), std::optional<QString>(expected));
+        QCOMPARE(LedgerBackup::checkFolder(u"备份"_s).errorText(), expected);
         QVERIFY(LedgerBackup::list(u"备份"_s).isEmpty());
         QCOMPARE(LedgerBackup::rotate(u"备份"_s, QDate(2030, 1, 1)), 0);
         // Nothing there was written, removed or opened to the user alone.
@@ -233,8 +237,9 @@ private Q_SLOTS:
         {
             const auto ledger = openLedger();
             QVERIFY(addNames(*ledger, {u"甲"_s}));
-            QVERIFY(LedgerBackup::create(LedgerFile::name(), LedgerFile::password(), QDateTime::currentDateTime(),
-                                         &path, &error));
+            QVERIFY(test::noted(
+                LedgerBackup::create(LedgerFile::name(), LedgerFile::password(), QDateTime::currentDateTime()), &error,
+                &path));
         }
         LedgerBackup::watchChanges(LedgerFile::name());
         const auto ledger = openLedger();
@@ -284,7 +289,7 @@ private Q_SLOTS:
             {"a delete that matched nothing", [&] { return ledger->executeNative("DELETE FROM 收送礼 WHERE ID<0"); },
              3},
             {"restored from a backup",
-             [&] { return LedgerBackup::restore(*ledger, path, LedgerFile::password(), &error); }, 4},
+             [&] { return test::noted(LedgerBackup::restore(*ledger, path, LedgerFile::password()), &error).ok(); }, 4},
         };
         for (const Step& step : steps) {
             QVERIFY2(step.run(), step.what);
@@ -398,13 +403,15 @@ private Q_SLOTS:
         const auto ledger = openLedger();
         QVERIFY(addNames(*ledger, QStringList(2000, u"甲"_s)));
         QString path, error;
-        QVERIFY(LedgerBackup::create(LedgerFile::name(), LedgerFile::password(), QDateTime(QDate(2026, 1, 1), {}),
-                                     &path, &error));
+        QVERIFY(test::noted(
+            LedgerBackup::create(LedgerFile::name(), LedgerFile::password(), QDateTime(QDate(2026, 1, 1), {})), &error,
+            &path));
         const QByteArray before = LedgerBackup::stampOf(LedgerFile::name());
         for (const rlim_t limit : {rlim_t(0), rlim_t(4096), rlim_t(64 * 1024)}) {
             FileSizeLimit full(limit);
-            QVERIFY(!LedgerBackup::create(LedgerFile::name(), LedgerFile::password(), QDateTime::currentDateTime(),
-                                          nullptr, &error));
+            QVERIFY(!test::noted(
+                LedgerBackup::create(LedgerFile::name(), LedgerFile::password(), QDateTime::currentDateTime()),
+                &error));
             QVERIFY(!error.isEmpty());
         }
         QCOMPARE(folderEntries(folder.file(u"备份"_s)), QStringList{QFileInfo(path).fileName()});
@@ -414,12 +421,12 @@ private Q_SLOTS:
         QVERIFY(ledger->executeNative("DELETE FROM 收送礼 WHERE ID>10"));
         {
             FileSizeLimit full(0);
-            QVERIFY(!LedgerBackup::restore(*ledger, path, LedgerFile::password(), &error));
+            QVERIFY(!test::noted(LedgerBackup::restore(*ledger, path, LedgerFile::password()), &error));
             QVERIFY(error.startsWith(u"恢复没有完成"_s));
         }
         QCOMPARE(LedgerTransfer::recordCount(*ledger), 10);
-        QVERIFY(LedgerBackup::verify(LedgerFile::name(), LedgerFile::password(), &error));
-        QVERIFY(LedgerBackup::restore(*ledger, path, LedgerFile::password(), &error));
+        QVERIFY(test::noted(LedgerBackup::verify(LedgerFile::name(), LedgerFile::password()), &error));
+        QVERIFY(test::noted(LedgerBackup::restore(*ledger, path, LedgerFile::password()), &error));
         QCOMPARE(LedgerTransfer::recordCount(*ledger), 2000);
     }
 

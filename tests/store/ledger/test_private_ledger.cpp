@@ -300,23 +300,27 @@ private Q_SLOTS:
     {
         test::TempFolder folder;
         QVERIFY(makeLedger(LedgerFile::name(), 7));
-        QString plain, keyed, error;
-        QVERIFY(LedgerBackup::create(LedgerFile::name(), LedgerFile::password(), QDateTime(QDate(2026, 1, 1), {}),
-                                     &plain, &error));
+        QString error;
+        const QString plain
+            = LedgerBackup::create(LedgerFile::name(), LedgerFile::password(), QDateTime(QDate(2026, 1, 1), {}))
+                  .valueOr({});
+        QVERIFY(!plain.isEmpty());
         QCOMPARE(PrivateLedger::keyOpening(plain), LedgerFile::password());
         QVERIFY(PrivateLedger::rekey(LedgerFile::name(), LedgerFile::password(), First, true, {}, &error));
         LedgerFile::setSessionKey(First);
-        QVERIFY(LedgerBackup::create(LedgerFile::name(), LedgerFile::sessionKey(), QDateTime(QDate(2026, 1, 2), {}),
-                                     &keyed, &error));
+        const QString keyed
+            = LedgerBackup::create(LedgerFile::name(), LedgerFile::sessionKey(), QDateTime(QDate(2026, 1, 2), {}))
+                  .valueOr({});
+        QVERIFY(!keyed.isEmpty());
         QVERIFY(!EngineConnection::open(keyed, LedgerFile::password()));
         QCOMPARE(PrivateLedger::keyOpening(keyed), First);
         QCOMPARE(PrivateLedger::keyOpening(plain), LedgerFile::password());
-        QCOMPARE(LedgerBackup::verify(plain, PrivateLedger::keyOpening(plain), &error), 7);
-        QCOMPARE(LedgerBackup::verify(keyed, PrivateLedger::keyOpening(keyed), &error), 7);
+        QCOMPARE(LedgerBackup::verify(plain, PrivateLedger::keyOpening(plain)).optional(), 7);
+        QCOMPARE(LedgerBackup::verify(keyed, PrivateLedger::keyOpening(keyed)).optional(), 7);
         // A restore of a backup of the program's key into the private ledger keeps the ledger's key.
         const auto ledger = EngineConnection::open(LedgerFile::name(), First);
         QVERIFY(ledger && ledger->executeNative("DELETE FROM 收送礼"));
-        QVERIFY(LedgerBackup::restore(*ledger, plain, PrivateLedger::keyOpening(plain), &error));
+        QVERIFY(LedgerBackup::restore(*ledger, plain, PrivateLedger::keyOpening(plain)));
         const Seen seen = look(LedgerFile::name());
         QCOMPARE(seen.opening, QList<int>{1});
         QVERIFY(seen.marked);

@@ -60,9 +60,8 @@ QStringList namesOf(const QString& path)
     // The program opens the ledger for writing, which rolls a write cut off by the kill back from the journal.
     if (!EngineConnection::open(path, LedgerFile::password()))
         return {u"unsound: does not open"_s};
-    QString error;
-    if (!LedgerBackup::verify(path, LedgerFile::password(), &error))
-        return {u"unsound: "_s + error};
+    if (const auto verified = LedgerBackup::verify(path, LedgerFile::password()); !verified)
+        return {u"unsound: "_s + verified.errorText()};
     const auto engine = EngineConnection::open(path, LedgerFile::password());
     const auto all = engine ? LedgerTransfer::readAll(*engine) : std::nullopt;
     QStringList names;
@@ -212,8 +211,7 @@ private Q_SLOTS:
             const QList<LedgerBackup::Backup> listed = LedgerBackup::list(backups);
             QStringList paths;
             for (const auto& backup : listed) {
-                QString error;
-                QCOMPARE(LedgerBackup::verify(backup.path, LedgerFile::password(), &error), 4000);
+                QCOMPARE(LedgerBackup::verify(backup.path, LedgerFile::password()).optional(), 4000);
                 paths << backup.path;
             }
             for (const QString& line : lines)

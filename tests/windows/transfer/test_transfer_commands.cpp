@@ -900,11 +900,12 @@ private Q_SLOTS:
         DialogSteps steps;
         steps.run([this] { TransferCommands::restoreBackup(*m_host); });
         QCOMPARE(steps.unexpected, QStringList());
-        checkBox(m_boxes->last(), *LedgerBackup::folderProblem(u"备份"_s), u"从备份恢复"_s, MessageBox::Stop);
+        checkBox(m_boxes->last(), LedgerBackup::checkFolder(u"备份"_s).errorText(), u"从备份恢复"_s, MessageBox::Stop);
         QVERIFY(m_boxes->last().text.contains(u"符号链接"_s));
         TransferCommands::backupNow(*m_host);
-        checkBox(m_boxes->last(), u"备份失败，账本没有受到影响：\n"_s + *LedgerBackup::folderProblem(u"备份"_s),
-                 u"立即备份"_s, MessageBox::Stop);
+        checkBox(m_boxes->last(),
+                 u"备份失败，账本没有受到影响：\n"_s + LedgerBackup::checkFolder(u"备份"_s).errorText(), u"立即备份"_s,
+                 MessageBox::Stop);
         QCOMPARE(QDir(u"elsewhere"_s).entryList(QDir::Files | QDir::Hidden), QStringList{u"lgbk-20260101-000000.xc"_s});
     }
 
@@ -927,8 +928,10 @@ private Q_SLOTS:
         QFETCH(QString, session);
         QFETCH(bool, backedUp);
         add({record(u"收礼"_s, u"甲"_s, u"2011-6-2"_s, 1)});
-        QString path, error;
-        QVERIFY(LedgerBackup::create(LedgerFile::name(), LedgerFile::password(), Now.addDays(-1), &path, &error));
+        QString error;
+        const QString path
+            = LedgerBackup::create(LedgerFile::name(), LedgerFile::password(), Now.addDays(-1)).valueOr({});
+        QVERIFY(!path.isEmpty());
         LedgerBackup::watchChanges(LedgerFile::name());
         m_host->connection.close();
         QVERIFY(m_host->connectAll());
@@ -949,7 +952,7 @@ private Q_SLOTS:
                                       std::vector<LedgerRecord>(500, record(u"收礼"_s, u"丙"_s, u"2011-6-4"_s, 3)), {},
                                       {}, {}, &error)
                     == LedgerImport::Outcome::Done
-                : LedgerBackup::restore(engine(), path, LedgerFile::password(), &error);
+                : LedgerBackup::restore(engine(), path, LedgerFile::password()).ok();
             ::setrlimit(RLIMIT_FSIZE, &old);
             QVERIFY(!done);
         } else if (session == u"added"_s) {
@@ -959,7 +962,7 @@ private Q_SLOTS:
         } else if (session == u"deleted"_s) {
             QVERIFY(m_host->connection.execute(u"DELETE FROM 收送礼 WHERE 姓名='甲'"_s));
         } else if (session == u"restored"_s) {
-            QVERIFY(LedgerBackup::restore(engine(), path, LedgerFile::password(), &error));
+            QVERIFY(LedgerBackup::restore(engine(), path, LedgerFile::password()));
         }
         QVERIFY(TransferCommands::backupAtSessionEnd(session != u"made"_s));
         QCOMPARE(m_boxes->count(), 0);
