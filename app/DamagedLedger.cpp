@@ -66,24 +66,24 @@ void offerBackup(const QString& lead, const GoodBackup* good)
     if (answer == MessageBox::Yes) {
         // No connection may keep the damaged file open while another takes its name.
         EngineConnection::closeAll();
-        QString aside, error;
-        bool restored
-            = LedgerRescue::replaceWithBackup(LedgerFile::name(), good->backup.path, Program::now(), &aside, &error);
+        const Result<QString> aside
+            = LedgerRescue::replaceWithBackup(LedgerFile::name(), good->backup.path, Program::now());
+        Done restored = aside ? Done() : Done(aside.failure());
         // A private ledger stays private: a backup keyed otherwise, or without the private mark, is keyed anew.
         const bool isPrivateSession = LedgerFile::sessionKey() != LedgerFile::password();
         if (restored && isPrivateSession && !PrivateLedger::isPrivate(LedgerFile::name())) {
             restored = PrivateLedger::rekey(LedgerFile::name(), PrivateLedger::keyOpening(LedgerFile::name()),
-                                            LedgerFile::sessionKey(), true, {}, &error);
+                                            LedgerFile::sessionKey(), true, {});
         }
         if (restored) {
             MessageBox::show(
                 u"已用%1的备份恢复账簿,共%2条账目。\n损坏的文件保存为“%3”。\n系统即将退出,请重新启动程序。"_s.arg(when)
                     .arg(good->records)
-                    .arg(aside),
+                    .arg(*aside),
                 Title, MessageBox::OkOnly, MessageBox::Information);
         } else {
-            MessageBox::show(u"恢复失败,账簿文件保持原样:\n%1\n系统即将退出!"_s.arg(error), Title, MessageBox::OkOnly,
-                             MessageBox::Stop);
+            MessageBox::show(u"恢复失败,账簿文件保持原样:\n%1\n系统即将退出!"_s.arg(restored.errorText()), Title,
+                             MessageBox::OkOnly, MessageBox::Stop);
         }
     }
     Program::end(0);

@@ -15,15 +15,9 @@ namespace ovelta::LedgerRescue {
 
 namespace {
 
-void setError(QString* error, const QString& message)
-{
-    if (error)
-        *error = message;
-}
-
 QString systemError()
 {
-    return QString::fromLocal8Bit(std::strerror(errno));
+    return systemErrorText(errno);
 }
 
 bool exists(const QByteArray& path)
@@ -33,15 +27,15 @@ bool exists(const QByteArray& path)
 }
 
 /// Copies the regular file from into a new file to (mode 0600, never replacing one), flushed to the disk.
-bool copyFile(const QByteArray& from, const QByteArray& to, QString* error)
+Done copyFile(const QByteArray& from, const QByteArray& to)
 {
     const int in = ::open(from.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     struct stat info;
     if (in < 0 || ::fstat(in, &info) != 0 || !S_ISREG(info.st_mode)) {
-        setError(error, u"无法读取文件“%1”：%2"_s.arg(QFile::decodeName(from), systemError()));
+        const Failure failure(Problem::FileUnreadable, {QFile::decodeName(from), systemError()});
         if (in >= 0)
             ::close(in);
-        return false;
+        return failure;
     }
     const int out = ::open(to.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
     bool ok = out >= 0;
@@ -58,16 +52,17 @@ bool copyFile(const QByteArray& from, const QByteArray& to, QString* error)
         }
     }
     ok = ok && ::fsync(out) == 0;
-    if (!ok)
-        setError(error, u"无法写入文件“%1”：%2"_s.arg(QFile::decodeName(to), systemError()));
+    QString cause = ok ? QString() : systemError();
     ::close(in);
     if (out >= 0 && ::close(out) != 0 && ok) {
         ok = false;
-        setError(error, u"无法写入文件“%1”：%2"_s.arg(QFile::decodeName(to), systemError()));
+        cause = systemError();
     }
-    if (!ok && out >= 0)
+    if (ok)
+        return {};
+    if (out >= 0)
         ::unlink(to.constData());
-    return ok;
+    return Failure(Problem::FileUnwritable, {QFile::decodeName(to), cause});
 }
 
 void flushFolder(const QByteArray& folder)
@@ -86,8 +81,7 @@ QString asideName(const QDateTime& when)
     return u"lgbk-损坏-"_s + when.toString(u"yyyyMMdd-HHmmss"_s) + u".xc"_s;
 }
 
-bool replaceWithBackup(const QString& ledgerPath, const QString& backupPath, const QDateTime& when, QString* aside,
-                       QString* error)
+Result<QString> replaceWithBackup(const QString& ledgerPath, const QString& backupPath, const QDateTime& when)
 {
     // Native names throughout: the ledger's folder may be named in bytes that are not UTF-8, and a relative
     // ledger path then resolves in it as it stands.
@@ -99,32 +93,30 @@ bool replaceWithBackup(const QString& ledgerPath, const QString& backupPath, con
     QByteArray kept = prefix + QFile::encodeName(asideName(when));
     for (int n = 2; exists(kept); ++n)
         kept = prefix + QFile::encodeName(asideName(when).chopped(3) + u"-%1.xc"_s.arg(n));
-    if (!copyFile(ledger, kept, error))
-        return false;
+    if (const Done copied = copyFile(ledger, kept); !copied)
+        return copied.failure();
     const QByteArray incoming = ledger + ".restoring";
     ::unlink(incoming.constData()); // a leftover of a restore cut off before its rename
-    if (!copyFile(QFile::encodeName(backupPath), incoming, error)) {
+    if (const Done copied = copyFile(QFile::encodeName(backupPath), incoming); !copied) {
         ::unlink(kept.constData());
-        return false;
+        return copied.failure();
     }
     flushFolder(folder);
     // A journal beside the damaged file belongs to it, never to the copy that takes its place.
     const QByteArray journal = ledger + "-journal";
     if (exists(journal) && ::rename(journal.constData(), (kept + "-journal").constData()) != 0) {
-        setError(error, u"无法移开日志文件“%1”：%2"_s.arg(QFile::decodeName(journal), systemError()));
+        const Failure failure(Problem::JournalNotMoved, {QFile::decodeName(journal), systemError()});
         ::unlink(incoming.constData());
         ::unlink(kept.constData());
-        return false;
+        return failure;
     }
     if (::rename(incoming.constData(), ledger.constData()) != 0) {
-        setError(error, u"无法替换账簿文件：%1"_s.arg(systemError()));
+        const Failure failure(Problem::LedgerNotReplaced, {systemError()});
         ::unlink(incoming.constData());
-        return false;
+        return failure;
     }
     flushFolder(folder);
-    if (aside)
-        *aside = QFile::decodeName(kept);
-    return true;
+    return QFile::decodeName(kept);
 }
 
 } // namespace ovelta::LedgerRescue

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "store/value/Failure.h"
+
 #include <QDateTime>
 #include <QString>
 
@@ -17,9 +19,8 @@ QString asideName(const QDateTime& when);
 /// journal of it, beside it under asideName(when). The ledger's name never stands empty: the damaged file is
 /// copied aside and the backup copied under a temporary name and flushed to the disk before that copy is renamed
 /// over the ledger, so a crash leaves either the damaged ledger or the restored one. Every connection to the
-/// ledger must be closed first. True with the path of the kept file in aside; on failure the ledger is as it was.
-bool replaceWithBackup(const QString& ledgerPath, const QString& backupPath, const QDateTime& when, QString* aside,
-                       QString* error);
+/// ledger must be closed first. The path of the kept file; on failure the ledger is as it was.
+Result<QString> replaceWithBackup(const QString& ledgerPath, const QString& backupPath, const QDateTime& when);
 
 } // namespace LedgerRescue
 } // namespace ovelta

@@ -9,11 +9,12 @@ using namespace Qt::StringLiterals;
 
 namespace ovelta::LedgerSchema {
 
-bool createFile(const QString& path, const QString& password)
+Done createFile(const QString& path, const QString& password)
 {
+    const Failure notCreated(Problem::LedgerNotCreated, {path});
     PendingFile pending(path, password);
     if (!pending.isValid())
-        return false;
+        return notCreated;
     {
         // The ledger table through 数据库连接, the other tables and the seed rows through 外部数据库.
         DatabaseConnection connection;
@@ -28,9 +29,11 @@ bool createFile(const QString& path, const QString& password)
             ok = external.execute(seeds[i]);
         // Both connections end here, before the file takes its name; a failed creation leaves nothing behind.
         if (!ok)
-            return false;
+            return notCreated;
     }
-    return pending.commit();
+    if (!pending.commit())
+        return notCreated;
+    return {};
 }
 
 } // namespace ovelta::LedgerSchema

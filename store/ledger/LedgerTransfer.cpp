@@ -145,34 +145,6 @@ QByteArray csv(const std::vector<LedgerRecord>& records)
     return bytes;
 }
 
-QString systemErrorText(int error)
-{
-    switch (error) {
-    case ENOSPC:
-        return u"磁盘已满。"_s;
-    case EDQUOT:
-        return u"超出了磁盘配额。"_s;
-    case EFBIG:
-        return u"文件太大，超出了系统允许的大小。"_s;
-    case EACCES:
-    case EPERM:
-        return u"没有写入权限。"_s;
-    case EROFS:
-        return u"磁盘是只读的。"_s;
-    case ENOENT:
-    case ENOTDIR:
-        return u"文件夹不存在。"_s;
-    case EIO:
-        return u"读写磁盘时出错。"_s;
-    case EISDIR:
-        return u"这是一个文件夹。"_s;
-    case ENAMETOOLONG:
-        return u"文件名太长。"_s;
-    default:
-        return u"系统错误（错误号%1）。"_s.arg(error);
-    }
-}
-
 QByteArray replacedFile(const QString& path)
 {
     QByteArray native = QFile::encodeName(path);

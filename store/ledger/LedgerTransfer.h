@@ -1,5 +1,6 @@
 #pragma once
 
+#include "store/value/Failure.h"
 #include "store/value/JetDateTime.h"
 
 #include <QByteArray>
@@ -66,8 +67,6 @@ QByteArray replacedFile(const QString& path);
 /// path is kept and the file it points to is replaced (see replacedFile). False with a message for the user in
 /// error when any step fails; the old file is then unchanged.
 bool writeWhole(const QString& path, const QByteArray& bytes, QString* error);
-/// The Chinese text for a system error number (errno) of writing a file.
-QString systemErrorText(int error);
 
 } // namespace LedgerTransfer
 } // namespace ovelta

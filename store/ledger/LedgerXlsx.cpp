@@ -191,7 +191,7 @@ int wholeSheets(const QByteArray& path, int count)
 
 QString writeError(const QString& what, int cause)
 {
-    return what + (cause != 0 ? LedgerTransfer::systemErrorText(cause) : u"写成的文件不完整，磁盘可能已满。"_s);
+    return what + (cause != 0 ? systemErrorText(cause) : u"写成的文件不完整，磁盘可能已满。"_s);
 }
 
 } // namespace
@@ -349,8 +349,7 @@ bool XlsxBook::open(const QString& sheetName, const QStringList& header, QString
         const int cause = errno;
         d->temporary.clear();
         if (error)
-            *error = u"无法在“%1”中创建文件：%2"_s.arg(QFileInfo(d->path).absolutePath(),
-                                                       LedgerTransfer::systemErrorText(cause));
+            *error = u"无法在“%1”中创建文件：%2"_s.arg(QFileInfo(d->path).absolutePath(), systemErrorText(cause));
         return false;
     }
     ::close(fd);

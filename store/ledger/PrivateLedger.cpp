@@ -35,12 +35,6 @@ QByteArray markOf(QByteArrayView random)
     return hash.result().left(PageKeys::SaltBytes - RandomBytes);
 }
 
-void setError(QString* error, const QString& message)
-{
-    if (error)
-        *error = message;
-}
-
 bool syncPath(const QByteArray& path, int flags)
 {
     const int fd = ::open(path.constData(), flags | O_CLOEXEC);
@@ -203,51 +197,40 @@ bool replaceLedger(const QString& copy, const QString& ledger)
     return true;
 }
 
-bool rekey(const QString& path, const QString& currentKey, const QString& newKey, bool marked, const CopyChange& change,
-           QString* error)
+Done rekey(const QString& path, const QString& currentKey, const QString& newKey, bool marked, const CopyChange& change)
 {
     PendingFile::removeLeftovers(path);
     auto source = EngineConnection::open(path, currentKey);
     // A second connection holds the ledger's write lock from before the copy until after the rename.
     const auto guard = source ? EngineConnection::open(path, currentKey) : nullptr;
-    if (!guard || !guard->executeNative("BEGIN IMMEDIATE")) {
-        setError(error, u"无法打开账本，或账本正被其他程序使用。"_s);
-        return false;
-    }
+    if (!guard || !guard->executeNative("BEGIN IMMEDIATE"))
+        return Problem::LedgerInUse;
     CopyFile copy(path);
     const QByteArray secret = newKey.toUtf8();
     const QByteArray salt = newSalt(marked);
     const QByteArray raw = PageKeys::derive(secret, salt);
-    if (raw.isEmpty()) {
-        setError(error, u"本程序所用的加密引擎不能这样加密账簿。"_s);
-        return false;
-    }
-    if (!copy.isValid() || !attachCopy(*source, copy.path(), raw.chopped(1) + salt.toHex() + '\'')) {
-        setError(error, u"无法在账本的文件夹中写入新文件（磁盘可能已满或没有写入权限）。"_s);
-        return false;
-    }
+    if (raw.isEmpty())
+        return Problem::KeyUnsupported;
+    if (!copy.isValid() || !attachCopy(*source, copy.path(), raw.chopped(1) + salt.toHex() + '\''))
+        return Problem::CopyUnwritable;
     const bool copied = source->executeNative("BEGIN") && source->executeNative("SELECT sqlcipher_export('copy')")
         && (!change || change(*source)) && source->executeNative("COMMIT");
     if (!copied) {
-        setError(error, u"账本没有重写完：%1"_s.arg(source->lastError()));
+        const Failure failure(Problem::CopyUnfinished, {source->lastError()});
         source->executeNative("ROLLBACK");
-        return false;
+        return failure;
     }
-    if (!source->executeNative("DETACH copy")) {
-        setError(error, source->lastError());
-        return false;
-    }
+    if (!source->executeNative("DETACH copy"))
+        return Failure(Problem::Engine, {source->lastError()});
     source.reset();
     PageKeys::remember(secret, salt, raw);
     // The copy opens with the new key before it becomes the ledger.
     const QString copyPath = QFile::decodeName(copy.path());
     const bool opens = EngineConnection::open(copyPath, newKey, EngineConnection::Options{true, false}) != nullptr;
-    if (!opens || !replaceLedger(copyPath, path)) {
-        setError(error, u"新文件无法保存（磁盘可能已满）。"_s);
-        return false;
-    }
+    if (!opens || !replaceLedger(copyPath, path))
+        return Problem::CopyUnsaved;
     copy.keep();
-    return true;
+    return {};
 }
 
 bool replaceAccount(EngineConnection& connection, const QString& user, const QString& password)

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "store/value/Failure.h"
+
 #include <QByteArray>
 #include <QString>
 #include <functional>
@@ -38,11 +40,10 @@ using CopyChange = std::function<bool(EngineConnection& connection)>;
 
 /// Rewrites the ledger file at path, which currentKey opens, under newKey: marked (a private ledger) or not (the
 /// program's own key). change, when given, runs in the copy first. While the copy is made, the ledger's write
-/// lock is held, so that nothing written meanwhile is lost. False, with the ledger as it was and the reason for
-/// the user in error, on any failure. Connections open on the old file keep reading the old file: the caller
-/// connects them again with newKey.
-bool rekey(const QString& path, const QString& currentKey, const QString& newKey, bool marked, const CopyChange& change,
-           QString* error);
+/// lock is held, so that nothing written meanwhile is lost. On any failure the ledger is as it was. Connections
+/// open on the old file keep reading the old file: the caller connects them again with newKey.
+Done rekey(const QString& path, const QString& currentKey, const QString& newKey, bool marked,
+           const CopyChange& change);
 
 /// Puts the finished copy in place of the ledger: flushes it, renames it over the ledger and flushes the folder;
 /// then runs the handler set with setReplacedHandler().

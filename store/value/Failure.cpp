@@ -1,5 +1,7 @@
 #include "store/value/Failure.h"
 
+#include <cerrno>
+
 using namespace Qt::StringLiterals;
 
 namespace ovelta {
@@ -21,10 +23,24 @@ constexpr Sentence Sentences[] = {
     {Problem::RecordGone, u"这条账目已经不在账簿中。"},
     {Problem::Cancelled, u"已取消。"},
     {Problem::ReadRecords, u"读取账目失败：\n%1"},
+    {Problem::DiskFull, u"磁盘已满。"},
+    {Problem::DiskQuota, u"超出了磁盘配额。"},
+    {Problem::FileTooLarge, u"文件太大，超出了系统允许的大小。"},
+    {Problem::NoWritePermission, u"没有写入权限。"},
+    {Problem::ReadOnlyDisk, u"磁盘是只读的。"},
+    {Problem::NoSuchFolder, u"文件夹不存在。"},
+    {Problem::DiskError, u"读写磁盘时出错。"},
+    {Problem::IsFolder, u"这是一个文件夹。"},
+    {Problem::NameTooLong, u"文件名太长。"},
+    {Problem::SystemError, u"系统错误（错误号%1）。"},
     {Problem::TotalsUnread, u"读取账目失败，无法汇总。"},
 
     // Backups, the damaged ledger's rescue and the ledger's key.
     {Problem::BackupSection, u""},
+    {Problem::FileUnreadable, u"无法读取文件“%1”：%2"},
+    {Problem::FileUnwritable, u"无法写入文件“%1”：%2"},
+    {Problem::JournalNotMoved, u"无法移开日志文件“%1”：%2"},
+    {Problem::LedgerNotReplaced, u"无法替换账簿文件：%1"},
     {Problem::BackupFolderNotMade, u"无法创建备份文件夹“%1”。"},
     {Problem::BackupFolderIsLink,
      u"备份文件夹“%"
@@ -43,11 +59,46 @@ constexpr Sentence Sentences[] = {
     {Problem::LedgerBusy, u"账本正在写入，请稍后再试。"},
     {Problem::RestoreUnfinished, u"恢复没有完成，账本保持原样：%1"},
 
+    {Problem::LedgerInUse, u"无法打开账本，或账本正被其他程序使用。"},
+    {Problem::KeyUnsupported, u"本程序所用的加密引擎不能这样加密账簿。"},
+    {Problem::CopyUnwritable, u"无法在账本的文件夹中写入新文件（磁盘可能已满或没有写入权限）。"},
+    {Problem::CopyUnfinished, u"账本没有重写完：%1"},
+    {Problem::CopyUnsaved, u"新文件无法保存（磁盘可能已满）。"},
+    {Problem::LedgerNotCreated, u"无法创建账簿文件“%1”。"},
+
     // Transfers: CSV and workbooks, in and out.
     {Problem::TransferSection, u""},
 };
 
 } // namespace
+
+QString systemErrorText(int error)
+{
+    switch (error) {
+    case ENOSPC:
+        return Failure(Problem::DiskFull).text();
+    case EDQUOT:
+        return Failure(Problem::DiskQuota).text();
+    case EFBIG:
+        return Failure(Problem::FileTooLarge).text();
+    case EACCES:
+    case EPERM:
+        return Failure(Problem::NoWritePermission).text();
+    case EROFS:
+        return Failure(Problem::ReadOnlyDisk).text();
+    case ENOENT:
+    case ENOTDIR:
+        return Failure(Problem::NoSuchFolder).text();
+    case EIO:
+        return Failure(Problem::DiskError).text();
+    case EISDIR:
+        return Failure(Problem::IsFolder).text();
+    case ENAMETOOLONG:
+        return Failure(Problem::NameTooLong).text();
+    default:
+        return Failure(Problem::SystemError, {QString::number(error)}).text();
+    }
+}
 
 QString Failure::text() const
 {

@@ -20,10 +20,25 @@ enum class Problem {
     RecordGone, ///< the record to change is no longer in the ledger
     Cancelled, ///< the user stopped it; nothing is shown
     ReadRecords, ///< reading the ledger's records failed: %1 is the engine's text
+    // The system's failures of reading and writing files (systemErrorText()).
+    DiskFull,
+    DiskQuota,
+    FileTooLarge,
+    NoWritePermission,
+    ReadOnlyDisk,
+    NoSuchFolder,
+    DiskError,
+    IsFolder,
+    NameTooLong,
+    SystemError,
     TotalsUnread, ///< the records to add up could not be read (the engine's text is kept, not shown)
 
     // Backups, the damaged ledger's rescue and the ledger's key.
     BackupSection,
+    FileUnreadable,
+    FileUnwritable,
+    JournalNotMoved,
+    LedgerNotReplaced,
     BackupFolderNotMade,
     BackupFolderIsLink,
     BackupFolderUnopened,
@@ -38,6 +53,13 @@ enum class Problem {
     BackupWithoutTable,
     LedgerBusy,
     RestoreUnfinished,
+
+    LedgerInUse,
+    KeyUnsupported,
+    CopyUnwritable,
+    CopyUnfinished,
+    CopyUnsaved,
+    LedgerNotCreated,
 
     // Transfers: CSV and workbooks, in and out.
     TransferSection,
@@ -132,5 +154,8 @@ private:
 };
 
 using Done = Result<void>;
+
+/// The sentence for a system error number (errno) of reading or writing a file.
+QString systemErrorText(int error);
 
 } // namespace ovelta

@@ -1,6 +1,7 @@
 // The login window over a real ledger file in a temporary folder: the account lookup, the exact password
 // comparison, the wrong-password counter and every way out of the window.
 
+#include "Noted.h"
 #include "app/LoginWindow.h"
 #include "store/engine/EngineConnection.h"
 #include "store/jet/DatabaseConnection.h"
@@ -336,7 +337,8 @@ private Q_SLOTS:
     void privateLedgerOpensWithTheTypedPasswordOnly()
     {
         QString error;
-        QVERIFY2(PrivateLedger::rekey(LedgerFile::name(), LedgerFile::password(), SeededPassword, true, {}, &error),
+        QVERIFY2(test::noted(PrivateLedger::rekey(LedgerFile::name(), LedgerFile::password(), SeededPassword, true, {}),
+                             &error),
                  qPrintable(error));
         bool openBeforeLogin = true;
         const Outcome outcome = runLogin([&](LoginWindow& w) {

@@ -464,7 +464,7 @@ private Q_SLOTS:
     {
         const QString ledger = QDir(folder()).filePath(u"lgbk.xc"_s);
         QVERIFY(ovelta::LedgerSchema::createFile(ledger, ovelta::LedgerFile::password()));
-        QVERIFY(ovelta::PrivateLedger::rekey(ledger, ovelta::LedgerFile::password(), u"kelpo"_s, true, {}, nullptr));
+        QVERIFY(ovelta::PrivateLedger::rekey(ledger, ovelta::LedgerFile::password(), u"kelpo"_s, true, {}));
         ProgramCopy copy(*m_x, folder(), m_runtime->path());
         // Straight to the login: not taken for a file that cannot be opened.
         const QString login = m_x->waitForWindow(copy.pid(), u"Ovelta"_s);

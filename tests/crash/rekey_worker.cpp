@@ -4,6 +4,7 @@
 //
 //   rekey_worker FOLDER
 
+#include "Noted.h"
 #include "store/engine/EngineConnection.h"
 #include "store/ledger/LedgerFile.h"
 #include "store/ledger/PrivateLedger.h"
@@ -47,7 +48,7 @@ int main(int argc, char** argv)
         if (marked)
             change = [&](EngineConnection& c) { return PrivateLedger::replaceAccount(c, u"admin"_s, key); };
         QString error;
-        if (!PrivateLedger::rekey(LedgerFile::name(), keys[now], key, marked, change, &error)) {
+        if (!test::noted(PrivateLedger::rekey(LedgerFile::name(), keys[now], key, marked, change), &error)) {
             say(u"failed "_s + error);
             return 2;
         }

@@ -76,12 +76,12 @@ void toggleLedgerPrivacy(MainWindow& window)
     }
     const QString old = LedgerFile::sessionKey();
     EngineConnection::closeAll();
-    QString error;
-    const bool done = PrivateLedger::rekey(file, old, key, !wasPrivate, {}, &error);
+    const Done done = PrivateLedger::rekey(file, old, key, !wasPrivate, {});
     PasswordWindow::reconnectLedger(window, done ? key : old);
     window.ledgerRefill();
     if (!done) {
-        MessageBox::show(u"没有完成，账簿保持原样：\n"_s + error, title, MessageBox::OkOnly, MessageBox::Stop);
+        MessageBox::show(u"没有完成，账簿保持原样：\n"_s + done.errorText(), title, MessageBox::OkOnly,
+                         MessageBox::Stop);
         return;
     }
     MessageBox::show(wasPrivate ? u"已取消账簿加密。"_s : u"账簿已加密，以后只有用登录口令才能打开。"_s, title,

@@ -30,9 +30,9 @@ bool rekeyWithPassword(LedgerHost& host, const QString& user, const QString& pas
 {
     const QString old = LedgerFile::sessionKey();
     EngineConnection::closeAll();
-    const bool done = PrivateLedger::rekey(
-        LedgerFile::name(), old, password, true,
-        [&](EngineConnection& copy) { return PrivateLedger::replaceAccount(copy, user, password); }, nullptr);
+    const bool done = PrivateLedger::rekey(LedgerFile::name(), old, password, true, [&](EngineConnection& copy) {
+                          return PrivateLedger::replaceAccount(copy, user, password);
+                      }).ok();
     PasswordWindow::reconnectLedger(host, done ? password : old);
     return done;
 }

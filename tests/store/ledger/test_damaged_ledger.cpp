@@ -1,6 +1,7 @@
 // A ledger found damaged is never written again in the process, through any connection to it, whatever its
 // path; a backup takes its place in one step that never leaves the ledger's name empty, also when killed.
 
+#include "Noted.h"
 #include "TempFolder.h"
 #include "store/engine/EngineConnection.h"
 #include "store/ledger/LedgerFile.h"
@@ -118,7 +119,8 @@ private Q_SLOTS:
         QVERIFY(writeContent(u"备份/lgbk-20261201-080000.xc"_s, "good backup"));
         const QDateTime when(QDate(2026, 12, 9), QTime(10, 30, 0));
         QString aside, error;
-        QVERIFY2(LedgerRescue::replaceWithBackup(u"lgbk.xc"_s, u"备份/lgbk-20261201-080000.xc"_s, when, &aside, &error),
+        QVERIFY2(test::noted(LedgerRescue::replaceWithBackup(u"lgbk.xc"_s, u"备份/lgbk-20261201-080000.xc"_s, when),
+                             &error, &aside),
                  qPrintable(error));
         QCOMPARE(aside, u"lgbk-损坏-20261209-103000.xc"_s);
         QCOMPARE(contentOf(u"lgbk.xc"_s), QByteArray("good backup"));
@@ -129,10 +131,11 @@ private Q_SLOTS:
         QCOMPARE(QFile::permissions(u"lgbk.xc"_s) & (QFile::ReadOther | QFile::ReadGroup), QFile::Permissions());
 
         // Taken names are never replaced; a backup that cannot be read changes nothing and leaves nothing.
-        QVERIFY(LedgerRescue::replaceWithBackup(u"lgbk.xc"_s, u"备份/lgbk-20261201-080000.xc"_s, when, &aside, &error));
+        QVERIFY(test::noted(LedgerRescue::replaceWithBackup(u"lgbk.xc"_s, u"备份/lgbk-20261201-080000.xc"_s, when),
+                            &error, &aside));
         QCOMPARE(aside, u"lgbk-损坏-20261209-103000-2.xc"_s);
         const QStringList entries = QDir().entryList(QDir::Files | QDir::Hidden);
-        QVERIFY(!LedgerRescue::replaceWithBackup(u"lgbk.xc"_s, u"备份/missing.xc"_s, when, &aside, &error));
+        QVERIFY(!test::noted(LedgerRescue::replaceWithBackup(u"lgbk.xc"_s, u"备份/missing.xc"_s, when), &error));
         QVERIFY(!error.isEmpty());
         QCOMPARE(QDir().entryList(QDir::Files | QDir::Hidden), entries);
         QCOMPARE(contentOf(u"lgbk.xc"_s), QByteArray("good backup"));
@@ -153,10 +156,10 @@ private Q_SLOTS:
             if (pid == 0) {
                 for (int round = 0;; ++round) {
                     const QString source = round % 2 == 0 ? u"second.xc"_s : u"first.xc"_s;
-                    QString aside;
-                    LedgerRescue::replaceWithBackup(u"lgbk.xc"_s, source,
-                                                    QDateTime(QDate(2026, 1, 1), QTime(0, 0).addSecs(round)), &aside,
-                                                    nullptr);
+                    const QString aside
+                        = LedgerRescue::replaceWithBackup(u"lgbk.xc"_s, source,
+                                                          QDateTime(QDate(2026, 1, 1), QTime(0, 0).addSecs(round)))
+                              .valueOr({});
                     ::unlink(QFile::encodeName(aside).constData());
                 }
             }

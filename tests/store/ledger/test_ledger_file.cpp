@@ -151,7 +151,7 @@ private Q_SLOTS:
     {
         test::TempFolder folder;
         const mode_t previous = ::umask(0);
-        const bool created = LedgerSchema::createFile(LedgerFile::name(), LedgerFile::password());
+        const bool created = LedgerSchema::createFile(LedgerFile::name(), LedgerFile::password()).ok();
         ::umask(previous);
         QVERIFY(created);
         struct stat info;
@@ -218,7 +218,7 @@ private Q_SLOTS:
         struct rlimit small = previous;
         small.rlim_cur = 4096;
         QCOMPARE(::setrlimit(RLIMIT_FSIZE, &small), 0);
-        const bool created = LedgerSchema::createFile(LedgerFile::name(), LedgerFile::password());
+        const bool created = LedgerSchema::createFile(LedgerFile::name(), LedgerFile::password()).ok();
         ::setrlimit(RLIMIT_FSIZE, &previous);
         QVERIFY(!created);
         QCOMPARE(folderEntries(), QStringList());

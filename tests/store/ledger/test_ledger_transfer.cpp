@@ -598,7 +598,7 @@ private Q_SLOTS:
         QCOMPARE(error, u"写入文件失败：文件太大，超出了系统允许的大小。"_s);
         QCOMPARE(read(u"out.csv"_s), "second"_ba);
         QCOMPARE(entries(), (QStringList{u"link.csv"_s, u"out.csv"_s, u"sub"_s}));
-        QCOMPARE(LedgerTransfer::systemErrorText(ENOSPC), u"磁盘已满。"_s);
+        QCOMPARE(systemErrorText(ENOSPC), u"磁盘已满。"_s);
     }
 };
 

@@ -2,6 +2,7 @@
 // record and leave the file opening with exactly one key (the standard sqlcipher shell's too), a re-key that fails
 // or is killed at any moment leaving the old file or the whole new one, and backups of either key.
 
+#include "Noted.h"
 #include "TempFolder.h"
 #include "store/engine/EngineConnection.h"
 #include "store/engine/PageKeys.h"
@@ -203,8 +204,10 @@ private Q_SLOTS:
                 change
                     = [&](EngineConnection& c) { return PrivateLedger::replaceAccount(c, u"admin"_s, step.account); };
             QString error;
-            QVERIFY2(PrivateLedger::rekey(LedgerFile::name(), keys[step.from], keys[step.to], marked, change, &error),
-                     qPrintable(error));
+            QVERIFY2(
+                test::noted(PrivateLedger::rekey(LedgerFile::name(), keys[step.from], keys[step.to], marked, change),
+                            &error),
+                qPrintable(error));
             const Seen seen = look(LedgerFile::name());
             QCOMPARE(seen.opening, QList<int>{step.to});
             QCOMPARE(seen.marked, marked);
@@ -230,7 +233,7 @@ private Q_SLOTS:
         for (const QString& password : passwords) {
             QFile::remove(LedgerFile::name());
             QVERIFY(QFile::copy(u"template.xc"_s, LedgerFile::name()));
-            QVERIFY(PrivateLedger::rekey(LedgerFile::name(), LedgerFile::password(), password, true, {}, nullptr));
+            QVERIFY(PrivateLedger::rekey(LedgerFile::name(), LedgerFile::password(), password, true, {}));
             DatabaseConnection connection;
             ExternalDatabase external;
             const bool opens = connection.connect(LedgerFile::name(), password)
@@ -261,7 +264,8 @@ private Q_SLOTS:
         };
         for (const Case& c : cases) {
             QString error;
-            QVERIFY2(!PrivateLedger::rekey(LedgerFile::name(), c.key, First, true, c.change, &error), c.what);
+            QVERIFY2(!test::noted(PrivateLedger::rekey(LedgerFile::name(), c.key, First, true, c.change), &error),
+                     c.what);
             QVERIFY2(!error.isEmpty(), c.what);
             QVERIFY2(bytesOf(LedgerFile::name()) == before, c.what);
             QCOMPARE(strays(folder.path()), QStringList());
@@ -273,7 +277,9 @@ private Q_SLOTS:
         small.rlim_cur = 8192;
         ::setrlimit(RLIMIT_FSIZE, &small);
         QString error;
-        const bool done = PrivateLedger::rekey(LedgerFile::name(), LedgerFile::password(), First, true, {}, &error);
+        const bool done
+            = test::noted(PrivateLedger::rekey(LedgerFile::name(), LedgerFile::password(), First, true, {}), &error)
+                  .ok();
         ::setrlimit(RLIMIT_FSIZE, &old);
         QVERIFY(!done);
         QVERIFY(!error.isEmpty());
@@ -286,7 +292,8 @@ private Q_SLOTS:
                 && writer->executeNative("DELETE FROM 收送礼 WHERE ID > 10"));
         EngineConnection::setBusyTimeout(50);
         const bool duringWrite
-            = PrivateLedger::rekey(LedgerFile::name(), LedgerFile::password(), First, true, {}, &error);
+            = test::noted(PrivateLedger::rekey(LedgerFile::name(), LedgerFile::password(), First, true, {}), &error)
+                  .ok();
         EngineConnection::setBusyTimeout(5000);
         QVERIFY(!duringWrite);
         QVERIFY(writer->executeNative("COMMIT"));
@@ -306,7 +313,7 @@ private Q_SLOTS:
                   .valueOr({});
         QVERIFY(!plain.isEmpty());
         QCOMPARE(PrivateLedger::keyOpening(plain), LedgerFile::password());
-        QVERIFY(PrivateLedger::rekey(LedgerFile::name(), LedgerFile::password(), First, true, {}, &error));
+        QVERIFY(test::noted(PrivateLedger::rekey(LedgerFile::name(), LedgerFile::password(), First, true, {}), &error));
         LedgerFile::setSessionKey(First);
         const QString keyed
             = LedgerBackup::create(LedgerFile::name(), LedgerFile::sessionKey(), QDateTime(QDate(2026, 1, 2), {}))

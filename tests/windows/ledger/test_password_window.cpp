@@ -1,6 +1,7 @@
 // The password window over a real ledger file: the order of its checks, the exact comparisons, the byte
 // limit of its boxes, and a change that either stores the new password or leaves the old one in place.
 
+#include "Noted.h"
 #include "app/LoginWindow.h"
 
 #include "GuiSupport.h"
@@ -323,7 +324,8 @@ private Q_SLOTS:
         TestHost& host = fixture.host();
         BoxRecorder& boxes = fixture.boxes();
         QString problem;
-        QVERIFY2(PrivateLedger::rekey(LedgerFile::name(), LedgerFile::password(), seededPassword, true, {}, &problem),
+        QVERIFY2(test::noted(PrivateLedger::rekey(LedgerFile::name(), LedgerFile::password(), seededPassword, true, {}),
+                             &problem),
                  qPrintable(problem));
         QVERIFY(PasswordWindow::reconnectLedger(host, seededPassword));
         const QString chinese = u"恭喜发财红"_s; // ten GBK bytes, fifteen of UTF-8

@@ -3,6 +3,7 @@
 // session, and the restore. File dialogs and message boxes are answered through their seams.
 
 #include "GuiSupport.h"
+#include "Noted.h"
 #include "TempFolder.h"
 #include "TestHost.h"
 #include "Workbooks.h"
@@ -826,8 +827,9 @@ private Q_SLOTS:
         const QString folder = LedgerBackup::folderOf(LedgerFile::name());
         const QString plain = folder + u"/lgbk-20260520-103000.xc"_s;
         QString error;
-        QVERIFY2(PrivateLedger::rekey(LedgerFile::name(), LedgerFile::password(), u"口令"_s, true, {}, &error),
-                 qPrintable(error));
+        QVERIFY2(
+            test::noted(PrivateLedger::rekey(LedgerFile::name(), LedgerFile::password(), u"口令"_s, true, {}), &error),
+            qPrintable(error));
         QVERIFY(PasswordWindow::reconnectLedger(*m_host, u"口令"_s));
         add({record(u"送礼"_s, u"丙"_s, u"2011-6-4"_s, 3)});
         Program::setNow(Now.addSecs(60));
