@@ -185,7 +185,9 @@ int main(int argc, char** argv)
     if (!BenchLedger::create(u"ledger-100k.xc"_s, 100000))
         return 1;
     const auto source = EngineConnection::open(u"ledger-100k.xc"_s, key);
-    auto records = source ? LedgerTransfer::readAll(*source) : std::nullopt;
+    if (!source)
+        return 1;
+    auto records = LedgerTransfer::readAll(*source);
     if (!records)
         return 1;
     const struct
@@ -196,7 +198,7 @@ int main(int argc, char** argv)
     } books[] = {{u"records-100000"_s, u"xlsx"_s, 100000}, {u"records-65535"_s, u"xls"_s, 65535}};
     for (const auto& book : books) {
         const std::vector<LedgerRecord> some(records->begin(), records->begin() + book.records);
-        if (!LedgerTransfer::writeWhole(book.name + u".csv"_s, LedgerTransfer::csv(some), nullptr)
+        if (!LedgerTransfer::writeWhole(book.name + u".csv"_s, LedgerTransfer::csv(some))
             || !convert(book.name + u".csv"_s, book.format)) {
             say(u"could not make "_s + book.name + u'.' + book.format);
             return 1;

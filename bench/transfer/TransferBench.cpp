@@ -81,8 +81,11 @@ int main(int argc, char** argv)
     Timing exported{u"export of 100,000 records to CSV"_s, {}, {}};
     QString error;
     const bool exportOk = measure(exported, runs, {}, [&] {
-        const auto records = LedgerTransfer::readAll(*source, &error);
-        return records && LedgerTransfer::writeWhole(u"export.csv"_s, LedgerTransfer::csv(*records), &error);
+        const auto records = LedgerTransfer::readAll(*source);
+        const Done written = records ? LedgerTransfer::writeWhole(u"export.csv"_s, LedgerTransfer::csv(*records))
+                                     : Done(records.failure());
+        error = written.errorText();
+        return written.ok();
     });
     if (!exportOk) {
         say(u"export failed: "_s + error);

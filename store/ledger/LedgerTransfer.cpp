@@ -40,12 +40,6 @@ LedgerRecord recordAt(const EngineStatement& statement)
     return record;
 }
 
-void setError(QString* error, const QString& message)
-{
-    if (error)
-        *error = message;
-}
-
 } // namespace
 
 QStringList header()
@@ -53,31 +47,25 @@ QStringList header()
     return {u"收送"_s, u"姓名"_s, u"时间"_s, u"关系"_s, u"类型"_s, u"金额"_s, u"说明"_s};
 }
 
-std::optional<std::vector<LedgerRecord>> readAll(EngineConnection& engine, QString* error)
+Result<std::vector<LedgerRecord>> readAll(EngineConnection& engine)
 {
     EngineStatement statement(engine, QString::fromUtf8(RecordColumns) + u" ORDER BY 时间 DESC, ID"_s);
-    if (!statement) {
-        setError(error, engine.lastError());
-        return std::nullopt;
-    }
+    if (!statement)
+        return Failure(Problem::Engine, {engine.lastError()});
     std::vector<LedgerRecord> records;
     EngineStatement::Step step;
     while ((step = statement.step()) == EngineStatement::Step::Row)
         records.push_back(recordAt(statement));
-    if (step != EngineStatement::Step::End) {
-        setError(error, statement.failure());
-        return std::nullopt;
-    }
+    if (step != EngineStatement::Step::End)
+        return Failure(Problem::Engine, {statement.failure()});
     return records;
 }
 
-std::optional<std::vector<LedgerRecord>> readByIds(EngineConnection& engine, const QList<qint64>& ids, QString* error)
+Result<std::vector<LedgerRecord>> readByIds(EngineConnection& engine, const QList<qint64>& ids)
 {
     EngineStatement statement(engine, QString::fromUtf8(RecordColumns) + u" WHERE ID=?"_s);
-    if (!statement) {
-        setError(error, engine.lastError());
-        return std::nullopt;
-    }
+    if (!statement)
+        return Failure(Problem::Engine, {engine.lastError()});
     std::vector<LedgerRecord> records;
     records.reserve(size_t(ids.size()));
     for (const qint64 id : ids) {
@@ -87,8 +75,7 @@ std::optional<std::vector<LedgerRecord>> readByIds(EngineConnection& engine, con
         if (step == EngineStatement::Step::Row) {
             records.push_back(recordAt(statement));
         } else if (step != EngineStatement::Step::End) {
-            setError(error, statement.failure());
-            return std::nullopt;
+            return Failure(Problem::Engine, {statement.failure()});
         }
     }
     return records;
@@ -102,19 +89,19 @@ qint64 recordCount(EngineConnection& engine)
     return statement.integer(0);
 }
 
-std::optional<QStringList> listEntries(EngineConnection& engine, const QString& table)
+Result<QStringList> listEntries(EngineConnection& engine, const QString& table)
 {
     if (table != u"关系"_s && table != u"类型"_s && table != u"收送"_s)
-        return std::nullopt;
+        return Failure(Problem::NotAList, {table});
     EngineStatement statement(engine, u"SELECT %1 FROM %1 ORDER BY ID"_s.arg(table));
     if (!statement)
-        return std::nullopt;
+        return Failure(Problem::Engine, {engine.lastError()});
     QStringList entries;
     EngineStatement::Step step;
     while ((step = statement.step()) == EngineStatement::Step::Row)
         entries << statement.text(0);
     if (step != EngineStatement::Step::End)
-        return std::nullopt;
+        return Failure(Problem::Engine, {statement.failure()});
     return entries;
 }
 
@@ -158,7 +145,7 @@ QByteArray replacedFile(const QString& path)
     return native;
 }
 
-bool writeWhole(const QString& path, const QByteArray& bytes, QString* error)
+Done writeWhole(const QString& path, const QByteArray& bytes)
 {
     const QByteArray target = replacedFile(path);
     const qsizetype slash = target.lastIndexOf('/');
@@ -176,16 +163,13 @@ bool writeWhole(const QString& path, const QByteArray& bytes, QString* error)
         if (fd < 0 && errno != EEXIST)
             break;
     }
-    if (fd < 0) {
-        setError(error, u"无法在“%1”中创建文件：%2"_s.arg(shownFolder, systemErrorText(errno)));
-        return false;
-    }
-    auto fail = [&](const QString& what) {
+    if (fd < 0)
+        return Failure(Problem::FileNotCreated, {shownFolder, systemErrorText(errno)});
+    auto fail = [&](Problem what) {
         const int cause = errno;
         ::close(fd);
         ::unlink(temporary.constData());
-        setError(error, what + systemErrorText(cause));
-        return false;
+        return Failure(what, {systemErrorText(cause)});
     };
     for (qsizetype done = 0; done < bytes.size();) {
         const ssize_t n = ::write(fd, bytes.constData() + done, size_t(bytes.size() - done));
@@ -194,25 +178,23 @@ bool writeWhole(const QString& path, const QByteArray& bytes, QString* error)
         if (n <= 0) {
             if (n == 0)
                 errno = ENOSPC;
-            return fail(u"写入文件失败："_s);
+            return fail(Problem::FileNotWritten);
         }
         done += n;
     }
     if (replacing)
         ::fchmod(fd, old.st_mode & 07777);
     if (::fsync(fd) != 0)
-        return fail(u"保存文件失败："_s);
+        return fail(Problem::FileNotSaved);
     if (::close(fd) != 0) {
         const int cause = errno;
         ::unlink(temporary.constData());
-        setError(error, u"保存文件失败："_s + systemErrorText(cause));
-        return false;
+        return Failure(Problem::FileNotSaved, {systemErrorText(cause)});
     }
     if (::rename(temporary.constData(), target.constData()) != 0) {
         const int cause = errno;
         ::unlink(temporary.constData());
-        setError(error, u"保存文件失败："_s + systemErrorText(cause));
-        return false;
+        return Failure(Problem::FileNotSaved, {systemErrorText(cause)});
     }
     // The new name must be on the disk as well as the contents.
     const int folderFd = ::open(folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
@@ -220,7 +202,7 @@ bool writeWhole(const QString& path, const QByteArray& bytes, QString* error)
         ::fsync(folderFd);
         ::close(folderFd);
     }
-    return true;
+    return {};
 }
 
 } // namespace ovelta::LedgerTransfer

@@ -40,15 +40,14 @@ namespace LedgerTransfer {
 /// The columns of a ledger CSV, in order: 收送,姓名,时间,关系,类型,金额,说明.
 QStringList header();
 
-/// Every record, newest first (as the grid lists them); empty with the engine's message when the read fails.
-std::optional<std::vector<LedgerRecord>> readAll(EngineConnection& engine, QString* error = nullptr);
+/// Every record, newest first (as the grid lists them).
+Result<std::vector<LedgerRecord>> readAll(EngineConnection& engine);
 /// The records of these IDs in this order; IDs that are no longer in the ledger are left out.
-std::optional<std::vector<LedgerRecord>> readByIds(EngineConnection& engine, const QList<qint64>& ids,
-                                                   QString* error = nullptr);
+Result<std::vector<LedgerRecord>> readByIds(EngineConnection& engine, const QList<qint64>& ids);
 /// The number of records; -1 when it cannot be read.
 qint64 recordCount(EngineConnection& engine);
-/// The entries of a lookup list (关系, 类型 or 收送) in the engine's order; empty optional when unreadable.
-std::optional<QStringList> listEntries(EngineConnection& engine, const QString& table);
+/// The entries of a lookup list (关系, 类型 or 收送) in the engine's order.
+Result<QStringList> listEntries(EngineConnection& engine, const QString& table);
 
 /// A date as the export writes it: YYYY-MM-DD, with " HH:MM:SS" only when the time is not midnight.
 QString dateText(const JetDateTime& time);
@@ -64,9 +63,9 @@ QByteArray replacedFile(const QString& path);
 
 /// Writes the bytes as the whole file at path: under a temporary name in the same folder, flushed, then
 /// renamed over path, so that path holds the old content or the new one and never a part. A symbolic link at
-/// path is kept and the file it points to is replaced (see replacedFile). False with a message for the user in
-/// error when any step fails; the old file is then unchanged.
-bool writeWhole(const QString& path, const QByteArray& bytes, QString* error);
+/// path is kept and the file it points to is replaced (see replacedFile). When any step fails the old file is
+/// unchanged.
+Done writeWhole(const QString& path, const QByteArray& bytes);
 
 } // namespace LedgerTransfer
 } // namespace ovelta

@@ -68,6 +68,10 @@ constexpr Sentence Sentences[] = {
 
     // Transfers: CSV and workbooks, in and out.
     {Problem::TransferSection, u""},
+    {Problem::NotAList, u"“%1”不是程序的列表。"},
+    {Problem::FileNotCreated, u"无法在“%1”中创建文件：%2"},
+    {Problem::FileNotWritten, u"写入文件失败：%1"},
+    {Problem::FileNotSaved, u"保存文件失败：%1"},
 };
 
 } // namespace

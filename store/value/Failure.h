@@ -63,6 +63,10 @@ enum class Problem {
 
     // Transfers: CSV and workbooks, in and out.
     TransferSection,
+    NotAList,
+    FileNotCreated,
+    FileNotWritten,
+    FileNotSaved,
 };
 
 /// A problem with the values its sentence names.

@@ -63,9 +63,11 @@ int main(int argc, char** argv)
         if (!engine)
             return failed(u"open"_s);
         for (;;) {
-            const auto records = LedgerTransfer::readAll(*engine, &error);
-            if (!records || !LedgerTransfer::writeWhole(u"out.csv"_s, LedgerTransfer::csv(*records), &error))
-                return failed(error);
+            const auto records = LedgerTransfer::readAll(*engine);
+            if (!records)
+                return failed(records.errorText());
+            if (const Done written = LedgerTransfer::writeWhole(u"out.csv"_s, LedgerTransfer::csv(*records)); !written)
+                return failed(written.errorText());
             say(u"exported"_s);
         }
     }

@@ -178,7 +178,7 @@ bool saveCsv(const QAbstractItemModel& model, const QString& suggested)
     const QString path = FileChooser::saveFile(u"保存为CSV文件"_s, suggested, u"CSV 文件 (*.csv)"_s);
     if (path.isEmpty())
         return false;
-    if (!LedgerTransfer::writeWhole(path, QByteArray("\xEF\xBB\xBF") + csvText(model).toUtf8(), nullptr)) {
+    if (!LedgerTransfer::writeWhole(path, QByteArray("\xEF\xBB\xBF") + csvText(model).toUtf8())) {
         MessageBox::show(u"保存CSV文件失败。"_s, u"错误"_s, MessageBox::OkOnly, MessageBox::Stop);
         return false;
     }
@@ -196,7 +196,7 @@ bool savePng(QWidget& widget, const QString& suggested)
         if (!buffer.open(QIODevice::WriteOnly) || !widget.grab().save(&buffer, "PNG"))
             bytes.clear();
     }
-    if (bytes.isEmpty() || !LedgerTransfer::writeWhole(path, bytes, nullptr)) {
+    if (bytes.isEmpty() || !LedgerTransfer::writeWhole(path, bytes)) {
         MessageBox::show(u"保存图表失败。"_s, u"错误"_s, MessageBox::OkOnly, MessageBox::Stop);
         return false;
     }

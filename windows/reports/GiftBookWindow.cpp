@@ -323,7 +323,11 @@ bool GiftBookWindow::load()
     auto events = store.eventPage(QDate(), EventDaysPerPage);
     const auto names = store.names();
     if (!kinds || !directions || !relations || !events || !names) {
-        const QString reason = !events ? events.errorText() : !names ? names.errorText() : m_engine->lastError();
+        const QString reason = !kinds ? kinds.errorText()
+            : !directions             ? directions.errorText()
+            : !relations              ? relations.errorText()
+            : !events                 ? events.errorText()
+                                      : names.errorText();
         MessageBox::show(u"无法读取账簿：\n"_s + reason, Title, MessageBox::OkOnly, MessageBox::Stop);
         return false;
     }

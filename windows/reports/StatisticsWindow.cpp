@@ -69,8 +69,8 @@ bool StatisticsWindow::load()
     // the values in the order of their text.
     EngineConnection& engine = *m_host.database().connection.engine();
     const QStringList lists[] = {{},
-                                 LedgerTransfer::listEntries(engine, u"类型"_s).value_or(QStringList()),
-                                 LedgerTransfer::listEntries(engine, u"关系"_s).value_or(QStringList())};
+                                 LedgerTransfer::listEntries(engine, u"类型"_s).valueOr({}),
+                                 LedgerTransfer::listEntries(engine, u"关系"_s).valueOr({})};
     for (int g = StatisticsPage::ByYear; g <= StatisticsPage::ByRelation; ++g) {
         // The first page that cannot add up has said so; the window does not open.
         if (!m_pages.at(g)->setCells(*cells, years, lists[g]))

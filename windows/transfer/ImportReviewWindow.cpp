@@ -132,9 +132,10 @@ void ImportReviewWindow::saveProblems()
     const QString path = FileChooser::saveFile(u"保存错误行"_s, u"导入错误.csv"_s, u"CSV文件 (*.csv)"_s);
     if (path.isEmpty())
         return;
-    QString error;
-    if (!LedgerTransfer::writeWhole(path, LedgerImport::problemsCsv(m_fileHeader, m_checked.problems), &error)) {
-        MessageBox::show(u"保存错误行失败：\n"_s + error, u"保存错误行"_s, MessageBox::OkOnly, MessageBox::Stop);
+    const Done written = LedgerTransfer::writeWhole(path, LedgerImport::problemsCsv(m_fileHeader, m_checked.problems));
+    if (!written) {
+        MessageBox::show(u"保存错误行失败：\n"_s + written.errorText(), u"保存错误行"_s, MessageBox::OkOnly,
+                         MessageBox::Stop);
         return;
     }
     MessageBox::show(u"已把%1行有错误的账目保存到\n%2\n改正后可以再次导入。"_s.arg(m_checked.problems.size()).arg(path),

@@ -253,14 +253,13 @@ void exportLedger(LedgerHost& host, bool excelFirst)
     QString error;
 
     if (!path.endsWith(u".xlsx"_s, Qt::CaseInsensitive)) {
-        const auto records
-            = onlyShown ? LedgerTransfer::readByIds(*engine, shown, &error) : LedgerTransfer::readAll(*engine, &error);
+        const auto records = onlyShown ? LedgerTransfer::readByIds(*engine, shown) : LedgerTransfer::readAll(*engine);
         if (!records) {
-            fail(u"读取账目失败，没有导出：\n"_s + error, title);
+            fail(u"读取账目失败，没有导出：\n"_s + records.errorText(), title);
             return;
         }
-        if (!LedgerTransfer::writeWhole(path, LedgerTransfer::csv(*records), &error)) {
-            fail(failed + error, title);
+        if (const Done written = LedgerTransfer::writeWhole(path, LedgerTransfer::csv(*records)); !written) {
+            fail(failed + written.errorText(), title);
             return;
         }
         inform(done.arg(records->size()).arg(QDir::toNativeSeparators(path)), title);

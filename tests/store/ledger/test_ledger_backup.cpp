@@ -51,7 +51,7 @@ QStringList namesIn(EngineConnection& engine)
 {
     QStringList names;
     const auto records = LedgerTransfer::readAll(engine);
-    for (const LedgerRecord& r : records.value_or(std::vector<LedgerRecord>()))
+    for (const LedgerRecord& r : records.valueOr({}))
         names << r.name;
     names.sort();
     return names;
@@ -253,7 +253,7 @@ private Q_SLOTS:
             qint64 counted; ///< the changes counted after the step
         };
         const QList<Step> steps{
-            {"reads", [&] { return LedgerTransfer::readAll(*ledger).has_value(); }, 0},
+            {"reads", [&] { return LedgerTransfer::readAll(*ledger).ok(); }, 0},
             {"a transaction rolled back",
              [&] {
                  return ledger->executeNative("BEGIN")

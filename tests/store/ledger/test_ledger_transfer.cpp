@@ -3,6 +3,7 @@
 // workbook.
 
 #include "LedgerRecords.h"
+#include "Noted.h"
 #include "TempFolder.h"
 #include "store/engine/EngineConnection.h"
 #include "store/ledger/LedgerFile.h"
@@ -568,20 +569,20 @@ private Q_SLOTS:
             return QDir(folder.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
         };
         QString error;
-        QVERIFY(LedgerTransfer::writeWhole(folder.file(u"out.csv"_s), "first", &error));
+        QVERIFY(test::noted(LedgerTransfer::writeWhole(folder.file(u"out.csv"_s), "first"), &error));
         QVERIFY(QFile::setPermissions(folder.file(u"out.csv"_s), QFileDevice::ReadOwner | QFileDevice::WriteOwner));
-        QVERIFY(LedgerTransfer::writeWhole(u"out.csv"_s, "second", &error));
+        QVERIFY(test::noted(LedgerTransfer::writeWhole(u"out.csv"_s, "second"), &error));
         QCOMPARE(read(u"out.csv"_s), "second"_ba);
         QCOMPARE(QFile::permissions(u"out.csv"_s),
                  QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadUser | QFileDevice::WriteUser);
-        QVERIFY(!LedgerTransfer::writeWhole(folder.file(u"missing/out.csv"_s), "x", &error));
+        QVERIFY(!test::noted(LedgerTransfer::writeWhole(folder.file(u"missing/out.csv"_s), "x"), &error));
         QCOMPARE(error, u"无法在“%1”中创建文件：文件夹不存在。"_s.arg(folder.file(u"missing"_s)));
 
         // A symbolic link stays; the file it points to is replaced.
         QVERIFY(QDir().mkdir(u"sub"_s));
-        QVERIFY(LedgerTransfer::writeWhole(u"sub/target.csv"_s, "old", &error));
+        QVERIFY(test::noted(LedgerTransfer::writeWhole(u"sub/target.csv"_s, "old"), &error));
         QVERIFY(QFile::link(u"sub/target.csv"_s, u"link.csv"_s));
-        QVERIFY(LedgerTransfer::writeWhole(u"link.csv"_s, "through the link", &error));
+        QVERIFY(test::noted(LedgerTransfer::writeWhole(u"link.csv"_s, "through the link"), &error));
         QVERIFY(QFileInfo(u"link.csv"_s).isSymLink());
         QCOMPARE(read(u"sub/target.csv"_s), "through the link"_ba);
         QCOMPARE(QFile::decodeName(LedgerTransfer::replacedFile(u"link.csv"_s)), folder.file(u"sub/target.csv"_s));
@@ -592,7 +593,8 @@ private Q_SLOTS:
         struct rlimit small = old;
         small.rlim_cur = 4;
         ::setrlimit(RLIMIT_FSIZE, &small);
-        const bool written = LedgerTransfer::writeWhole(u"out.csv"_s, QByteArray(100000, 'x'), &error);
+        const bool written
+            = test::noted(LedgerTransfer::writeWhole(u"out.csv"_s, QByteArray(100000, 'x')), &error).ok();
         ::setrlimit(RLIMIT_FSIZE, &old);
         QVERIFY(!written);
         QCOMPARE(error, u"写入文件失败：文件太大，超出了系统允许的大小。"_s);

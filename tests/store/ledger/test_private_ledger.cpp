@@ -95,7 +95,7 @@ Seen look(const QString& path)
         seen.integrity = firstValue(*engine, u"PRAGMA integrity_check"_s);
         seen.account = firstValue(*engine, u"SELECT 密码 FROM 账号 ORDER BY ID LIMIT 1"_s);
         seen.sequence = firstValue(*engine, u"SELECT seq FROM sqlite_sequence WHERE name = '收送礼'"_s);
-        for (const LedgerRecord& r : LedgerTransfer::readAll(*engine).value_or(std::vector<LedgerRecord>()))
+        for (const LedgerRecord& r : LedgerTransfer::readAll(*engine).valueOr({}))
             seen.names << r.name;
         seen.names.sort();
     }

@@ -63,9 +63,8 @@ QStringList namesOf(const QString& path)
     if (const auto verified = LedgerBackup::verify(path, LedgerFile::password()); !verified)
         return {u"unsound: "_s + verified.errorText()};
     const auto engine = EngineConnection::open(path, LedgerFile::password());
-    const auto all = engine ? LedgerTransfer::readAll(*engine) : std::nullopt;
     QStringList names;
-    for (const LedgerRecord& r : all.value_or(std::vector<LedgerRecord>()))
+    for (const LedgerRecord& r : engine ? LedgerTransfer::readAll(*engine).valueOr({}) : std::vector<LedgerRecord>())
         names << r.name;
     names.sort();
     return names;

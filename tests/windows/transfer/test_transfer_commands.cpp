@@ -137,7 +137,7 @@ QStringList namesIn(EngineConnection& engine)
 {
     QStringList names;
     const auto records = LedgerTransfer::readAll(engine);
-    for (const LedgerRecord& r : records.value_or(std::vector<LedgerRecord>()))
+    for (const LedgerRecord& r : records.valueOr({}))
         names << r.name;
     names.sort();
     return names;
