@@ -269,8 +269,9 @@ int main(int argc, char** argv)
             for (const auto& candidate : checked.candidates)
                 chosen.push_back(candidate.record);
             imported = qsizetype(chosen.size());
-            return LedgerImport::write(*target, chosen, checked.newRelations, checked.newOccasions, {}, &error)
-                == LedgerImport::Outcome::Done;
+            const Done written = LedgerImport::write(*target, chosen, checked.newRelations, checked.newOccasions, {});
+            error = written.errorText();
+            return written.ok();
         });
         if (floor < 0 || read < 0 || import < 0 || inserting < 0) {
             say(u"failed on "_s + path + u": "_s + error);

@@ -120,9 +120,11 @@ int main(int argc, char** argv)
             records.reserve(checked.candidates.size());
             for (const auto& candidate : checked.candidates)
                 records.push_back(candidate.record);
-            return records.size() == 100000
-                && LedgerImport::write(*target, records, checked.newRelations, checked.newOccasions, {}, &error)
-                == LedgerImport::Outcome::Done;
+            if (records.size() != 100000)
+                return false;
+            const Done written = LedgerImport::write(*target, records, checked.newRelations, checked.newOccasions, {});
+            error = written.errorText();
+            return written.ok();
         });
     if (!importOk) {
         say(u"import failed: "_s + error);

@@ -146,13 +146,15 @@ void arrange(CsvTable& table)
     }
 }
 
-std::optional<Lists> readLists(EngineConnection& engine)
+Result<Lists> readLists(EngineConnection& engine)
 {
     const auto directions = LedgerTransfer::listEntries(engine, u"收送"_s);
     const auto relations = LedgerTransfer::listEntries(engine, u"关系"_s);
     const auto occasions = LedgerTransfer::listEntries(engine, u"类型"_s);
-    if (!directions || !relations || !occasions)
-        return std::nullopt;
+    for (const auto* list : {&directions, &relations, &occasions}) {
+        if (!*list)
+            return list->failure();
+    }
     return Lists{*directions, *relations, *occasions};
 }
 
@@ -163,11 +165,11 @@ QString duplicateKey(const LedgerRecord& record)
     return record.direction + u'\x1f' + record.name + u'\x1f' + day + u'\x1f' + amount;
 }
 
-std::optional<QSet<QString>> existingKeys(EngineConnection& engine)
+Result<QSet<QString>> existingKeys(EngineConnection& engine)
 {
     const auto records = LedgerTransfer::readAll(engine);
     if (!records)
-        return std::nullopt;
+        return records.failure();
     QSet<QString> keys;
     keys.reserve(qsizetype(records->size()));
     for (const LedgerRecord& record : *records)
@@ -267,14 +269,10 @@ Checked check(const CsvTable& table, const ColumnMapping& mapping, const Lists& 
     return checked;
 }
 
-Outcome write(EngineConnection& engine, const std::vector<LedgerRecord>& records, const QStringList& newRelations,
-              const QStringList& newOccasions, const std::function<bool(qsizetype written)>& progress, QString* error)
+Done write(EngineConnection& engine, const std::vector<LedgerRecord>& records, const QStringList& newRelations,
+           const QStringList& newOccasions, const std::function<bool(qsizetype written)>& progress)
 {
-    auto fail = [&engine, error](const QString& message = QString()) {
-        if (error)
-            *error = message.isEmpty() ? engine.lastError() : message;
-        return Outcome::Failed;
-    };
+    auto fail = [&engine] { return Failure(ovelta::Problem::Engine, {engine.lastError()}); };
     WriteTransaction transaction(engine);
     if (!transaction.isActive())
         return fail();
@@ -304,7 +302,7 @@ Outcome write(EngineConnection& engine, const std::vector<LedgerRecord>& records
     };
     for (const LedgerRecord& record : records) {
         if (written % 1000 == 0 && progress && !progress(written))
-            return Outcome::Cancelled;
+            return ovelta::Problem::Cancelled;
         insert.reset();
         bindKept(1, 0, record.direction);
         bindKept(2, 1, record.name);
@@ -324,10 +322,10 @@ Outcome write(EngineConnection& engine, const std::vector<LedgerRecord>& records
         ++written;
     }
     if (progress && !progress(written))
-        return Outcome::Cancelled;
+        return ovelta::Problem::Cancelled;
     if (!transaction.commit())
         return fail();
-    return Outcome::Done;
+    return {};
 }
 
 QByteArray problemsCsv(const QStringList& headerFields, const QList<Problem>& problems)

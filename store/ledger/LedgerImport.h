@@ -48,12 +48,12 @@ struct Lists
     QStringList relations;
     QStringList occasions;
 };
-std::optional<Lists> readLists(EngineConnection& engine);
+Result<Lists> readLists(EngineConnection& engine);
 
 /// What makes two records the same for the import: direction, name, date (the day) and amount.
 QString duplicateKey(const LedgerRecord& record);
-/// The duplicate keys of every record in the ledger; empty optional when they cannot be read.
-std::optional<QSet<QString>> existingKeys(EngineConnection& engine);
+/// The duplicate keys of every record in the ledger.
+Result<QSet<QString>> existingKeys(EngineConnection& engine);
 
 /// Amount text of a file: blanks around, a leading ￥ or ¥, full-width digits and thousands separators in
 /// groups of three are accepted; empty optional for anything else, the empty text too (the caller tells an
@@ -91,13 +91,11 @@ struct Checked
 /// formula guard taken off.
 Checked check(const CsvTable& table, const ColumnMapping& mapping, const Lists& lists, const QSet<QString>& existing);
 
-enum class Outcome { Done, Cancelled, Failed };
-
 /// Adds the new list entries and then the records, all in one transaction: every record or none. progress is
-/// called now and then with the number of records written so far; when it answers false the import stops and
-/// nothing stays. Failed with the engine's message in error.
-Outcome write(EngineConnection& engine, const std::vector<LedgerRecord>& records, const QStringList& newRelations,
-              const QStringList& newOccasions, const std::function<bool(qsizetype written)>& progress, QString* error);
+/// called now and then with the number of records written so far; when it answers false the import stops,
+/// Cancelled, and nothing stays.
+Done write(EngineConnection& engine, const std::vector<LedgerRecord>& records, const QStringList& newRelations,
+           const QStringList& newOccasions, const std::function<bool(qsizetype written)>& progress);
 
 /// The rejected rows as a CSV file for fixing: UTF-8 with a byte-order mark, the file's header (or the
 /// export's) with a last column 错误原因, then each row with its reason. Texts are guarded against formulas as

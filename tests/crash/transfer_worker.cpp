@@ -8,6 +8,7 @@
 //   transfer_worker giftbook FOLDER stores gift-book lines into lgbk.xc one by one, as the 礼簿 window does at each
 //                                   Enter ("stored N" after line N, named 宾客N, is committed)
 
+#include "Noted.h"
 #include "store/engine/EngineConnection.h"
 #include "store/ledger/LedgerBackup.h"
 #include "store/ledger/LedgerEvents.h"
@@ -84,8 +85,7 @@ int main(int argc, char** argv)
         std::vector<LedgerRecord> records;
         for (const auto& candidate : checked.candidates)
             records.push_back(candidate.record);
-        if (LedgerImport::write(*engine, records, checked.newRelations, checked.newOccasions, {}, &error)
-            != LedgerImport::Outcome::Done)
+        if (!test::noted(LedgerImport::write(*engine, records, checked.newRelations, checked.newOccasions, {}), &error))
             return failed(error);
         say(u"imported"_s);
         idle();

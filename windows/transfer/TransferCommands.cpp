@@ -358,8 +358,8 @@ void importCsv(LedgerHost& host)
     }
 
     const auto engine = ledgerEngine(host);
-    const auto lists = engine ? LedgerImport::readLists(*engine) : std::nullopt;
-    const auto existing = engine ? LedgerImport::existingKeys(*engine) : std::nullopt;
+    const auto lists = engine ? LedgerImport::readLists(*engine) : Result<LedgerImport::Lists>(Problem::NoLedger);
+    const auto existing = engine ? LedgerImport::existingKeys(*engine) : Result<QSet<QString>>(Problem::NoLedger);
     if (!lists || !existing) {
         fail(u"无法读取账本，没有导入任何账目。"_s, ImportTitle);
         return;
@@ -414,20 +414,15 @@ void importCsv(LedgerHost& host)
         QCoreApplication::processEvents();
         return !progress->wasCanceled();
     };
-    const LedgerImport::Outcome outcome
-        = LedgerImport::write(*engine, records, newRelations, newOccasions, report, &error);
+    const Done written = LedgerImport::write(*engine, records, newRelations, newOccasions, report);
     progress.reset();
-    switch (outcome) {
-    case LedgerImport::Outcome::Done:
+    if (written) {
         host.ledgerRefill();
         inform(u"已导入%1条账目。"_s.arg(records.size()), ImportTitle);
-        break;
-    case LedgerImport::Outcome::Cancelled:
+    } else if (written.cancelled()) {
         inform(u"导入已取消，没有导入任何账目。"_s, ImportTitle);
-        break;
-    case LedgerImport::Outcome::Failed:
-        fail(u"导入失败，没有导入任何账目：\n"_s + error, ImportTitle);
-        break;
+    } else {
+        fail(u"导入失败，没有导入任何账目：\n"_s + written.errorText(), ImportTitle);
     }
 }
 

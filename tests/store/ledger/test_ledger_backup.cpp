@@ -44,7 +44,7 @@ bool addNames(EngineConnection& engine, const QStringList& names)
         r.note = QString(200, u'注');
         records.push_back(r);
     }
-    return LedgerImport::write(engine, records, {}, {}, {}, nullptr) == LedgerImport::Outcome::Done;
+    return LedgerImport::write(engine, records, {}, {}, {}).ok();
 }
 
 QStringList namesIn(EngineConnection& engine)

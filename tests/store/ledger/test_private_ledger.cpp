@@ -59,7 +59,7 @@ bool makeLedger(const QString& path, int count)
     if (!LedgerSchema::createFile(path, LedgerFile::password()))
         return false;
     const auto engine = EngineConnection::open(path, LedgerFile::password());
-    return engine && LedgerImport::write(*engine, records(count), {}, {}, {}, nullptr) == LedgerImport::Outcome::Done;
+    return engine && LedgerImport::write(*engine, records(count), {}, {}, {}).ok();
 }
 
 QString firstValue(EngineConnection& engine, const QString& sql)

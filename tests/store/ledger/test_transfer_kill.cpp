@@ -51,7 +51,7 @@ bool makeLedger(const QString& path, const std::vector<LedgerRecord>& content)
     if (!LedgerSchema::createFile(path, LedgerFile::password()))
         return false;
     const auto engine = EngineConnection::open(path, LedgerFile::password());
-    return engine && LedgerImport::write(*engine, content, {}, {}, {}, nullptr) == LedgerImport::Outcome::Done;
+    return engine && LedgerImport::write(*engine, content, {}, {}, {}).ok();
 }
 
 /// The names of the records of a ledger file, checked whole first; "unsound" when it does not open or check.
