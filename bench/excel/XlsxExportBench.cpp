@@ -210,9 +210,9 @@ int main(int argc, char** argv)
         QString error;
         say(u"exporting ..."_s);
         const bool exportOk = measure(exported, runs, [&] {
-            const LedgerXlsx::Result result = LedgerXlsx::write(*engine, u"out.xlsx"_s, std::nullopt);
-            error = result.error;
-            return result.outcome == LedgerXlsx::Outcome::Done && result.records == count;
+            const auto result = LedgerXlsx::write(*engine, u"out.xlsx"_s, std::nullopt);
+            error = result.errorText();
+            return result && result->records == count;
         });
         if (!exportOk) {
             say(u"export failed: "_s + error);

@@ -166,6 +166,19 @@ bool insertFloor(EngineConnection& engine, const std::vector<NativeRecord>& reco
     return engine.executeNative("COMMIT");
 }
 
+/// The first sheet of the workbook at path; empty with the reason in error.
+std::optional<CsvTable> readSheet(const QString& path, bool xlsx, QString& error)
+{
+    const auto reader = SheetReader::open(path, xlsx ? SheetReader::Format::Xlsx : SheetReader::Format::Xls);
+    if (!reader) {
+        error = reader.errorText();
+        return std::nullopt;
+    }
+    auto table = (*reader)->sheet(0);
+    error = table.errorText();
+    return std::move(table).optional();
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -244,17 +257,13 @@ int main(int argc, char** argv)
         const double inserting = measure(newLedger, [&] { return insertFloor(*target, some); });
         qsizetype rows = 0;
         const double read = measure({}, [&] {
-            const auto reader
-                = SheetReader::open(path, xlsx ? SheetReader::Format::Xlsx : SheetReader::Format::Xls, &error);
-            const auto table = reader ? reader->sheet(0, &error) : std::nullopt;
+            const auto table = readSheet(path, xlsx, error);
             rows = table ? table->rows.size() : 0;
             return table.has_value();
         });
         qsizetype imported = 0;
         const double import = measure(newLedger, [&] {
-            const auto reader
-                = SheetReader::open(path, xlsx ? SheetReader::Format::Xlsx : SheetReader::Format::Xls, &error);
-            auto table = reader ? reader->sheet(0, &error) : std::nullopt;
+            auto table = readSheet(path, xlsx, error);
             const auto lists = LedgerImport::readLists(*target);
             const auto existing = LedgerImport::existingKeys(*target);
             if (!table || !lists || !existing)

@@ -189,9 +189,10 @@ int wholeSheets(const QByteArray& path, int count)
     return whole == count ? -1 : 0;
 }
 
-QString writeError(const QString& what, int cause)
+/// What failed, with the system's reason, or with the file found incomplete when the system gave none.
+Failure writeError(Problem what, int cause)
 {
-    return what + (cause != 0 ? systemErrorText(cause) : u"写成的文件不完整，磁盘可能已满。"_s);
+    return Failure(what, {cause != 0 ? systemErrorText(cause) : Failure(Problem::FileIncomplete).text()});
 }
 
 } // namespace
@@ -327,7 +328,7 @@ XlsxBook::~XlsxBook()
     d->discard();
 }
 
-bool XlsxBook::open(const QString& sheetName, const QStringList& header, QString* error)
+Done XlsxBook::open(const QString& sheetName, const QStringList& header)
 {
     d->target = LedgerTransfer::replacedFile(d->path);
     const qsizetype slash = d->target.lastIndexOf('/');
@@ -348,9 +349,7 @@ bool XlsxBook::open(const QString& sheetName, const QStringList& header, QString
     if (fd < 0) {
         const int cause = errno;
         d->temporary.clear();
-        if (error)
-            *error = u"无法在“%1”中创建文件：%2"_s.arg(QFileInfo(d->path).absolutePath(), systemErrorText(cause));
-        return false;
+        return Failure(Problem::FileNotCreated, {QFileInfo(d->path).absolutePath(), systemErrorText(cause)});
     }
     ::close(fd);
     // The library's own temporary files (the rows of each sheet) lie beside the target as well, not in a /tmp
@@ -359,11 +358,8 @@ bool XlsxBook::open(const QString& sheetName, const QStringList& header, QString
     options.constant_memory = LXW_TRUE;
     options.tmpdir = d->folder.data();
     d->book = workbook_new_opt(d->temporary.constData(), &options);
-    if (d->book == nullptr) {
-        if (error)
-            *error = u"无法创建Excel文件：内存不足。"_s;
-        return false;
-    }
+    if (d->book == nullptr)
+        return Problem::WorkbookNoMemory;
     d->bold = workbook_add_format(d->book);
     format_set_bold(d->bold);
     d->yuan = workbook_add_format(d->book);
@@ -377,12 +373,11 @@ bool XlsxBook::open(const QString& sheetName, const QStringList& header, QString
     d->sheetName = sheetName;
     d->header = header;
     if (!d->startSheet()) {
-        if (error)
-            *error = writeError(u"无法创建Excel文件："_s, errno);
+        const Failure failure = writeError(Problem::WorkbookNotCreated, errno);
         d->discard();
-        return false;
+        return failure;
     }
-    return true;
+    return {};
 }
 
 void XlsxBook::text(int column, const QString& value)
@@ -485,50 +480,49 @@ void XlsxBook::nextRow()
         d->rowsWritten();
 }
 
-bool XlsxBook::commit(QString* error)
+Done XlsxBook::commit()
 {
-    const auto fail = [&](const QString& what, int cause) {
-        if (error)
-            *error = writeError(what, cause);
+    const auto fail = [&](Problem what, int cause) {
+        const Failure failure = writeError(what, cause);
         d->discard();
-        return false;
+        return failure;
     };
     if (d->book == nullptr)
-        return fail(u"无法创建Excel文件："_s, 0);
+        return fail(Problem::WorkbookNotCreated, 0);
     d->finishSheet();
     if (d->failure != LXW_NO_ERROR)
-        return fail(u"写入文件失败："_s, d->failureErrno);
+        return fail(Problem::FileNotWritten, d->failureErrno);
     const int sheets = d->sheets;
     errno = 0;
     const lxw_error closed = workbook_close(d->book);
     d->book = nullptr;
     if (closed != LXW_NO_ERROR)
-        return fail(u"写入文件失败："_s, errno);
+        return fail(Problem::FileNotWritten, errno);
     // The library assembles each sheet in one more temporary file, again without looking at the outcome: every
     // sheet of the finished file must end as a sheet ends.
     if (const int cause = wholeSheets(d->temporary, sheets); cause >= 0)
-        return fail(u"写入文件失败："_s, cause);
+        return fail(Problem::FileNotWritten, cause);
     // The library closed the file; its contents must be on the disk before the rename.
     const int fd = ::open(d->temporary.constData(), O_RDWR | O_CLOEXEC | O_NOFOLLOW);
     if (fd < 0)
-        return fail(u"保存文件失败："_s, errno);
+        return fail(Problem::FileNotSaved, errno);
     if (d->replacing)
         ::fchmod(fd, d->oldMode);
     if (::fsync(fd) != 0) {
         const int cause = errno;
         ::close(fd);
-        return fail(u"保存文件失败："_s, cause);
+        return fail(Problem::FileNotSaved, cause);
     }
     ::close(fd);
     if (::rename(d->temporary.constData(), d->target.constData()) != 0)
-        return fail(u"保存文件失败："_s, errno);
+        return fail(Problem::FileNotSaved, errno);
     d->temporary.clear();
     const int folderFd = ::open(d->folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (folderFd >= 0) {
         ::fsync(folderFd);
         ::close(folderFd);
     }
-    return true;
+    return {};
 }
 
 namespace LedgerXlsx {
@@ -790,14 +784,11 @@ private:
 
 } // namespace
 
-Result write(EngineConnection& engine, const QString& path, const std::optional<QList<qint64>>& ids,
-             const Progress& progress, qint64 windowRecords)
+Result<Written> write(EngineConnection& engine, const QString& path, const std::optional<QList<qint64>>& ids,
+                      const Progress& progress, qint64 windowRecords)
 {
-    Result result;
-    const auto readFailed = [&] {
-        result.error = u"读取账目失败：\n"_s + engine.lastError();
-        return result;
-    };
+    Written result;
+    const auto readFailed = [&] { return Failure(Problem::ReadRecords, {engine.lastError()}); };
     std::vector<Window> windows;
     if (!ids) {
         auto planned = newestFirst(engine, windowRecords);
@@ -811,20 +802,13 @@ Result write(EngineConnection& engine, const QString& path, const std::optional<
     EngineStatement all(engine, select + u" ORDER BY 时间 DESC, ID"_s);
     EngineStatement span(engine, columns + u",ID FROM 收送礼 WHERE 时间 BETWEEN ? AND ?"_s);
     EngineStatement undated(engine, select + u" WHERE 时间 IS NULL ORDER BY ID"_s);
-    if (!byId || !all || !span || !undated) {
-        result.error = u"读取账目失败：\n"_s + engine.lastError();
-        return result;
-    }
+    if (!byId || !all || !span || !undated)
+        return readFailed();
     XlsxBook book(path);
-    if (!book.open(u"人情账目"_s, LedgerTransfer::header(), &result.error))
-        return result;
-    const auto tell = [&] {
-        if (result.records % ProgressStep == 0 && progress && !progress(result.records)) {
-            result.outcome = Outcome::Cancelled;
-            return false;
-        }
-        return true;
-    };
+    if (const Done opened = book.open(u"人情账目"_s, LedgerTransfer::header()); !opened)
+        return opened.failure();
+    // False when the user cancels.
+    const auto tell = [&] { return result.records % ProgressStep != 0 || !progress || progress(result.records); };
     RecordCells cells;
     // Steps the statement to its end, writing each row; false when cancelled or failed.
     const auto writeAll = [&](EngineStatement& statement, bool* failed) {
@@ -881,7 +865,7 @@ Result write(EngineConnection& engine, const QString& path, const std::optional<
             byId.reset();
             byId.bind(1, id);
             if (!writeAll(byId, &failed))
-                return failed ? readFailed() : result;
+                return failed ? readFailed() : Failure(Problem::Cancelled);
         }
     }
     for (const Window& window : windows) {
@@ -900,18 +884,15 @@ Result write(EngineConnection& engine, const QString& path, const std::optional<
             done = writeAll(*statement, &failed);
         }
         if (!done)
-            return failed ? readFailed() : result;
+            return failed ? readFailed() : Failure(Problem::Cancelled);
         statement->reset();
     }
     written();
-    if (progress && !progress(result.records)) {
-        result.outcome = Outcome::Cancelled;
-        return result;
-    }
-    if (!book.commit(&result.error))
-        return result;
+    if (progress && !progress(result.records))
+        return Problem::Cancelled;
+    if (const Done saved = book.commit(); !saved)
+        return saved.failure();
     result.cutTexts = book.cutTexts();
-    result.outcome = Outcome::Done;
     return result;
 }
 

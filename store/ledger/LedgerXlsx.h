@@ -1,5 +1,7 @@
 #pragma once
 
+#include "store/value/Failure.h"
+
 #include <QByteArray>
 #include <QDate>
 #include <QList>
@@ -37,8 +39,8 @@ public:
     XlsxBook(const XlsxBook&) = delete;
     XlsxBook& operator=(const XlsxBook&) = delete;
 
-    /// Creates the temporary file and the first sheet with its header row. False with a message for the user.
-    bool open(const QString& sheetName, const QStringList& header, QString* error);
+    /// Creates the temporary file and the first sheet with its header row.
+    Done open(const QString& sheetName, const QStringList& header);
 
     /// The cells of the current row; a column left unset, or given the empty text, stays empty.
     void text(int column, const QString& value);
@@ -59,9 +61,9 @@ public:
     /// this one is full).
     void nextRow();
 
-    /// Finishes the workbook, writes it to the disk and renames it into place. False with a message for the
-    /// user when any step fails; the old file is then unchanged and the temporary file gone.
-    bool commit(QString* error);
+    /// Finishes the workbook, writes it to the disk and renames it into place. When any step fails the old file
+    /// is unchanged and the temporary file gone.
+    Done commit();
 
     /// The texts cut to MaxCellText.
     qint64 cutTexts() const { return m_cut; }
@@ -75,17 +77,14 @@ private:
 /// The ledger's export to a workbook: the columns of the CSV export (LedgerTransfer::header()), in its order.
 namespace LedgerXlsx {
 
-enum class Outcome { Done, Cancelled, Failed };
-
 /// Told the number of records written so far, every few thousand records; false cancels the export.
 using Progress = std::function<bool(qint64 written)>;
 
-struct Result
+/// What a finished export wrote.
+struct Written
 {
-    Outcome outcome = Outcome::Failed;
     qint64 records = 0;
     qint64 cutTexts = 0; ///< notes or names longer than a cell holds, cut
-    QString error; ///< for the user, when failed
 };
 
 /// About the most records held and sorted at a time (in memory) for the export of the whole ledger.
@@ -94,9 +93,9 @@ constexpr qint64 WindowRecords = 200000;
 /// Writes every record (newest first, as the grid lists them), or only the records of ids in that order, to a
 /// workbook at path. The records are read by stepping statements, never all at once: the whole ledger in spans
 /// of whole days of about windowRecords records each, newest first, then the records without a date. A cancel
-/// or failure leaves the file at path as it was.
-Result write(EngineConnection& engine, const QString& path, const std::optional<QList<qint64>>& ids,
-             const Progress& progress = {}, qint64 windowRecords = WindowRecords);
+/// (Cancelled) or failure leaves the file at path as it was.
+Result<Written> write(EngineConnection& engine, const QString& path, const std::optional<QList<qint64>>& ids,
+                      const Progress& progress = {}, qint64 windowRecords = WindowRecords);
 
 } // namespace LedgerXlsx
 } // namespace ovelta

@@ -103,7 +103,7 @@ public:
 
     QStringList sheetNames() const override { return m_names; }
 
-    std::optional<CsvTable> sheet(int index, QString* error) override
+    std::optional<CsvTable> readSheet(int index, QString* error) override
     {
         auto refuse = [error](const QString& message) {
             if (error)
@@ -189,19 +189,32 @@ SheetReader::Format SheetReader::formatOf(QByteArrayView head)
     return Format::Text;
 }
 
-std::unique_ptr<SheetReader> SheetReader::open(const QString& path, Format format, QString* error)
+Result<std::unique_ptr<SheetReader>> SheetReader::open(const QString& path, Format format)
 {
+    QString error;
+    std::unique_ptr<SheetReader> reader;
     switch (format) {
     case Format::Xlsx:
-        return openXlsx(path, error);
-    case Format::Xls:
-        return XlsReader::open(path, error);
-    case Format::Text:
+        reader = openXlsx(path, &error);
         break;
+    case Format::Xls:
+        reader = XlsReader::open(path, &error);
+        break;
+    case Format::Text:
+        return Problem::NotAWorkbook;
     }
-    if (error)
-        *error = u"文件不是Excel工作簿。"_s;
-    return nullptr;
+    if (!reader)
+        return Failure(Problem::WorkbookUnreadable, {error});
+    return reader;
+}
+
+Result<CsvTable> SheetReader::sheet(int index)
+{
+    QString error;
+    std::optional<CsvTable> table = readSheet(index, &error);
+    if (!table)
+        return Failure(Problem::WorkbookUnreadable, {error});
+    return std::move(*table);
 }
 
 QString SheetReader::plainNumber(double value)

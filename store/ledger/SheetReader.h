@@ -1,6 +1,7 @@
 #pragma once
 
 #include "store/value/CsvTable.h"
+#include "store/value/Failure.h"
 
 #include <QByteArrayView>
 #include <QStringList>
@@ -33,17 +34,15 @@ public:
     /// encrypted .xlsx, which open() tells apart); anything else is read as text.
     static Format formatOf(QByteArrayView head);
 
-    /// Opens the workbook at path in format (Xlsx or Xls) and reads the names of its sheets. Null with a message
-    /// in error when it cannot be read.
-    static std::unique_ptr<SheetReader> open(const QString& path, Format format, QString* error);
+    /// Opens the workbook at path in format (Xlsx or Xls) and reads the names of its sheets.
+    static Result<std::unique_ptr<SheetReader>> open(const QString& path, Format format);
 
     virtual ~SheetReader() = default;
 
     /// The names of the sheets in the workbook's order; never empty.
     virtual QStringList sheetNames() const = 0;
-    /// The rows of sheet index (of sheetNames()). Empty optional with a message in error when the sheet cannot
-    /// be read or holds nothing.
-    virtual std::optional<CsvTable> sheet(int index, QString* error) = 0;
+    /// The rows of sheet index (of sheetNames()); a failure when the sheet cannot be read or holds nothing.
+    Result<CsvTable> sheet(int index);
 
     /// A number's plain decimal text, as a spreadsheet shows it in full: at most 15 significant digits, never
     /// an exponent (1.2E+17 is 120000000000000000), no trailing zeros.
@@ -54,6 +53,8 @@ public:
 
 protected:
     SheetReader() = default;
+    /// The rows of sheet index; empty with the reader's own text for the user in error.
+    virtual std::optional<CsvTable> readSheet(int index, QString* error) = 0;
 };
 
 } // namespace ovelta

@@ -252,7 +252,7 @@ public:
         return names;
     }
 
-    std::optional<CsvTable> sheet(int index, QString* error) override
+    std::optional<CsvTable> readSheet(int index, QString* error) override
     {
         m_error = error;
         if (index < 0 || index >= m_sheets.size())

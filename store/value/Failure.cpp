@@ -68,6 +68,11 @@ constexpr Sentence Sentences[] = {
 
     // Transfers: CSV and workbooks, in and out.
     {Problem::TransferSection, u""},
+    {Problem::WorkbookNotCreated, u"无法创建Excel文件：%1"},
+    {Problem::WorkbookNoMemory, u"无法创建Excel文件：内存不足。"},
+    {Problem::FileIncomplete, u"写成的文件不完整，磁盘可能已满。"},
+    {Problem::WorkbookUnreadable, u"%1"},
+    {Problem::NotAWorkbook, u"文件不是Excel工作簿。"},
     {Problem::NotAList, u"“%1”不是程序的列表。"},
     {Problem::FileNotCreated, u"无法在“%1”中创建文件：%2"},
     {Problem::FileNotWritten, u"写入文件失败：%1"},

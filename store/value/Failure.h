@@ -63,6 +63,11 @@ enum class Problem {
 
     // Transfers: CSV and workbooks, in and out.
     TransferSection,
+    WorkbookNotCreated,
+    WorkbookNoMemory,
+    FileIncomplete,
+    WorkbookUnreadable,
+    NotAWorkbook,
     NotAList,
     FileNotCreated,
     FileNotWritten,

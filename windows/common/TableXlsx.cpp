@@ -49,20 +49,20 @@ void writeCell(XlsxBook& book, const QAbstractItemModel& model, const QModelInde
 
 } // namespace
 
-bool writeXlsx(const QAbstractItemModel& model, const QString& path, QString* error)
+Done writeXlsx(const QAbstractItemModel& model, const QString& path)
 {
     QStringList header;
     for (int c = 0; c < model.columnCount(); ++c)
         header << model.headerData(c, Qt::Horizontal).toString();
     XlsxBook book(path);
-    if (!book.open(sheetName(path), header, error))
-        return false;
+    if (const Done opened = book.open(sheetName(path), header); !opened)
+        return opened;
     for (int r = 0; r < model.rowCount(); ++r) {
         for (int c = 0; c < model.columnCount(); ++c)
             writeCell(book, model, model.index(r, c));
         book.nextRow();
     }
-    return book.commit(error);
+    return book.commit();
 }
 
 bool saveXlsx(const QAbstractItemModel& model, const QString& suggested)
@@ -70,9 +70,9 @@ bool saveXlsx(const QAbstractItemModel& model, const QString& suggested)
     const QString path = FileChooser::saveFile(u"保存为Excel文件"_s, suggested, u"Excel 工作簿 (*.xlsx)"_s);
     if (path.isEmpty())
         return false;
-    QString error;
-    if (!writeXlsx(model, path, &error)) {
-        MessageBox::show(u"保存Excel文件失败：\n"_s + error, u"错误"_s, MessageBox::OkOnly, MessageBox::Stop);
+    if (const Done written = writeXlsx(model, path); !written) {
+        MessageBox::show(u"保存Excel文件失败：\n"_s + written.errorText(), u"错误"_s, MessageBox::OkOnly,
+                         MessageBox::Stop);
         return false;
     }
     return true;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "store/value/Failure.h"
+
 #include <QString>
 
 class QAbstractItemModel;
@@ -12,8 +14,8 @@ namespace ovelta {
 /// everything else, names and numbers alike, stays exactly the text shown.
 namespace TableXlsx {
 
-/// Writes the workbook whole or not at all; false with a message for the user.
-bool writeXlsx(const QAbstractItemModel& model, const QString& path, QString* error);
+/// Writes the workbook whole or not at all.
+Done writeXlsx(const QAbstractItemModel& model, const QString& path);
 /// Asks for a file through FileChooser and writes the workbook to it. A failure is told with a message box.
 /// False when nothing was written (cancelled or failed).
 bool saveXlsx(const QAbstractItemModel& model, const QString& suggested);

@@ -198,15 +198,19 @@ std::optional<CsvTable> readTable(QFile& file, QString* error)
         return table;
     }
     file.close();
-    const std::unique_ptr<SheetReader> book = SheetReader::open(file.fileName(), format, error);
-    if (!book)
+    const auto book = SheetReader::open(file.fileName(), format);
+    if (!book) {
+        *error = book.errorText();
         return std::nullopt;
-    const int sheet = chosenSheet(book->sheetNames());
+    }
+    const int sheet = chosenSheet((*book)->sheetNames());
     if (sheet < 0) {
         error->clear();
         return std::nullopt;
     }
-    return book->sheet(sheet, error);
+    auto table = (*book)->sheet(sheet);
+    *error = table.errorText();
+    return std::move(table).optional();
 }
 
 } // namespace
@@ -287,24 +291,18 @@ void exportLedger(LedgerHost& host, bool excelFirst)
         QCoreApplication::processEvents();
         return !progress->wasCanceled();
     };
-    const LedgerXlsx::Result result
-        = LedgerXlsx::write(*engine, path, onlyShown ? std::optional(shown) : std::nullopt, report);
+    const auto result = LedgerXlsx::write(*engine, path, onlyShown ? std::optional(shown) : std::nullopt, report);
     progress.reset();
-    switch (result.outcome) {
-    case LedgerXlsx::Outcome::Done: {
-        QString text = done.arg(result.records).arg(QDir::toNativeSeparators(path));
-        if (result.cutTexts > 0)
+    if (result) {
+        QString text = done.arg(result->records).arg(QDir::toNativeSeparators(path));
+        if (result->cutTexts > 0)
             text += u"\n其中%1段文字超过了Excel单元格能容纳的32767个字符，只写入了前32767个字符。"_s.arg(
-                result.cutTexts);
+                result->cutTexts);
         inform(text, title);
-        break;
-    }
-    case LedgerXlsx::Outcome::Cancelled:
+    } else if (result.cancelled()) {
         inform(replacing ? u"导出已取消，原有的文件没有改变。"_s : u"导出已取消，没有写入文件。"_s, title);
-        break;
-    case LedgerXlsx::Outcome::Failed:
-        fail(failed + result.error, title);
-        break;
+    } else {
+        fail(failed + result.errorText(), title);
     }
 }
 

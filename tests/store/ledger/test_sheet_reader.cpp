@@ -77,14 +77,13 @@ QString readBook(const QByteArray& bytes, int index, QStringList* names = nullpt
     if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size())
         return u"(not written)"_s;
     file.close();
-    QString error;
-    const auto book = SheetReader::open(path, SheetReader::formatOf(bytes), &error);
+    const auto book = SheetReader::open(path, SheetReader::formatOf(bytes));
     if (!book)
-        return error;
+        return book.errorText();
     if (names)
-        *names = book->sheetNames();
-    const auto table = book->sheet(index < 0 ? int(book->sheetNames().size()) - 1 : index, &error);
-    return table ? tableText(*table) : error;
+        *names = (*book)->sheetNames();
+    const auto table = (*book)->sheet(index < 0 ? int((*book)->sheetNames().size()) - 1 : index);
+    return table ? tableText(*table) : table.errorText();
 }
 
 } // namespace
@@ -123,12 +122,11 @@ private Q_SLOTS:
         const QByteArray bytes = fileBytes(book);
         QCOMPARE(SheetReader::formatOf(bytes),
                  format == u"xlsx" ? SheetReader::Format::Xlsx : SheetReader::Format::Xls);
-        QString error;
-        const auto reader = SheetReader::open(book, SheetReader::formatOf(bytes), &error);
-        QVERIFY2(reader, qPrintable(error));
-        QCOMPARE(reader->sheetNames(), QStringList{u"礼单"_s});
-        auto table = reader->sheet(0, &error);
-        QVERIFY2(table, qPrintable(error));
+        const auto reader = SheetReader::open(book, SheetReader::formatOf(bytes));
+        QVERIFY2(reader, qPrintable(reader.errorText()));
+        QCOMPARE((*reader)->sheetNames(), QStringList{u"礼单"_s});
+        auto table = (*reader)->sheet(0);
+        QVERIFY2(table, qPrintable(table.errorText()));
         LedgerImport::arrange(*table);
         QCOMPARE(checkedText(*table),
                  u"3:收礼|张三|2025-05-01 00:00:00|朋友|结婚|2000000|逗号,引号\"在内\n"
@@ -148,8 +146,9 @@ private Q_SLOTS:
         QFile hugeFile(hugePath);
         QVERIFY(hugeFile.open(QIODevice::WriteOnly) && hugeFile.write(huge) == huge.size());
         hugeFile.close();
-        QVERIFY(!SheetReader::open(hugePath, SheetReader::Format::Xls, &error));
-        QCOMPARE(error, u"工作簿的单元格超过5000000个，不是账目表格。"_s);
+        const auto refused = SheetReader::open(hugePath, SheetReader::Format::Xls);
+        QVERIFY(!refused);
+        QCOMPARE(refused.errorText(), u"工作簿的单元格超过5000000个，不是账目表格。"_s);
     }
 
     void handMadeWorkbooksRead_data()
