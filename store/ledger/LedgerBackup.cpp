@@ -273,14 +273,14 @@ Result<qint64> verify(const QString& path, const QString& key)
     return count.integer(0);
 }
 
-std::optional<qint64> countRecords(const QString& path, const QString& key)
+Result<qint64> countRecords(const QString& path, const QString& key)
 {
     const auto backup = EngineConnection::open(path, key, EngineConnection::Options{true, false});
     if (!backup)
-        return std::nullopt;
+        return Problem::BackupUnopened;
     EngineStatement count(*backup, "SELECT count(*) FROM 收送礼");
     if (!count || count.step() != EngineStatement::Step::Row)
-        return std::nullopt;
+        return Problem::BackupWithoutTable;
     return count.integer(0);
 }
 

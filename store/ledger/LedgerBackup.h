@@ -56,8 +56,8 @@ int rotate(const QString& folder, const QDate& today);
 /// The number of records.
 Result<qint64> verify(const QString& path, const QString& key);
 
-/// The number of records of a backup, read without the full check (for the list); empty when it does not open.
-std::optional<qint64> countRecords(const QString& path, const QString& key);
+/// The number of records of a backup, read without the full check (for the list).
+Result<qint64> countRecords(const QString& path, const QString& key);
 
 /// Copies a verified backup into the open ledger through its own connection, in one write transaction of the
 /// ledger: a crash during the copy leaves the old ledger, rolled back from the ledger's own journal on the next

@@ -450,7 +450,7 @@ void restoreBackup(LedgerHost& host)
     QList<BackupListWindow::Entry> entries;
     for (const LedgerBackup::Backup& backup : backups)
         entries.append(
-            {backup, LedgerBackup::countRecords(backup.path, PrivateLedger::keyOpening(backup.path)).value_or(-1)});
+            {backup, LedgerBackup::countRecords(backup.path, PrivateLedger::keyOpening(backup.path)).valueOr(-1)});
     int chosen = -1;
     {
         BackupListWindow window(entries, LedgerBackup::shownPath(folder));
