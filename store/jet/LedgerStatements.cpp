@@ -111,11 +111,6 @@ QString refill()
     return ordered(ledgerTable(), refillOrder());
 }
 
-QString recordById(qint64 id)
-{
-    return u"select * from "_s + ledgerTable() + u" where ID="_s + QString::number(id);
-}
-
 QString anyDirection()
 {
     return u"全部"_s;

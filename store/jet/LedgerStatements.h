@@ -66,8 +66,6 @@ QString findRecord(const QString& recordId);
 QString refillOrder();
 /// The ledger refill: "select * from 收送礼 order by 时间 DESC".
 QString refill();
-/// The one record with that ID, in the shape of the refill's rows: "select * from 收送礼 where ID=12".
-QString recordById(qint64 id);
 
 // --- The search window ---
 

@@ -529,7 +529,7 @@ Result<PersonHistory> LedgerTotals::recordsOfPerson(const QString& name)
         ? QByteArray("(姓名 IS NULL OR ") + PersonExpression + "='')"
         : QByteArray(PersonExpression) + "=lower(trim(?3,' 　'))";
     const QByteArray listSql
-        = "SELECT ID,收送,姓名,时间,关系,类型,金额,说明 FROM 收送礼 WHERE " + person + " ORDER BY 时间,ID";
+        = QByteArray("SELECT ") + LedgerRecords::Columns + " FROM 收送礼 WHERE " + person + " ORDER BY 时间,ID";
     const QByteArray nameUtf8 = name.toUtf8();
 
     PersonHistory history;
@@ -544,22 +544,14 @@ Result<PersonHistory> LedgerTotals::recordsOfPerson(const QString& name)
     Sum balance = 0;
     EngineStatement::Step step;
     while ((step = list.step()) == EngineStatement::Step::Row) {
-        PersonRecord record;
-        record.id = list.integer(0);
-        record.direction = list.text(1);
-        record.name = list.text(2);
-        record.date = dateOfTimeKey(storedTimeKey(list.utf8(3)));
-        record.relation = list.text(4);
-        record.occasion = list.text(5);
-        record.ticks = list.integer(6);
-        record.note = list.text(7);
+        PersonRecord record{LedgerRecords::at(list), 0};
+        const qint64 ticks = record.amount.value_or(0);
         const QByteArray direction = record.direction.toUtf8();
         bool ok = true;
         if (direction == received())
-            ok = add(history.received, GiftSum{1, record.ticks}) && add(balance, Sum(record.ticks));
+            ok = add(history.received, GiftSum{1, ticks}) && add(balance, Sum(ticks));
         else if (direction == given())
-            ok = add(history.given, GiftSum{1, record.ticks})
-                && !__builtin_sub_overflow(balance, Sum(record.ticks), &balance);
+            ok = add(history.given, GiftSum{1, ticks}) && !__builtin_sub_overflow(balance, Sum(ticks), &balance);
         if (!ok) {
             return Problem::Overflow;
         }

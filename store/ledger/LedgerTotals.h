@@ -1,5 +1,6 @@
 #pragma once
 
+#include "store/ledger/LedgerRecord.h"
 #include "store/value/Failure.h"
 #include <QDate>
 #include <QList>
@@ -38,16 +39,8 @@ struct PersonTotals
 };
 
 /// One record of a person, with the balance after it.
-struct PersonRecord
+struct PersonRecord : LedgerRecord
 {
-    qint64 id = 0;
-    QString direction;
-    QString name;
-    QDate date; ///< null when the record carries no date
-    QString relation;
-    QString occasion; ///< 类型
-    qint64 ticks = 0; ///< 0 when the record carries no amount
-    QString note;
     Sum balance = 0; ///< received minus given over this record and every one before it
 };
 

@@ -20,24 +20,10 @@ namespace ovelta::LedgerTransfer {
 
 namespace {
 
-constexpr const char* RecordColumns = "SELECT ID,收送,姓名,时间,关系,类型,金额,说明 FROM 收送礼";
-
-LedgerRecord recordAt(const EngineStatement& statement)
+/// The statement that reads every column of the records, to which an order or a condition is added.
+QString recordSelect()
 {
-    LedgerRecord record;
-    record.id = statement.integer(0);
-    record.direction = statement.text(1);
-    record.name = statement.text(2);
-    if (!statement.isNull(3)) {
-        const std::string_view time = statement.utf8(3);
-        record.time = JetDateTime::fromCanonical(time.data(), qsizetype(time.size()));
-    }
-    record.relation = statement.text(4);
-    record.occasion = statement.text(5);
-    if (!statement.isNull(6))
-        record.amount = statement.integer(6);
-    record.note = statement.text(7);
-    return record;
+    return u"SELECT "_s + QString::fromUtf8(LedgerRecords::Columns) + u" FROM 收送礼"_s;
 }
 
 } // namespace
@@ -49,13 +35,13 @@ QStringList header()
 
 Result<std::vector<LedgerRecord>> readAll(EngineConnection& engine)
 {
-    EngineStatement statement(engine, QString::fromUtf8(RecordColumns) + u" ORDER BY 时间 DESC, ID"_s);
+    EngineStatement statement(engine, recordSelect() + u" ORDER BY 时间 DESC, ID"_s);
     if (!statement)
         return Failure(Problem::Engine, {engine.lastError()});
     std::vector<LedgerRecord> records;
     EngineStatement::Step step;
     while ((step = statement.step()) == EngineStatement::Step::Row)
-        records.push_back(recordAt(statement));
+        records.push_back(LedgerRecords::at(statement));
     if (step != EngineStatement::Step::End)
         return Failure(Problem::Engine, {statement.failure()});
     return records;
@@ -63,7 +49,7 @@ Result<std::vector<LedgerRecord>> readAll(EngineConnection& engine)
 
 Result<std::vector<LedgerRecord>> readByIds(EngineConnection& engine, const QList<qint64>& ids)
 {
-    EngineStatement statement(engine, QString::fromUtf8(RecordColumns) + u" WHERE ID=?"_s);
+    EngineStatement statement(engine, recordSelect() + u" WHERE ID=?"_s);
     if (!statement)
         return Failure(Problem::Engine, {engine.lastError()});
     std::vector<LedgerRecord> records;
@@ -73,7 +59,7 @@ Result<std::vector<LedgerRecord>> readByIds(EngineConnection& engine, const QLis
         statement.bind(1, id);
         const EngineStatement::Step step = statement.step();
         if (step == EngineStatement::Step::Row) {
-            records.push_back(recordAt(statement));
+            records.push_back(LedgerRecords::at(statement));
         } else if (step != EngineStatement::Step::End) {
             return Failure(Problem::Engine, {statement.failure()});
         }

@@ -1,7 +1,6 @@
 #pragma once
 
-#include "store/value/Failure.h"
-#include "store/value/JetDateTime.h"
+#include "store/ledger/LedgerRecord.h"
 
 #include <QByteArray>
 #include <QList>
@@ -13,26 +12,6 @@
 namespace ovelta {
 
 class EngineConnection;
-
-/// One row of 收送礼 with its values as stored: a record may have no date and no amount.
-struct LedgerRecord
-{
-    qint64 id = 0;
-    QString direction; ///< 收送
-    QString name; ///< 姓名
-    std::optional<JetDateTime> time; ///< 时间
-    QString relation; ///< 关系
-    QString occasion; ///< 类型
-    std::optional<qint64> amount; ///< 金额 in ten-thousandths
-    QString note; ///< 说明
-
-    /// Equal in every column but the ID.
-    bool sameContent(const LedgerRecord& other) const
-    {
-        return direction == other.direction && name == other.name && time == other.time && relation == other.relation
-            && occasion == other.occasion && amount == other.amount && note == other.note;
-    }
-};
 
 /// Reading the ledger's records for the export, and the CSV text of the export. Every statement binds its values.
 namespace LedgerTransfer {

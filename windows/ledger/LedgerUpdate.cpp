@@ -3,7 +3,7 @@
 #include "store/engine/EngineConnection.h"
 #include "store/jet/DatabaseConnection.h"
 #include "store/jet/LedgerStatements.h"
-#include "store/jet/RecordSet.h"
+#include "store/ledger/LedgerRecord.h"
 #include "ui/grid/LedgerGrid.h"
 #include "windows/common/LedgerHost.h"
 
@@ -115,33 +115,32 @@ private:
     qint64 m_totalChanges = 0;
 };
 
-/// The record with that ID as the refill reads it, through the host's record set; nothing when it is not
+/// The record with that ID as the grid shows it, read from the connection that wrote it; nothing when it is not
 /// there or cannot be read.
-std::optional<LedgerRow> readRecord(RecordSet& records, qint64 id)
+std::optional<LedgerRow> readRecord(DatabaseConnection& connection, qint64 id)
 {
-    static const QString Time = u"时间"_s, Id = u"ID"_s, Direction = u"收送"_s, Name = u"姓名"_s, Relation = u"关系"_s,
-                         Occasion = u"类型"_s, Amount = u"金额"_s, Note = u"说明"_s;
-    if (!records.open(LedgerStatements::recordById(id)))
+    const std::shared_ptr<EngineConnection> engine = connection.engine();
+    if (!engine)
         return std::nullopt;
-    records.moveFirst();
-    std::optional<LedgerRow> found;
-    if (!records.atEnd()) {
-        LedgerRow row;
-        records.readDate(Time, row.date, row.secondOfDay);
-        records.readInteger(Id, row.id);
-        records.readText(Direction, row.direction);
-        records.readText(Name, row.name);
-        records.readText(Relation, row.relation);
-        records.readText(Occasion, row.occasion);
-        row.hasAmount = records.readCurrency(Amount, row.amountTicks);
-        if (!row.hasAmount)
-            row.amountTicks = 0;
-        records.readText(Note, row.note);
-        if (row.id == id)
-            found = std::move(row);
+    const auto read = LedgerRecords::byId(*engine, id);
+    if (!read || !*read)
+        return std::nullopt;
+    const LedgerRecord& record = **read;
+    LedgerRow row;
+    row.id = record.id;
+    row.direction = record.direction;
+    row.name = record.name;
+    if (record.time) {
+        row.date = record.time->date();
+        const qint64 clock = record.time->packed() % 1000000;
+        row.secondOfDay = int(clock / 10000 * 3600 + clock / 100 % 100 * 60 + clock % 100);
     }
-    records.close();
-    return found;
+    row.relation = record.relation;
+    row.occasion = record.occasion;
+    row.hasAmount = record.amount.has_value();
+    row.amountTicks = record.amount.value_or(0);
+    row.note = record.note;
+    return row;
 }
 
 Outcome refill(LedgerHost& host)
@@ -162,7 +161,7 @@ std::optional<qint64> recordKey(const QString& recordId)
 /// Places the record read by its ID in the grid; false when it cannot be read.
 bool place(LedgerHost& host, Snapshot& snapshot, qint64 id)
 {
-    const std::optional<LedgerRow> row = readRecord(host.database().recordSet, id);
+    const std::optional<LedgerRow> row = readRecord(host.database().connection, id);
     if (!row)
         return false;
     LedgerGrid& grid = host.grid();

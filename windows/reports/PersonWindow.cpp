@@ -184,12 +184,12 @@ bool PersonWindow::load()
     for (const PersonRecord& r : history->records) {
         m_model->appendRow({
             cell(QString::number(++number), r.id, Qt::AlignRight),
-            dateCell(r.date),
+            dateCell(r.time ? r.time->date() : QDate()),
             cell(r.direction),
             nameCell(r.name),
             cell(r.relation),
             cell(r.occasion),
-            moneyCell(ReportText::amount(r.ticks), r.ticks),
+            moneyCell(ReportText::amount(r.amount.value_or(0)), r.amount.value_or(0)),
             moneyCell(ReportText::money(r.balance), r.balance),
             cell(r.note),
         });

@@ -35,7 +35,6 @@ private Q_SLOTS:
             << findAccount(u"' or ''='"_s) << u"select * from 账号 where 用户=''' or ''''='''"_s;
         QTest::newRow("record delete") << deleteRecord(u"12"_s) << u"delete from 收送礼 where ID=12"_s;
         QTest::newRow("refill") << refill() << u"select * from 收送礼 order by 时间 DESC"_s;
-        QTest::newRow("one record by its ID") << recordById(12) << u"select * from 收送礼 where ID=12"_s;
         QTest::newRow("whole table") << wholeTable(u"收送"_s) << u"select * from 收送"_s;
     }
     void lookupStatements()
