@@ -11,7 +11,6 @@
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QDateTimeEdit>
-#include <QEventLoop>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
@@ -27,13 +26,6 @@ using namespace Qt::StringLiterals;
 namespace ovelta {
 
 namespace {
-
-/// Every window that exists, in creation order.
-QList<LedgerWindow*>& registry()
-{
-    static QList<LedgerWindow*> windows;
-    return windows;
-}
 
 Qt::WindowFlags flagsFor(const WindowDef& def)
 {
@@ -52,7 +44,7 @@ Qt::WindowFlags flagsFor(const WindowDef& def)
 } // namespace
 
 LedgerWindow::LedgerWindow(const WindowDef& def, QWidget* parent, Build build)
-    : QWidget(parent, flagsFor(def))
+    : ModalWindow(parent, flagsFor(def))
     , m_def(def)
 {
     setObjectName(def.id);
@@ -71,7 +63,6 @@ LedgerWindow::LedgerWindow(const WindowDef& def, QWidget* parent, Build build)
     }
 
     KeyRouter::install();
-    registry().append(this);
 }
 
 void LedgerWindow::buildControls()
@@ -109,19 +100,6 @@ void LedgerWindow::fitMenuBar()
     m_menuBar->setGeometry(0, 0, client.width(), height);
     m_client->setGeometry(0, height, client.width(), client.height());
     setFixedSize(client.width(), client.height() + height);
-}
-
-LedgerWindow::~LedgerWindow()
-{
-    registry().removeAll(this);
-    if (m_stage != Stage::Destroyed) {
-        // Deleted directly rather than closed: the other windows still get their enabled state back.
-        m_stage = Stage::Destroyed;
-        restoreOthers();
-        Q_EMIT destroying();
-    }
-    if (m_loop != nullptr)
-        m_loop->quit();
 }
 
 QWidget* LedgerWindow::control(const QString& name) const
@@ -345,83 +323,9 @@ void LedgerWindow::focusOnActivation()
         target->setFocus(Qt::ActiveWindowFocusReason);
 }
 
-bool LedgerWindow::begin()
-{
-    if (Program::hasEnded() || m_abandoned) {
-        if (m_stage == Stage::Built)
-            discard();
-        return false;
-    }
-    if (m_stage != Stage::Built) {
-        bringToFront();
-        return false;
-    }
-    if (LedgerWindow* other = findOpen(m_def.id); other != nullptr && other != this) {
-        other->bringToFront();
-        discard();
-        return false;
-    }
-    // A window of this id whose close is under way is finished now, so that only the fresh one is open.
-    for (LedgerWindow* w : QList<LedgerWindow*>(registry())) {
-        if (w != this && w->m_def.id == m_def.id && w->closeUnderWay()) {
-            w->hide();
-            w->finishClose();
-        }
-    }
-    // The window owns itself from now on; an owner named by the caller has no effect.
-    if (parentWidget() != nullptr)
-        setParent(nullptr, windowFlags());
-    m_stage = Stage::Opened;
-
-    QPointer<LedgerWindow> self(this);
-    created();
-    if (self.isNull() || Program::hasEnded() || m_abandoned)
-        return false;
-    if (m_stage == Stage::CloseRequested) {
-        // Closed by its own creation handler: destroyed without ever being shown.
-        destroyNow();
-        return false;
-    }
-    return true;
-}
-
-void LedgerWindow::openModal()
-{
-    if (!begin())
-        return;
-    QPointer<LedgerWindow> self(this);
-    m_previousActive = QApplication::activeWindow();
-    setWindowModality(Qt::ApplicationModal);
-    disableOthers();
-    show();
-    raise();
-    activateWindow();
-    if (self.isNull() || m_stage == Stage::Destroyed || m_abandoned)
-        return;
-
-    QEventLoop loop;
-    m_loop = &loop;
-    loop.exec(QEventLoop::DialogExec);
-    if (!self.isNull())
-        self->m_loop = nullptr;
-}
-
-void LedgerWindow::openModeless()
-{
-    if (!begin())
-        return;
-    show();
-    raise();
-    activateWindow();
-}
-
 LedgerWindow* LedgerWindow::findOpen(const QString& id)
 {
-    for (LedgerWindow* w : registry()) {
-        if (w->isOpen() && w->m_def.id == id && !w->m_abandoned)
-            return w;
-    }
-    return nullptr;
+    return qobject_cast<LedgerWindow*>(findOpenWindow(id));
 }
 
 bool LedgerWindow::bringToFrontIfOpen(const QString& id)
@@ -433,131 +337,21 @@ bool LedgerWindow::bringToFrontIfOpen(const QString& id)
     return true;
 }
 
-void LedgerWindow::bringToFront()
-{
-    if (windowState() & Qt::WindowMinimized)
-        setWindowState(windowState() & ~Qt::WindowMinimized);
-    if (m_stage >= Stage::Shown && isHidden())
-        show();
-    raise();
-    activateWindow();
-}
-
-void LedgerWindow::abandonAll()
-{
-    for (LedgerWindow* w : QList<LedgerWindow*>(registry())) {
-        w->m_abandoned = true;
-        if (w->m_loop != nullptr)
-            w->m_loop->quit();
-        w->hide();
-        if (w->m_stage != Stage::Built)
-            w->deleteLater();
-    }
-}
-
-void LedgerWindow::requestClose()
-{
-    if (m_stage == Stage::CloseRequested || m_stage == Stage::Destroyed)
-        return;
-    m_stage = Stage::CloseRequested;
-    // Carried out when control returns to the event loop that runs this handler.
-    deleteLater();
-}
-
-void LedgerWindow::finishClose()
-{
-    if (m_stage == Stage::Destroyed)
-        return;
-    m_stage = Stage::Destroyed;
-    if (!m_abandoned && !Program::hasEnded())
-        aboutToBeDestroyed();
-    Q_EMIT destroying();
-    hide();
-    restoreOthers();
-    if (!m_abandoned && !Program::hasEnded() && !m_previousActive.isNull() && m_previousActive->isVisible())
-        m_previousActive->activateWindow();
-}
-
-void LedgerWindow::discard()
-{
-    // Never opened, so none of its handlers runs on the way out.
-    m_stage = Stage::Destroyed;
-    deleteLater();
-}
-
-void LedgerWindow::destroyNow()
-{
-    finishClose();
-    delete this;
-}
-
-void LedgerWindow::disableOthers()
-{
-    for (LedgerWindow* w : registry()) {
-        if (w == this || w->m_stage == Stage::Destroyed)
-            continue;
-        m_disabledOthers.append({QPointer<LedgerWindow>(w), w->isEnabled()});
-        w->setEnabled(false);
-    }
-}
-
-void LedgerWindow::restoreOthers()
-{
-    for (auto it = m_disabledOthers.crbegin(); it != m_disabledOthers.crend(); ++it) {
-        if (!it->first.isNull())
-            it->first->setEnabled(it->second);
-    }
-    m_disabledOthers.clear();
-}
-
 void LedgerWindow::closeEvent(QCloseEvent* event)
 {
-    if (m_abandoned || Program::hasEnded()) {
-        event->ignore();
-        return;
-    }
-    if (m_stage == Stage::Destroyed || closeUnderWay()) {
-        event->accept();
-        return;
-    }
     // Without a close box the window manager's close (Alt+F4) has nothing to press.
-    if (event->spontaneous() && !m_def.closeBox) {
+    if (event->spontaneous() && !m_def.closeBox && stage() < Stage::Closing && !abandoned() && !Program::hasEnded()) {
         event->ignore();
         return;
     }
-    QPointer<LedgerWindow> self(this);
-    const bool allowed = closeQuery();
-    if (self.isNull())
-        return;
-    if (m_abandoned || Program::hasEnded() || m_stage == Stage::Destroyed) {
-        event->ignore();
-        return;
-    }
-    if (m_stage == Stage::CloseRequested) {
-        event->accept();
-        return;
-    }
-    if (!allowed) {
-        event->ignore();
-        return;
-    }
-    event->accept();
-    m_stage = Stage::Closing;
-    deleteLater();
+    ModalWindow::closeEvent(event);
 }
 
 bool LedgerWindow::event(QEvent* event)
 {
     switch (event->type()) {
-    case QEvent::DeferredDelete:
-        finishClose();
-        break;
-    case QEvent::Show:
-        if (m_stage == Stage::Opened)
-            m_stage = Stage::Shown;
-        break;
     case QEvent::WindowActivate:
-        if (!m_abandoned && m_stage != Stage::Destroyed && !Program::hasEnded())
+        if (!abandoned() && stage() != Stage::Destroyed && !Program::hasEnded())
             focusOnActivation();
         break;
     case QEvent::WindowDeactivate:
@@ -566,7 +360,7 @@ bool LedgerWindow::event(QEvent* event)
     default:
         break;
     }
-    return QWidget::event(event);
+    return ModalWindow::event(event);
 }
 
 void LedgerWindow::mousePressEvent(QMouseEvent* event)

@@ -1,27 +1,26 @@
 #pragma once
 
 #include "ui/base/WindowDef.h"
+#include "ui/window/ModalWindow.h"
 
 #include <QList>
-#include <QPair>
 #include <QPointer>
-#include <QWidget>
 
 class QAbstractButton;
 class QComboBox;
 class QDateTimeEdit;
-class QEventLoop;
 class QMenuBar;
 
 namespace ovelta {
 
 /// A top-level window built from its layout data, with the behaviour every window shares: centred start,
 /// fixed size, tab sequence from the tab keys, Enter clicks the default button, Esc closes where the layout
-/// says so, modal opening with a nested loop, and closing by the program after the running handler returns.
+/// says so, and the window manager's close only with a close box. Opening, modality and the close by the
+/// program after the running handler returns come from ModalWindow.
 ///
 /// Subclasses wire their handlers in their constructor (controls exist by then) and put the creation
 /// handler in created(), which runs once before the window is first shown.
-class LedgerWindow : public QWidget
+class LedgerWindow : public ModalWindow
 {
     Q_OBJECT
 public:
@@ -31,7 +30,6 @@ public:
     enum class Build { Now, Later };
 
     explicit LedgerWindow(const WindowDef& def, QWidget* parent = nullptr, Build build = Build::Now);
-    ~LedgerWindow() override;
 
     const WindowDef& def() const { return m_def; }
 
@@ -59,49 +57,16 @@ public:
     /// Visible and enabled tab stops, in Tab order (ascending tab key; equal keys in reverse table order).
     QList<QWidget*> tabSequence() const;
 
-    /// Opens this window modally: fires created(), shows it, disables the other windows and returns once the
-    /// window has been destroyed. Takes ownership (the window deletes itself when it closes), so the window must
-    /// have been created with new. A parent named at construction has no effect on a modal window.
-    ///
-    /// When a window with the same id is open already, that one is restored and raised instead and this one is
-    /// discarded without firing created(). When the created handler requests a close, the window is destroyed
-    /// without being shown. Returns at once when the program has ended.
-    void openModal();
-    /// Opens this window without a modal loop (the main window): fires created() and shows it. The window
-    /// deletes itself when it closes, as with openModal().
-    void openModeless();
-
     /// If a window with this id is open, restores and raises it and returns true.
     static bool bringToFrontIfOpen(const QString& id);
     /// The opened window with this id whose close is not under way, or nullptr.
     static LedgerWindow* findOpen(const QString& id);
-    /// Restores the window when minimised, raises and activates it.
-    void bringToFront();
-
-    /// When the program ends under a test end handler: every open window is hidden and destroyed later and
-    /// every modal loop is left, without running any window handler.
-    static void abandonAll();
-
-    /// Close by the program: the window is destroyed after the running handler returns; the close query does
-    /// not run, aboutToBeDestroyed() does.
-    void requestClose();
-    bool closeRequested() const { return m_stage == Stage::CloseRequested; }
-
-Q_SIGNALS:
-    void destroying();
 
 protected:
-    /// Runs once before the window is first shown; the controls exist by then, unless the window builds them here.
-    virtual void created() { }
     /// Builds the controls from the layout data (below the menu bar, when the layout asks for one) and sets their
     /// tab order, once; does nothing when they exist.
     void buildControls();
     bool controlsBuilt() const { return m_controlsBuilt; }
-    /// A close asked for by the user (close box, Alt+F4, Esc where it closes). False keeps the window open.
-    virtual bool closeQuery() { return true; }
-    /// Runs while the window is being destroyed, however the close came about.
-    virtual void aboutToBeDestroyed() { }
-
     void closeEvent(QCloseEvent* event) override;
     bool event(QEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
@@ -124,40 +89,13 @@ private:
     void focusOnActivation();
 
     QList<QWidget*> orderedTabStops(bool usableOnly) const;
-    bool begin();
-    void finishClose();
-    void discard();
-    void destroyNow();
-    void disableOthers();
-    void restoreOthers();
-
-    /// Where the window is in its life. The stage only moves on, though not every window passes every stage: one
-    /// closed before it was shown skips Shown, one discarded without being opened goes from Built to Destroyed.
-    enum class Stage {
-        Built, ///< constructed and not opened
-        Opened, ///< owns itself, and created() runs or has run; not shown yet
-        Shown, ///< shown since it was opened
-        Closing, ///< the user's close was allowed; destroyed when the event loop gets back
-        CloseRequested, ///< closed by the program, perhaps after a user's close; destroyed after the handler returns
-        Destroyed, ///< aboutToBeDestroyed() and destroying() have run, or it was discarded; deletion follows
-    };
-    /// Opened, and no close under way.
-    bool isOpen() const { return m_stage == Stage::Opened || m_stage == Stage::Shown; }
-    bool closeUnderWay() const { return m_stage == Stage::Closing || m_stage == Stage::CloseRequested; }
 
     WindowDef m_def;
     QMenuBar* m_menuBar = nullptr;
     QWidget* m_client = nullptr;
-    Stage m_stage = Stage::Built;
     /// Not a stage: the controls are built while the window is Built (Build::Now) or Opened (Build::Later).
     bool m_controlsBuilt = false;
-    /// Not a stage: the program ended under a test's end handler, at whatever stage the window was. The stage
-    /// still moves on to Destroyed, but none of the window's handlers runs any more.
-    bool m_abandoned = false;
-    QEventLoop* m_loop = nullptr;
     QPointer<QWidget> m_lastFocus;
-    QPointer<QWidget> m_previousActive;
-    QList<QPair<QPointer<LedgerWindow>, bool>> m_disabledOthers;
     QPoint m_dragOffset;
     bool m_dragging = false;
 };

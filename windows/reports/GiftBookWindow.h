@@ -49,6 +49,8 @@ public:
     static QColor warningColour();
 
 protected:
+    /// Qt's event handler stays reachable beside event() above.
+    using ReportWindow::event;
     bool load() override;
     bool eventFilter(QObject* watched, QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;

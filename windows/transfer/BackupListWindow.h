@@ -10,6 +10,9 @@ namespace ovelta {
 
 /// The list of backups to restore from, newest first: date and time, number of records and size. Modal for the
 /// whole program; accepted by 恢复 with a backup selected.
+///
+/// A QDialog run with exec(), not a ModalWindow: its caller reads the accepted or rejected result after exec(),
+/// and the transfer tests find and drive the open step as a QDialog (they reject any dialog they do not expect).
 class BackupListWindow : public QDialog
 {
     Q_OBJECT

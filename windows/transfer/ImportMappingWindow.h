@@ -14,6 +14,9 @@ namespace ovelta {
 /// The mapping step of an import of a CSV file that is not in the export's format: a preview of the first rows
 /// and, for each field of a record, the column it comes from. Modal for the whole program; accepted only with a
 /// column for 收送, 关系 and 类型.
+///
+/// A QDialog run with exec(), not a ModalWindow: its caller reads the accepted or rejected result after exec(),
+/// and the transfer tests find and drive the open step as a QDialog (they reject any dialog they do not expect).
 class ImportMappingWindow : public QDialog
 {
     Q_OBJECT

@@ -11,6 +11,9 @@ namespace ovelta {
 /// What an import would do, before it does it: the rows refused with their line and reason (which can be saved
 /// as a CSV for fixing), the rows equal to a record of the ledger (skipped unless kept), and the relations and
 /// occasions that would be added to their lists. Modal for the whole program; accepted by 导入.
+///
+/// A QDialog run with exec(), not a ModalWindow: its caller reads the accepted or rejected result after exec(),
+/// and the transfer tests find and drive the open step as a QDialog (they reject any dialog they do not expect).
 class ImportReviewWindow : public QDialog
 {
     Q_OBJECT

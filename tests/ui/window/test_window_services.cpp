@@ -65,6 +65,17 @@ private:
     Log& m_log;
 };
 
+/// A modal window that is not built from a layout table, as the report windows are not.
+class PlainWindow : public ModalWindow
+{
+public:
+    explicit PlainWindow(const QString& id)
+        : ModalWindow(nullptr, Qt::Window)
+    {
+        setObjectName(id);
+    }
+};
+
 /// The close event the window manager sends for the close box or Alt+F4.
 void closeByWindowManager(QWidget* window)
 {
@@ -239,6 +250,48 @@ private Q_SLOTS:
         QPointer<LedgerWindow> guard(modal);
         modal->openModal();
         QVERIFY(guard.isNull());
+    }
+
+    void modalWindowsOfEitherKindDisableEveryOtherWindowInTurn()
+    {
+        QWidget shown;
+        shown.show();
+        QWidget disabled;
+        disabled.show();
+        disabled.setEnabled(false);
+        QWidget hidden;
+        auto* unopened = new LedgerWindow(Catalogue::relationsWindow());
+        QStringList steps;
+        auto state = [&](const QString& step, QWidget* outer) {
+            steps << u"%1: outer %2, shown %3, disabled %4, hidden %5, unopened %6"_s.arg(step)
+                         .arg(outer->isEnabled())
+                         .arg(shown.isEnabled())
+                         .arg(disabled.isEnabled())
+                         .arg(hidden.isEnabled())
+                         .arg(unopened->isEnabled());
+        };
+        QTimer::singleShot(0, this, [&] {
+            ModalWindow* outer = ModalWindow::findOpenWindow(u"plain"_s);
+            QVERIFY(outer != nullptr);
+            QVERIFY(LedgerWindow::findOpen(u"plain"_s) == nullptr); // not a window of that kind
+            QCOMPARE(outer->windowModality(), Qt::ApplicationModal);
+            QTimer::singleShot(0, this, [&, outer] {
+                state(u"inner"_s, outer);
+                LedgerWindow::findOpen(u"search"_s)->requestClose();
+            });
+            (new LedgerWindow(Catalogue::searchWindow()))->openModal();
+            state(u"outer"_s, outer);
+            outer->close();
+        });
+        QPointer<ModalWindow> outer(new PlainWindow(u"plain"_s));
+        outer->openModal();
+        QVERIFY(outer.isNull());
+        state(u"after"_s, &shown);
+        QCOMPARE(steps,
+                 (QStringList{u"inner: outer 0, shown 0, disabled 0, hidden 1, unopened 0"_s,
+                              u"outer: outer 1, shown 0, disabled 0, hidden 1, unopened 0"_s,
+                              u"after: outer 1, shown 1, disabled 0, hidden 1, unopened 1"_s}));
+        delete unopened;
     }
 
     void closeRequestedByTheCreationHandlerNeverShowsTheWindow()
