@@ -23,6 +23,7 @@ constexpr Sentence Sentences[] = {
     {Problem::RecordGone, u"这条账目已经不在账簿中。"},
     {Problem::Cancelled, u"已取消。"},
     {Problem::ReadRecords, u"读取账目失败：\n%1"},
+    {Problem::TotalsUnread, u"读取账目失败，无法汇总。"},
     {Problem::DiskFull, u"磁盘已满。"},
     {Problem::DiskQuota, u"超出了磁盘配额。"},
     {Problem::FileTooLarge, u"文件太大，超出了系统允许的大小。"},
@@ -33,10 +34,8 @@ constexpr Sentence Sentences[] = {
     {Problem::IsFolder, u"这是一个文件夹。"},
     {Problem::NameTooLong, u"文件名太长。"},
     {Problem::SystemError, u"系统错误（错误号%1）。"},
-    {Problem::TotalsUnread, u"读取账目失败，无法汇总。"},
 
     // Backups, the damaged ledger's rescue and the ledger's key.
-    {Problem::BackupSection, u""},
     {Problem::FileUnreadable, u"无法读取文件“%1”：%2"},
     {Problem::FileUnwritable, u"无法写入文件“%1”：%2"},
     {Problem::JournalNotMoved, u"无法移开日志文件“%1”：%2"},
@@ -67,7 +66,6 @@ constexpr Sentence Sentences[] = {
     {Problem::LedgerNotCreated, u"无法创建账簿文件“%1”。"},
 
     // Transfers: CSV and workbooks, in and out.
-    {Problem::TransferSection, u""},
     {Problem::WorkbookNotCreated, u"无法创建Excel文件：%1"},
     {Problem::WorkbookNoMemory, u"无法创建Excel文件：内存不足。"},
     {Problem::FileIncomplete, u"写成的文件不完整，磁盘可能已满。"},

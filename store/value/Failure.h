@@ -20,6 +20,7 @@ enum class Problem {
     RecordGone, ///< the record to change is no longer in the ledger
     Cancelled, ///< the user stopped it; nothing is shown
     ReadRecords, ///< reading the ledger's records failed: %1 is the engine's text
+    TotalsUnread, ///< the records to add up could not be read (the engine's text is kept, not shown)
     // The system's failures of reading and writing files (systemErrorText()).
     DiskFull,
     DiskQuota,
@@ -31,10 +32,8 @@ enum class Problem {
     IsFolder,
     NameTooLong,
     SystemError,
-    TotalsUnread, ///< the records to add up could not be read (the engine's text is kept, not shown)
 
     // Backups, the damaged ledger's rescue and the ledger's key.
-    BackupSection,
     FileUnreadable,
     FileUnwritable,
     JournalNotMoved,
@@ -53,7 +52,6 @@ enum class Problem {
     BackupWithoutTable,
     LedgerBusy,
     RestoreUnfinished,
-
     LedgerInUse,
     KeyUnsupported,
     CopyUnwritable,
@@ -62,7 +60,6 @@ enum class Problem {
     LedgerNotCreated,
 
     // Transfers: CSV and workbooks, in and out.
-    TransferSection,
     WorkbookNotCreated,
     WorkbookNoMemory,
     FileIncomplete,
@@ -78,7 +75,7 @@ enum class Problem {
 class Failure
 {
 public:
-    Failure(Problem problem, QStringList values = {}) // NOLINT(google-explicit-constructor): returned as it is
+    Failure(Problem problem, QStringList values = {})
         : m_problem(problem)
         , m_values(std::move(values))
     {
@@ -104,15 +101,15 @@ public:
     Result(T value)
         : m_state(std::in_place_index<0>, std::move(value))
     {
-    } // NOLINT: returned as it is
+    }
     Result(Failure failure)
         : m_state(std::in_place_index<1>, std::move(failure))
     {
-    } // NOLINT
+    }
     Result(Problem problem)
         : Result(Failure(problem))
     {
-    } // NOLINT
+    }
 
     bool ok() const { return m_state.index() == 0; }
     explicit operator bool() const { return ok(); }
@@ -146,11 +143,11 @@ public:
     Result(Failure failure)
         : m_failure(std::move(failure))
     {
-    } // NOLINT: returned as it is
+    }
     Result(Problem problem)
         : Result(Failure(problem))
     {
-    } // NOLINT
+    }
 
     bool ok() const { return !m_failure.has_value(); }
     explicit operator bool() const { return ok(); }
